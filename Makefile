@@ -1,0 +1,28 @@
+# Two entry points for a new user: `make run` and `make test`.
+BUILD_RELEASE ?= build/release
+BUILD_TEST    ?= build/test
+SCRATCH       ?= build/scratch
+JOBS          ?= $(shell nproc 2>/dev/null || echo 2)
+
+.PHONY: run test build-release build-test clean
+
+build-release:
+	cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DORVALT_TESTS=OFF
+	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+
+# Starts the program in a scratch folder that holds the shipped sample under
+# the program's default input name, so Return at every question converts it.
+run: build-release
+	mkdir -p $(SCRATCH)
+	cp examples/Na_Mg_mirror.xrdml $(SCRATCH)/Na_Mg_mirror.xrdml
+	cd $(SCRATCH) && $(CURDIR)/$(BUILD_RELEASE)/driver/orvalt
+
+build-test:
+	cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DORVALT_SANITIZE=ON -DORVALT_WERROR=ON
+	cmake --build $(BUILD_TEST) -j $(JOBS)
+
+test: build-test
+	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS)
+
+clean:
+	rm -rf build

@@ -1,0 +1,43 @@
+// The console dialogue: questions with defaults and labelled messages.
+// Every routine works on a Console passed in, so tests drive it with strings.
+#pragma once
+
+#include <cstdint>
+#include <istream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+namespace orvalt {
+
+struct Console {
+    std::istream& in;
+    std::ostream& out;
+};
+
+// One line from the console with LF or CRLF removed; nullopt at end of input.
+std::optional<std::string> read_console_line(Console& con);
+
+// Ends an open question line, reports the end of console input and stops
+// the program with status 1.
+[[noreturn]] void stop_on_end_of_input(Console& con);
+
+// A line in the free layout: one blank, then the text.
+void say_line(Console& con, std::string_view text);
+
+// `field` is the answer field (its size is its length L). With default_flag 1
+// the field's text up to its last non-blank is the default. On return n holds
+// the count of characters typed (it may exceed L), or the default's length.
+void ask_string(Console& con, std::string& field, std::string_view prompt, int& n,
+                int default_flag);
+
+// Asks until a valid integer (or, with default_flag 1, a bare Return) comes.
+void ask_integer(Console& con, std::int32_t& value, std::string_view prompt, int default_flag);
+
+void say_integer(Console& con, std::string_view message, std::int32_t value);
+void say_real(Console& con, std::string_view message, double value);
+void say_two_reals(Console& con, std::string_view message1, double value1,
+                   std::string_view message2, double value2);
+
+}  // namespace orvalt

@@ -1,0 +1,78 @@
+// Input file location, record census, new output files, path helpers, and the
+// line reader that every pass over a text file uses.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalt {
+
+struct Console;
+
+// Reads a text file line by line without holding it whole: each line comes
+// without its LF or CRLF, as a view valid until the next call.
+class LineReader {
+public:
+    LineReader() = default;
+    explicit LineReader(const std::string& path) { open(path); }
+    bool open(const std::string& path);
+    bool is_open() const { return file_ != nullptr; }
+    // False at end of file or on a read error.
+    bool next(std::string_view& line);
+    void close();
+
+private:
+    struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
+    std::unique_ptr<std::FILE, Closer> file_;
+    std::vector<char> buf_ = std::vector<char>(1 << 16);
+    std::size_t begin_ = 0, end_ = 0;
+    std::string long_line_;
+    bool eof_ = false;
+};
+
+// `name` and `full_name` are fields (their sizes are their lengths). Status:
+// 1 found, 2 missing, plus 10 for an option outside 0..3. Option 1 with a
+// print flag asks for another name until one exists; an empty answer stops
+// (status 1). Option 0 stops (status 1) on a missing file.
+void check_file(Console& con, std::string& name, std::string& full_name, std::int32_t iopt,
+                std::int32_t print, std::int32_t& status);
+
+// Number of lines and the length of the longest (CR of CRLF not counted).
+void inqfilerec(Console& con, std::string_view name, std::int32_t unit, std::int32_t print,
+                std::int32_t& nrec, std::int32_t& maxlen);
+
+// An output text file, written line by line; remembers whether every write
+// went through.
+class OutputFile {
+public:
+    OutputFile() = default;
+    bool is_open() const { return file_ != nullptr; }
+    void write_line(std::string_view line);
+    // Closes the file; false if any write or the close failed.
+    bool close();
+    bool failed() const { return failed_; }
+
+private:
+    friend OutputFile open_new_file(Console&, std::string_view, std::int32_t, std::int32_t,
+                                    std::int32_t&, std::int32_t, std::int32_t, std::int32_t);
+    struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
+    std::unique_ptr<std::FILE, Closer> file_;
+    bool failed_ = false;
+};
+
+// Creates (replacing) the named file. error_number 0 = open, 1 = failed (with
+// the nine-line report, whatever iout). With iout nonzero reports an older
+// version and the new file's full name.
+OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
+                         std::int32_t record_length, std::int32_t& error_number, std::int32_t il,
+                         std::int32_t ia, std::int32_t iout);
+
+// Writes every backslash of the first n characters of source twice into the
+// first n positions of result (positions beyond n untouched); returns result.
+std::string& double_backslashes(std::string& result, std::string_view source, std::int32_t n);
+
+}  // namespace orvalt

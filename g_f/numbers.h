@@ -1,0 +1,47 @@
+// Number layouts and number parsing. Every number the program prints or reads
+// goes through here; all of it is locale-independent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvalt {
+
+// Integer in minimal width: right-aligned in digit_count(v) characters.
+std::string format_integer(std::int32_t v);
+
+// Integer right-justified in a field of `width` characters (widened if needed).
+std::string format_integer_width(std::int32_t v, int width);
+
+// General notation of width w with s significant digits and an exponent of
+// e digits (e = 2: "E+08", and beyond +-99 the sign and three digits without
+// "E"; e = 3: always "E+008"). Fixed notation is followed by e + 2 blanks.
+// The choice between fixed and exponent form is made on the value rounded to
+// s significant digits.
+std::string format_general(double x, int w, int s, int e = 2);
+
+// The console layouts: say_real (w 20, s 13) and say_two_reals (w 14, s 7).
+std::string format_real13(double x);
+std::string format_real7(double x);
+
+// One data value of an ASCII data file: w 24, s 15, three exponent digits.
+std::string format_data_value(double x);
+// A data line: x, y and e in format_data_value, separated by one blank.
+std::string format_data_line(double x, double y, double e);
+
+// Parses a whole item as a real: optional sign, digits with an optional point
+// (at least one digit), optional exponent E/D/e/d with optional sign and
+// digits. Anything else, including NaN, Inf and out-of-range values, fails.
+bool parse_real(std::string_view item, double& value);
+
+// Parses a whole item as a signed 32-bit integer: optional sign and digits.
+bool parse_integer(std::string_view item, std::int32_t& value);
+
+// Free-form read of the first number of a text whose items are separated by
+// blanks, tabs and commas (leading blanks and tabs skipped; a leading comma is
+// an empty item). False when the text
+// is blank or the first item is not a real.
+bool read_first_real(std::string_view text, double& value);
+
+}  // namespace orvalt

@@ -1,0 +1,11 @@
+// The one way a routine ends the program: throw Stop with the exit status.
+// Only main() catches it.
+#pragma once
+
+namespace orvalt {
+
+struct Stop {
+    int status;  // 0: normal end or a stop the user chose; 1: a stop on an error
+};
+
+}  // namespace orvalt

@@ -1,0 +1,39 @@
+// Small text routines: case-blind comparison, digit count, trimmed length,
+// and the fixed-field helpers used wherever a text lives in a blank-padded field.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace orvalt {
+
+struct Console;
+
+// 0 = equal apart from letter case, 1 = different, -1 = lengths differ (after
+// printing the two error lines on the console).
+int ovt_case_blind_compare(Console& con, std::string_view a, std::string_view b);
+
+// Maps a..z to A..Z; every other byte is left as it is.
+void upper_case_char(char& c);
+
+// Characters needed to print v in decimal, minus sign included. Works through
+// single precision on purpose, so magnitudes above 2^24 just below a power of
+// ten count one more (99999999 gives 9).
+int digit_count(std::int32_t v);
+
+// Position (1-based) of the last character that is not a blank, tab or NUL;
+// 0 when there is none.
+int trimmed_length(std::string_view text);
+
+// The text up to its trimmed length.
+std::string_view trimmed(std::string_view text);
+
+// A field of exactly `length` characters: `text` cut to it or padded with `pad`.
+std::string field(std::string_view text, std::size_t length, char pad = ' ');
+
+// Overwrites `dest` (keeping its length) with `text`, cut or blank-padded.
+void set_field(std::string& dest, std::string_view text);
+
+}  // namespace orvalt

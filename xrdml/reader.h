@@ -1,0 +1,94 @@
+// The XRDML reader: keyword scanning, scan census, scan parameters and
+// intensities. Every pass opens the file by name, reads it line by line from
+// its first line and closes it; nothing keeps the whole file in memory.
+//
+// Tables are 0-based in storage: scan s (1-based, as in the dialogue) lives in
+// entry s - 1; spectrum point k (1-based) in entry k - 1.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalt {
+struct Console;
+}
+
+namespace orvalt::xrdml {
+
+inline constexpr std::int32_t mn = 25000;        // most points in one spectrum
+inline constexpr std::int32_t max_scans = 200;   // entries of every per-scan table
+
+// Status of the last reader step: ierr 0 is success; the message is a field of
+// exactly 80 characters.
+struct ReaderStatus {
+    std::int32_t ierr = 0;
+    std::string message = std::string(80, ' ');
+    void set(std::int32_t code, std::string_view text);  // text cut or padded to 80
+};
+
+struct ScanCensus {
+    std::int32_t nscans = 0;
+    double wavelength = 0.0;  // angstrom
+};
+
+struct ScanParameters {
+    std::array<double, max_scans> start_position{};
+    std::array<double, max_scans> end_position{};
+    std::array<double, max_scans> counting_time{};
+};
+
+// --- keyword scanning ---------------------------------------------------------
+
+// Stores the 1-based positions of `marker` in `line` into table[0..count-1]
+// (growing the table when the line holds more markers than it has room for);
+// entries past count are left as they were. Returns count.
+std::int32_t COUNT_KEYWORD(std::string_view line, std::vector<std::int32_t>& table, char marker);
+
+// True when the element name after the first "<" of the line begins with keyword.
+bool KEYWORD_SEARCH(std::string_view line, std::string_view keyword,
+                    std::vector<std::int32_t>& table);
+
+// The text between the first ">" of the line and the next "<" (blank when the
+// line holds no ">"; the rest of the line when no "<" follows).
+std::string_view GET_VALUES_XRDML(std::string_view line, std::vector<std::int32_t>& table);
+
+// Field starts (1-based) of a text separated by blanks, commas or tabs: on
+// return starts[0..n] hold the n + 1 entries; returns n.
+std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& starts);
+
+// Nothing when ierr is 0; otherwise "ierr = " and the message, then Stop{1}.
+void ERRCHECK(Console& con, const ReaderStatus& status);
+
+// --- the passes -----------------------------------------------------------------
+
+// Census: number of scans and mean wavelength. On success ierr is left as
+// given; 5 on a missing or unreadable wavelength or ratio; 16 for more than
+// max_scans scans. verbose 1 prints the progress lines.
+void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanCensus& census,
+                std::int32_t verbose);
+
+// Start, end and counting time of every scan, in file order.
+void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
+               std::int32_t nscans);
+
+// Loads scan `scan` (1-based): y holds the counts, e their square roots,
+// ny the number of points. y and e hold at least mn entries.
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
+                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
+                 std::int32_t verbose);
+
+// Sums the scans whose weight is exactly 1: y the summed counts, e their
+// square roots, npts per included scan, ny the largest npts.
+void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
+                   std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
+                   std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
+                   std::int32_t verbose);
+
+// Reverses entries 0..n-1 of a; the rest is untouched.
+void REVERSEARRAY(std::span<double> a, std::int32_t n);
+
+}  // namespace orvalt::xrdml
