@@ -14,7 +14,8 @@ namespace orvalt {
 struct Console;
 
 // Reads a text file line by line without holding it whole: each line comes
-// without its LF or CRLF, as a view valid until the next call.
+// without its LF or CRLF (a last line may lack its line end, and loses a final
+// CR as well), as a view valid until the next call.
 class LineReader {
 public:
     LineReader() = default;

@@ -44,4 +44,29 @@ bool parse_integer(std::string_view item, std::int32_t& value);
 // is blank or the first item is not a real.
 bool read_first_real(std::string_view text, double& value);
 
+// Free-form read of the first item of a text as an integer (leading blanks
+// and tabs skipped; the item ends at a blank, tab, comma, slash or the end).
+// False when there is no item or it is not a valid 32-bit integer.
+bool read_first_integer(std::string_view text, std::int32_t& value);
+
+// parse_real with a shortcut for the common case of an intensity list: a plain
+// string of up to 15 digits is exact in a double and converts directly. The
+// result is always the one parse_real gives.
+inline bool parse_count_or_real(std::string_view item, double& value) {
+    if (!item.empty() && item.size() <= 15) {
+        std::uint64_t v = 0;
+        std::size_t i = 0;
+        for (; i < item.size(); ++i) {
+            const auto d = static_cast<unsigned>(item[i]) - static_cast<unsigned>('0');
+            if (d > 9) break;
+            v = v * 10 + d;
+        }
+        if (i == item.size()) {
+            value = static_cast<double>(v);
+            return true;
+        }
+    }
+    return parse_real(item, value);
+}
+
 }  // namespace orvalt

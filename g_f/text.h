@@ -19,8 +19,8 @@ int ovt_case_blind_compare(Console& con, std::string_view a, std::string_view b)
 void upper_case_char(char& c);
 
 // Characters needed to print v in decimal, minus sign included. Works through
-// single precision on purpose, so magnitudes above 2^24 just below a power of
-// ten count one more (99999999 gives 9).
+// single precision on purpose: exact up to 2^24; above it a value just below a
+// power of ten can count one more (99999999 gives 9); never fewer.
 int digit_count(std::int32_t v);
 
 // Position (1-based) of the last character that is not a blank, tab or NUL;

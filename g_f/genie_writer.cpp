@@ -1,0 +1,226 @@
+// The Genie file writer: every header value and array goes to the Genie
+// library as one named field of the workspace h_block, which is then put as
+// one entry of the file. No result of the library is looked at: the library
+// reports its own failures.
+#include "g_f/genie_writer.h"
+
+#include <algorithm>
+#include <string>
+
+#include "g_f/console.h"
+#include "g_f/numbers.h"
+#include "g_f/text.h"
+#include "genie/genie.h"
+
+namespace orvalt {
+
+namespace {
+
+// Declared lengths of the text arguments.
+constexpr std::size_t g2file_length = 200;
+constexpr std::size_t filefield_length = 80;
+constexpr std::size_t label_length = 40;
+constexpr std::size_t user_name_length = 20;
+constexpr std::size_t inst_name_length = 8;
+constexpr std::size_t title_length = 80;
+constexpr std::size_t time_length = 20;
+constexpr std::size_t history_length = 200;
+constexpr std::size_t number_text_length = 10;
+
+template <class Real>
+struct RealTypes;
+template <>
+struct RealTypes<double> {
+    static constexpr const char* scalar = "float64";
+    static constexpr const char* array = "float64[]";
+};
+template <>
+struct RealTypes<float> {
+    static constexpr const char* scalar = "float32";
+    static constexpr const char* array = "float32[]";
+};
+
+std::int32_t length_of(std::string_view s) { return static_cast<std::int32_t>(s.size()); }
+
+// A spectrum or header number as a 10-character text: the integer in the
+// width digit_count gives it, at the left, the rest blanks. A text longer
+// than the field loses its padding blank first, then is cut to the field.
+std::string number_text(std::int32_t value) {
+    std::string s = format_integer(value);
+    if (s.size() > number_text_length) s.erase(0, s.find_first_not_of(' '));
+    return field(s, number_text_length);
+}
+
+// The Genie library takes every argument by reference and every text as a
+// pointer with its length; these keep the calls below readable.
+void transfer_text(std::string_view name, const std::string& buffer) {
+    const std::int32_t rank = 1;
+    const std::int32_t extent = length_of(buffer);
+    GF_TRANSFER(name.data(), length_of(name), "<--", 3, "string", 6, buffer.data(), rank, extent);
+}
+
+void transfer_int(std::string_view name, const std::int32_t& value) {
+    const std::int32_t rank = 0;
+    const std::int32_t extent = 0;
+    GF_TRANSFER(name.data(), length_of(name), "<--", 3, "int32", 5, &value, rank, extent);
+}
+
+template <class Real>
+void transfer_real(std::string_view name, const Real& value) {
+    const std::int32_t rank = 0;
+    const std::int32_t extent = 0;
+    const std::string_view type = RealTypes<Real>::scalar;
+    GF_TRANSFER(name.data(), length_of(name), "<--", 3, type.data(), length_of(type), &value, rank,
+                extent);
+}
+
+// An array goes with n elements; n is kept within the array the caller
+// handed over, so a count larger than the array never reads past its end.
+template <class Real>
+void transfer_array(std::string_view name, std::span<const Real> values, std::int32_t n) {
+    const std::int32_t rank = 1;
+    const auto extent = static_cast<std::int32_t>(
+        std::clamp<std::int64_t>(n, 0, static_cast<std::int64_t>(values.size())));
+    const std::string_view type = RealTypes<Real>::array;
+    GF_TRANSFER(name.data(), length_of(name), "<--", 3, type.data(), length_of(type),
+                values.data(), rank, extent);
+}
+
+template <class Real>
+void write_entry(Console& con, std::string_view g2file_arg, std::string_view filefield_arg,
+                 std::string_view xlabel_arg, std::string_view ylabel_arg,
+                 std::string_view user_name_arg, std::string_view inst_name_arg,
+                 std::string_view title_arg, std::string_view time_arg,
+                 std::string_view history_arg, std::span<const Real> x, std::span<const Real> y,
+                 std::span<const Real> e, std::span<const Real> ut, Real delta, Real fi, Real l1,
+                 Real l2, Real efixed, Real twotheta, Real run_duration, std::int32_t ntc,
+                 std::int32_t nx, std::int32_t nut, std::int32_t emode, std::int32_t ispec_no,
+                 std::int32_t irun_no, std::int32_t inew, std::int32_t iprint) {
+    // Every text at its declared length, whatever length it came with.
+    const std::string g2file = field(g2file_arg, g2file_length);
+    const std::string filefield = field(filefield_arg, filefield_length);
+    const std::string xlabel = field(xlabel_arg, label_length);
+    const std::string ylabel = field(ylabel_arg, label_length);
+    const std::string user_name = field(user_name_arg, user_name_length);
+    const std::string inst_name = field(inst_name_arg, inst_name_length);
+    const std::string title = field(title_arg, title_length);
+    const std::string time = field(time_arg, time_length);
+    const std::string history = field(history_arg, history_length);
+
+    const bool print = iprint == 1;
+    if (print) {
+        say_line(con, "**write_g2int_ng**");
+        say_line(con, "g2file = " + std::string(trimmed(g2file)));
+        say_line(con, "filefield = " + std::string(trimmed(filefield)));
+        say_line(con, "xlabel = " + xlabel);
+        say_line(con, "ylabel = " + ylabel);
+        say_line(con, "user_name,inst_name = " + user_name + inst_name);
+        say_line(con, "title = " + std::string(trimmed(title)));
+        say_line(con, "time = " + time);
+        say_line(con, "history = " + std::string(trimmed(history)));
+    }
+    const std::string spec_no = number_text(ispec_no);
+    const std::string run_no = number_text(irun_no);
+    if (print) {
+        say_integer(con, "ispec_no = ", ispec_no);
+        say_integer(con, "irun_no = ", irun_no);
+        say_line(con, "**write_g2int_ng** (1)");
+        say_line(con, "**write_g2int_ng** (2)");
+        say_line(con, "**write_g2int_ng** (3)");
+    }
+
+    GF_ASSIGN_HANDLE("h_block", 7, "fields()", 8);
+    transfer_text("h_block.file", filefield);
+    transfer_int("h_block.ntc", ntc);
+    transfer_array("h_block.x", x, nx);
+    transfer_array("h_block.y", y, ntc);
+    transfer_array("h_block.e", e, ntc);
+    transfer_text("h_block.xlabel", xlabel);
+    transfer_text("h_block.ylabel", ylabel);
+    transfer_text("h_block.spec_no", spec_no);
+    transfer_real("h_block.delta", delta);
+    transfer_text("h_block.user_name", user_name);
+    transfer_int("h_block.nut", nut);
+    transfer_array("h_block.ut", ut, nut);
+    transfer_text("h_block.run_no", run_no);
+    transfer_int("h_block.emode", emode);
+    transfer_real("h_block.fi", fi);
+    transfer_real("h_block.l1", l1);
+    transfer_real("h_block.l2", l2);
+    transfer_real("h_block.efixed", efixed);
+    transfer_real("h_block.twotheta", twotheta);
+    transfer_real("h_block.run_duration", run_duration);
+    transfer_text("h_block.inst_name", inst_name);
+    transfer_text("h_block.title", title);
+    transfer_text("h_block.time", time);
+    transfer_text("h_block.history", history);
+
+    GF_SELECT_DESTINATION(g2file.data(), length_of(g2file), "G2", 2);
+    const char* mode = inew == 1 ? "new" : "   ";
+    const std::int32_t index = 0;
+    GF_PUT("h_block", 7, "data", 4, index, mode, 3, "Data points", 11);
+    GF_RELEASE_HANDLE("h_block", 7);
+}
+
+}  // namespace
+
+void g2intinit(G2IntGenDp& h) {
+    h.filefield.assign(filefield_length, '\0');
+    h.inst_name.assign(inst_name_length, '\0');
+    h.xlabel = field("x", label_length);
+    h.ylabel = field("y", label_length);
+    h.user_name = field("user", user_name_length);
+    h.title = field("title", title_length);
+    h.time = field("now", time_length);
+    h.history = field("none", history_length);
+    h.ut.fill(0.0);
+    h.delta = 0;
+    h.fi = 0;
+    h.l1 = 10;
+    h.l2 = 1;
+    h.efixed = 1;
+    h.twotheta = 90;
+    h.run_duration = 123;
+    h.nut = 30;
+    h.emode = 0;
+    h.ispec_no = 1;
+    h.irun_no = 12345;
+}
+
+void activate_genie_session() {
+    std::int32_t option1 = 0;
+    std::int32_t option2 = 0;
+    GF_ACTIVATE_SESSION("GENIE", 5, option1, option2);
+}
+
+void deactivate_genie_session() { GF_DEACTIVATE_SESSION(); }
+
+void write_g2int_ng(Console& con, std::string_view g2file, std::string_view filefield,
+                    std::string_view xlabel, std::string_view ylabel, std::string_view user_name,
+                    std::string_view inst_name, std::string_view title, std::string_view time,
+                    std::string_view history, std::span<const double> x, std::span<const double> y,
+                    std::span<const double> e, std::span<const double> ut, double delta, double fi,
+                    double l1, double l2, double efixed, double twotheta, double run_duration,
+                    std::int32_t ntc, std::int32_t nx, std::int32_t nut, std::int32_t emode,
+                    std::int32_t ispec_no, std::int32_t irun_no, std::int32_t inew,
+                    std::int32_t iprint, std::int32_t& /*ierr: the caller's, untouched*/) {
+    write_entry<double>(con, g2file, filefield, xlabel, ylabel, user_name, inst_name, title, time,
+                        history, x, y, e, ut, delta, fi, l1, l2, efixed, twotheta, run_duration,
+                        ntc, nx, nut, emode, ispec_no, irun_no, inew, iprint);
+}
+
+void write_g2int_ng(Console& con, std::string_view g2file, std::string_view filefield,
+                    std::string_view xlabel, std::string_view ylabel, std::string_view user_name,
+                    std::string_view inst_name, std::string_view title, std::string_view time,
+                    std::string_view history, std::span<const float> x, std::span<const float> y,
+                    std::span<const float> e, std::span<const float> ut, float delta, float fi,
+                    float l1, float l2, float efixed, float twotheta, float run_duration,
+                    std::int32_t ntc, std::int32_t nx, std::int32_t nut, std::int32_t emode,
+                    std::int32_t ispec_no, std::int32_t irun_no, std::int32_t inew,
+                    std::int32_t iprint, std::int32_t& /*ierr: the caller's, untouched*/) {
+    write_entry<float>(con, g2file, filefield, xlabel, ylabel, user_name, inst_name, title, time,
+                       history, x, y, e, ut, delta, fi, l1, l2, efixed, twotheta, run_duration,
+                       ntc, nx, nut, emode, ispec_no, irun_no, inew, iprint);
+}
+
+}  // namespace orvalt

@@ -1,0 +1,211 @@
+// Number layouts and number parsing, in one place each. std::to_chars and
+// std::from_chars keep all of it independent of the locale.
+#include "g_f/numbers.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include "g_f/text.h"
+
+namespace orvalt {
+
+namespace {
+
+// Right-aligns text in width characters; a text that cannot fit becomes a
+// row of asterisks, so the field keeps its width whatever happens.
+std::string right_aligned(std::string_view text, int width) {
+    if (width <= 0) return std::string();
+    const auto w = static_cast<std::size_t>(width);
+    if (text.size() > w) return std::string(w, '*');
+    std::string out(w - text.size(), ' ');
+    out += text;
+    return out;
+}
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// The s significant digits of |x| rounded to s digits and the decimal
+// exponent X of the rounded value, so that |x| ~ d.ddd x 10^X.
+void significant_digits(double ax, int s, std::string& digits, int& exponent) {
+    std::string buf(static_cast<std::size_t>(s) + 40, '\0');
+    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), ax,
+                                   std::chars_format::scientific, s - 1);
+    const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
+    const std::size_t epos = text.find('e');
+    digits.clear();
+    for (std::size_t i = 0; i < epos; ++i)
+        if (is_digit(text[i])) digits += text[i];
+    std::size_t i = epos + 1;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        negative = text[i] == '-';
+        ++i;
+    }
+    int value = 0;
+    std::from_chars(text.data() + i, text.data() + text.size(), value);
+    exponent = negative ? -value : value;
+}
+
+// "E+08", "E-01"; with two exponent digits an exponent beyond +-99 drops the
+// "E" and keeps its sign and three digits.
+std::string exponent_text(int exponent, int e) {
+    const char sign = exponent < 0 ? '-' : '+';
+    const std::string digits = std::to_string(std::abs(exponent));
+    const auto ed = static_cast<std::size_t>(e);
+    if (digits.size() <= ed) return std::string("E") + sign + std::string(ed - digits.size(), '0') + digits;
+    if (digits.size() == ed + 1) return std::string(1, sign) + digits;
+    return std::string(ed + 2, '*');
+}
+
+}  // namespace
+
+std::string format_integer(std::int32_t v) {
+    return right_aligned(std::to_string(v), digit_count(v));
+}
+
+std::string format_integer_width(std::int32_t v, int width) {
+    const std::string text = std::to_string(v);
+    if (width <= static_cast<int>(text.size())) return text;
+    return right_aligned(text, width);
+}
+
+std::string format_general(double x, int w, int s, int e) {
+    if (w <= 0) return std::string();
+    if (s < 1) s = 1;
+    if (e < 1) e = 1;
+    if (std::isnan(x)) return right_aligned("NaN", w);
+    if (std::isinf(x)) return right_aligned(x < 0 ? "-Infinity" : "Infinity", w);
+
+    const int tail = e + 2;  // the blanks that stand in for the exponent in fixed form
+    if (w < tail) return std::string(static_cast<std::size_t>(w), '*');
+    if (x == 0.0)  // negative zero included
+        return right_aligned("0." + std::string(static_cast<std::size_t>(s - 1), '0'), w - tail) +
+               std::string(static_cast<std::size_t>(tail), ' ');
+
+    const bool negative = x < 0;
+    std::string digits;
+    int exponent = 0;
+    significant_digits(std::fabs(x), s, digits, exponent);
+
+    std::string t = negative ? "-" : "";
+    // Fixed form when the rounded value lies in [0.1, 10^s).
+    if (exponent >= -1 && exponent <= s - 1) {
+        const auto k = static_cast<std::size_t>(exponent + 1);  // digits before the point
+        if (k == 0)
+            t += "0." + digits;
+        else
+            t += digits.substr(0, k) + "." + digits.substr(k);
+        return right_aligned(t, w - tail) + std::string(static_cast<std::size_t>(tail), ' ');
+    }
+    t += "0." + digits + exponent_text(exponent + 1, e);
+    return right_aligned(t, w);
+}
+
+std::string format_real13(double x) { return format_general(x, 20, 13); }
+std::string format_real7(double x) { return format_general(x, 14, 7); }
+std::string format_data_value(double x) { return format_general(x, 24, 15, 3); }
+
+std::string format_data_line(double x, double y, double e) {
+    std::string line = format_data_value(x);
+    line += ' ';
+    line += format_data_value(y);
+    line += ' ';
+    line += format_data_value(e);
+    return line;
+}
+
+bool parse_real(std::string_view item, double& value) {
+    // from_chars takes neither a leading "+" nor a "D" exponent: normalise first.
+    std::string norm;
+    norm.reserve(item.size() + 1);
+    std::size_t i = 0;
+    const std::size_t n = item.size();
+    if (i < n && (item[i] == '+' || item[i] == '-')) {
+        if (item[i] == '-') norm += '-';
+        ++i;
+    }
+    std::size_t mantissa_digits = 0;
+    while (i < n && is_digit(item[i])) {
+        norm += item[i++];
+        ++mantissa_digits;
+    }
+    if (i < n && item[i] == '.') {
+        norm += item[i++];
+        while (i < n && is_digit(item[i])) {
+            norm += item[i++];
+            ++mantissa_digits;
+        }
+    }
+    if (mantissa_digits == 0) return false;
+    if (i < n && (item[i] == 'E' || item[i] == 'e' || item[i] == 'D' || item[i] == 'd')) {
+        norm += 'e';
+        ++i;
+        if (i < n && (item[i] == '+' || item[i] == '-')) norm += item[i++];
+        std::size_t exponent_digits = 0;
+        while (i < n && is_digit(item[i])) {
+            norm += item[i++];
+            ++exponent_digits;
+        }
+        if (exponent_digits == 0) return false;
+    }
+    if (i != n) return false;
+
+    double v = 0.0;
+    const char* end = norm.data() + norm.size();
+    const auto res = std::from_chars(norm.data(), end, v);
+    if (res.ec != std::errc() || res.ptr != end || !std::isfinite(v)) return false;
+    value = v;
+    return true;
+}
+
+bool parse_integer(std::string_view item, std::int32_t& value) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (!item.empty() && (item[0] == '+' || item[0] == '-')) {
+        negative = item[0] == '-';
+        i = 1;
+    }
+    if (i == item.size()) return false;
+    for (std::size_t j = i; j < item.size(); ++j)
+        if (!is_digit(item[j])) return false;
+    std::string norm = negative ? "-" : "";
+    norm += item.substr(i);
+    std::int32_t v = 0;
+    const char* end = norm.data() + norm.size();
+    const auto res = std::from_chars(norm.data(), end, v);
+    if (res.ec != std::errc() || res.ptr != end) return false;
+    value = v;
+    return true;
+}
+
+namespace {
+
+// The first item of a free-layout text: leading blanks and tabs skipped, then
+// up to the next blank, tab, comma or slash. Empty for a blank text or an
+// empty first item.
+std::string_view first_item(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    std::size_t j = i;
+    while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != ',' && text[j] != '/')
+        ++j;
+    return text.substr(i, j - i);
+}
+
+}  // namespace
+
+bool read_first_real(std::string_view text, double& value) {
+    const std::string_view item = first_item(text);
+    return !item.empty() && parse_real(item, value);
+}
+
+bool read_first_integer(std::string_view text, std::int32_t& value) {
+    const std::string_view item = first_item(text);
+    return !item.empty() && parse_integer(item, value);
+}
+
+}  // namespace orvalt
