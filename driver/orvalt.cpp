@@ -1,0 +1,22 @@
+// ORVALT: reads an XRDML powder-diffraction measurement and writes its scans
+// as ASCII or Genie data files. All input comes from the console.
+#include <iostream>
+
+#include "driver/run.h"
+#include "g_f/console.h"
+#include "g_f/stop.h"
+#include "genie/genie.h"
+
+int main() {
+    orvalt::Console con{std::cin, std::cout};
+    int status = 0;
+    try {
+        status = orvalt::run_orvalt(con);
+    } catch (const orvalt::Stop& stop) {
+        status = stop.status;
+    }
+    std::cout.flush();
+    // A Genie file that could not be written has been reported by the library.
+    if (status == 0 && orvalt::genie_failure_count() > 0) status = 1;
+    return status;
+}

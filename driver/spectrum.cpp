@@ -1,0 +1,240 @@
+// The branches that build a spectrum (one scan, the sum of scans, every scan
+// separately) and the output stage that reports, converts and writes it.
+#include <cmath>
+#include <span>
+#include <string>
+
+#include "driver/output_files.h"
+#include "driver/steps.h"
+#include "g_f/console.h"
+#include "g_f/files.h"
+#include "g_f/genie_writer.h"
+#include "g_f/stop.h"
+#include "g_f/text.h"
+#include "xrdml/reader.h"
+
+namespace orvalt {
+
+namespace {
+
+// Both compatibility checks of a sum allow this much, in degrees 2-theta. The
+// small slack lets positions that differ by exactly the tolerance in decimal
+// pass although their binary difference is a hair above it.
+constexpr double grid_tolerance = 0.0001;
+bool differs(double a, double b) { return std::fabs(a - b) > grid_tolerance * (1.0 + 1e-9); }
+
+// Spacing of a scan of n points; a scan of fewer than 2 points has none.
+double spacing(double start, double end, std::int32_t n) {
+    return n >= 2 ? (end - start) / (n - 1) : 0.0;
+}
+
+void fill_x(RunState& run, double start, double step) {
+    for (std::int32_t k = 0; k < run.ny; ++k) run.x[k] = start + k * step;
+}
+
+void check_counting_time(Console& con, const RunState& run, std::int32_t scan) {
+    if (!(run.par.counting_time[scan - 1] > 0.0)) {
+        say_integer(con, "**ERROR in orvalt: Counting time is not positive for scan ", scan);
+        throw Stop{1};
+    }
+}
+
+std::string_view input_name(const RunState& run) { return trimmed(run.input_name); }
+
+// Asks for the output name with the default formed from the input name.
+void ask_output_name(Console& con, RunState& run, std::string_view extension) {
+    set_field(run.output_name, default_output_name(input_name(run), extension));
+    int n = 0;
+    ask_string(con, run.output_name, "full name of output file", n, 1);
+}
+
+// The header values every Genie entry of this run carries, labels aside.
+G2IntGenDp genie_header(const RunState& run) {
+    G2IntGenDp h;
+    g2intinit(h);
+    std::string doubled(name_field_length, ' ');
+    double_backslashes(doubled, run.input_name, static_cast<std::int32_t>(name_field_length));
+    set_field(h.title, std::string_view(doubled).substr(0, h.title.size()));
+    return h;
+}
+
+void write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t inew) {
+    h.ut[29] = run.census.wavelength;
+    std::int32_t ierr = run.status.ierr;
+    const auto n = static_cast<std::size_t>(run.ny);
+    write_g2int_ng(con, run.output_name, h.filefield, h.xlabel, h.ylabel, h.user_name,
+                   h.inst_name, h.title, h.time, h.history, std::span(run.x).first(n),
+                   std::span(run.y).first(n), std::span(run.e).first(n), h.ut, h.delta, h.fi,
+                   h.l1, h.l2, h.efixed, h.twotheta, h.run_duration, run.ny, run.ny, h.nut,
+                   h.emode, h.ispec_no, h.irun_no, inew, 0, ierr);
+}
+
+}  // namespace
+
+void load_single_scan(Console& con, RunState& run) {
+    const std::int32_t s = run.iscan;
+    xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
+                       run.verbose);
+    xrdml::ERRCHECK(con, run.status);
+    run.step[s - 1] = spacing(run.par.start_position[s - 1], run.par.end_position[s - 1], run.ny);
+    fill_x(run, run.par.start_position[s - 1], run.step[s - 1]);
+    if (run.icps == 1) {
+        check_counting_time(con, run, s);
+        const double t = run.par.counting_time[s - 1];
+        for (std::int32_t k = 0; k < run.ny; ++k) {
+            run.y[k] /= t;
+            run.e[k] /= t;
+        }
+    }
+}
+
+void sum_scans(Console& con, RunState& run) {
+    const std::int32_t nscans = run.census.nscans;
+    const auto& par = run.par;
+    for (std::int32_t i = 2; i <= nscans; ++i) {
+        if (differs(par.start_position[i - 1], par.start_position[0])) {
+            say_line(con, "Scans appear to have incompatible start points");
+            throw Stop{1};
+        }
+    }
+
+    xrdml::ORVALTDATATOT(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.npts,
+                         run.weight, run.ny, nscans, run.verbose);
+    xrdml::ERRCHECK(con, run.status);
+
+    std::int32_t ifirst = 0;
+    for (std::int32_t i = 1; i <= nscans; ++i) {
+        if (run.weight[i - 1] == 0) continue;
+        run.step[i - 1] = spacing(par.start_position[i - 1], par.end_position[i - 1],
+                                  run.npts[i - 1]);
+        if (ifirst == 0) ifirst = i;
+    }
+    if (run.iscan == -2) say_integer(con, "orvalt: First included scan = ", ifirst);
+    say_real(con, "orvalt: x-axis spacing = ", run.step[ifirst - 1]);
+    if (run.nincl > 1) {
+        for (std::int32_t i = ifirst + 1; i <= nscans; ++i) {
+            if (run.weight[i - 1] != 0 && differs(run.step[i - 1], run.step[ifirst - 1])) {
+                say_line(con, "Scans appear to have incompatible spacings");
+                throw Stop{1};
+            }
+        }
+    }
+    for (std::int32_t i = ifirst; i <= nscans; ++i)
+        if (run.weight[i - 1] != 0) check_counting_time(con, run, i);
+
+    fill_x(run, par.start_position[ifirst - 1], run.step[ifirst - 1]);
+    std::fill_n(run.tsum.begin(), run.ny, 0.0);
+    for (std::int32_t i = ifirst; i <= nscans; ++i) {
+        if (run.weight[i - 1] == 0) continue;
+        for (std::int32_t k = 0; k < run.npts[i - 1]; ++k) run.tsum[k] += par.counting_time[i - 1];
+    }
+    for (std::int32_t k = 0; k < run.ny; ++k) {
+        run.y[k] /= run.tsum[k];
+        run.e[k] /= run.tsum[k];
+    }
+    if (run.icps == 0) {
+        // Counts as one scan of scan 1's counting time would give them.
+        const double t = par.counting_time[0];
+        for (std::int32_t k = 0; k < run.ny; ++k) {
+            run.y[k] *= t;
+            run.e[k] *= t;
+        }
+    }
+}
+
+void write_separate_scans(Console& con, RunState& run) {
+    ask_output_name(con, run, ".write");
+    activate_genie_session();
+    deactivate_genie_session();
+    run.verbose = 1;
+    G2IntGenDp h = genie_header(run);
+    set_field(h.xlabel, "2-theta");
+    set_field(h.ylabel, "y");
+
+    const std::int32_t nscans = run.census.nscans;
+    // Nothing is written unless every scan can be scaled.
+    if (run.icps == 1)
+        for (std::int32_t s = 1; s <= nscans; ++s) check_counting_time(con, run, s);
+
+    std::int32_t inew = 1;
+    for (std::int32_t s = 1; s <= nscans; ++s) {
+        xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
+                           1);
+        xrdml::ERRCHECK(con, run.status);
+        const double start = run.par.start_position[s - 1];
+        const double end = run.par.end_position[s - 1];
+        if (run.icps == 1) {
+            const double t = run.par.counting_time[s - 1];
+            for (std::int32_t k = 0; k < run.ny; ++k) {
+                run.y[k] /= t;
+                run.e[k] /= t;
+            }
+        }
+        run.step[s - 1] = spacing(start, end, run.ny);
+        fill_x(run, start, run.step[s - 1]);
+        say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
+        write_genie_entry(con, run, h, inew);
+        inew = 0;
+    }
+}
+
+void output_stage(Console& con, RunState& run) {
+    const std::int32_t ny = run.ny;
+    say_integer(con, "orvalt: Number of points = ", ny);
+    if (ny > 0) {
+        say_two_reals(con, "orvalt: First point x = ", run.x[0], " y = ", run.y[0]);
+        say_two_reals(con, "orvalt: Last point  x = ", run.x[ny - 1], " y = ", run.y[ny - 1]);
+    }
+
+    constexpr double half_pi = 1.5707963267948966;
+    constexpr double four_pi = 12.566370614359172;
+    const double wavelength = run.census.wavelength;
+    if (run.iunits == 2) {
+        for (std::int32_t k = 0; k < ny; ++k) {
+            const double theta = run.x[k] * half_pi / 180.0;
+            run.x[k] = four_pi * std::sin(theta) / wavelength;
+        }
+    } else if (run.iunits == 3) {
+        for (std::int32_t k = 0; k < ny; ++k)
+            if (run.x[k] == 0.0) stop_with_error(con, "d-spacing is undefined at 2-theta = 0");
+        xrdml::REVERSEARRAY(run.x, ny);
+        xrdml::REVERSEARRAY(run.y, ny);
+        xrdml::REVERSEARRAY(run.e, ny);
+        for (std::int32_t k = 0; k < ny; ++k) {
+            const double theta = run.x[k] * half_pi / 180.0;
+            run.x[k] = (0.5 * wavelength) / std::sin(theta);
+        }
+    }
+
+    run.verbose = 1;
+    const std::string_view extension = run.ioutput == 2 ? ".write" : ".dat";
+    ask_output_name(con, run, extension);
+
+    if (run.ioutput == 1) {
+        const auto n = static_cast<std::size_t>(ny);
+        if (!write_ascii_data_file(con, trimmed(run.output_name), run.iscan, trimmed(run.full_name),
+                                   ny, std::span(run.x).first(n), std::span(run.y).first(n),
+                                   std::span(run.e).first(n)))
+            run.exit_status = 1;
+        return;
+    }
+
+    // Genie file names are limited to 80 characters.
+    if (trimmed_length(run.output_name) > 80) {
+        run.output_name.replace(74, std::string::npos,
+                                field(".write", run.output_name.size() - 74));
+        empty_line(con);
+        say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
+        say_line(con, trimmed(run.output_name));
+    }
+    activate_genie_session();
+    deactivate_genie_session();
+    G2IntGenDp h = genie_header(run);
+    set_field(h.xlabel, run.iunits == 1   ? "2-theta"
+                        : run.iunits == 2 ? "Momentum Transfer Q (\\A\\u-1\\d)"
+                                          : "d-Spacing (\\A)");
+    set_field(h.ylabel, run.icps == 0 ? "Counts" : "Counts per second");
+    write_genie_entry(con, run, h, 1);
+}
+
+}  // namespace orvalt

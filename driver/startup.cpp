@@ -1,0 +1,141 @@
+// Start and end of a run: the remembered answers, the input file and the two
+// passes that tell what the file holds.
+#include <string>
+
+#include "driver/steps.h"
+#include "g_f/console.h"
+#include "g_f/files.h"
+#include "g_f/header.h"
+#include "g_f/numbers.h"
+#include "g_f/stop.h"
+#include "g_f/text.h"
+#include "xrdml/reader.h"
+
+namespace orvalt {
+
+namespace {
+
+constexpr std::string_view tmp_file = "orvalt.tmp";
+constexpr std::string_view default_input = "Na_Mg_mirror.xrdml";
+// Long enough for the full name of orvalt.tmp in any working directory.
+constexpr std::size_t tmp_field_length = 4096;
+
+void set_defaults(RunState& run) {
+    set_field(run.input_name, default_input);
+    run.iscan = 0;
+    run.icps = 1;
+    run.iunits = 1;
+    run.ioutput = 2;
+}
+
+}  // namespace
+
+void load_remembered_answers(Console& con, RunState& run) {
+    std::string name = field(tmp_file, tmp_field_length);
+    std::string full = std::string(tmp_field_length, ' ');
+    std::int32_t status = 0;
+    check_file(con, name, full, 2, 0, status);
+    run.tmp_name = std::string(trimmed(full));
+
+    set_defaults(run);
+    if (status != 1) return;
+
+    // Anything short of all five lines read cleanly means the defaults.
+    LineReader reader;
+    if (!reader.open(run.tmp_name)) return;
+    std::string_view line;
+    if (!reader.next(line)) return;
+    std::string remembered_name = field(line, name_field_length);
+    std::int32_t values[4] = {};
+    for (auto& value : values) {
+        if (!reader.next(line) || !read_first_integer(line, value)) return;
+    }
+    run.input_name = remembered_name;
+    run.iscan = values[0];
+    run.icps = values[1];
+    run.iunits = values[2];
+    run.ioutput = values[3];
+}
+
+void choose_input_file(Console& con, RunState& run) {
+    int n = 0;
+    ask_string(con, run.input_name, "full name of input file", n, 1);
+    // A longer answer has been cut to the field.
+    run.name_length = std::min<std::int32_t>(n, static_cast<std::int32_t>(name_field_length));
+
+    constexpr std::string_view extension = ".xrdml";
+    if (run.name_length > 6) {
+        std::string_view last6 = std::string_view(run.input_name).substr(run.name_length - 6, 6);
+        if (ovt_case_blind_compare(con, last6, extension) != 0) {
+            say_line(con, "orvalt: Assumed input filetype is .xrdml");
+            for (char c : extension) {
+                if (run.name_length >= static_cast<std::int32_t>(name_field_length)) break;
+                run.input_name[run.name_length++] = c;
+            }
+        }
+    }
+
+    std::int32_t status = 0;
+    check_file(con, run.input_name, run.full_name, 1, 1, status);
+    run.name_length = trimmed_length(run.input_name);
+}
+
+void take_census(Console& con, RunState& run) {
+    const std::string name(trimmed(run.input_name));
+    inqfilerec(con, name, 99, 1, run.nrec, run.maxlen);
+    xrdml::COUNTSCANS(con, name, run.status, run.census, run.verbose);
+    xrdml::ERRCHECK(con, run.status);
+    xrdml::ORVALTPAR(name, run.status, run.par, run.census.nscans);
+    xrdml::ERRCHECK(con, run.status);
+}
+
+void save_remembered_answers(Console& con, RunState& run) {
+    std::int32_t error = 0;
+    OutputFile file = open_new_file(con, run.tmp_name, 94, 0, error, 0, 0, 0);
+    if (!file.is_open()) {
+        run.exit_status = 1;
+        return;
+    }
+    file.write_line(trimmed(run.input_name));
+    for (std::int32_t value : {run.iscan, run.icps, run.iunits, run.ioutput})
+        file.write_line(format_integer_width(value, 12));
+    if (!file.close()) run.exit_status = 1;
+}
+
+void stop_with_error(Console& con, std::string_view text) {
+    say_line(con, std::string("**ERROR in orvalt: ").append(text));
+    throw Stop{1};
+}
+
+int run_orvalt(Console& con) {
+    RunState run;
+    std::int32_t unit = 0;
+    prog_header(con, "ORVALT", "Read data from a .XRDML file", "The ORVALT developers",
+                "23-1-14", 1, unit);
+    load_remembered_answers(con, run);
+    choose_input_file(con, run);
+    take_census(con, run);
+
+    ask_scan_menu(con, run);
+    ask_intensity(con, run);
+    run.weight.fill(1);
+    run.nincl = run.census.nscans;
+    if (run.iscan == -2) exclude_scans(con, run);
+    ask_units(con, run);
+    ask_output(con, run);
+
+    empty_line(con);
+    if (run.iscan == 0 || run.iscan == -2) {
+        sum_scans(con, run);
+        output_stage(con, run);
+    } else if (run.iscan == -3) {
+        write_separate_scans(con, run);
+    } else {
+        load_single_scan(con, run);
+        output_stage(con, run);
+    }
+    save_remembered_answers(con, run);
+    return run.exit_status;
+}
+
+}  // namespace orvalt

@@ -1,0 +1,249 @@
+// Whole runs of the program along its main paths: transcript, files, exit status.
+#include "e2e_support.h"
+
+#include <cmath>
+
+namespace e2e {
+namespace {
+
+const std::string census_std =
+    " count_scans: kAlpha1 =   1.540600000000    \n"
+    " count_scans: kAlpha2 =   1.544400000000    \n"
+    " count_scans: ratioKAlpha2KAlpha1 =  0.5000000000000    \n"
+    " count_scans: Wavelength =   1.541866666667    \n";
+const double wavelength = (1.5406 + 0.5 * 1.5444) / 1.5;
+
+const std::vector<Scan> three_scans = {
+    {10.0, 14.0, 2.0, "10 20 30 40 50"},
+    {10.0, 14.0, 4.0, "100 200 300 400 400"},
+    {10.0, 14.0, 2.0, "1 2 3 4 5"},
+};
+
+std::vector<std::vector<double>> numbers_of(const std::string& text) {
+    std::vector<std::vector<double>> rows;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream items(line);
+        std::vector<double> row;
+        for (double v; items >> v;) row.push_back(v);
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void expect_near_rel(double actual, double expected) {
+    EXPECT_NEAR(actual, expected, 1e-13 * std::max(1.0, std::fabs(expected)));
+}
+
+TEST_F(Orvalt, TypicalRunLoadsOneScanAsCountsPerSecondInQ) {
+    const std::string file = xrdml_text(three_scans);
+    write("three.xrdml", file);
+    const Result r = run("three.xrdml\n2\n1\n2\n1\n\n");
+    const std::string expected =
+        header() + " Give full name of input file (Na_Mg_mirror.xrdml) > " +
+        " File found : <DIR>/three.xrdml\n" + census_lines(file) + census_std +
+        " count_scans: Number of scans in file = 3\n" + menu +
+        " Give scan number to load, or negative option from list (0) > \n"
+        " Give 0 for counts, or 1 for counts per second (1) > " +
+        units_menu + " Give units option (1) > " + output_menu +
+        " Give output file option (2) > \n"
+        " orvaltdata1: Scan found: 2\n"
+        " orvaltdata1: ny = 5\n"
+        " orvalt: Number of points = 5\n"
+        " orvalt: First point x =   10.00000     y =   25.00000    \n"
+        " orvalt: Last point  x =   14.00000     y =   100.0000    \n"
+        " Give full name of output file (three.dat) > "
+        " No pre-existing version of file exists\n"
+        " New file: <DIR>/three.dat\n";
+    EXPECT_EQ(r.out, expected);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("orvalt.tmp"),
+              "three.xrdml\n           2\n           1\n           2\n           1\n");
+
+    const auto rows = numbers_of(read("three.dat"));
+    ASSERT_EQ(rows.size(), 5u);
+    const double counts[] = {100, 200, 300, 400, 400};
+    for (int k = 0; k < 5; ++k) {
+        ASSERT_EQ(rows[k].size(), 3u);
+        const double theta = (10.0 + k) * 1.5707963267948966 / 180.0;
+        expect_near_rel(rows[k][0], 12.566370614359172 * std::sin(theta) / wavelength);
+        expect_near_rel(rows[k][1], counts[k] / 4.0);
+        expect_near_rel(rows[k][2], std::sqrt(counts[k]) / 4.0);
+    }
+}
+
+TEST_F(Orvalt, SingleScanAsCountsInTwoThetaHasExactDataLines) {
+    write("s.xrdml", xrdml_text({{10.0, 20.0, 2.0, "25 16"}}));
+    const Result r = run("s.xrdml\n1\n0\n1\n1\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("s.dat"),
+              "   10.0000000000000         25.0000000000000         5.00000000000000     \n"
+              "   20.0000000000000         16.0000000000000         4.00000000000000     \n");
+}
+
+TEST_F(Orvalt, DSpacingReversesTheSpectrum) {
+    write("s.xrdml", xrdml_text({{30.0, 90.0, 1.0, "1 4 9"}}));
+    const Result r = run("s.xrdml\n1\n0\n3\n1\n\n");
+    EXPECT_EQ(r.status, 0);
+    const auto rows = numbers_of(read("s.dat"));
+    ASSERT_EQ(rows.size(), 3u);
+    const double two_theta[] = {90.0, 60.0, 30.0};
+    const double counts[] = {9, 4, 1};
+    for (int k = 0; k < 3; ++k) {
+        const double theta = two_theta[k] * 1.5707963267948966 / 180.0;
+        expect_near_rel(rows[k][0], (0.5 * wavelength) / std::sin(theta));
+        expect_near_rel(rows[k][1], counts[k]);
+        expect_near_rel(rows[k][2], std::sqrt(counts[k]));
+    }
+    EXPECT_LT(rows[0][0], rows[2][0]);
+}
+
+TEST_F(Orvalt, DSpacingAtZeroTwoThetaStopsBeforeTheNameQuestion) {
+    write("s.xrdml", xrdml_text({{0.0, 2.0, 1.0, "1 4 9"}}));
+    write("orvalt.tmp", "old\n");
+    const Result r = run("s.xrdml\n1\n0\n3\n1\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(" **ERROR in orvalt: d-spacing is undefined at 2-theta = 0\n"),
+              std::string::npos);
+    EXPECT_EQ(r.out.find("full name of output file"), std::string::npos);
+    EXPECT_FALSE(exists("s.dat"));
+    EXPECT_EQ(read("orvalt.tmp"), "old\n");
+}
+
+TEST_F(Orvalt, SummingScansOfDifferentLengthsAndTimes) {
+    // Scan 2 is shorter; points it does not reach carry scan 1's time only.
+    write("sum.xrdml", xrdml_text({{10.0, 13.0, 2.0, "10 20 30 40"},
+                                   {10.0, 11.0, 3.0, "5 5"}}));
+    const Result r = run("sum.xrdml\n0\n0\n1\n1\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find(" orvalt: x-axis spacing =   1.000000000000    \n"), std::string::npos);
+    const std::string dat = read("sum.dat");
+    ASSERT_EQ(mask(dat, dir.string())
+                  .rfind("Data from: <DIR>/sum.xrdml\nScan = 0\nNumber of points = 4\n", 0),
+              0u)
+        << dat;
+    const auto rows = numbers_of(dat.substr(dat.find("points = 4\n") + 11));
+    ASSERT_EQ(rows.size(), 4u);
+    // Counts as one scan of scan 1's counting time: (c1 + c2) / (t1 + t2) * t1.
+    expect_near_rel(rows[0][1], (10.0 + 5.0) / 5.0 * 2.0);
+    expect_near_rel(rows[0][2], std::sqrt(15.0) / 5.0 * 2.0);
+    expect_near_rel(rows[2][1], 30.0 / 2.0 * 2.0);
+    expect_near_rel(rows[3][0], 13.0);
+}
+
+TEST_F(Orvalt, SummingRefusesIncompatibleStartPoints) {
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.00005, 12.00005, 1.0, "1 2 3"}}));
+    EXPECT_EQ(run("a.xrdml\n0\n1\n1\n1\n\n").status, 0);
+    write("b.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0002, 12.0002, 1.0, "1 2 3"}}));
+    write("orvalt.tmp", "kept\n");
+    const Result r = run("b.xrdml\n0\n1\n1\n1\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(" Scans appear to have incompatible start points\n"), std::string::npos);
+    EXPECT_EQ(read("orvalt.tmp"), "kept\n");
+    EXPECT_FALSE(exists("b.dat"));
+}
+
+TEST_F(Orvalt, SummingRefusesIncompatibleSpacings) {
+    std::string c101, c102;
+    for (int i = 0; i < 101; ++i) c101 += "1 ";
+    c102 = c101 + "1";
+    write("c.xrdml", xrdml_text({{10.0, 20.0, 1.0, c101}, {10.0, 20.0, 1.0, c102}}));
+    const Result r = run("c.xrdml\n0\n1\n1\n1\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(" Scans appear to have incompatible spacings\n"), std::string::npos);
+    EXPECT_FALSE(exists("c.dat"));
+}
+
+TEST_F(Orvalt, GudrunBranchExcludesScansAndWritesWeights) {
+    const std::string file = xrdml_text(three_scans);
+    write("g.xrdml", file);
+    const Result r = run("g.xrdml\n-2\n2\n0\n\n\n");
+    EXPECT_EQ(r.status, 0);
+    const std::string weights_table =
+        " Weights...\n Scan   1 has weight 1\n Scan   2 has weight 0\n Scan   3 has weight 1\n";
+    const std::string expected_tail =
+        " Give scan number to load, or negative option from list (0) > \n"
+        " Give scan number to exclude, or 0 to continue (0) > " +
+        weights_table + " Give scan number to exclude, or 0 to continue (0) > " +
+        weights_table +
+        " Saving weights to g.weights\n"
+        "\n\n"
+        " orvalt: x-axis units are 2-theta\n" +
+        output_menu + " Give output file option (1) > \n" +
+        " orvalt: First included scan = 1\n"
+        " orvalt: x-axis spacing =   1.000000000000    \n"
+        " orvalt: Number of points = 5\n"
+        " orvalt: First point x =   10.00000     y =   2.750000    \n"
+        " orvalt: Last point  x =   14.00000     y =   13.75000    \n"
+        " Give full name of output file (g.dat) > "
+        " No pre-existing version of file exists\n"
+        " New file: <DIR>/g.dat\n";
+    ASSERT_GE(r.out.size(), expected_tail.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - expected_tail.size()), expected_tail) << r.out;
+    EXPECT_EQ(read("g.weights"), "  1 1\n  2 0\n  3 1\n");
+    const auto rows = numbers_of(read("g.dat"));
+    ASSERT_EQ(rows.size(), 5u);
+    expect_near_rel(rows[0][1], (10.0 + 1.0) / 4.0);
+    EXPECT_EQ(read("orvalt.tmp"),
+              "g.xrdml\n          -2\n           1\n           1\n           1\n");
+}
+
+TEST_F(Orvalt, GudrunBranchStopsWhenEveryScanIsExcluded) {
+    write("g.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0, 12.0, 1.0, "1 2 3"}}));
+    const Result r = run("g.xrdml\n-2\n1\n1\n7\n-1\n2\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.out.find(" Error: All scans have been excluded\n"), std::string::npos);
+    EXPECT_FALSE(exists("g.weights"));
+    EXPECT_FALSE(exists("orvalt.tmp"));
+}
+
+TEST_F(Orvalt, SeparateScansGoIntoOneGenieFile) {
+    write("sep.xrdml", xrdml_text(three_scans));
+    const Result r = run("sep.xrdml\n-3\n0\n\n");
+    EXPECT_EQ(r.status, 0);
+    const std::string tail =
+        " Give 0 for counts, or 1 for counts per second (1) > \n"
+        " orvalt: x-axis units are 2-theta\n"
+        " orvalt: Output file is a Genie binary file\n"
+        "\n"
+        " Give full name of output file (sep.write) > "
+        " orvaltdata1: Scan found: 1\n orvaltdata1: ny = 5\n"
+        " orvalt: First and last x-values =   10.00000     and   14.00000    \n"
+        " orvaltdata1: Scan found: 2\n orvaltdata1: ny = 5\n"
+        " orvalt: First and last x-values =   10.00000     and   14.00000    \n"
+        " orvaltdata1: Scan found: 3\n orvaltdata1: ny = 5\n"
+        " orvalt: First and last x-values =   10.00000     and   14.00000    \n";
+    ASSERT_GE(r.out.size(), tail.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail) << r.out;
+    EXPECT_TRUE(exists("sep.write"));
+    EXPECT_EQ(read("orvalt.tmp"),
+              "sep.xrdml\n          -3\n           0\n           1\n           2\n");
+}
+
+TEST_F(Orvalt, LongGenieNameIsShortenedInTheOutputStage) {
+    write("s.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}}));
+    const std::string long_name = std::string(86, 'n') + ".write";  // 92 characters
+    const Result r = run("s.xrdml\n1\n0\n1\n2\n" + long_name + "\n");
+    EXPECT_EQ(r.status, 0);
+    const std::string shortened = std::string(74, 'n') + ".write";
+    EXPECT_NE(r.out.find("> \n WARNING: Output file name exceeds 80 characters and will be "
+                         "truncated to\n " + shortened + "\n"),
+              std::string::npos)
+        << r.out;
+    EXPECT_TRUE(exists(shortened));
+}
+
+TEST_F(Orvalt, ExitAndNoOutputLeaveRememberedAnswersAlone) {
+    write("s.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}}));
+    write("orvalt.tmp", "s.xrdml\n1\n0\n1\n1\n");
+    Result r = run("\n-1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("orvalt.tmp"), "s.xrdml\n1\n0\n1\n1\n");
+    r = run("\n\n\n\n0\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("orvalt.tmp"), "s.xrdml\n1\n0\n1\n1\n");
+    EXPECT_FALSE(exists("s.dat"));
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,219 @@
+// Start-up, remembered answers, menu refusals and every way a run can fail.
+#include "e2e_support.h"
+
+namespace e2e {
+namespace {
+
+const std::vector<Scan> two_scans = {{10.0, 12.0, 2.0, "1 2 3"}, {10.0, 12.0, 2.0, "4 5 6"}};
+
+bool has(const Result& r, const std::string& text) { return r.out.find(text) != std::string::npos; }
+
+TEST_F(Orvalt, BareReturnEverywhereSumsTheDefaultFileIntoGenie) {
+    write("Na_Mg_mirror.xrdml", xrdml_text(two_scans));
+    const Result r = run("\n\n\n\n\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(has(r, " Give full name of input file (Na_Mg_mirror.xrdml) > "));
+    EXPECT_TRUE(has(r, " Give scan number to load, or negative option from list (0) > "));
+    EXPECT_TRUE(has(r, " Give 0 for counts, or 1 for counts per second (1) > "));
+    EXPECT_TRUE(has(r, " Give units option (1) > "));
+    EXPECT_TRUE(has(r, " Give output file option (2) > "));
+    EXPECT_TRUE(has(r, " Give full name of output file (Na_Mg_mirror.write) > "));
+    EXPECT_TRUE(exists("Na_Mg_mirror.write"));
+    EXPECT_EQ(read("orvalt.tmp"),
+              "Na_Mg_mirror.xrdml\n           0\n           1\n           1\n           2\n");
+
+    // The next run offers what this one remembered.
+    const Result again = run("\n-1\n");
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(has(again, " Give full name of input file (Na_Mg_mirror.xrdml) > "));
+}
+
+TEST_F(Orvalt, RememberedAnswersAreOfferedAsDefaults) {
+    write("s.xrdml", xrdml_text(two_scans));
+    write("orvalt.tmp", "s.xrdml\n           2\n           0\n           3\n           1\n");
+    const Result r = run("\n\n\n\n\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(has(r, " Give full name of input file (s.xrdml) > "));
+    EXPECT_TRUE(has(r, " Give scan number to load, or negative option from list (2) > "));
+    EXPECT_TRUE(has(r, " Give 0 for counts, or 1 for counts per second (0) > "));
+    EXPECT_TRUE(has(r, " Give units option (3) > "));
+    EXPECT_TRUE(has(r, " Give output file option (1) > "));
+    EXPECT_TRUE(exists("s.dat"));
+}
+
+TEST_F(Orvalt, ShortOrGarbledRememberedAnswersFallBackToTheDefaults) {
+    write("s.xrdml", xrdml_text(two_scans));
+    for (const std::string tmp : {"s.xrdml\n2\n0\n3\n", "s.xrdml\n2\nzero\n3\n1\n", ""}) {
+        write("orvalt.tmp", tmp);
+        const Result r = run("\n-1\n");
+        EXPECT_EQ(r.status, 1) << tmp;  // the default file is not there
+        EXPECT_TRUE(has(r, " Give full name of input file (Na_Mg_mirror.xrdml) > ")) << tmp;
+        EXPECT_TRUE(has(r, " Failure locating file Na_Mg_mirror.xrdml\n")) << tmp;
+        EXPECT_EQ(read("orvalt.tmp"), tmp);
+    }
+}
+
+TEST_F(Orvalt, ExtensionRule) {
+    write("sample1.xrdml", xrdml_text(two_scans));
+    Result r = run("sample1\n-1\n");
+    EXPECT_TRUE(has(r, ">  orvalt: Assumed input filetype is .xrdml\n File found : "
+                       "<DIR>/sample1.xrdml\n"))
+        << r.out;
+
+    write("RUN7.XRDML", xrdml_text(two_scans));
+    r = run("RUN7.XRDML\n-1\n");
+    EXPECT_FALSE(has(r, "Assumed input filetype"));
+    EXPECT_TRUE(has(r, " File found : <DIR>/RUN7.XRDML\n"));
+
+    write("abc", xrdml_text(two_scans));
+    r = run("abc\n-1\n");
+    EXPECT_FALSE(has(r, "Assumed input filetype"));
+    EXPECT_TRUE(has(r, " File found : <DIR>/abc\n"));
+    EXPECT_EQ(r.status, 0);
+}
+
+TEST_F(Orvalt, MissingFileIsAskedForAgain) {
+    write("there.xrdml", xrdml_text(two_scans));
+    Result r = run("gone.xrdml\nalso_gone.xrdml\nthere.xrdml\n-1\n");
+    EXPECT_TRUE(has(r, ">  Failure locating file gone.xrdml\n Give file name or return to stop > "
+                       " Failure locating file also_gone.xrdml\n"
+                       " Give file name or return to stop >  File found : <DIR>/there.xrdml\n"))
+        << r.out;
+    EXPECT_EQ(r.status, 0);
+
+    r = run("gone.xrdml\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(exists("orvalt.tmp"));
+}
+
+TEST_F(Orvalt, MenuRefusals) {
+    write("s.xrdml", xrdml_text(two_scans));
+    const Result r = run("s.xrdml\n5\n-7\nx\n1\n2\n1\n4\n1\n3\n1\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(has(r, " Give scan number to load, or negative option from list (0) > "
+                       " This exceeds the number of scans in the file\n"
+                       " Give scan number to load, or negative option from list (0) > "
+                       " Give scan number to load, or negative option from list (0) > "
+                       " Give scan number to load, or negative option from list (0) > \n"))
+        << r.out;
+    EXPECT_TRUE(has(r, " Give 0 for counts, or 1 for counts per second (1) > "
+                       " Give 0 for counts, or 1 for counts per second (2) > "));
+    EXPECT_TRUE(has(r, " Give units option (1) >  Give units option (4) > "));
+    EXPECT_TRUE(has(r, " Give output file option (2) >  Give output file option (3) > "));
+    EXPECT_EQ(read("orvalt.tmp"), "s.xrdml\n           1\n           1\n           1\n           1\n");
+}
+
+TEST_F(Orvalt, CountsPerSecondNeedsAPositiveCountingTime) {
+    write("t.xrdml", xrdml_text({{10.0, 12.0, 0.0, "1 2 3"}}));
+    write("orvalt.tmp", "kept\n");
+    for (const std::string answers : {"t.xrdml\n1\n1\n1\n1\n\n", "t.xrdml\n0\n1\n1\n1\n\n",
+                                      "t.xrdml\n-3\n1\n\n"}) {
+        const Result r = run(answers);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(has(r, " **ERROR in orvalt: Counting time is not positive for scan 1\n"))
+            << r.out;
+        EXPECT_FALSE(exists("t.dat"));
+        EXPECT_FALSE(exists("t.write"));
+        EXPECT_EQ(read("orvalt.tmp"), "kept\n");
+    }
+    // Counts of one scan need no division.
+    EXPECT_EQ(run("t.xrdml\n1\n0\n1\n1\n\n").status, 0);
+}
+
+TEST_F(Orvalt, FileWithoutScans) {
+    write("none.xrdml", xrdml_text({}));
+    Result r = run("none.xrdml\n0\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " **ERROR in orvalt: The file holds no scans\n"));
+    r = run("none.xrdml\n-2\n");
+    EXPECT_TRUE(has(r, " **ERROR in orvalt: The file holds no scans\n"));
+    // Separate scans of nothing write no Genie file but end normally.
+    r = run("none.xrdml\n-3\n0\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_FALSE(exists("none.write"));
+    EXPECT_TRUE(exists("orvalt.tmp"));
+}
+
+TEST_F(Orvalt, ReaderFailuresStopWithTheirReport) {
+    Wavelengths no_ratio;
+    no_ratio.ratio = "";
+    write("w.xrdml", xrdml_text(two_scans, no_ratio));
+    Result r = run("w.xrdml\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " ierr = 5\n Problem reading wavelength\n")) << r.out;
+
+    std::string missing_end = xrdml_text(two_scans);
+    missing_end.erase(missing_end.find("\t\t\t\t\t<endPosition>"),
+                      missing_end.find("\n", missing_end.find("<endPosition>")) + 1 -
+                          missing_end.find("\t\t\t\t\t<endPosition>"));
+    write("p.xrdml", missing_end);
+    r = run("p.xrdml\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " ierr = 1\n Error reading XRDML file: </xrdMeasurements>\n")) << r.out;
+
+    write("i.xrdml", xrdml_text({{10.0, 12.0, 2.0, "1 two 3"}}));
+    r = run("i.xrdml\n1\n0\n1\n1\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " ierr = 10\n Problem reading intensities\n")) << r.out;
+    EXPECT_FALSE(exists("i.dat"));
+    EXPECT_FALSE(exists("orvalt.tmp"));
+}
+
+TEST_F(Orvalt, EndOfInputAtAQuestionIsAnError) {
+    write("s.xrdml", xrdml_text(two_scans));
+    for (const std::string answers : {"", "s.xrdml\n", "s.xrdml\n1\n", "gone.xrdml\n"}) {
+        const Result r = run(answers);
+        EXPECT_EQ(r.status, 1) << answers;
+        EXPECT_TRUE(r.out.ends_with("> \n **ERROR: End of input on the console\n")) << r.out;
+        EXPECT_FALSE(exists("orvalt.tmp"));
+    }
+}
+
+class RealFiles : public Orvalt {
+protected:
+    void copy(const std::string& name) {
+        fs::copy_file(fs::path(ORVALT_TEST_DATA) / "xrdml" / name, dir / name);
+    }
+};
+
+TEST_F(RealFiles, SingleScanFileIsSummedAndWritten) {
+    copy("empyrean.xrdml");
+    const Result r = run("empyrean.xrdml\n0\n1\n2\n1\n\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r, " count_scans: Number of scans in file = 1\n"));
+    EXPECT_TRUE(exists("empyrean.dat"));
+}
+
+TEST_F(RealFiles, NinetyOneScansWithCrlfLineEnds) {
+    copy("polefig_Ge113.xrdml");
+    Result r = run("polefig_Ge113.xrdml\n0\n0\n1\n1\n\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r, " count_scans: Number of scans in file = 91\n"));
+    r = run("polefig_Ge113.xrdml\n-3\n1\n\n");
+    EXPECT_EQ(r.status, 0);
+    r = run("polefig_Ge113.xrdml\n-2\n5\n0\n1\n\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(has(r, " Scan  91 has weight 1\n"));
+    r = run("polefig_Ge113.xrdml\n91\n1\n2\n2\n\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r, " orvaltdata1: Scan found: 91\n"));
+}
+
+TEST_F(RealFiles, TwoAxisPositionsFailTheParameterPass) {
+    copy("simpack_xrd_AlGaAs.xrdml");
+    const Result r = run("simpack_xrd_AlGaAs.xrdml\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " ierr = 15\n Problem with numbers of: start position, end position, "
+                       "counting times\n"));
+}
+
+TEST_F(RealFiles, MoreScansThanTheTablesHoldAreRefused) {
+    copy("rsm_401_scans.xrdml");
+    const Result r = run("rsm_401_scans.xrdml\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " count_scans: Number of scans in file = 401\n"));
+    EXPECT_TRUE(has(r, " ierr = 16\n Too many scans in file (maximum 200)\n"));
+}
+
+}  // namespace
+}  // namespace e2e
