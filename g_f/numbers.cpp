@@ -185,13 +185,14 @@ bool parse_integer(std::string_view item, std::int32_t& value) {
 namespace {
 
 // The first item of a free-layout text: leading blanks and tabs skipped, then
-// up to the next blank, tab, comma or slash. Empty for a blank text or an
-// empty first item.
-std::string_view first_item(std::string_view text) {
+// up to the next blank, tab or comma (or slash, where a slash ends an answer).
+// Empty for a blank text or an empty first item.
+std::string_view first_item(std::string_view text, bool slash_ends) {
     std::size_t i = 0;
     while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
     std::size_t j = i;
-    while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != ',' && text[j] != '/')
+    while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != ',' &&
+           !(slash_ends && text[j] == '/'))
         ++j;
     return text.substr(i, j - i);
 }
@@ -199,12 +200,14 @@ std::string_view first_item(std::string_view text) {
 }  // namespace
 
 bool read_first_real(std::string_view text, double& value) {
-    const std::string_view item = first_item(text);
+    // Numbers in a measurement file are separated by blanks and commas only:
+    // "12/3" is no number.
+    const std::string_view item = first_item(text, false);
     return !item.empty() && parse_real(item, value);
 }
 
 bool read_first_integer(std::string_view text, std::int32_t& value) {
-    const std::string_view item = first_item(text);
+    const std::string_view item = first_item(text, true);
     return !item.empty() && parse_integer(item, value);
 }
 

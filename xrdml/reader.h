@@ -71,18 +71,23 @@ void ERRCHECK(Console& con, const ReaderStatus& status);
 void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanCensus& census,
                 std::int32_t verbose);
 
-// Start, end and counting time of every scan, in file order.
+// Start, end and counting time of every scan, in file order; reads only up to
+// the line where every kind has been seen nscans times. ierr 1, 4, 6 or 15.
+// Tables are never written past their max_scans entries.
 void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                std::int32_t nscans);
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
-// ny the number of points. y and e hold at least mn entries.
+// ny the number of points. y and e hold at least mn entries; nothing is
+// written past mn_points or their sizes. ierr 1, 9, 10 or 14.
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
                  std::int32_t verbose);
 
 // Sums the scans whose weight is exactly 1: y the summed counts, e their
-// square roots, npts per included scan, ny the largest npts.
+// square roots, npts per included scan, ny the largest npts. Reads up to the
+// line of scan nscans; scans past the weight or npts table are never
+// included. ierr 1, 9 or 10 (stopping at once).
 void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                    std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
                    std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
@@ -90,5 +95,37 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
 
 // Reverses entries 0..n-1 of a; the rest is untouched.
 void REVERSEARRAY(std::span<double> a, std::int32_t n);
+
+// --- line helpers of the passes --------------------------------------------------
+// The passes read every line of files of many megabytes, so they test lines
+// with these instead of the table-filling routines above. The results are the
+// same: the tests hold both against each other.
+
+// The text after the first "<" of a line; `found` is false when the line has none.
+struct FirstElement {
+    bool found = false;
+    std::string_view text;
+    // What KEYWORD_SEARCH answers for this line and keyword.
+    bool matches(std::string_view keyword) const { return found && text.starts_with(keyword); }
+};
+FirstElement first_element(std::string_view line);
+
+// The element text of a line as GET_VALUES_XRDML cuts it, and whether it ended
+// at a "<" on the same line (false also when the line holds no ">").
+struct ElementText {
+    std::string_view text;
+    bool closed = false;
+};
+ElementText element_text(std::string_view line);
+
+// The number fields of a list as split_fields finds them, each read in free
+// form: the first out.size() fields are read and stored in out, the rest only
+// counted. `count` is the number of fields, `first_bad` the 0-based index of
+// the first read field that is not a number (-1 when all are).
+struct FieldScan {
+    std::int32_t count = 0;
+    std::int32_t first_bad = -1;
+};
+FieldScan read_number_fields(std::string_view text, std::span<double> out);
 
 }  // namespace orvalt::xrdml

@@ -140,12 +140,12 @@ TEST(Parse, FirstItemOfAFreeLayoutText) {
     EXPECT_TRUE(read_first_integer(" \t-12/3", n) && n == -12);
     for (const char* text : {",5", " ", "1.5", "12abc"}) EXPECT_FALSE(read_first_integer(text, n)) << text;
 
-    const std::pair<const char*, double> good[] = {{"  1.5 2", 1.5}, {"\t-3,4", -3.0}, {"2.5D1/", 25.0}};
+    const std::pair<const char*, double> good[] = {{"  1.5 2", 1.5}, {"\t-3,4", -3.0}, {"2.5D1 /", 25.0}};
     for (const auto& [text, v] : good) {
         double got = 0;
         EXPECT_TRUE(read_first_real(text, got) && got == v) << text;
     }
-    for (const char* text : {",5", "   \t ", "", "abc 1", "1.5abc"}) {
+    for (const char* text : {",5", "   \t ", "", "abc 1", "1.5abc", "12/3"}) {
         double got = 9;
         EXPECT_FALSE(read_first_real(text, got)) << text;
         EXPECT_EQ(got, 9.0);

@@ -1,0 +1,113 @@
+// Shared pieces of the reader tests: a console over string streams, a
+// temporary folder that is removed again, and small XRDML texts.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "g_f/console.h"
+#include "g_f/stop.h"
+#include "xrdml/reader.h"
+
+namespace orvalt::xrdml::test {
+
+struct Dialogue {
+    std::istringstream in;
+    std::ostringstream out;
+    Console con{in, out};
+    std::string text() const { return out.str(); }
+};
+
+class TempDir {
+public:
+    TempDir() {
+        static std::atomic<int> serial{0};
+        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+        path_ = std::filesystem::temp_directory_path() /
+                ("orvalt_xrdml_" + std::to_string(stamp) + "_" + std::to_string(serial++));
+        std::filesystem::create_directories(path_);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    std::string write(const std::string& name, const std::string& bytes) const {
+        std::ofstream f(path_ / name, std::ios::binary);
+        f << bytes;
+        return (path_ / name).string();
+    }
+
+private:
+    std::filesystem::path path_;
+};
+
+inline std::string real_file(const std::string& name) {
+    return std::string(ORVALT_TEST_DATA) + "/xrdml/" + name;
+}
+
+// Lines joined with LF (or the given line end), the last one ended too.
+inline std::string lines(const std::vector<std::string>& ls, const std::string& eol = "\n") {
+    std::string s;
+    for (const auto& l : ls) s += l + eol;
+    return s;
+}
+
+inline const std::vector<std::string> wavelength_lines = {
+    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>",
+    "<xrdMeasurements>",
+    "\t<usedWavelength intended=\"K-Alpha 1\">",
+    "\t\t<kAlpha1 unit=\"Angstrom\">1.5406</kAlpha1>",
+    "\t\t<kAlpha2 unit=\"Angstrom\">1.5444</kAlpha2>",
+    "\t\t<ratioKAlpha2KAlpha1>0.5</ratioKAlpha2KAlpha1>",
+    "\t</usedWavelength>",
+};
+
+// One scan as the instruments lay it out: tabs, one element per line.
+inline std::vector<std::string> scan_lines(const std::string& start, const std::string& end,
+                                           const std::string& time, const std::string& counts,
+                                           const std::string& list_element = "intensities") {
+    return {
+        "\t<scan appendNumber=\"0\" scanAxis=\"2Theta\">",
+        "\t\t<dataPoints>",
+        "\t\t\t<positions axis=\"2Theta\" unit=\"deg\">",
+        "\t\t\t\t<startPosition>" + start + "</startPosition>",
+        "\t\t\t\t<endPosition>" + end + "</endPosition>",
+        "\t\t\t</positions>",
+        "\t\t\t<positions axis=\"Omega\" unit=\"deg\">",
+        "\t\t\t\t<commonPosition>15.0</commonPosition>",
+        "\t\t\t</positions>",
+        "\t\t\t<commonCountingTime unit=\"seconds\">" + time + "</commonCountingTime>",
+        "\t\t\t<" + list_element + " unit=\"counts\">" + counts + "</" + list_element + ">",
+        "\t\t</dataPoints>",
+        "\t</scan>",
+    };
+}
+
+// A whole file of scans with the given intensity lists.
+inline std::string xrdml_file(const std::vector<std::string>& counts,
+                              const std::string& eol = "\n") {
+    std::vector<std::string> ls = wavelength_lines;
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        const auto more = scan_lines(std::to_string(10 + i), std::to_string(20 + i),
+                                     std::to_string(1 + i), counts[i]);
+        ls.insert(ls.end(), more.begin(), more.end());
+    }
+    ls.push_back("</xrdMeasurements>");
+    return lines(ls, eol);
+}
+
+// The 80-character message field of a status, without its padding.
+inline std::string message(const ReaderStatus& s) {
+    const auto end = s.message.find_last_not_of(' ');
+    return s.message.substr(0, end == std::string::npos ? 0 : end + 1);
+}
+
+}  // namespace orvalt::xrdml::test
