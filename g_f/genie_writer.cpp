@@ -44,10 +44,12 @@ std::int32_t length_of(std::string_view s) { return static_cast<std::int32_t>(s.
 
 // A spectrum or header number as a 10-character text: the integer in the
 // width digit_count gives it, at the left, the rest blanks. A text longer
-// than the field loses its padding blank first, then is cut to the field.
+// than the field loses its padding blank first; a number that still does not
+// fit is written as asterisks rather than cut into another number.
 std::string number_text(std::int32_t value) {
     std::string s = format_integer(value);
     if (s.size() > number_text_length) s.erase(0, s.find_first_not_of(' '));
+    if (s.size() > number_text_length) return std::string(number_text_length, '*');
     return field(s, number_text_length);
 }
 

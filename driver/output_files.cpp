@@ -1,0 +1,80 @@
+// The ASCII data file, the weights file and the default output names.
+#include "driver/output_files.h"
+
+#include <algorithm>
+#include <string>
+
+#include "g_f/console.h"
+#include "g_f/files.h"
+#include "g_f/numbers.h"
+#include "g_f/text.h"
+
+namespace orvalt {
+
+namespace {
+
+constexpr std::int32_t output_unit = 98;
+constexpr std::size_t name_field_length = 200;
+// The part of the input name that the extension replaces (normally ".xrdml").
+constexpr std::size_t replaced_length = 6;
+
+// A write that did not go through must not pass for a written file.
+bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name) {
+    if (file.close()) return true;
+    say_line(con, "**ERROR in " + std::string(routine) + ": could not write " +
+                      std::string(trimmed(name)));
+    return false;
+}
+
+}  // namespace
+
+std::string default_output_name(std::string_view input_name, std::string_view extension) {
+    std::string name;
+    if (input_name.size() > replaced_length) {
+        name = input_name.substr(0, input_name.size() - replaced_length);
+    } else if (input_name.size() < replaced_length) {
+        name = input_name;  // too short to hold ".xrdml": nothing is dropped
+    }
+    name += trimmed(extension);
+    return name;
+}
+
+bool write_ascii_data_file(Console& con, std::string_view output_name, std::int32_t iscan,
+                           std::string_view full_input_name, std::int32_t ny,
+                           std::span<const double> x, std::span<const double> y,
+                           std::span<const double> e) {
+    std::int32_t error_number = 0;
+    OutputFile file = open_new_file(con, output_name, output_unit, 0, error_number, 0, 0, 1);
+    if (error_number != 0 || !file.is_open()) return false;  // reported by open_new_file
+
+    if (iscan == 0) {
+        file.write_line("Data from: " + std::string(trimmed(full_input_name)));
+        file.write_line("Scan = " + format_integer(iscan));
+        file.write_line("Number of points = " + format_integer(ny));
+    }
+    // Never past the arrays handed over, whatever ny says.
+    const auto n = std::min({static_cast<std::size_t>(std::max(ny, 0)), x.size(), y.size(),
+                             e.size()});
+    for (std::size_t i = 0; i < n; ++i) file.write_line(format_data_line(x[i], y[i], e[i]));
+    return finish(con, file, "write_ascii_data_file", output_name);
+}
+
+bool write_weights_file(Console& con, std::string& output_name, std::string_view input_name,
+                        std::int32_t nscans, std::span<const std::int32_t> weight) {
+    output_name = field(default_output_name(trimmed(input_name), ".weights"), name_field_length);
+    say_line(con, "Saving weights to " + std::string(trimmed(output_name)));
+    con.out << '\n';
+
+    std::int32_t error_number = 0;
+    OutputFile file = open_new_file(con, output_name, output_unit, 0, error_number, 0, 0, 0);
+    if (error_number != 0 || !file.is_open()) return false;  // reported by open_new_file
+
+    const auto n = std::min(static_cast<std::size_t>(std::max(nscans, 0)), weight.size());
+    for (std::size_t s = 1; s <= n; ++s) {
+        file.write_line(format_integer_width(static_cast<std::int32_t>(s), 3) + " " +
+                        format_integer_width(weight[s - 1], 1));
+    }
+    return finish(con, file, "write_weights_file", output_name);
+}
+
+}  // namespace orvalt

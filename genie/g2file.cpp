@@ -1,0 +1,236 @@
+// Reading Genie files back: every length is checked against what is left of
+// the file before it is used, so a damaged file gives a message, not a crash.
+#include "genie/g2file.h"
+
+#include <algorithm>
+#include <bit>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace orvalt::genie {
+
+namespace {
+
+std::string_view base_type(std::string_view type_name) {
+    if (type_name.ends_with("[]")) type_name.remove_suffix(2);
+    return type_name;
+}
+
+std::uint32_t get_u32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+std::uint64_t get_u64(const unsigned char* p) {
+    return static_cast<std::uint64_t>(get_u32(p)) | static_cast<std::uint64_t>(get_u32(p + 4)) << 32;
+}
+
+// Reads forward through [pos, end) of the data; every read first checks
+// that the bytes are there.
+class Cursor {
+public:
+    Cursor(const unsigned char* data, std::size_t pos, std::size_t end)
+        : data_(data), pos_(pos), end_(end) {}
+
+    std::size_t pos() const { return pos_; }
+    std::size_t left() const { return end_ - pos_; }
+
+    bool u32(std::uint32_t& v) {
+        if (left() < 4) return false;
+        v = get_u32(data_ + pos_);
+        pos_ += 4;
+        return true;
+    }
+    bool i32(std::int32_t& v) {
+        std::uint32_t u = 0;
+        if (!u32(u)) return false;
+        v = std::bit_cast<std::int32_t>(u);
+        return true;
+    }
+    bool bytes(std::size_t n, std::vector<unsigned char>& out) {
+        if (left() < n) return false;
+        out.assign(data_ + pos_, data_ + pos_ + n);
+        pos_ += n;
+        return true;
+    }
+    bool str(std::string& s) {
+        std::uint32_t n = 0;
+        if (!u32(n) || left() < n) return false;
+        s.assign(reinterpret_cast<const char*>(data_ + pos_), n);
+        pos_ += n;
+        return true;
+    }
+
+private:
+    const unsigned char* data_;
+    std::size_t pos_;
+    std::size_t end_;
+};
+
+std::string at(std::size_t offset) { return " (at byte " + std::to_string(offset) + ")"; }
+
+bool parse_field(Cursor& c, Field& f, std::string& error) {
+    const std::size_t start = c.pos();
+    std::uint32_t nbytes = 0;
+    if (!c.str(f.name) || !c.str(f.type) || !c.i32(f.rank) || !c.i32(f.extent) || !c.u32(nbytes)) {
+        error = "field description runs past the end of its entry" + at(start);
+        return false;
+    }
+    if (!c.bytes(nbytes, f.bytes)) {
+        error = "values of field \"" + f.name + "\" run past the end of its entry" + at(start);
+        return false;
+    }
+    const auto size = element_size(f.type);
+    if (!size) return true;  // an unknown type: kept as bytes
+    if ((f.rank != 0 && f.rank != 1) || (f.rank == 1 && f.extent < 0)) {
+        error = "field \"" + f.name + "\" has rank " + std::to_string(f.rank) + " and extent " +
+                std::to_string(f.extent) + at(start);
+        return false;
+    }
+    const auto expected = static_cast<std::uint64_t>(element_count(f.rank, f.extent)) * *size;
+    if (expected != nbytes) {
+        error = "field \"" + f.name + "\" holds " + std::to_string(nbytes) + " bytes, its type " +
+                "and extent call for " + std::to_string(expected) + at(start);
+        return false;
+    }
+    return true;
+}
+
+bool parse_entry(Cursor& c, Entry& e, std::string& error) {
+    const std::size_t start = c.pos();
+    std::uint32_t nfields = 0;
+    if (!c.str(e.workspace) || !c.str(e.kind) || !c.i32(e.index) || !c.str(e.description) ||
+        !c.u32(nfields)) {
+        error = "entry description runs past the end of the entry" + at(start);
+        return false;
+    }
+    // Each field takes at least 20 bytes, so a count beyond that is damage,
+    // caught before any memory is set aside for it.
+    if (nfields > c.left() / 20) {
+        error = "entry claims " + std::to_string(nfields) + " fields, more than it can hold" +
+                at(start);
+        return false;
+    }
+    e.fields.resize(nfields);
+    for (std::uint32_t k = 0; k < nfields; ++k) {
+        if (!parse_field(c, e.fields[k], error)) {
+            error = "field " + std::to_string(k + 1) + ": " + error;
+            return false;
+        }
+    }
+    if (c.left() != 0) {
+        error = std::to_string(c.left()) + " bytes left over after the last field" + at(c.pos());
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<std::size_t> element_size(std::string_view type_name) {
+    const auto base = base_type(type_name);
+    if (base == "string") return 1;
+    if (base == "int32" || base == "float32") return 4;
+    if (base == "float64") return 8;
+    return std::nullopt;
+}
+
+std::int64_t element_count(std::int32_t rank, std::int32_t extent) {
+    if (rank == 0) return 1;
+    return std::max<std::int64_t>(extent, 0);
+}
+
+std::string Field::text() const {
+    if (base_type(type) != "string") return {};
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::vector<std::int32_t> Field::int32s() const {
+    std::vector<std::int32_t> v;
+    if (base_type(type) != "int32") return v;
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
+        v.push_back(std::bit_cast<std::int32_t>(get_u32(bytes.data() + i)));
+    return v;
+}
+
+std::vector<float> Field::float32s() const {
+    std::vector<float> v;
+    if (base_type(type) != "float32") return v;
+    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
+        v.push_back(std::bit_cast<float>(get_u32(bytes.data() + i)));
+    return v;
+}
+
+std::vector<double> Field::float64s() const {
+    std::vector<double> v;
+    if (base_type(type) != "float64") return v;
+    for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8)
+        v.push_back(std::bit_cast<double>(get_u64(bytes.data() + i)));
+    return v;
+}
+
+const Field* Entry::find(std::string_view name) const {
+    for (const auto& f : fields)
+        if (f.name == name) return &f;
+    return nullptr;
+}
+
+bool parse_file(const std::vector<unsigned char>& data, File& file, std::string& error) {
+    file = File{};
+    if (data.size() < file_header_size ||
+        !std::equal(file_signature.begin(), file_signature.end(), data.begin())) {
+        error = "not a Genie file (no Genie signature)";
+        return false;
+    }
+    file.version = get_u32(data.data() + file_signature.size());
+    if (file.version != file_version) {
+        error = "Genie file version " + std::to_string(file.version) + " is not supported";
+        return false;
+    }
+    Cursor c(data.data(), file_header_size, data.size());
+    while (c.left() > 0) {
+        const std::size_t start = c.pos();
+        const std::string which = "entry " + std::to_string(file.entries.size() + 1) + ": ";
+        std::uint32_t length = 0;
+        if (!c.u32(length) || c.left() < length) {
+            error = which + "runs past the end of the file" + at(start);
+            return false;
+        }
+        Cursor inner(data.data(), c.pos(), c.pos() + length);
+        Entry e;
+        if (!parse_entry(inner, e, error)) {
+            error = which + error;
+            return false;
+        }
+        file.entries.push_back(std::move(e));
+        c = Cursor(data.data(), inner.pos(), data.size());
+    }
+    return true;
+}
+
+bool read_file(const std::string& path, File& file, std::string& error) {
+    file = File{};
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    errno = 0;
+    std::unique_ptr<std::FILE, Closer> f(std::fopen(path.c_str(), "rb"));
+    if (!f) {
+        error = std::strerror(errno);
+        return false;
+    }
+    std::vector<unsigned char> data;
+    std::vector<unsigned char> buf(1 << 16);
+    std::size_t n = 0;
+    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
+        data.insert(data.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n));
+    if (std::ferror(f.get())) {
+        error = errno != 0 ? std::strerror(errno) : "read error";
+        return false;
+    }
+    return parse_file(data, file, error);
+}
+
+}  // namespace orvalt::genie

@@ -1,0 +1,65 @@
+// The Genie file layout (docs/genie-file-format.md) and a reader for it.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalt::genie {
+
+// The first eight bytes of every file, then the version as a 32-bit integer.
+inline constexpr std::array<unsigned char, 8> file_signature{0x89, 'G', '2', 'F',
+                                                             '\r', '\n', 0x1A, '\n'};
+inline constexpr std::uint32_t file_version = 1;
+inline constexpr std::size_t file_header_size = 12;
+
+// Size in bytes of one element of a type name ("float64[]" as "float64"), or
+// nullopt for a name this library does not know.
+std::optional<std::size_t> element_size(std::string_view type_name);
+
+// Elements a field holds: 1 for rank 0, the extent (at least 0) for rank 1.
+std::int64_t element_count(std::int32_t rank, std::int32_t extent);
+
+struct Field {
+    std::string name;
+    std::string type;
+    std::int32_t rank = 0;
+    std::int32_t extent = 0;
+    std::vector<unsigned char> bytes;  // the values, little-endian, as stored
+
+    // The values decoded; each is empty when the type does not match.
+    std::string text() const;
+    std::vector<std::int32_t> int32s() const;
+    std::vector<float> float32s() const;
+    std::vector<double> float64s() const;
+};
+
+struct Entry {
+    std::string workspace;
+    std::string kind;
+    std::int32_t index = 0;
+    std::string description;
+    std::vector<Field> fields;
+
+    // The first field of that name, or nullptr.
+    const Field* find(std::string_view name) const;
+};
+
+struct File {
+    std::uint32_t version = 0;
+    std::vector<Entry> entries;
+};
+
+// Reads a whole file. On failure returns false with `error` saying why (the
+// file cannot be read, or where its contents break the layout); a file of any
+// contents is handled without reading outside it.
+bool read_file(const std::string& path, File& file, std::string& error);
+
+// The same for a file's contents already in memory.
+bool parse_file(const std::vector<unsigned char>& data, File& file, std::string& error);
+
+}  // namespace orvalt::genie
