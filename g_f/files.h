@@ -18,6 +18,10 @@ struct Console;
 // CR as well), as a view valid until the next call.
 class LineReader {
 public:
+    // Large enough that an intensity line of a big scan is handed out in
+    // place; allocated on the first open and kept across opens.
+    static constexpr std::size_t block_size = std::size_t{1} << 20;
+
     LineReader() = default;
     explicit LineReader(const std::string& path) { open(path); }
     bool open(const std::string& path);
@@ -29,7 +33,7 @@ public:
 private:
     struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
     std::unique_ptr<std::FILE, Closer> file_;
-    std::vector<char> buf_ = std::vector<char>(1 << 16);
+    std::unique_ptr<char[]> buf_;
     std::size_t begin_ = 0, end_ = 0;
     std::string long_line_;
     bool eof_ = false;

@@ -2,6 +2,7 @@
 // entry of a Genie file (layout in docs/genie-file-format.md).
 #include "genie/genie.h"
 
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstdio>
@@ -11,6 +12,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,6 +34,11 @@ struct Library {
     std::string destination;
     bool destination_selected = false;
     int failures = 0;
+    // Value buffers of discarded fields and the last entry's bytes, kept for
+    // the next ones: a writer fills and puts the same workspace entry after
+    // entry, and fresh large buffers each time cost more than the copying.
+    std::vector<std::vector<unsigned char>> spare_values;
+    std::vector<unsigned char> entry;
 };
 
 Library& library() {
@@ -57,7 +64,16 @@ std::string_view name_argument(const char* p, std::int32_t n) {
     return s;
 }
 
-std::string quoted(std::string_view s) { return "\"" + std::string(s) + "\""; }
+std::string quoted(std::string_view s) {
+    // Built by appending: the concatenation form draws a false -Wrestrict
+    // warning from GCC 12 in optimised builds.
+    std::string q;
+    q.reserve(s.size() + 2);
+    q += '"';
+    q += s;
+    q += '"';
+    return q;
+}
 
 // Little-endian, byte by byte, whatever the host's byte order.
 void put_u32(std::vector<unsigned char>& out, std::uint32_t v) {
@@ -71,13 +87,56 @@ void put_string(std::vector<unsigned char>& out, std::string_view s) {
     out.insert(out.end(), s.begin(), s.end());
 }
 
+// Enough spare buffers for every field of a workspace of the usual size, and
+// a bound on what they may hold between entries.
+constexpr std::size_t max_spare_values = 64;
+constexpr std::size_t max_kept_bytes = std::size_t{8} << 20;
+
+// A buffer for `bytes` bytes of values: the smallest spare one that holds
+// them without growing, else the largest (grown once), else a new one.
+std::vector<unsigned char> take_values_buffer(std::size_t bytes) {
+    auto& spare = library().spare_values;
+    if (spare.empty()) return {};
+    std::size_t pick = 0;
+    for (std::size_t i = 1; i < spare.size(); ++i) {
+        const auto c = spare[i].capacity(), best = spare[pick].capacity();
+        const bool fits = c >= bytes, best_fits = best >= bytes;
+        if (fits ? !best_fits || c < best : !best_fits && c > best) pick = i;
+    }
+    std::vector<unsigned char> out = std::move(spare[pick]);
+    spare[pick] = std::move(spare.back());
+    spare.pop_back();
+    out.clear();
+    return out;
+}
+
+void keep_values_buffer(std::vector<unsigned char>&& bytes) {
+    auto& spare = library().spare_values;
+    if (bytes.capacity() == 0 || spare.size() >= max_spare_values) return;
+    std::size_t kept = bytes.capacity();
+    for (const auto& b : spare) kept += b.capacity();
+    if (kept <= max_kept_bytes) spare.push_back(std::move(bytes));
+}
+
+void keep_values_buffers(std::vector<genie::Field>& fields) {
+    for (auto& f : fields) keep_values_buffer(std::move(f.bytes));
+    fields.clear();
+}
+
 // The values of one field in their stored form: `count` elements of the type,
 // read from the caller's memory without assuming any alignment.
 std::vector<unsigned char> encode_values(std::string_view type, const void* value,
                                          std::size_t count) {
     const auto* src = static_cast<const unsigned char*>(value);
-    std::vector<unsigned char> out;
     const auto size = *genie::element_size(type);
+    std::vector<unsigned char> out = take_values_buffer(count * size);
+    if constexpr (std::endian::native == std::endian::little) {
+        // The stored form is the host's own: the bytes go over as they are.
+        out.resize(count * size);
+        if (!out.empty()) std::memcpy(out.data(), src, out.size());
+        return out;
+    }
+    // Elsewhere each value is put together byte by byte.
     out.reserve(count * size);
     const bool is_int32 = type.starts_with("int32");
     const bool is_float32 = type.starts_with("float32");
@@ -102,29 +161,34 @@ std::vector<unsigned char> encode_values(std::string_view type, const void* valu
     return out;
 }
 
-// One entry, as it stands in the file; false when it is too large for the
-// layout's 32-bit lengths.
+// One entry, as it stands in the file (in place of what `out` held); false
+// when it is too large for the layout's 32-bit lengths.
 bool encode_entry(std::string_view handle, const Workspace& ws, std::string_view kind,
                   std::int32_t index, std::string_view description,
                   std::vector<unsigned char>& out) {
-    std::vector<unsigned char> body;
-    put_string(body, handle);
-    put_string(body, kind);
-    put_u32(body, std::bit_cast<std::uint32_t>(index));
-    put_string(body, description);
-    put_u32(body, static_cast<std::uint32_t>(ws.fields.size()));
+    // The body's length comes first, so it is worked out before anything is
+    // written, in 64 bits so that no sum wraps on a 32-bit host.
+    std::uint64_t body = std::uint64_t{4} + handle.size() + 4 + kind.size() + 4 + 4 +
+                         description.size() + 4;
+    for (const auto& f : ws.fields)
+        body += std::uint64_t{4} + f.name.size() + 4 + f.type.size() + 4 + 4 + 4 + f.bytes.size();
+    if (body > std::numeric_limits<std::uint32_t>::max()) return false;
+    out.clear();
+    out.reserve(static_cast<std::size_t>(4 + body));
+    put_u32(out, static_cast<std::uint32_t>(body));
+    put_string(out, handle);
+    put_string(out, kind);
+    put_u32(out, std::bit_cast<std::uint32_t>(index));
+    put_string(out, description);
+    put_u32(out, static_cast<std::uint32_t>(ws.fields.size()));
     for (const auto& f : ws.fields) {
-        put_string(body, f.name);
-        put_string(body, f.type);
-        put_u32(body, std::bit_cast<std::uint32_t>(f.rank));
-        put_u32(body, std::bit_cast<std::uint32_t>(f.extent));
-        put_u32(body, static_cast<std::uint32_t>(f.bytes.size()));
-        body.insert(body.end(), f.bytes.begin(), f.bytes.end());
-        if (static_cast<std::uint64_t>(body.size()) > std::numeric_limits<std::uint32_t>::max())
-            return false;
+        put_string(out, f.name);
+        put_string(out, f.type);
+        put_u32(out, std::bit_cast<std::uint32_t>(f.rank));
+        put_u32(out, std::bit_cast<std::uint32_t>(f.extent));
+        put_u32(out, static_cast<std::uint32_t>(f.bytes.size()));
+        out.insert(out.end(), f.bytes.begin(), f.bytes.end());
     }
-    put_u32(out, static_cast<std::uint32_t>(body.size()));
-    out.insert(out.end(), body.begin(), body.end());
     return true;
 }
 
@@ -135,9 +199,11 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Writes `bytes` to the file opened with `mode` and closes it; on failure
-// returns the system's reason.
-bool write_all(const std::string& path, const char* mode, const std::vector<unsigned char>& bytes,
+using Bytes = std::span<const unsigned char>;
+
+// Writes `head` and then `bytes` to the file opened with `mode` and closes it;
+// on failure returns the system's reason.
+bool write_all(const std::string& path, const char* mode, Bytes head, Bytes bytes,
                std::string& reason) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), mode);
@@ -146,7 +212,11 @@ bool write_all(const std::string& path, const char* mode, const std::vector<unsi
         return false;
     }
     errno = 0;
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    // An empty part is skipped: fwrite may not be handed a null pointer.
+    auto put = [f](Bytes part) {
+        return part.empty() || std::fwrite(part.data(), 1, part.size(), f) == part.size();
+    };
+    const bool written = put(head) && put(bytes);
     int err = errno;
     // fclose flushes: a full disk may only show here.
     const bool closed = std::fclose(f) == 0;
@@ -184,13 +254,16 @@ Existing inspect(const std::string& path, std::string& reason) {
     return version == genie::file_version ? Existing::genie_file : Existing::other;
 }
 
-std::vector<unsigned char> file_header() {
-    std::vector<unsigned char> out(genie::file_signature.begin(), genie::file_signature.end());
-    put_u32(out, genie::file_version);
+std::array<unsigned char, genie::file_header_size> file_header() {
+    std::array<unsigned char, genie::file_header_size> out{};
+    std::memcpy(out.data(), genie::file_signature.data(), genie::file_signature.size());
+    for (int k = 0; k < 4; ++k)
+        out[genie::file_signature.size() + static_cast<std::size_t>(k)] =
+            static_cast<unsigned char>(genie::file_version >> (8 * k));
     return out;
 }
 
-void write_entry(const std::string& path, bool create, const std::vector<unsigned char>& entry) {
+void write_entry(const std::string& path, bool create, Bytes entry) {
     std::string reason;
     if (!create) {
         switch (inspect(path, reason)) {
@@ -207,9 +280,8 @@ void write_entry(const std::string& path, bool create, const std::vector<unsigne
         }
     }
     if (create) {
-        auto bytes = file_header();
-        bytes.insert(bytes.end(), entry.begin(), entry.end());
-        if (!write_all(path, "wb", bytes, reason)) {
+        const auto header = file_header();
+        if (!write_all(path, "wb", header, entry, reason)) {
             // No half-written file stays behind (a device or the like is left alone).
             std::error_code ec;
             if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
@@ -219,7 +291,7 @@ void write_entry(const std::string& path, bool create, const std::vector<unsigne
     }
     std::error_code ec;
     const auto old_size = std::filesystem::file_size(path, ec);
-    if (!write_all(path, "ab", entry, reason)) {
+    if (!write_all(path, "ab", {}, entry, reason)) {
         // Cut off whatever part of the entry got in, so the entries before it
         // stay readable.
         if (!ec) std::filesystem::resize_file(path, old_size, ec);
@@ -244,7 +316,7 @@ void GF_ASSIGN_HANDLE(const char* handle, std::int32_t handle_length, const char
     }
     auto& ws = library().workspaces[std::string(name)];
     ws.type = std::string(name_argument(type, type_length));
-    ws.fields.clear();
+    keep_values_buffers(ws.fields);
 }
 
 void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direction,
@@ -288,6 +360,7 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
                    encode_values(type_name, value, count)};
     for (auto& old : ws->second.fields) {
         if (old.name == f.name) {
+            keep_values_buffer(std::move(old.bytes));
             old = std::move(f);
             return;
         }
@@ -333,19 +406,21 @@ void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
                        lib.destination + " not written");
         return;
     }
-    std::vector<unsigned char> entry;
     if (!encode_entry(name, ws->second, text_argument(kind, kind_length), index,
-                      text_argument(description, description_length), entry)) {
+                      text_argument(description, description_length), lib.entry)) {
         report_failure("cannot write " + lib.destination + ": the entry is too large");
         return;
     }
-    write_entry(lib.destination, mode_word == "new", entry);
+    write_entry(lib.destination, mode_word == "new", lib.entry);
+    if (lib.entry.capacity() > max_kept_bytes) std::vector<unsigned char>().swap(lib.entry);
 }
 
 void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length) {
     auto& spaces = library().workspaces;
     const auto ws = spaces.find(name_argument(handle, handle_length));
-    if (ws != spaces.end()) spaces.erase(ws);
+    if (ws == spaces.end()) return;
+    keep_values_buffers(ws->second.fields);
+    spaces.erase(ws);
 }
 
 int genie_failure_count() { return library().failures; }
