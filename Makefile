@@ -26,3 +26,17 @@ test: build-test
 
 clean:
 	rm -rf build
+
+# Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target.
+FUZZ_SECONDS ?= 600
+.PHONY: fuzz windows test-windows
+fuzz:
+	FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/run_fuzzers.sh
+
+# 32-bit Windows console build (mingw-w64 i686), and the end-to-end suite
+# run against it under Wine.
+windows:
+	tools/windows-build.sh
+
+test-windows: windows
+	tools/windows-test.sh

@@ -1,15 +1,23 @@
 // Support for the end-to-end tests: a scratch folder per test, synthetic
 // XRDML files, and runs of the built program with scripted answers.
+//
+// ORVALT_EXE_CMD, when set, is the shell command that starts the program
+// instead of the one built here (e.g. "wine /path/orvalt.exe"); with
+// ORVALT_EXE_WINDOWS=1 as well, the program is taken for the Windows build,
+// and its transcripts and text files are brought to the Linux form before
+// they are compared: see windows_to_linux().
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #ifndef _WIN32
@@ -19,6 +27,58 @@
 namespace e2e {
 
 namespace fs = std::filesystem;
+
+// The command that starts the program under test.
+inline std::string program_command() {
+    if (const char* cmd = std::getenv("ORVALT_EXE_CMD"); cmd != nullptr && *cmd != '\0')
+        return cmd;
+    return "\"" ORVALT_EXE "\"";
+}
+
+// True when the program under test is the Windows build (run under Wine).
+inline bool windows_program() {
+    const char* flag = std::getenv("ORVALT_EXE_WINDOWS");
+    return flag != nullptr && std::string(flag) == "1";
+}
+
+inline void replace_all(std::string& text, const std::string& from, const std::string& to) {
+    for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+        text.replace(p, from.size(), to);
+}
+
+// A file name as the Windows build shows it: Wine maps the Linux root to
+// drive Z: and the separators are backslashes.
+inline std::string windows_form(const fs::path& path) {
+    std::string name = "Z:" + path.string();
+    std::replace(name.begin(), name.end(), '/', '\\');
+    return name;
+}
+
+// Brings a text written by the Windows build to the Linux form: CRLF line ends
+// become LF, and in the lines of a box-drawing frame (the header) the six code
+// page 437 frame bytes become the UTF-8 box characters.
+inline std::string windows_to_linux(std::string text) {
+    replace_all(text, "\r\n", "\n");
+    static const std::pair<char, const char*> frame[] = {
+        {'\xDA', "\u250c"}, {'\xBF', "\u2510"}, {'\xC0', "\u2514"},
+        {'\xD9', "\u2518"}, {'\xC4', "\u2500"}, {'\xB3', "\u2502"}};
+    std::string out;
+    out.reserve(text.size());
+    bool frame_line = true;  // at the start of a line: decided by its first two bytes
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (i == 0 || text[i - 1] == '\n')
+            frame_line = c == ' ' && i + 1 < text.size() &&
+                         (text[i + 1] == '\xDA' || text[i + 1] == '\xB3' || text[i + 1] == '\xC0');
+        const auto* hit = std::find_if(std::begin(frame), std::end(frame),
+                                       [c](const auto& f) { return f.first == c; });
+        if (frame_line && hit != std::end(frame))
+            out += hit->second;
+        else
+            out += c;
+    }
+    return out;
+}
 
 struct Scan {
     double start;
@@ -91,7 +151,14 @@ protected:
         std::ofstream f(dir / name, std::ios::binary);
         f << content;
     }
+    // A text file as the Linux build would have written it.
     std::string read(const std::string& name) const {
+        std::string text = read_bytes(name);
+        if (windows_program()) replace_all(text, "\r\n", "\n");
+        return text;
+    }
+    // A file's bytes exactly as they stand, for binary files.
+    std::string read_bytes(const std::string& name) const {
         std::ifstream f(dir / name, std::ios::binary);
         std::ostringstream s;
         s << f.rdbuf();
@@ -99,17 +166,28 @@ protected:
     }
     bool exists(const std::string& name) const { return fs::exists(dir / name); }
 
+    // The scratch folder in `text` (at `path`) masked as <DIR>. For the Windows
+    // build its Windows form is masked too, with the backslashes of the rest of
+    // that file name made "/".
     static std::string mask(std::string text, const std::string& path) {
         for (std::size_t p = text.find(path); p != std::string::npos; p = text.find(path, p))
             text.replace(p, path.size(), "<DIR>");
+        if (!windows_program()) return text;
+        const std::string win = windows_form(path);
+        for (std::size_t p = text.find(win); p != std::string::npos; p = text.find(win, p)) {
+            text.replace(p, win.size(), "<DIR>");
+            for (std::size_t q = p + 5; q < text.size() && text[q] != '\n' && text[q] != ' '; ++q)
+                if (text[q] == '\\') text[q] = '/';
+        }
         return text;
     }
 
-    // Runs the program in the scratch folder with `answers` as its standard input.
-    Result run(const std::string& answers) const {
+    // Runs the program in the scratch folder with `answers` as its standard input;
+    // `setup` is shell text run just before it in the same shell (e.g. a ulimit).
+    Result run(const std::string& answers, const std::string& setup = "") const {
         write("stdin.txt", answers);
-        const std::string cmd = "cd \"" + dir.string() + "\" && \"" ORVALT_EXE
-                                "\" < stdin.txt > stdout.txt 2> stderr.txt";
+        const std::string cmd = "cd \"" + dir.string() + "\" && " + setup + program_command() +
+                                " < stdin.txt > stdout.txt 2> stderr.txt";
         const int rc = std::system(cmd.c_str());
         Result r;
 #ifdef _WIN32
@@ -117,8 +195,16 @@ protected:
 #else
         r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
 #endif
-        r.out = mask(read("stdout.txt"), dir.string());
+        r.out = read("stdout.txt");
         r.err = read("stderr.txt");
+        if (windows_program()) {
+            // A Windows console shows UTF-8 as garbage: the frame must be code page 437.
+            EXPECT_EQ(r.out.find("\xE2\x94"), std::string::npos)
+                << "a box-drawing character in UTF-8 from the Windows build";
+            r.out = windows_to_linux(r.out);
+            r.err = windows_to_linux(r.err);
+        }
+        r.out = mask(r.out, dir.string());
         fs::remove(dir / "stdin.txt");
         fs::remove(dir / "stdout.txt");
         fs::remove(dir / "stderr.txt");

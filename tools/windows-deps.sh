@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Installs from the Debian packages what the Windows build and its test run
+# need, when missing:
+#   toolchain  the mingw-w64 i686 cross compiler (posix threads)
+#   wine       the i386 architecture with wine and wine32
+# Exit status 3 means an install failed (no network, a package the registry
+# lacks, ...): its reason is the last line printed on standard output.
+set -uo pipefail
+
+have_toolchain() { command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; }
+have_wine() {
+    command -v wine >/dev/null 2>&1 && command -v wineserver >/dev/null 2>&1 &&
+        dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'
+}
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then as_root=(sudo -n); fi
+fi
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# Runs one install command; on failure prints the reason and leaves with 3.
+step() {
+    local what=$1
+    shift
+    if ! DEBIAN_FRONTEND=noninteractive "${as_root[@]}" "$@" </dev/null 2>&1 | tee -a "$log" >&2; then
+        local reason
+        reason=$(grep -E '^(E|Err):' "$log" | tail -1)
+        echo "could not install $what (${reason:-$* failed})"
+        exit 3
+    fi
+}
+
+updated=0
+update() {
+    [ "$updated" -eq 1 ] && return
+    step "$1" apt-get update -q
+    updated=1
+}
+
+for want in "$@"; do
+    case $want in
+    toolchain)
+        have_toolchain && continue
+        start=$SECONDS
+        update "the mingw-w64 toolchain"
+        step "g++-mingw-w64-i686-posix" apt-get install -y -q g++-mingw-w64-i686-posix
+        echo "windows-deps: mingw-w64 toolchain installed in $((SECONDS - start)) s" >&2
+        ;;
+    wine)
+        have_wine && continue
+        start=$SECONDS
+        if ! dpkg --print-foreign-architectures | grep -qx i386; then
+            step "wine32 (i386 architecture)" dpkg --add-architecture i386
+            updated=0
+        fi
+        update "wine32"
+        step "wine, wine32:i386" apt-get install -y -q wine wine32:i386
+        echo "windows-deps: wine installed in $((SECONDS - start)) s" >&2
+        ;;
+    *)
+        echo "windows-deps: unknown part '$want'" >&2
+        exit 2
+        ;;
+    esac
+done
+exit 0
