@@ -69,49 +69,20 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
 void inqfilerec(Console& con, std::string_view name, std::int32_t /*unit*/, std::int32_t print,
                 std::int32_t& nrec, std::int32_t& maxlen) {
     const std::string path(trimmed(name));
-    // Binary mode: the line ends are counted here, the same on every platform.
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
+    LineReader reader;
+    if (!reader.open(path)) {
         say_line(con, "**ERROR in inqfilerec: cannot open " + path);
         con.out.flush();
         throw Stop{1};
     }
-    nrec = 0;
-    maxlen = 0;
+    // A read error ends the census: the lines read so far are counted.
     std::size_t records = 0;
     std::size_t longest = 0;
-    std::size_t length = 0;      // characters of the current line so far
-    bool pending_cr = false;     // the current line's last character was a CR
-    bool in_line = false;        // characters seen since the last line end
-    std::vector<char> buf(1 << 16);
-    for (;;) {
-        const std::size_t got = std::fread(buf.data(), 1, buf.size(), f);
-        for (std::size_t i = 0; i < got; ++i) {
-            const char c = buf[i];
-            if (c == '\n') {
-                // The CR of a CRLF line end is not part of the line.
-                const std::size_t len = pending_cr ? length - 1 : length;
-                ++records;
-                longest = std::max(longest, len);
-                length = 0;
-                pending_cr = false;
-                in_line = false;
-            } else {
-                ++length;
-                pending_cr = c == '\r';
-                in_line = true;
-            }
-        }
-        if (got < buf.size()) {
-            // A read error ends the census: the line in progress is not counted.
-            if (!std::ferror(f) && in_line) {
-                ++records;
-                longest = std::max(longest, pending_cr ? length - 1 : length);
-            }
-            break;
-        }
+    for (std::string_view line; reader.next(line);) {
+        ++records;
+        longest = std::max(longest, line.size());
     }
-    std::fclose(f);
+    reader.close();
     nrec = clamped(records);
     maxlen = clamped(longest);
 

@@ -1,8 +1,12 @@
+// The dialogue: questions, their defaults and refusals, and the program header.
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "g_f/console.h"
-#include "g_f/stop.h"
-#include "support.h"
+#include "g_f/header.h"
+#include "g_f/platform.h"
+#include "tests/support.h"
 
 namespace orvalt {
 namespace {
@@ -10,9 +14,9 @@ namespace {
 using test::Dialogue;
 using test::stop_status;
 
-std::string times(const std::string& s, int n) {
+std::string times(const std::string& s, std::size_t n) {
     std::string out;
-    for (int i = 0; i < n; ++i) out += s;
+    for (std::size_t i = 0; i < n; ++i) out += s;
     return out;
 }
 
@@ -33,7 +37,6 @@ TEST(AskString, DefaultsCountsAndFieldLengths) {
         {"old ", "\n\nxy\n", 0, "xy  ", 2, times(" Give p > ", 3)},
         {"abcd", "\tabcdefgh \n", 1, "\tabc", 10, " Give p (abcd) > "},
         // the answer is seen through a 200-character buffer, but counted whole
-        {std::string(200, ' '), a250 + "\n", 1, a250.substr(0, 200), 250, " Give p () > "},
         {std::string(300, 'o'), a250 + "\n", 0, a250.substr(0, 200) + std::string(100, ' '), 250,
          " Give p > "},
     };
@@ -48,19 +51,10 @@ TEST(AskString, DefaultsCountsAndFieldLengths) {
     }
 }
 
-TEST(AskString, EndOfInputStops) {
-    Dialogue d("\n");
-    std::string field = "abc";
-    int n = 0;
-    EXPECT_EQ(stop_status([&] { ask_string(d.con, field, "p", n, 0); }), 1);
-    EXPECT_EQ(d.text(), " Give p >  Give p > \n **ERROR: End of input on the console\n");
-    EXPECT_EQ(field, "abc");
-}
-
-TEST(AskInteger, AcceptedAnswers) {
+TEST(AskInteger, AcceptedAnswersAndDefaults) {
     const std::pair<std::string, std::int32_t> cases[] = {
-        {"7", 7}, {"  -12", -12}, {"12 34", 12}, {"+5", 5}, {"12,3", 12}, {"12/", 12},
-        {"\t9", 9}, {"7\r", 7}, {"-2147483648", -2147483647 - 1}, {"2147483647", 2147483647},
+        {"7", 7}, {"  -12", -12}, {"12 34", 12}, {"+5", 5}, {"12,3", 12}, {"12/", 12}, {"7\r", 7},
+        {"-2147483648", -2147483647 - 1}, {"2147483647", 2147483647}, {"", 3},
         {",5", 3}, {"/", 3}, {"  , 8", 3},  // a leading separator keeps the value
         {std::string(78, ' ') + "1234", 12}};  // only 80 characters are seen
     for (const auto& [answer, expected] : cases) {
@@ -70,11 +64,21 @@ TEST(AskInteger, AcceptedAnswers) {
         EXPECT_EQ(v, expected) << answer;
         EXPECT_EQ(d.text(), " Give n (3) > ") << answer;
     }
+    for (const std::int32_t value : {-5, 99999999}) {  // the default as digit_count sizes it
+        Dialogue d("\n");
+        std::int32_t v = value;
+        ask_integer(d.con, v, "n", 1);
+        EXPECT_EQ(d.text(), value < 0 ? " Give n (-5) > " : " Give n ( 99999999) > ");
+    }
+    Dialogue d("\n 2\n");  // no default: an empty answer asks again
+    std::int32_t v = 1;
+    ask_integer(d.con, v, "n", 0);
+    EXPECT_EQ(d.text() + std::to_string(v), " Give n >  Give n > 2");
 }
 
 TEST(AskInteger, RefusedAnswersRepeatTheQuestion) {
-    const std::string refused[] = {"12abc", "1.5", "x", "f3", "F", " ", "   ", "\t", "2147483648",
-                                   "-2147483649", "1*5", "-", "1e3", " \r", std::string(80, ' ') + "5"};
+    const std::string refused[] = {"12abc", "1.5", "x", "F", " ", "\t", "2147483648", "-2147483649",
+                                   "1*5", "-", "1e3", " \r", std::string(80, ' ') + "5"};
     for (const std::string& answer : refused) {
         Dialogue d(answer + "\n4\n");
         std::int32_t v = -5;
@@ -84,39 +88,42 @@ TEST(AskInteger, RefusedAnswersRepeatTheQuestion) {
     }
 }
 
-TEST(AskInteger, DefaultDisplayNoDefaultAndEndOfInput) {
-    const std::pair<std::int32_t, const char*> shown[] = {
-        {0, " Give n (0) > "}, {-5, " Give n (-5) > "}, {99999999, " Give n ( 99999999) > "}};
-    for (const auto& [value, question] : shown) {
-        Dialogue d("\n");
-        std::int32_t v = value;
-        ask_integer(d.con, v, "n", 1);
-        EXPECT_EQ(v, value);
-        EXPECT_EQ(d.text(), question);
-    }
-    Dialogue d("\n 2\n");
-    std::int32_t v = 1;
-    ask_integer(d.con, v, "n", 0);
-    EXPECT_EQ(v, 2);
-    EXPECT_EQ(d.text(), " Give n >  Give n > ");
-
-    Dialogue e("abc\n");
+TEST(Ask, EndOfInputStops) {
+    const std::string end = "\n **ERROR: End of input on the console\n";
+    Dialogue d("\n"), e("abc\n");
+    std::string field = "abc";
+    int n = 0;
+    std::int32_t v = 2;
+    EXPECT_EQ(stop_status([&] { ask_string(d.con, field, "p", n, 0); }), 1);
+    EXPECT_EQ(d.text(), " Give p >  Give p > " + end);
     EXPECT_EQ(stop_status([&] { ask_integer(e.con, v, "n", 1); }), 1);
-    EXPECT_EQ(e.text(), " Give n (2) >  Give n (2) > \n **ERROR: End of input on the console\n");
-    EXPECT_EQ(v, 2);
+    EXPECT_EQ(e.text(), " Give n (2) >  Give n (2) > " + end);
 }
 
-TEST(SayRoutines, MessagesWithNumbers) {
+// The driver's banner, W = 41 with each frame character one column; 80 drawn, 81 refused.
+TEST(ProgHeader, FrameAndWidths) {
+    const auto& f = box_frame_chars();
+#ifndef _WIN32
+    EXPECT_EQ(f, (std::array<std::string, 6>{"\u250C", "\u2510", "\u2514", "\u2518", "\u2500", "\u2502"}));
+#endif
     Dialogue d;
-    say_integer(d.con, "count_scans: Number of scans in file = ", 12);
-    say_integer(d.con, "v = ", -2147483647 - 1);
-    say_real(d.con, "Wavelength = ", 1.5406);
-    say_two_reals(d.con, "x from ", 12.5, " to ", 12345678);
-    EXPECT_EQ(d.text(),
-              " count_scans: Number of scans in file = 12\n"
-              " v = -2147483648\n"
-              " Wavelength =   1.540600000000    \n"
-              " x from   12.50000     to  0.1234568E+08\n");
+    std::int32_t unit = 0;
+    prog_header(d.con, "ORVALT", "Read data from a .XRDML file", "A. N. Author", "23-1-14", 1, unit);
+    EXPECT_EQ(unit, 6);
+    EXPECT_EQ(d.text(), " " + f[0] + times(f[4], 39) + f[1] + "\n " +
+                            f[5] + " ORVALT : Read data from a .XRDML file " + f[5] + "\n " +
+                            f[5] + " A. N. Author" + std::string(18, ' ') + "23-1-14 " + f[5] + "\n " +
+                            f[2] + times(f[4], 39) + f[3] + "\n\n");
+
+    Dialogue d2;  // w1 = 10 + 3 + 63 = 76, W = 80
+    prog_header(d2.con, std::string(10, 'n'), std::string(63, 'd'), "me", "today", 0, unit);
+    const std::string edge = " " + std::string(80, '*') + "\n";
+    EXPECT_EQ(d2.text(), edge + " * " + std::string(10, 'n') + " : " + std::string(63, 'd') + " *\n * me" +
+                             std::string(69, ' ') + "today *\n" + edge + "\n");
+    Dialogue d3;  // the second line decides: w2 = 77, W = 81
+    const std::string author(70, 'a');
+    EXPECT_EQ(stop_status([&] { prog_header(d3.con, "X", "Y", author, "bbbbbbb", 1, unit); }), 1);
+    EXPECT_EQ(d3.text(), " **ERROR in prog_header : line is too long\n");
 }
 
 }  // namespace

@@ -1,22 +1,23 @@
-// Shared pieces of the reader tests: a console over string streams, a
-// temporary folder that is removed again, and small XRDML texts.
+// Shared pieces of the unit tests: a console over string streams, a temporary
+// folder that is removed again, and small XRDML texts.
 #pragma once
 
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "g_f/console.h"
 #include "g_f/stop.h"
-#include "xrdml/reader.h"
 
-namespace orvalt::xrdml::test {
+namespace orvalt::test {
 
 struct Dialogue {
+    explicit Dialogue(const std::string& input = "") : in(input) {}
     std::istringstream in;
     std::ostringstream out;
     Console con{in, out};
@@ -29,7 +30,7 @@ public:
         static std::atomic<int> serial{0};
         const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
         path_ = std::filesystem::temp_directory_path() /
-                ("orvalt_xrdml_" + std::to_string(stamp) + "_" + std::to_string(serial++));
+                ("orvalt_test_" + std::to_string(stamp) + "_" + std::to_string(serial++));
         std::filesystem::create_directories(path_);
     }
     ~TempDir() {
@@ -39,15 +40,40 @@ public:
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream f(path_ / name, std::ios::binary);
         f << bytes;
-        return (path_ / name).string();
+        return file(name);
     }
+    const std::filesystem::path& path() const { return path_; }
 
 private:
     std::filesystem::path path_;
 };
+
+// The status of the Stop that f throws; -1 when it returns.
+inline int stop_status(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const Stop& s) {
+        return s.status;
+    }
+    return -1;
+}
+
+inline std::string read_all(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+// The 80-character message field of a reader status, without its padding.
+inline std::string message(const auto& status) {
+    const auto end = status.message.find_last_not_of(' ');
+    return status.message.substr(0, end == std::string::npos ? 0 : end + 1);
+}
 
 inline std::string real_file(const std::string& name) {
     return std::string(ORVALT_TEST_DATA) + "/xrdml/" + name;
@@ -104,10 +130,4 @@ inline std::string xrdml_file(const std::vector<std::string>& counts,
     return lines(ls, eol);
 }
 
-// The 80-character message field of a status, without its padding.
-inline std::string message(const ReaderStatus& s) {
-    const auto end = s.message.find_last_not_of(' ');
-    return s.message.substr(0, end == std::string::npos ? 0 : end + 1);
-}
-
-}  // namespace orvalt::xrdml::test
+}  // namespace orvalt::test
