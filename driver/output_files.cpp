@@ -2,6 +2,7 @@
 #include "driver/output_files.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 
 #include "g_f/console.h"
@@ -18,11 +19,16 @@ constexpr std::size_t name_field_length = 200;
 // The part of the input name that the extension replaces (normally ".xrdml").
 constexpr std::size_t replaced_length = 6;
 
-// A write that did not go through must not pass for a written file.
+// A write that did not go through must not pass for a written file: it is
+// reported, and the file it cut short removed (a device or the like is left
+// alone).
 bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name) {
     if (file.close()) return true;
     say_line(con, "**ERROR in " + std::string(routine) + ": could not write " +
                       std::string(trimmed(name)));
+    const std::filesystem::path path(std::string(trimmed(name)));
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
     return false;
 }
 

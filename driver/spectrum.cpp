@@ -1,6 +1,7 @@
 // The branches that build a spectrum (one scan, the sum of scans, every scan
 // separately) and the output stage that reports, converts and writes it.
 #include <cmath>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "g_f/genie_writer.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
+#include "genie/genie.h"
 #include "xrdml/reader.h"
 
 namespace orvalt {
@@ -58,7 +60,9 @@ G2IntGenDp genie_header(const RunState& run) {
     return h;
 }
 
-void write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t inew) {
+// False when the library could not write the entry (it has reported why).
+bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t inew) {
+    const int failures = genie_failure_count();
     h.ut[29] = run.census.wavelength;
     std::int32_t ierr = run.status.ierr;
     const auto n = static_cast<std::size_t>(run.ny);
@@ -67,6 +71,17 @@ void write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t 
                    std::span(run.y).first(n), std::span(run.e).first(n), h.ut, h.delta, h.fi,
                    h.l1, h.l2, h.efixed, h.twotheta, h.run_duration, run.ny, run.ny, h.nut,
                    h.emode, h.ispec_no, h.irun_no, inew, 0, ierr);
+    if (genie_failure_count() == failures) return true;
+    run.exit_status = 1;
+    return false;
+}
+
+// The separate scans go into one file entry by entry; a file that holds only
+// some of them would pass for the whole set.
+void remove_partial_file(const RunState& run) {
+    const std::filesystem::path path(std::string(trimmed(run.output_name)));
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
 }
 
 }  // namespace
@@ -160,6 +175,7 @@ void write_separate_scans(Console& con, RunState& run) {
     for (std::int32_t s = 1; s <= nscans; ++s) {
         xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
                            1);
+        if (run.status.ierr != 0 && inew == 0) remove_partial_file(run);
         xrdml::ERRCHECK(con, run.status);
         const double start = run.par.start_position[s - 1];
         const double end = run.par.end_position[s - 1];
@@ -173,7 +189,10 @@ void write_separate_scans(Console& con, RunState& run) {
         run.step[s - 1] = spacing(start, end, run.ny);
         fill_x(run, start, run.step[s - 1]);
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
-        write_genie_entry(con, run, h, inew);
+        if (!write_genie_entry(con, run, h, inew)) {
+            if (inew == 0) remove_partial_file(run);
+            return;
+        }
         inew = 0;
     }
 }

@@ -134,7 +134,8 @@ int run_orvalt(Console& con) {
         load_single_scan(con, run);
         output_stage(con, run);
     }
-    save_remembered_answers(con, run);
+    // A run whose output failed keeps the answers of the last good one.
+    if (run.exit_status == 0) save_remembered_answers(con, run);
     return run.exit_status;
 }
 

@@ -32,6 +32,11 @@ void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanC
     census.nscans = 0;
 
     PassLines lines(name);
+    // A file gone since its existence check is no "missing wavelength".
+    if (!lines.is_open()) {
+        lines.report_end(status);
+        return;
+    }
     std::string_view line;
     while (lines.next(line)) {
         const FirstElement first = first_element(line);

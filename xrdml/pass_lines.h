@@ -25,6 +25,7 @@ public:
     }
 
     void close() { in_.close(); }
+    bool is_open() const { return in_.is_open(); }
 
     // ierr 1: the file ended (or could not be read) before the pass was done.
     void report_end(ReaderStatus& status) {

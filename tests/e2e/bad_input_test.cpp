@@ -1,0 +1,435 @@
+// Bad input of every kind: broken measurement files, broken remembered
+// answers, output that cannot be written, a console that runs dry. Each run
+// must end with a clear message and the right exit status, and lose nothing:
+// no partial output file, "orvalt.tmp" unchanged where the run fails.
+#include "e2e_support.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <set>
+#include <sstream>
+
+#include "g_f/console.h"
+#include "g_f/files.h"
+#include "g_f/stop.h"
+#include "xrdml/reader.h"
+
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+namespace e2e {
+namespace {
+
+// What an earlier run left behind; a failing run must not touch it.
+const std::string remembered =
+    "kept.xrdml\n           1\n           1\n           1\n           1\n";
+
+const std::vector<Scan> two_scans = {{10.0, 12.0, 2.0, "1 2 3"}, {10.0, 12.0, 2.0, "4 5 6"}};
+
+// Answers: scan 1 as counts in 2-theta to an ASCII file; all scans summed
+// into a Genie file.
+const std::string single_to_ascii = "1\n0\n1\n1\n\n";
+const std::string sum_to_genie = "0\n0\n1\n2\n\n";
+
+std::string points(int n, const std::string& separator = " ") {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0) s += separator;
+        s += std::to_string(i % 97 + 1);
+    }
+    return s;
+}
+
+class BadInput : public Orvalt {
+protected:
+    void SetUp() override {
+        Orvalt::SetUp();
+        write("orvalt.tmp", remembered);
+    }
+
+    bool has(const Result& r, const std::string& text) const {
+        return r.out.find(text) != std::string::npos;
+    }
+
+    // Every file of the folder that a run may have written (not the inputs).
+    std::set<std::string> written() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir)) {
+            const std::string name = entry.path().filename().string();
+            if (name != "orvalt.tmp" && !name.ends_with(".xrdml")) names.insert(name);
+        }
+        return names;
+    }
+
+    // A run that failed: status 1, the message shown, nothing written and
+    // the remembered answers as they were.
+    void expect_failed(const Result& r, const std::string& message) const {
+        EXPECT_EQ(r.status, 1) << r.out;
+        EXPECT_TRUE(has(r, message)) << r.out;
+        EXPECT_EQ(written(), std::set<std::string>{});
+        EXPECT_EQ(read("orvalt.tmp"), remembered);
+    }
+
+    // Runs `name` with `answers` after the file name and expects the failure.
+    void expect_refused(const std::string& name, const std::string& answers,
+                        const std::string& message) {
+        SCOPED_TRACE(name + " with " + answers);
+        expect_failed(run(name + "\n" + answers), message);
+    }
+
+    // Runs the program with `limit_blocks` of 512 bytes as the largest file it
+    // may write: a write past it fails as on a full disk.
+    Result run_with_file_limit(const std::string& answers, int limit_blocks) const {
+        return run(answers, "trap '' XFSZ && ulimit -f " + std::to_string(limit_blocks) + " && ");
+    }
+};
+
+// --- broken measurement files ----------------------------------------------------------
+
+TEST_F(BadInput, EmptyFileAndBinaryGarbage) {
+    write("empty.xrdml", "");
+    const Result r = run("empty.xrdml\n0\n");
+    expect_failed(r, " ierr = 5\n Problem reading wavelength\n");
+    EXPECT_TRUE(has(r, census_lines(""))) << r.out;
+
+    // Bytes of every value, NUL and markup characters included, few line ends.
+    std::string garbage;
+    std::uint32_t seed = 12345;
+    for (int i = 0; i < 200000; ++i) {
+        seed = seed * 1664525u + 1013904223u;
+        garbage += static_cast<char>(seed >> 24);
+    }
+    write("garbage.xrdml", garbage);
+    expect_refused("garbage.xrdml", sum_to_genie, " ierr = 5\n Problem reading wavelength\n");
+
+    // Garbage from the middle of the second scan's list on: that list is
+    // refused.
+    std::string half = xrdml_text(two_scans);
+    half = half.substr(0, half.find("4 5 6")) + garbage.substr(0, 5000);
+    write("half.xrdml", half);
+    expect_refused("half.xrdml", "2\n0\n1\n1\n\n", " ierr = 10\n Problem reading intensities\n");
+}
+
+TEST_F(BadInput, TruncatedInsideAnIntensityLine) {
+    std::string text = xrdml_text(two_scans);
+    text = text.substr(0, text.find("4 5 6") + 3);  // the file ends in "4 5"
+    write("cut.xrdml", text);
+    // The sum, the cut scan and the separate scans are refused (the last
+    // without leaving a file of scan 1 alone behind)...
+    for (const std::string& answers : {sum_to_genie, std::string("2\n0\n1\n1\n\n"),
+                                       std::string("-3\n0\n\n")})
+        expect_refused("cut.xrdml", answers, " ierr = 10\n Problem reading intensities\n");
+    // ...while the whole scan before the cut still converts.
+    Result r = run("cut.xrdml\n" + single_to_ascii);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(exists("cut.dat"));
+    write("orvalt.tmp", remembered);
+
+    // Cut before the second scan's list: the file holds one whole scan.
+    text = text.substr(0, text.rfind("\t\t\t\t<intensities"));
+    write("short.xrdml", text);
+    r = run("short.xrdml\n" + sum_to_genie);
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r, " count_scans: Number of scans in file = 1\n"));
+}
+
+TEST_F(BadInput, LinesOfSeveralMegabytes) {
+    // A 4 MB comment line before the scans, and 25000 points spread over a
+    // 5 MB intensity line.
+    std::string text = xrdml_text({{10.0, 12.0, 2.0, points(25000, std::string(200, ' '))}});
+    const std::size_t first_line_end = text.find('\n') + 1;
+    text.insert(first_line_end, "<!--" + std::string(4 << 20, 'x') + "-->\n");
+    write("long.xrdml", text);
+    const Result r = run("long.xrdml\n" + single_to_ascii);
+    EXPECT_EQ(r.status, 0) << r.out.substr(0, 2000);
+    EXPECT_TRUE(has(r, census_lines(text)));
+    EXPECT_TRUE(has(r, " orvaltdata1: ny = 25000\n"));
+    const std::string data = read("long.dat");
+    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 25000);
+    EXPECT_NE(read("orvalt.tmp"), remembered);
+}
+
+TEST_F(BadInput, ScanOf25001Points) {
+    write("big.xrdml", xrdml_text({{10.0, 12.0, 2.0, points(25001)}}));
+    const std::string refusal =
+        " Number of data points ny = 25001\n"
+        " Maximum allowed number of points mn = 25000\n"
+        " ierr = 9\n Too many data points\n";
+    expect_refused("big.xrdml", single_to_ascii, " orvaltdata1: ny = 25001\n" + refusal);
+    expect_refused("big.xrdml", "-3\n0\n\n", " orvaltdata1: ny = 25001\n" + refusal);
+    expect_refused("big.xrdml", sum_to_genie, refusal);
+}
+
+TEST_F(BadInput, MissingOrBlankParameters) {
+    struct Case {
+        std::string element;   // the line's element, as the file writes it
+        std::string replacement;  // what stands instead of the line (empty: no line)
+        std::string message;
+    };
+    const std::string x_axis = " ierr = 4\n Problem reading x-axis\n";
+    // The pass looks for the missing element up to the file's end.
+    const std::string missing = " ierr = 1\n Error reading XRDML file: </xrdMeasurements>\n";
+    const std::string wavelength = " ierr = 5\n Problem reading wavelength\n";
+    const std::vector<Case> cases = {
+        {"<kAlpha1", "\t\t\t<kAlpha1 unit=\"Angstrom\"></kAlpha1>\n", wavelength},
+        {"<kAlpha1", "", wavelength},
+        {"<kAlpha2", "\t\t\t<kAlpha2 unit=\"Angstrom\"> </kAlpha2>\n", wavelength},
+        {"<kAlpha2", "", wavelength},
+        {"<ratioKAlpha2KAlpha1", "\t\t\t<ratioKAlpha2KAlpha1>\t</ratioKAlpha2KAlpha1>\n",
+         wavelength},
+        {"<ratioKAlpha2KAlpha1", "", wavelength},
+        {"<kAlpha1", "\t\t\t<kAlpha1 unit=\"Angstrom\">1.54x</kAlpha1>\n", wavelength},
+        {"<startPosition", "\t\t\t\t\t<startPosition></startPosition>\n", x_axis},
+        {"<startPosition", "", missing},
+        {"<endPosition", "\t\t\t\t\t<endPosition>twelve</endPosition>\n", x_axis},
+        {"<commonCountingTime",
+         "\t\t\t\t<commonCountingTime unit=\"seconds\"> </commonCountingTime>\n",
+         " ierr = 6\n Problem reading counting time\n"},
+        {"<commonCountingTime", "", missing},
+    };
+    for (const Case& c : cases) {
+        // The second scan's element, so the first scan's values are no help.
+        std::string text = xrdml_text(two_scans);
+        std::size_t at = text.find(c.element);
+        if (c.element.starts_with("<start") || c.element.starts_with("<end") ||
+            c.element.starts_with("<common"))
+            at = text.find(c.element, at + 1);
+        const std::size_t begin = text.rfind('\n', at) + 1;
+        const std::size_t end = text.find('\n', at) + 1;
+        text.replace(begin, end - begin, c.replacement);
+        write("p.xrdml", text);
+        expect_refused("p.xrdml", single_to_ascii, c.message);
+    }
+}
+
+TEST_F(BadInput, IntensitiesThatAreNotNumbers) {
+    for (const std::string counts : {"1 two 3", "1 NaN 3", "1 inf 3", "1 2 3e999", "1 0x10 3",
+                                     "1 2 +", "1 - 3"}) {
+        write("i.xrdml", xrdml_text({{10.0, 12.0, 2.0, "1 2 3"}, {10.0, 12.0, 2.0, counts}}));
+        for (const std::string& answers : {std::string("2\n0\n1\n1\n\n"), sum_to_genie})
+            expect_refused("i.xrdml", answers + counts, " ierr = 10\n Problem reading intensities\n");
+    }
+}
+
+TEST_F(BadInput, IntensitiesSplitOverTwoLines) {
+    write("split.xrdml", xrdml_text({{10.0, 12.0, 2.0, "1 2 3\n\t\t\t\t\t4 5 6"}}));
+    for (const std::string& answers : {single_to_ascii, sum_to_genie, std::string("-3\n0\n\n")})
+        expect_refused("split.xrdml", answers, " ierr = 10\n Problem reading intensities\n");
+}
+
+TEST_F(BadInput, MoreThan200Scans) {
+    std::vector<Scan> scans(201, Scan{10.0, 12.0, 1.0, "1 2 3"});
+    write("many.xrdml", xrdml_text(scans));
+    Result r = run("many.xrdml\n0\n");
+    expect_failed(r,
+                  " count_scans: Number of scans in file = 201\n"
+                  " ierr = 16\n Too many scans in file (maximum 200)\n");
+
+    // 200 scans fit: summed, 200 x 1 count per point over 200 seconds.
+    scans.pop_back();
+    write("many.xrdml", xrdml_text(scans));
+    r = run("many.xrdml\n0\n1\n1\n1\n\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(has(r, " count_scans: Number of scans in file = 200\n"));
+    EXPECT_TRUE(exists("many.dat"));
+}
+
+// --- the remembered answers ------------------------------------------------------------
+
+TEST_F(BadInput, UnreadableOrGarbledRememberedAnswers) {
+    write("s.xrdml", xrdml_text(two_scans));
+
+    // Garbage: the defaults are offered; a failed run leaves it as it was.
+    const std::string garbage("\x01\xff\x00zz\n\n\x80 7 7\r\n", 13);
+    write("orvalt.tmp", garbage);
+    Result r = run("\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " Give full name of input file (Na_Mg_mirror.xrdml) > "));
+    EXPECT_EQ(read("orvalt.tmp"), garbage);
+    r = run("s.xrdml\n5\n-1\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_TRUE(has(r, " Give scan number to load, or negative option from list (0) > "));
+    EXPECT_EQ(read("orvalt.tmp"), garbage);
+    // A run that converts replaces it.
+    r = run("s.xrdml\n" + single_to_ascii);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("orvalt.tmp"), "s.xrdml\n           1\n           0\n           1\n           1\n");
+
+    // A folder of that name can be neither read nor replaced: the defaults are
+    // offered, the data file is written, and the failed save is reported.
+    fs::remove(dir / "orvalt.tmp");
+    fs::remove(dir / "s.dat");
+    fs::create_directory(dir / "orvalt.tmp");
+    r = run("s.xrdml\n" + single_to_ascii);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(has(r, " Give full name of input file (Na_Mg_mirror.xrdml) > "));
+    EXPECT_TRUE(has(r, " ** Error in open_new_file **\n")) << r.out;
+    EXPECT_TRUE(fs::is_directory(dir / "orvalt.tmp"));
+    const std::string data = read("s.dat");
+    EXPECT_EQ(std::count(data.begin(), data.end(), '\n'), 3);
+}
+
+// --- output that cannot be written -----------------------------------------------------
+
+TEST_F(BadInput, OutputFolderThatDoesNotExist) {
+    write("s.xrdml", xrdml_text(two_scans));
+    // ASCII: the open fails with its report.
+    Result r = run("s.xrdml\n1\n0\n1\n1\nno/such/folder/s.dat\n");
+    expect_failed(r, " ** Error in open_new_file **\n");
+    EXPECT_TRUE(has(r, " File = no/such/folder/s.dat\n"));
+    // Genie, one spectrum and separate scans.
+    for (const std::string& answers :
+         {std::string("0\n0\n1\n2\nno/such/folder/s.write\n"), std::string("-3\n0\nno/s.write\n")}) {
+        r = run("s.xrdml\n" + answers);
+        expect_failed(r, "");
+        EXPECT_NE(r.err.find("cannot write no/"), std::string::npos) << r.err;
+    }
+    // gudrunX preparation: the weights file goes next to the input file.
+    fs::create_directory(dir / "sub");
+    write("sub/g.xrdml", xrdml_text(two_scans));
+    r = run("sub/g.xrdml\n-2\n0\n1\nno/such/g.dat\n");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(has(r, " ** Error in open_new_file **\n"));
+    EXPECT_EQ(read("orvalt.tmp"), remembered);
+}
+
+TEST_F(BadInput, OutputThatCannotBeWritten) {
+    write("s.xrdml", xrdml_text(two_scans));
+    // A folder stands where the file should go.
+    fs::create_directory(dir / "s.dat");
+    fs::create_directory(dir / "s.write");
+    Result r = run("s.xrdml\n" + single_to_ascii);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_TRUE(has(r, " ** Error in open_new_file **\n"));
+    EXPECT_EQ(read("orvalt.tmp"), remembered);
+    r = run("s.xrdml\n" + sum_to_genie);
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.err.find("cannot write s.write"), std::string::npos) << r.err;
+    EXPECT_EQ(read("orvalt.tmp"), remembered);
+    EXPECT_TRUE(fs::is_directory(dir / "s.dat"));
+    EXPECT_TRUE(fs::is_directory(dir / "s.write"));
+}
+
+TEST_F(BadInput, OutputThatRunsOutOfSpace) {
+    // 3000 points make files far larger than the 8 KB the run may write.
+    write("s.xrdml", xrdml_text({{10.0, 40.0, 2.0, points(3000)}, {10.0, 40.0, 2.0, points(3000)}}));
+    for (const std::string& answers : {single_to_ascii, sum_to_genie, std::string("-3\n0\n\n")}) {
+        SCOPED_TRACE(answers);
+        const Result r = run_with_file_limit("s.xrdml\n" + answers, 16);
+        EXPECT_EQ(r.status, 1) << r.out << r.err;
+        EXPECT_EQ(written(), std::set<std::string>{});
+        EXPECT_EQ(read("orvalt.tmp"), remembered);
+    }
+}
+
+// --- the console runs dry --------------------------------------------------------------
+
+TEST_F(BadInput, EndOfInputAtEveryQuestion) {
+    write("s.xrdml", xrdml_text(two_scans));
+    // Every prefix of complete dialogues, each cut after a whole answer.
+    const std::vector<std::string> dialogues = {
+        "gone.xrdml\ns.xrdml\n1\n0\n1\n1\ns.dat\n",  // single scan, ASCII
+        "s.xrdml\n-2\n1\n0\n1\ns.dat\n",            // gudrunX preparation
+        "s.xrdml\n-3\n0\ns.write\n",                // separate scans
+    };
+    for (const std::string& full : dialogues) {
+        for (std::size_t end = full.find('\n'); end + 1 < full.size();
+             end = full.find('\n', end + 1)) {
+            const std::string answers = full.substr(0, end + 1);
+            SCOPED_TRACE(answers);
+            const Result r = run(answers);
+            EXPECT_EQ(r.status, 1);
+            EXPECT_TRUE(r.out.ends_with("> \n **ERROR: End of input on the console\n")) << r.out;
+            // The weights file is written before the units question.
+            for (const std::string& f : written())
+                EXPECT_TRUE(f == "s.weights" && full.find("-2") != std::string::npos) << f;
+            EXPECT_EQ(read("orvalt.tmp"), remembered);
+            fs::remove(dir / "s.weights");
+        }
+        // The whole dialogue converts.
+        EXPECT_EQ(run(full).status, 0) << full;
+        fs::remove(dir / "s.dat");
+        fs::remove(dir / "s.write");
+        fs::remove(dir / "s.weights");
+        write("orvalt.tmp", remembered);
+    }
+    // No input at all, and a line without its line end as the last answer.
+    expect_failed(run(""), " **ERROR: End of input on the console\n");
+    const Result r = run("s.xrdml\n1\n0\n1\n1\ns.dat");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_TRUE(exists("s.dat"));
+}
+
+// --- a file that goes away after its existence check -----------------------------------
+
+#ifndef _WIN32
+TEST_F(BadInput, FileThatExistsButCannotBeOpened) {
+    if (windows_program()) GTEST_SKIP() << "a Unix socket stands in for the vanished file";
+    // A socket passes the existence check, but no reading pass can open it:
+    // the same as a file removed between the check and the first pass.
+    const fs::path socket_path = dir / "gone.xrdml";
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    ASSERT_LT(socket_path.string().size(), sizeof addr.sun_path);
+    std::copy_n(socket_path.string().c_str(), socket_path.string().size() + 1, addr.sun_path);
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+    const Result r = run("gone.xrdml\n0\n");
+    ::close(fd);
+    EXPECT_TRUE(has(r, " File found : <DIR>/gone.xrdml\n")) << r.out;
+    expect_failed(r, " **ERROR in inqfilerec: cannot open gone.xrdml\n");
+}
+#endif
+
+TEST(BadInputPasses, EveryPassReportsAFileThatIsGone) {
+    namespace xr = orvalt::xrdml;
+    const std::string name = (fs::temp_directory_path() / "orvalt_e2e_no_such_file.xrdml").string();
+    fs::remove(name);
+    std::istringstream in;
+    std::ostringstream out;
+    orvalt::Console con{in, out};
+
+    std::int32_t nrec = 0, maxlen = 0;
+    try {
+        orvalt::inqfilerec(con, name, 99, 1, nrec, maxlen);
+        ADD_FAILURE() << "inqfilerec went on";
+    } catch (const orvalt::Stop& stop) {
+        EXPECT_EQ(stop.status, 1);
+    }
+    EXPECT_EQ(out.str(), " **ERROR in inqfilerec: cannot open " + name + "\n");
+
+    const std::string gone = "Error reading XRDML file: ";
+    auto expect_gone = [&](const xr::ReaderStatus& status, const char* pass) {
+        EXPECT_EQ(status.ierr, 1) << pass;
+        EXPECT_EQ(status.message, gone + std::string(80 - gone.size(), ' ')) << pass;
+    };
+    xr::ReaderStatus status;
+    xr::ScanCensus census;
+    xr::COUNTSCANS(con, name, status, census, 1);
+    expect_gone(status, "census");
+
+    status = {};
+    xr::ScanParameters par;
+    xr::ORVALTPAR(name, status, par, 2);
+    expect_gone(status, "parameters");
+
+    std::vector<double> y(xr::mn), e(xr::mn);
+    std::int32_t ny = 0;
+    status = {};
+    xr::ORVALTDATA1(con, name, status, y, e, xr::mn, ny, 1, 1);
+    expect_gone(status, "one scan");
+
+    std::array<std::int32_t, xr::max_scans> weight{}, npts{};
+    weight.fill(1);
+    status = {};
+    xr::ORVALTDATATOT(con, name, status, y, e, xr::mn, npts, weight, ny, 2, 1);
+    expect_gone(status, "sum");
+}
+
+}  // namespace
+}  // namespace e2e

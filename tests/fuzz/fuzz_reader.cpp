@@ -1,0 +1,90 @@
+// Fuzz target: the reading passes on arbitrary file bytes. The bytes go to a
+// temporary file, which every pass then reads as the program would: record
+// census, scan census, scan parameters, single scans and the sum.
+// A Stop is an expected end; anything else that goes wrong is a finding.
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "g_f/console.h"
+#include "g_f/files.h"
+#include "g_f/stop.h"
+#include "xrdml/reader.h"
+
+#ifdef _WIN32
+#include <process.h>
+#define ORVALT_GETPID _getpid
+#else
+#include <unistd.h>
+#define ORVALT_GETPID getpid
+#endif
+
+namespace {
+
+namespace xr = orvalt::xrdml;
+
+const std::string& scratch_file() {
+    static const std::string path =
+        (std::filesystem::temp_directory_path() /
+         ("orvalt_fuzz_reader_" + std::to_string(ORVALT_GETPID()) + ".xrdml"))
+            .string();
+    return path;
+}
+
+void read_scan(orvalt::Console& con, const std::string& name, std::int32_t scan,
+               std::vector<double>& y, std::vector<double>& e) {
+    xr::ReaderStatus status;
+    std::int32_t ny = -1;
+    xr::ORVALTDATA1(con, name, status, y, e, xr::mn, ny, scan, 1);
+    if (status.ierr == 0 && (ny < 0 || ny > xr::mn)) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string& name = scratch_file();
+    {
+        std::FILE* f = std::fopen(name.c_str(), "wb");
+        if (f == nullptr) return 0;
+        if (size > 0) std::fwrite(data, 1, size, f);
+        std::fclose(f);
+    }
+
+    std::istringstream in;
+    std::ostringstream out;
+    orvalt::Console con{in, out};
+    static std::vector<double> y(xr::mn), e(xr::mn);
+
+    try {
+        std::int32_t nrec = 0, maxlen = 0;
+        orvalt::inqfilerec(con, name, 99, 1, nrec, maxlen);
+
+        xr::ReaderStatus status;
+        xr::ScanCensus census;
+        xr::COUNTSCANS(con, name, status, census, 1);
+        if (status.message.size() != 80) __builtin_trap();
+        if (status.ierr != 0) return 0;
+        if (census.nscans < 0 || census.nscans > xr::max_scans) __builtin_trap();
+
+        xr::ScanParameters par;
+        xr::ORVALTPAR(name, status, par, census.nscans);
+        if (status.ierr != 0) return 0;
+
+        const std::int32_t nscans = census.nscans;
+        for (std::int32_t scan : {1, 2, nscans})
+            if (scan >= 1 && scan <= nscans) read_scan(con, name, scan, y, e);
+
+        std::vector<std::int32_t> weight(xr::max_scans, 1), npts(xr::max_scans, 0);
+        if (nscans > 1) weight[1] = 0;  // one scan left out of the sum
+        xr::ReaderStatus sum_status;
+        std::int32_t ny = -1;
+        xr::ORVALTDATATOT(con, name, sum_status, y, e, xr::mn, npts, weight, ny, nscans, 1);
+        if (sum_status.ierr == 0 && (ny < 0 || ny > xr::mn)) __builtin_trap();
+    } catch (const orvalt::Stop&) {
+    }
+    return 0;
+}
