@@ -134,41 +134,6 @@ TEST_F(Orvalt, FileWithoutScans) {
     EXPECT_TRUE(exists("orvalt.tmp"));
 }
 
-TEST_F(Orvalt, ReaderFailuresStopWithTheirReport) {
-    Wavelengths no_ratio;
-    no_ratio.ratio = "";
-    write("w.xrdml", xrdml_text(two_scans, no_ratio));
-    Result r = run("w.xrdml\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r, " ierr = 5\n Problem reading wavelength\n")) << r.out;
-
-    std::string missing_end = xrdml_text(two_scans);
-    missing_end.erase(missing_end.find("\t\t\t\t\t<endPosition>"),
-                      missing_end.find("\n", missing_end.find("<endPosition>")) + 1 -
-                          missing_end.find("\t\t\t\t\t<endPosition>"));
-    write("p.xrdml", missing_end);
-    r = run("p.xrdml\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r, " ierr = 1\n Error reading XRDML file: </xrdMeasurements>\n")) << r.out;
-
-    write("i.xrdml", xrdml_text({{10.0, 12.0, 2.0, "1 two 3"}}));
-    r = run("i.xrdml\n1\n0\n1\n1\n\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r, " ierr = 10\n Problem reading intensities\n")) << r.out;
-    EXPECT_FALSE(exists("i.dat"));
-    EXPECT_FALSE(exists("orvalt.tmp"));
-}
-
-TEST_F(Orvalt, EndOfInputAtAQuestionIsAnError) {
-    write("s.xrdml", xrdml_text(two_scans));
-    for (const std::string answers : {"", "s.xrdml\n", "s.xrdml\n1\n", "gone.xrdml\n"}) {
-        const Result r = run(answers);
-        EXPECT_EQ(r.status, 1) << answers;
-        EXPECT_TRUE(r.out.ends_with("> \n **ERROR: End of input on the console\n")) << r.out;
-        EXPECT_FALSE(exists("orvalt.tmp"));
-    }
-}
-
 class RealFiles : public Orvalt {
 protected:
     void copy(const std::string& name) {
