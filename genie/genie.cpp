@@ -201,15 +201,18 @@ using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 using Bytes = std::span<const unsigned char>;
 
+enum class Written { all, not_opened, cut_short };
+
 // Writes `head` and then `bytes` to the file opened with `mode` and closes it;
-// on failure returns the system's reason.
-bool write_all(const std::string& path, const char* mode, Bytes head, Bytes bytes,
-               std::string& reason) {
+// on failure gives the system's reason. A file that could not be opened was
+// not touched; one cut short holds part of what was written.
+Written write_all(const std::string& path, const char* mode, Bytes head, Bytes bytes,
+                  std::string& reason) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), mode);
     if (f == nullptr) {
         reason = system_reason(errno);
-        return false;
+        return Written::not_opened;
     }
     errno = 0;
     // An empty part is skipped: fwrite may not be handed a null pointer.
@@ -221,9 +224,9 @@ bool write_all(const std::string& path, const char* mode, Bytes head, Bytes byte
     // fclose flushes: a full disk may only show here.
     const bool closed = std::fclose(f) == 0;
     if (err == 0) err = errno;
-    if (written && closed) return true;
+    if (written && closed) return Written::all;
     reason = system_reason(err);
-    return false;
+    return Written::cut_short;
 }
 
 enum class Existing { absent, empty, genie_file, other, unreadable };
@@ -281,22 +284,24 @@ void write_entry(const std::string& path, bool create, Bytes entry) {
     }
     if (create) {
         const auto header = file_header();
-        if (!write_all(path, "wb", header, entry, reason)) {
-            // No half-written file stays behind (a device or the like is left alone).
-            std::error_code ec;
-            if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
-            report_failure("cannot write " + path + ": " + reason);
-        }
+        const Written w = write_all(path, "wb", header, entry, reason);
+        if (w == Written::all) return;
+        // No half-written file stays behind (a device or the like is left
+        // alone); a file that could not even be opened is not ours to remove.
+        std::error_code ec;
+        if (w == Written::cut_short && std::filesystem::is_regular_file(path, ec))
+            std::filesystem::remove(path, ec);
+        report_failure("cannot write " + path + ": " + reason);
         return;
     }
     std::error_code ec;
     const auto old_size = std::filesystem::file_size(path, ec);
-    if (!write_all(path, "ab", {}, entry, reason)) {
-        // Cut off whatever part of the entry got in, so the entries before it
-        // stay readable.
-        if (!ec) std::filesystem::resize_file(path, old_size, ec);
-        report_failure("cannot write " + path + ": " + reason);
-    }
+    const Written w = write_all(path, "ab", {}, entry, reason);
+    if (w == Written::all) return;
+    // Cut off whatever part of the entry got in, so the entries before it
+    // stay readable.
+    if (w == Written::cut_short && !ec) std::filesystem::resize_file(path, old_size, ec);
+    report_failure("cannot write " + path + ": " + reason);
 }
 
 }  // namespace
