@@ -1,7 +1,6 @@
 // The branches that build a spectrum (one scan, the sum of scans, every scan
 // separately) and the output stage that reports, converts and writes it.
 #include <cmath>
-#include <filesystem>
 #include <span>
 #include <string>
 
@@ -78,10 +77,15 @@ bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t 
 
 // The separate scans go into one file entry by entry; a file that holds only
 // some of them would pass for the whole set.
-void remove_partial_file(const RunState& run) {
-    const std::filesystem::path path(std::string(trimmed(run.output_name)));
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+void remove_partial_file(const RunState& run) { remove_cut_short_file(run.output_name); }
+
+// Counts per second: every point divided by the scan's counting time.
+void divide_by_counting_time(RunState& run, std::int32_t scan) {
+    const double t = run.par.counting_time[scan - 1];
+    for (std::int32_t k = 0; k < run.ny; ++k) {
+        run.y[k] /= t;
+        run.e[k] /= t;
+    }
 }
 
 }  // namespace
@@ -95,11 +99,7 @@ void load_single_scan(Console& con, RunState& run) {
     fill_x(run, run.par.start_position[s - 1], run.step[s - 1]);
     if (run.icps == 1) {
         check_counting_time(con, run, s);
-        const double t = run.par.counting_time[s - 1];
-        for (std::int32_t k = 0; k < run.ny; ++k) {
-            run.y[k] /= t;
-            run.e[k] /= t;
-        }
+        divide_by_counting_time(run, s);
     }
 }
 
@@ -179,13 +179,7 @@ void write_separate_scans(Console& con, RunState& run) {
         xrdml::ERRCHECK(con, run.status);
         const double start = run.par.start_position[s - 1];
         const double end = run.par.end_position[s - 1];
-        if (run.icps == 1) {
-            const double t = run.par.counting_time[s - 1];
-            for (std::int32_t k = 0; k < run.ny; ++k) {
-                run.y[k] /= t;
-                run.e[k] /= t;
-            }
-        }
+        if (run.icps == 1) divide_by_counting_time(run, s);
         run.step[s - 1] = spacing(start, end, run.ny);
         fill_x(run, start, run.step[s - 1]);
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);

@@ -2,7 +2,6 @@
 #include "driver/output_files.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <string>
 
 #include "g_f/console.h"
@@ -26,9 +25,7 @@ bool finish(Console& con, OutputFile& file, std::string_view routine, std::strin
     if (file.close()) return true;
     say_line(con, "**ERROR in " + std::string(routine) + ": could not write " +
                       std::string(trimmed(name)));
-    const std::filesystem::path path(std::string(trimmed(name)));
-    std::error_code ec;
-    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
+    remove_cut_short_file(name);
     return false;
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <limits>
 
 #include "g_f/console.h"
@@ -164,6 +165,12 @@ std::string& double_backslashes(std::string& result, std::string_view source, st
         ++j;
     }
     return result;
+}
+
+void remove_cut_short_file(std::string_view name) {
+    const std::filesystem::path path{std::string(trimmed(name))};
+    std::error_code ec;
+    if (std::filesystem::is_regular_file(path, ec)) std::filesystem::remove(path, ec);
 }
 
 }  // namespace orvalt

@@ -76,6 +76,10 @@ OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
                          std::int32_t record_length, std::int32_t& error_number, std::int32_t il,
                          std::int32_t ia, std::int32_t iout);
 
+// Removes the named file when it is a regular file (a device or the like is
+// left alone): what a failed write cut short must not pass for a whole file.
+void remove_cut_short_file(std::string_view name);
+
 // Writes every backslash of the first n characters of source twice into the
 // first n positions of result (positions beyond n untouched); returns result.
 std::string& double_backslashes(std::string& result, std::string_view source, std::int32_t n);
