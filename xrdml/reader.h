@@ -39,6 +39,9 @@ struct ScanParameters {
     std::array<double, max_scans> start_position{};
     std::array<double, max_scans> end_position{};
     std::array<double, max_scans> counting_time{};
+    // The axis whose positions a scan's start and end are, as the file spells
+    // it ("" when its positions name no axis): x holds that axis's angles.
+    std::array<std::string, max_scans> axis{};
 };
 
 // --- keyword scanning ---------------------------------------------------------
@@ -73,7 +76,10 @@ void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanC
 
 // Start, end and counting time of every scan, in file order; reads only up to
 // the line where every kind has been seen nscans times. ierr 1, 4, 6 or 15.
-// Tables are never written past their max_scans entries.
+// A scan whose positions (those since the previous counting time) name
+// several axes, one of them 2Theta, takes the 2Theta ones; the axis of each
+// scan's positions goes into par.axis. Tables are never written past their
+// max_scans entries.
 void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                std::int32_t nscans);
 
