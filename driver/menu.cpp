@@ -94,7 +94,7 @@ void ask_units(Console& con, RunState& run) {
     const std::int32_t last = run.iscan > 0 ? run.iscan : run.census.nscans;
     for (std::int32_t s = first; s <= last; ++s) {
         const std::string& axis = run.par.axis[static_cast<std::size_t>(s - 1)];
-        if (!axis.empty() && axis != "2Theta")
+        if (!axis.empty() && axis != xrdml::two_theta_axis)
             stop_with_error(con, "Scan " + format_integer(s) + " moves the " + axis +
                                      " axis, not 2-theta: no Q or d-spacing");
     }

@@ -3,7 +3,6 @@
 #include "xrdml/reader.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -29,11 +28,9 @@ struct ParameterElement {
     }
 };
 
-constexpr std::string_view two_theta = "2Theta";
-
 // The axis="NAME" attribute of a positions start tag ("" without one).
 std::string_view axis_attribute(std::string_view tag) {
-    constexpr std::string_view attr = "axis=\"";
+    constexpr std::string_view attr = " axis=\"";
     const std::size_t a = tag.find(attr);
     if (a == std::string_view::npos) return {};
     const std::string_view rest = tag.substr(a + attr.size());
@@ -43,7 +40,8 @@ std::string_view axis_attribute(std::string_view tag) {
 bool opens_positions(const FirstElement& first) {
     constexpr std::string_view name = "positions";
     return first.matches(name) &&
-           (first.text.size() == name.size() || std::strchr(" \t>/", first.text[name.size()]));
+           (first.text.size() == name.size() ||
+            std::string_view(" \t>/").find(first.text[name.size()]) != std::string_view::npos);
 }
 
 // A start or end position met since the last counting time, with the axis
@@ -62,14 +60,14 @@ std::string settle_scan_positions(const std::vector<Position>& positions) {
     bool several = false, has_two_theta = false;
     for (const Position& p : positions) {
         several = several || p.axis != positions.front().axis;
-        has_two_theta = has_two_theta || p.axis == two_theta;
+        has_two_theta = has_two_theta || p.axis == two_theta_axis;
     }
     if (!several) return positions.empty() ? std::string() : positions.front().axis;
     if (!has_two_theta) return {};
     for (const Position& p : positions) --p.element->count;
     for (const Position& p : positions)
-        if (p.axis == two_theta) p.element->store(p.value);
-    return std::string(two_theta);
+        if (p.axis == two_theta_axis) p.element->store(p.value);
+    return std::string(two_theta_axis);
 }
 
 }  // namespace
@@ -112,10 +110,13 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                 continue;
             }
             std::string scan_axis = settle_scan_positions(positions);
-            if (el.count <= max_scans) par.axis[static_cast<std::size_t>(el.count - 1)] = std::move(scan_axis);
+            if (el.count <= max_scans)
+                par.axis[static_cast<std::size_t>(el.count - 1)] = std::move(scan_axis);
             positions.clear();
         }
-        if (first.matches("/positions") || line.find("</positions>") != std::string_view::npos)
+        // Only lines of a block are searched for its end: the long lists lie outside.
+        if (!axis.empty() && (first.matches("/positions") ||
+                              line.find("</positions>") != std::string_view::npos))
             axis.clear();
         if (std::min({elements[0].count, elements[1].count, elements[2].count}) >= nscans) break;
     }

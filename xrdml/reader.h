@@ -21,6 +21,7 @@ namespace orvalt::xrdml {
 
 inline constexpr std::int32_t mn = 25000;        // most points in one spectrum
 inline constexpr std::int32_t max_scans = 200;   // entries of every per-scan table
+inline constexpr std::string_view two_theta_axis = "2Theta";  // as the files name it
 
 // Status of the last reader step: ierr 0 is success; the message is a field of
 // exactly 80 characters.
@@ -84,16 +85,19 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                std::int32_t nscans);
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
-// ny the number of points. y and e hold at least mn entries; nothing is
-// written past mn_points or their sizes. ierr 1, 9, 10 or 14.
+// ny the number of points; a counts list with attenuation factors gives c*f
+// and sqrt(c)*f. y and e hold at least mn entries; nothing is written past
+// mn_points or their sizes. ierr 1, 9, 10, 14 or 17.
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
                  std::int32_t verbose);
 
-// Sums the scans whose weight is exactly 1: y the summed counts, e their
-// square roots, npts per included scan, ny the largest npts. Reads up to the
-// line of scan nscans; scans past the weight or npts table are never
-// included. ierr 1, 9 or 10 (stopping at once).
+// Sums the scans whose weight is exactly 1: y the summed counts (c*f with
+// attenuation factors), e the square root of their summed variance (c*f*f),
+// npts per included scan, ny the largest npts. Reads up to the line of scan
+// nscans (and on to the end of its dataPoints for factors that follow its
+// counts); scans past the weight or npts table are never included. ierr 1,
+// 9, 10 or 17 (stopping at once).
 void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                    std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
                    std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
