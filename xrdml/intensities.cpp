@@ -101,23 +101,25 @@ bool factors_after(PassLines& lines, AttenuationFactors& factors) {
     return false;
 }
 
-// Adds a list read into values to the sums: y gains c*f and e, which holds
-// the variance until the pass ends, c*f*f (f empty: no factors). Points
-// before a bad field are added; false when there is one.
-bool add_list(std::span<double> y, std::span<double> e, std::span<const double> values,
+// Adds a list read into values to the sums: y gains c*f and the variance
+// c*f*f (f empty: no factors; variance empty: not kept, being y itself).
+// Points before a bad field are added; false when there is one.
+bool add_list(std::span<double> y, std::span<double> variance, std::span<const double> values,
               std::span<const double> f, const FieldScan& scanned) {
     const auto good =
         static_cast<std::size_t>(scanned.first_bad < 0 ? scanned.count : scanned.first_bad);
-    if (f.empty()) {
+    if (variance.empty()) {
+        for (std::size_t i = 0; i < good; ++i) y[i] += values[i];
+    } else if (f.empty()) {
         for (std::size_t i = 0; i < good; ++i) {
             y[i] += values[i];
-            e[i] += values[i];
+            variance[i] += values[i];
         }
     } else {
         for (std::size_t i = 0; i < good; ++i) {
             const double c = values[i] * f[i];
             y[i] += c;
-            e[i] += c * f[i];
+            variance[i] += c * f[i];
         }
     }
     return scanned.first_bad < 0;
@@ -211,7 +213,8 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
     status.ierr = 0;
     ny = 0;
     std::fill_n(y.begin(), cap, 0.0);
-    std::size_t cleared = 0;  // e holds the summed variance until the end, cleared as far as used
+    std::size_t summed = 0;       // points reached by the lists added
+    bool with_variance = false;   // e holds the summed variance: a list had factors
 
     std::vector<double> values(cap);
     std::vector<double> f;
@@ -226,9 +229,13 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
         }
         if (!attenuated) f.clear();
         const auto count = static_cast<std::size_t>(scanned.count);
-        if (count > cleared) std::fill(e.begin() + cleared, e.begin() + count, 0.0);
-        cleared = std::max(cleared, count);
-        if (add_list(y, e, values, f, scanned)) return true;
+        if (attenuated && !with_variance) {
+            std::copy_n(y.begin(), summed, e.begin());  // so far the variance is the sum
+            with_variance = true;
+        }
+        if (with_variance && count > summed) std::fill(e.begin() + summed, e.begin() + count, 0.0);
+        summed = std::max(summed, count);
+        if (add_list(y, with_variance ? e : std::span<double>(), values, f, scanned)) return true;
         status.set(10, bad_intensities);
         return false;
     };
@@ -289,7 +296,8 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
     lines.close();
     if (status.ierr != 0) return;
 
-    for (std::size_t i = 0; i < static_cast<std::size_t>(ny); ++i) e[i] = std::sqrt(e[i]);
+    const std::span<const double> variance = with_variance ? e : y;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(ny); ++i) e[i] = std::sqrt(variance[i]);
 }
 
 void REVERSEARRAY(std::span<double> a, std::int32_t n) {

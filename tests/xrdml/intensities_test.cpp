@@ -125,23 +125,23 @@ std::string factors(const std::string& list) {
 // after the counts of their own dataPoints; a sum adds c*f and c*f*f.
 TEST(BothReads, AttenuationFactors) {
     const std::string f1 = factors("1 2 1"), f2 = factors("1.5 1 4");
-    // scan 1: factors before; scan 2: after; scan 3: none (scan 2's are its own)
-    const std::string file = attenuated_file({"4 9 16", "1 4 9", "25 25 25"},
-                                             {{f1, ""}, {"", f2}, {"", ""}});
-    Read r = load(file, 1);
+    // scan 1: no factors (scan 2's are not its own); scan 2: factors before; scan 3: after
+    const std::string file = attenuated_file({"25 25 25", "4 9 16", "1 4 9"},
+                                             {{"", ""}, {f1, ""}, {"", f2}});
+    EXPECT_EQ(load(file, 1).first(3), (std::vector<double>{25, 25, 25}));
+    Read r = load(file, 2);
     EXPECT_EQ(r.first(3), (std::vector<double>{4, 18, 16}));
     EXPECT_EQ(std::vector<double>(r.e.begin(), r.e.begin() + 3), (std::vector<double>{2, 6, 4}));
-    r = load(file, 2);
+    r = load(file, 3);
     EXPECT_EQ(r.first(3), (std::vector<double>{1.5, 4, 36}));
     EXPECT_EQ(r.e[2], 12);
-    EXPECT_EQ(load(file, 3).first(3), (std::vector<double>{25, 25, 25}));
     r = sum(file, 3);
     EXPECT_EQ(r.status.ierr, 0);
-    EXPECT_EQ(r.first(3), (std::vector<double>{4 + 1.5 + 25, 18 + 4 + 25, 16 + 36 + 25}));
-    EXPECT_EQ(r.e[1], std::sqrt(9 * 4 + 4 + 25.0));
-    EXPECT_EQ(r.e[2], std::sqrt(16 + 9 * 16 + 25.0));
-    // Scan 2 alone, its factors after the last scan read: the pass reads on for them.
-    EXPECT_EQ(sum(file, 2, {0, 1}).first(3), (std::vector<double>{1.5, 4, 36}));
+    EXPECT_EQ(r.first(3), (std::vector<double>{25 + 4 + 1.5, 25 + 18 + 4, 25 + 16 + 36}));
+    EXPECT_EQ(r.e[1], std::sqrt(25 + 9 * 4 + 4.0));
+    EXPECT_EQ(r.e[2], std::sqrt(25 + 16 + 9 * 16.0));
+    // Scan 3 alone, its factors after the last scan read: the pass reads on for them.
+    EXPECT_EQ(sum(file, 3, {0, 0, 1}).first(3), (std::vector<double>{1.5, 4, 36}));
 
     // Intensities are corrected already; factors of 1 change no bit.
     EXPECT_EQ(load(attenuated_file({"4 9"}, {{factors("3 3"), ""}}, "intensities"), 1).first(2),
