@@ -87,6 +87,17 @@ void ask_units(Console& con, RunState& run) {
     do {
         ask_integer(con, run.iunits, "units option", 1);
     } while (run.iunits < 1 || run.iunits > 3);
+    if (run.iunits == 1) return;
+    // Q and d-spacing are made from 2-theta: the angles of another axis
+    // would turn into meaningless numbers.
+    const std::int32_t first = run.iscan > 0 ? run.iscan : 1;
+    const std::int32_t last = run.iscan > 0 ? run.iscan : run.census.nscans;
+    for (std::int32_t s = first; s <= last; ++s) {
+        const std::string& axis = run.par.axis[static_cast<std::size_t>(s - 1)];
+        if (!axis.empty() && axis != xrdml::two_theta_axis)
+            stop_with_error(con, "Scan " + format_integer(s) + " moves the " + axis +
+                                     " axis, not 2-theta: no Q or d-spacing");
+    }
 }
 
 void ask_output(Console& con, RunState& run) {

@@ -61,6 +61,36 @@ std::string exponent_text(int exponent, int e) {
     return std::string(ed + 2, '*');
 }
 
+// For a normalised real that from_chars finds out of range: true when its
+// magnitude lies below 1 (so it underflowed), false when it overflowed. The
+// decimal exponent of its first nonzero digit decides; a long exponent is
+// held at a bound far beyond either limit.
+bool below_smallest_double(std::string_view norm) {
+    std::size_t i = norm.starts_with('-') ? 1 : 0;
+    long magnitude = -1;  // decimal exponent of the first nonzero digit
+    long place = 0;       // that of the digit at i, counted from the point
+    const std::size_t point = norm.find('.');
+    const std::size_t mantissa_end = std::min(norm.find('e'), norm.size());
+    place = static_cast<long>(std::min(point, mantissa_end) - i) - 1;
+    for (; i < mantissa_end; ++i) {
+        if (norm[i] == '.') continue;
+        if (norm[i] != '0') {
+            magnitude = place;
+            break;
+        }
+        --place;
+    }
+    long exponent = 0;
+    if (mantissa_end < norm.size()) {
+        std::size_t j = mantissa_end + 1;
+        const bool negative = norm[j] == '-';
+        if (norm[j] == '+' || norm[j] == '-') ++j;
+        for (; j < norm.size(); ++j) exponent = std::min(exponent * 10 + (norm[j] - '0'), 100000L);
+        if (negative) exponent = -exponent;
+    }
+    return magnitude + exponent < 0;
+}
+
 }  // namespace
 
 std::string format_integer(std::int32_t v) {
@@ -157,7 +187,11 @@ bool parse_real(std::string_view item, double& value) {
     double v = 0.0;
     const char* end = norm.data() + norm.size();
     const auto res = std::from_chars(norm.data(), end, v);
-    if (res.ec != std::errc() || res.ptr != end || !std::isfinite(v)) return false;
+    if (res.ptr != end) return false;
+    // A value too small for a double reads as 0, as one just above the
+    // smallest already rounds to it; a value too large stays refused.
+    if (res.ec == std::errc::result_out_of_range && below_smallest_double(norm)) v = 0.0;
+    else if (res.ec != std::errc() || !std::isfinite(v)) return false;
     value = v;
     return true;
 }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 #include "g_f/console.h"
 #include "xrdml/pass_lines.h"
@@ -12,6 +13,7 @@ namespace orvalt::xrdml {
 namespace {
 
 constexpr std::string_view bad_intensities = "Problem reading intensities";
+constexpr std::string_view bad_factors = "Problem reading attenuation factors";
 
 bool is_intensity_line(const FirstElement& first) {
     return first.matches("intensities") || first.matches("counts");
@@ -40,6 +42,89 @@ std::size_t capacity(std::int32_t mn_points, std::size_t a, std::size_t b) {
     return std::min({static_cast<std::size_t>(std::max(mn_points, 0)), a, b});
 }
 
+// Attenuation factors: a counts list holds raw counts, and where the dataPoints
+// of its scan also hold a beamAttenuationFactors list (on one line, before or
+// after the counts), point i was counted through an attenuator of factor
+// f(i). Intensities lists are corrected already and take none.
+class AttenuationFactors {
+public:
+    // Watches every line of a pass. True when the line holds the factors of
+    // the counts list read last, which met none before it.
+    bool note(const FirstElement& first, std::string_view line) {
+        if (first.matches("beamAttenuationFactors")) {
+            const ElementText t = element_text(line);
+            text_.assign(t.text);
+            closed_ = t.closed;
+            const bool after = awaiting_;
+            before_ = !after;
+            awaiting_ = false;
+            return after;
+        }
+        if (first.matches("dataPoints") || first.matches("/dataPoints")) before_ = awaiting_ = false;
+        return false;
+    }
+    // After an intensity line: factors before it are used up, and a counts
+    // list that met none awaits them after it, within its dataPoints.
+    void list_read(bool counts) {
+        awaiting_ = counts && !before_;
+        before_ = false;
+    }
+    bool before() const { return before_; }
+    bool awaiting() const { return awaiting_; }
+
+    // The factors last met, for a list of n counts: false unless they are n
+    // positive numbers on one line.
+    bool read(std::int32_t n, std::vector<double>& f) const {
+        f.resize(static_cast<std::size_t>(std::max(n, 0)));
+        const FieldScan scanned = read_number_fields(text_, f);
+        return closed_ && scanned.count == n && scanned.first_bad < 0 &&
+               std::all_of(f.begin(), f.end(), [](double v) { return v > 0.0; });
+    }
+
+private:
+    std::string text_;
+    bool closed_ = false;
+    bool before_ = false;    // met since the last intensity line, in the same dataPoints
+    bool awaiting_ = false;  // the last list read was counts without factors before it
+};
+
+// Reads on after a counts list that met no factors before it, to the end of
+// its dataPoints; true when its factors follow. The end of the file ends the
+// search without failure: the scan itself has been read.
+bool factors_after(PassLines& lines, AttenuationFactors& factors) {
+    std::string_view line;
+    while (factors.awaiting() && lines.next(line)) {
+        const FirstElement first = first_element(line);
+        if (factors.note(first, line)) return true;
+        if (is_intensity_line(first)) return false;
+    }
+    return false;
+}
+
+// Adds a list read into values to the sums: y gains c*f and the variance
+// c*f*f (f empty: no factors; variance empty: not kept, being y itself).
+// Points before a bad field are added; false when there is one.
+bool add_list(std::span<double> y, std::span<double> variance, std::span<const double> values,
+              std::span<const double> f, const FieldScan& scanned) {
+    const auto good =
+        static_cast<std::size_t>(scanned.first_bad < 0 ? scanned.count : scanned.first_bad);
+    if (variance.empty()) {
+        for (std::size_t i = 0; i < good; ++i) y[i] += values[i];
+    } else if (f.empty()) {
+        for (std::size_t i = 0; i < good; ++i) {
+            y[i] += values[i];
+            variance[i] += values[i];
+        }
+    } else {
+        for (std::size_t i = 0; i < good; ++i) {
+            const double c = values[i] * f[i];
+            y[i] += c;
+            variance[i] += c * f[i];
+        }
+    }
+    return scanned.first_bad < 0;
+}
+
 void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::size_t cap,
                      std::int32_t verbose) {
     status.set(9, "Too many data points");
@@ -63,12 +148,18 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
 
     PassLines lines(name);
     std::string_view line;
+    FirstElement first;
+    AttenuationFactors factors;
     for (;;) {
         if (!lines.next(line)) {
             lines.report_end(status);
             return;
         }
-        if (is_intensity_line(first_element(line)) && ++counter >= scan) break;
+        first = first_element(line);
+        factors.note(first, line);  // true only for the factors of an earlier scan
+        if (!is_intensity_line(first)) continue;
+        if (++counter >= scan) break;
+        factors.list_read(!first.matches("intensities"));
     }
     say_integer(con, "orvaltdata1: Scan found: ", counter);
 
@@ -82,6 +173,12 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     const std::size_t cap = capacity(mn_points, y.size(), e.size());
     std::vector<double> values(cap);
     const FieldScan scanned = read_number_fields(list, values);
+    const bool counts = !first.matches("intensities");
+    bool attenuated = counts && factors.before();
+    if (counts && !attenuated) {
+        factors.list_read(true);
+        attenuated = factors_after(lines, factors);
+    }
     lines.close();
 
     ny = scanned.count;
@@ -90,11 +187,20 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
         too_many_points(con, status, ny, cap, verbose);
         return;
     }
+    std::vector<double> f;
+    if (attenuated && !factors.read(ny, f)) {
+        status.set(17, bad_factors);
+        return;
+    }
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
     for (std::size_t i = 0; i < good; ++i) {
         y[i] = values[i];
         e[i] = std::sqrt(values[i]);
+    }
+    for (std::size_t i = 0; i < std::min(good, f.size()); ++i) {  // intensity c*f, error sqrt(c)*f
+        y[i] *= f[i];
+        e[i] *= f[i];
     }
     if (scanned.first_bad >= 0) status.set(10, bad_intensities);
 }
@@ -107,21 +213,62 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
     status.ierr = 0;
     ny = 0;
     std::fill_n(y.begin(), cap, 0.0);
+    std::size_t summed = 0;       // points reached by the lists added
+    bool with_variance = false;   // e holds the summed variance: a list had factors
 
     std::vector<double> values(cap);
+    std::vector<double> f;
+    AttenuationFactors factors;
+    FieldScan pending;  // an included counts list that awaits factors after it
+    bool is_pending = false;
+    // Adds the list in values (times the factors last met, when attenuated).
+    const auto add = [&](const FieldScan& scanned, bool attenuated) {
+        if (attenuated && !factors.read(scanned.count, f)) {
+            status.set(17, bad_factors);
+            return false;
+        }
+        if (!attenuated) f.clear();
+        const auto count = static_cast<std::size_t>(scanned.count);
+        if (attenuated && !with_variance) {
+            std::copy_n(y.begin(), summed, e.begin());  // so far the variance is the sum
+            with_variance = true;
+        }
+        if (with_variance && count > summed) std::fill(e.begin() + summed, e.begin() + count, 0.0);
+        summed = std::max(summed, count);
+        if (add_list(y, with_variance ? e : std::span<double>(), values, f, scanned)) return true;
+        status.set(10, bad_intensities);
+        return false;
+    };
+
     std::int32_t n = 0;
     PassLines lines(name);
     std::string_view line;
     do {
         if (!lines.next(line)) {
+            // The last scan is read: the end of the file ends its dataPoints.
+            if (is_pending && n >= nscans) {
+                is_pending = false;
+                if (!add(pending, false)) break;
+                continue;
+            }
             lines.report_end(status);
             return;
         }
-        if (!is_intensity_line(first_element(line))) continue;
+        const FirstElement first = first_element(line);
+        const bool late_factors = factors.note(first, line);
+        if (is_pending && (late_factors || !factors.awaiting() || is_intensity_line(first))) {
+            is_pending = false;
+            if (!add(pending, late_factors)) break;
+        }
+        if (!is_intensity_line(first)) continue;
         ++n;
+        const bool counts = !first.matches("intensities");
         // Scans past the per-scan tables are never included.
         const auto s = static_cast<std::size_t>(n - 1);
-        if (s >= weight.size() || s >= npts.size() || weight[s] != 1) continue;
+        if (s >= weight.size() || s >= npts.size() || weight[s] != 1) {
+            factors.list_read(counts);
+            continue;
+        }
 
         std::string_view list;
         if (!intensity_list(line, list)) {
@@ -137,18 +284,20 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
             too_many_points(con, status, scanned.count, cap, verbose);
             return;
         }
-        const auto good =
-            static_cast<std::size_t>(scanned.first_bad < 0 ? scanned.count : scanned.first_bad);
-        for (std::size_t i = 0; i < good; ++i) y[i] += values[i];
-        if (scanned.first_bad >= 0) {
-            lines.close();
-            status.set(10, bad_intensities);
-            return;
+        const bool attenuated = counts && factors.before();
+        factors.list_read(counts);
+        if (factors.awaiting()) {
+            pending = scanned;
+            is_pending = true;
+        } else if (!add(scanned, attenuated)) {
+            break;
         }
-    } while (n < nscans);
+    } while (n < nscans || is_pending);
     lines.close();
+    if (status.ierr != 0) return;
 
-    for (std::size_t i = 0; i < static_cast<std::size_t>(ny); ++i) e[i] = std::sqrt(y[i]);
+    const std::span<const double> variance = with_variance ? e : y;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(ny); ++i) e[i] = std::sqrt(variance[i]);
 }
 
 void REVERSEARRAY(std::span<double> a, std::int32_t n) {

@@ -18,9 +18,14 @@ public:
     // Trailing blanks of a name field are not part of the name.
     explicit PassLines(std::string_view name) : in_(std::string(trimmed(name))) {}
 
+    // Lines inside a comment that spans several lines are passed over: after
+    // the line on which a comment opens and stays open, up to and including
+    // the line where it closes.
     bool next(std::string_view& line) {
-        if (!in_.next(line)) return false;
-        last_.assign(line.substr(0, std::min(line.size(), shown)));
+        do {
+            if (!in_.next(line)) return false;
+            last_.assign(line.substr(0, std::min(line.size(), shown)));
+        } while (in_comment(line));
         return true;
     }
 
@@ -34,10 +39,35 @@ public:
     }
 
 private:
+    // True when the line lies inside a comment (the closing line included);
+    // remembers whether a comment is left open at its end.
+    bool in_comment(std::string_view line) {
+        const bool inside = open_comment_;
+        std::size_t p = 0;
+        if (inside) {
+            p = line.find("-->");
+            if (p == std::string_view::npos) return true;
+            p += 3;
+        }
+        for (;;) {
+            const std::size_t open = line.find("<!--", p);
+            if (open == std::string_view::npos) break;
+            const std::size_t close = line.find("-->", open + 4);
+            if (close == std::string_view::npos) {
+                open_comment_ = true;
+                return inside;
+            }
+            p = close + 3;
+        }
+        open_comment_ = false;
+        return inside;
+    }
+
     static constexpr std::string_view prefix = "Error reading XRDML file: ";
     static constexpr std::size_t shown = 80 - prefix.size();  // the message field is 80 wide
     LineReader in_;
     std::string last_;
+    bool open_comment_ = false;
 };
 
 }  // namespace orvalt::xrdml

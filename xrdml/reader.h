@@ -21,6 +21,7 @@ namespace orvalt::xrdml {
 
 inline constexpr std::int32_t mn = 25000;        // most points in one spectrum
 inline constexpr std::int32_t max_scans = 200;   // entries of every per-scan table
+inline constexpr std::string_view two_theta_axis = "2Theta";  // as the files name it
 
 // Status of the last reader step: ierr 0 is success; the message is a field of
 // exactly 80 characters.
@@ -39,6 +40,9 @@ struct ScanParameters {
     std::array<double, max_scans> start_position{};
     std::array<double, max_scans> end_position{};
     std::array<double, max_scans> counting_time{};
+    // The axis whose positions a scan's start and end are, as the file spells
+    // it ("" when its positions name no axis): x holds that axis's angles.
+    std::array<std::string, max_scans> axis{};
 };
 
 // --- keyword scanning ---------------------------------------------------------
@@ -73,21 +77,27 @@ void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanC
 
 // Start, end and counting time of every scan, in file order; reads only up to
 // the line where every kind has been seen nscans times. ierr 1, 4, 6 or 15.
-// Tables are never written past their max_scans entries.
+// A scan whose positions (those since the previous counting time) name
+// several axes, one of them 2Theta, takes the 2Theta ones; the axis of each
+// scan's positions goes into par.axis. Tables are never written past their
+// max_scans entries.
 void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                std::int32_t nscans);
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
-// ny the number of points. y and e hold at least mn entries; nothing is
-// written past mn_points or their sizes. ierr 1, 9, 10 or 14.
+// ny the number of points; a counts list with attenuation factors gives c*f
+// and sqrt(c)*f. y and e hold at least mn entries; nothing is written past
+// mn_points or their sizes. ierr 1, 9, 10, 14 or 17.
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
                  std::int32_t verbose);
 
-// Sums the scans whose weight is exactly 1: y the summed counts, e their
-// square roots, npts per included scan, ny the largest npts. Reads up to the
-// line of scan nscans; scans past the weight or npts table are never
-// included. ierr 1, 9 or 10 (stopping at once).
+// Sums the scans whose weight is exactly 1: y the summed counts (c*f with
+// attenuation factors), e the square root of their summed variance (c*f*f),
+// npts per included scan, ny the largest npts. Reads up to the line of scan
+// nscans (and on to the end of its dataPoints for factors that follow its
+// counts); scans past the weight or npts table are never included. ierr 1,
+// 9, 10 or 17 (stopping at once).
 void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                    std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
                    std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,

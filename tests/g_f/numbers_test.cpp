@@ -90,13 +90,15 @@ TEST(FormatInteger, MinimalWidthThroughTheSinglePrecisionDigitCount) {
 
 TEST(Parse, NumberSyntaxAndFirstItems) {
     const std::pair<const char*, double> reals[] = {
-        {"1.5", 1.5}, {".5", 0.5}, {"5.", 5.0}, {"-2e3", -2000.0}, {"1.0D0", 1.0}, {"1.5d-2", 0.015}};
+        {"1.5", 1.5}, {".5", 0.5}, {"5.", 5.0}, {"-2e3", -2000.0}, {"1.0D0", 1.0}, {"1.5d-2", 0.015},
+        // below the smallest double: 0; the smallest itself reads as itself
+        {"1e-400", 0.0}, {"-0.0015D-99999999999", 0.0}, {"123456e-329", 0.0}, {"4.9e-324", 4.9e-324}};
     for (const auto& [text, v] : reals) {
         double got = -99;
         EXPECT_TRUE(parse_real(text, got) && got == v) << text;
     }
     double got = -99;
-    for (const char* text : {"", ".", "e5", "1e", "1.5x", "nan", "inf", "1e400", " 1", "1,5", "0x10"})
+    for (const char* text : {"", ".", "e5", "1e", "1.5x", "nan", "inf", "1e400", "-0.001e312", "1000e306", " 1", "1,5", "0x10"})
         EXPECT_FALSE(parse_real(text, got)) << text;
     EXPECT_EQ(got, -99);  // untouched
     std::int32_t n = 0;

@@ -100,6 +100,69 @@ TEST(BothReads, BadIntensities) {
     EXPECT_EQ(r.ny, 0);
 }
 
+// A file of counts scans; `around[k]` holds the lines put before and after
+// the counts line of scan k within its dataPoints.
+std::string attenuated_file(const std::vector<std::string>& counts,
+                            const std::vector<std::pair<std::string, std::string>>& around,
+                            const std::string& list_element = "counts") {
+    std::vector<std::string> ls = wavelength_lines;
+    for (std::size_t k = 0; k < counts.size(); ++k) {
+        auto scan = scan_lines("10", "20", "1", counts[k], list_element);
+        const auto list = scan.begin() + 10;
+        if (!around[k].second.empty()) scan.insert(list + 1, around[k].second);
+        if (!around[k].first.empty()) scan.insert(scan.begin() + 10, around[k].first);
+        ls.insert(ls.end(), scan.begin(), scan.end());
+    }
+    ls.push_back("</xrdMeasurements>");
+    return lines(ls);
+}
+
+std::string factors(const std::string& list) {
+    return "\t\t\t<beamAttenuationFactors>" + list + "</beamAttenuationFactors>";
+}
+
+// Counts through an attenuator: c*f with error sqrt(c)*f, factors before or
+// after the counts of their own dataPoints; a sum adds c*f and c*f*f.
+TEST(BothReads, AttenuationFactors) {
+    const std::string f1 = factors("1 2 1"), f2 = factors("1.5 1 4");
+    // scan 1: no factors (scan 2's are not its own); scan 2: factors before; scan 3: after
+    const std::string file = attenuated_file({"25 25 25", "4 9 16", "1 4 9"},
+                                             {{"", ""}, {f1, ""}, {"", f2}});
+    EXPECT_EQ(load(file, 1).first(3), (std::vector<double>{25, 25, 25}));
+    Read r = load(file, 2);
+    EXPECT_EQ(r.first(3), (std::vector<double>{4, 18, 16}));
+    EXPECT_EQ(std::vector<double>(r.e.begin(), r.e.begin() + 3), (std::vector<double>{2, 6, 4}));
+    r = load(file, 3);
+    EXPECT_EQ(r.first(3), (std::vector<double>{1.5, 4, 36}));
+    EXPECT_EQ(r.e[2], 12);
+    r = sum(file, 3);
+    EXPECT_EQ(r.status.ierr, 0);
+    EXPECT_EQ(r.first(3), (std::vector<double>{25 + 4 + 1.5, 25 + 18 + 4, 25 + 16 + 36}));
+    EXPECT_EQ(r.e[1], std::sqrt(25 + 9 * 4 + 4.0));
+    EXPECT_EQ(r.e[2], std::sqrt(25 + 16 + 9 * 16.0));
+    // Scan 3 alone, its factors after the last scan read: the pass reads on for them.
+    EXPECT_EQ(sum(file, 3, {0, 0, 1}).first(3), (std::vector<double>{1.5, 4, 36}));
+
+    // Intensities are corrected already; factors of 1 change no bit.
+    EXPECT_EQ(load(attenuated_file({"4 9"}, {{factors("3 3"), ""}}, "intensities"), 1).first(2),
+              (std::vector<double>{4, 9}));
+    const std::string plain = xrdml_file({"3 5"});
+    const std::string ones = attenuated_file({"3 5"}, {{factors("1.00 1.00"), ""}});
+    for (const auto& [a, b] : {std::pair{load(plain, 1), load(ones, 1)}, {sum(plain, 1), sum(ones, 1)}}) {
+        EXPECT_EQ(a.first(2), b.first(2));
+        EXPECT_EQ(std::vector<double>(a.e.begin(), a.e.begin() + 2),
+                  std::vector<double>(b.e.begin(), b.e.begin() + 2));
+    }
+
+    for (const char* bad : {"1", "1 2 3", "1 0", "1 -2", "1 x", "1 1e400"}) {
+        const std::string f = attenuated_file({"3 5"}, {{"", factors(bad)}});
+        for (const Read& rr : {load(f, 1), sum(f, 1)}) {
+            EXPECT_EQ(rr.status.ierr, 17) << bad;
+            EXPECT_EQ(message(rr.status), "Problem reading attenuation factors");
+        }
+    }
+}
+
 TEST(SummedScans, AddsIncludedScansFromTheirFirstPoint) {
     const Read r = sum(xrdml_file({"10 20 30", "1 2", "1000", "5 5 5 5"}), 4, {1, 1, 0, 2});
     EXPECT_EQ(r.status.ierr, 0);

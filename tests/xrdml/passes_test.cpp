@@ -133,5 +133,77 @@ TEST(Parameters, Failures) {
     EXPECT_EQ(par.start_position[199], 199);
 }
 
+// Start and end of a scan come from its 2Theta positions when the scan gives
+// positions for several axes; a scan that moves one axis keeps its own.
+TEST(Parameters, AxisOfThePositions) {
+    auto block = [](const std::string& axis, const std::string& start, const std::string& end) {
+        return std::vector<std::string>{"<positions " + axis + " unit=\"deg\">",
+                                        "<startPosition>" + start + "</startPosition>",
+                                        "<endPosition>" + end + "</endPosition>", "</positions>"};
+    };
+    const auto two_theta = block("axis=\"2Theta\"", "10", "20"), omega = block("axis=\"Omega\"", "5", "10"),
+               phi = block("axis=\"Phi\"", "-180", "180"), none = block("", "3", "4");
+    const std::string time = "<commonCountingTime unit=\"seconds\">1</commonCountingTime>";
+    const std::string one_line_omega =
+        "<positions axis=\"Omega\" unit=\"deg\"><commonPosition>1</commonPosition></positions>";
+    struct Case {
+        std::vector<std::vector<std::string>> blocks;  // of each of the two scans
+        std::int32_t ierr;
+        double start, end;
+        std::string axis;
+    };
+    const Case cases[] = {
+        {{omega, two_theta}, 0, 10, 20, "2Theta"},
+        {{two_theta, omega, phi}, 0, 10, 20, "2Theta"},
+        {{phi}, 0, -180, 180, "Phi"},
+        {{{one_line_omega}, none}, 0, 3, 4, ""},
+        {{omega, phi}, 15, 0, 0, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> ls;
+        for (int scan = 0; scan < 2; ++scan) {
+            for (const auto& b : c.blocks) ls.insert(ls.end(), b.begin(), b.end());
+            ls.push_back(time);
+        }
+        ScanParameters par;
+        EXPECT_EQ(par_of(lines(ls), par, 2).ierr, c.ierr) << c.axis;
+        if (c.ierr != 0) continue;
+        for (std::size_t k : {0u, 1u}) {
+            EXPECT_EQ(par.start_position[k], c.start);
+            EXPECT_EQ(par.end_position[k], c.end);
+            EXPECT_EQ(par.axis[k], c.axis);
+        }
+    }
+}
+
+// A scan inside a comment over several lines is neither counted nor read;
+// the line that opens the comment is read, as a one-line comment is passed over.
+TEST(EveryPass, LinesInsideAMultiLineCommentAreNoData) {
+    std::vector<std::string> ls = wavelength_lines;
+    ls.push_back("<!-- <intensities>5</intensities> --> <intensities>7 8</intensities> <!-- old:");
+    const auto hidden = scan_lines("99", "98", "97", "1 1 1");
+    ls.insert(ls.end(), hidden.begin(), hidden.end());
+    ls.push_back("<intensities>6</intensities> -->");
+    const auto shown = scan_lines("10", "20", "2", "1 2 3");
+    ls.insert(ls.end(), shown.begin(), shown.end());
+    ls.push_back("</xrdMeasurements>");
+    const std::string text = lines(ls);
+
+    CensusRun r = census_of(text, 0);
+    EXPECT_EQ(r.census.nscans, 1);  // the opening line's first element is the comment
+    ScanParameters par;
+    EXPECT_EQ(par_of(text, par, 1).ierr, 0);
+    EXPECT_EQ(par.start_position[0], 10);
+    EXPECT_EQ(par.counting_time[0], 2);
+    TempDir dir;
+    Dialogue d;
+    std::vector<double> y(mn), e(mn);
+    std::int32_t ny = 0;
+    ReaderStatus status;
+    ORVALTDATA1(d.con, dir.write("f.xrdml", text), status, y, e, mn, ny, 1, 1);
+    EXPECT_EQ(ny, 3);
+    EXPECT_EQ(y[2], 3);
+}
+
 }  // namespace
 }  // namespace orvalt::xrdml

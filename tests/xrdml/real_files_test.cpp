@@ -70,14 +70,7 @@ TEST(RealFiles, NinetyOneScansCrlf) {
     EXPECT_EQ(p.status.ierr, 0);
 }
 
-TEST(RealFiles, TwoAxesFailAndTooManyScansAreRefused) {
-    Pass p("simpack_xrd_AlGaAs.xrdml");
-    COUNTSCANS(p.d.con, p.path, p.status, p.census, 0);
-    EXPECT_EQ(p.status.ierr, 0);
-    EXPECT_EQ(p.census.nscans, 1);  // the list element is named counts
-    ORVALTPAR(p.path, p.status, p.par, p.census.nscans);
-    EXPECT_EQ(p.status.ierr, 15);
-
+TEST(RealFiles, TooManyScansAreRefused) {
     Pass q("rsm_401_scans.xrdml");
     COUNTSCANS(q.d.con, q.path, q.status, q.census, 1);
     EXPECT_EQ(q.census.nscans, 401);
