@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "g_f/console.h"
 #include "xrdml/pass_lines.h"
+#include "xrdml/scan_offsets.h"
 
 namespace orvalt::xrdml {
 
@@ -15,6 +17,10 @@ constexpr std::string_view bad_intensities = "Problem reading intensities";
 
 bool is_intensity_line(const FirstElement& first) {
     return first.matches("intensities") || first.matches("counts");
+}
+
+bool is_intensity_list_line(std::string_view line) {
+    return is_intensity_line(first_element(line));
 }
 
 // The intensity list of a line. A list that does not close on its own line
@@ -40,6 +46,13 @@ std::size_t capacity(std::int32_t mn_points, std::size_t a, std::size_t b) {
     return std::min({static_cast<std::size_t>(std::max(mn_points, 0)), a, b});
 }
 
+// The numbers of a list are read here first, so that a list refused for its
+// length leaves the spectrum as it was. Only what is read is ever looked at:
+// nothing is cleared.
+std::unique_ptr<double[]> read_buffer(std::size_t cap) {
+    return std::make_unique_for_overwrite<double[]>(cap);
+}
+
 void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::size_t cap,
                      std::int32_t verbose) {
     status.set(9, "Too many data points");
@@ -54,6 +67,13 @@ void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::s
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
                  std::int32_t verbose) {
+    ScanOffsets none;
+    ORVALTDATA1(con, name, status, y, e, mn_points, ny, scan, verbose, none);
+}
+
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
+                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
+                 std::int32_t verbose, ScanOffsets& offsets) {
     if (scan < 1) {
         status.set(14, "Unexpected scan number received by orvaltdata1");
         return;
@@ -61,14 +81,12 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     status.ierr = 0;
     std::int32_t counter = 0;
 
+    offsets.check(name);
     PassLines lines(name);
     std::string_view line;
-    for (;;) {
-        if (!lines.next(line)) {
-            lines.report_end(status);
-            return;
-        }
-        if (is_intensity_line(first_element(line)) && ++counter >= scan) break;
+    if (!find_scan_line(lines, scan, counter, line, is_intensity_list_line, offsets)) {
+        lines.report_end(status);
+        return;
     }
     say_integer(con, "orvaltdata1: Scan found: ", counter);
 
@@ -80,8 +98,8 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
         return;
     }
     const std::size_t cap = capacity(mn_points, y.size(), e.size());
-    std::vector<double> values(cap);
-    const FieldScan scanned = read_number_fields(list, values);
+    const auto values = read_buffer(cap);
+    const FieldScan scanned = read_number_fields(list, {values.get(), cap});
     lines.close();
 
     ny = scanned.count;
@@ -108,7 +126,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
     ny = 0;
     std::fill_n(y.begin(), cap, 0.0);
 
-    std::vector<double> values(cap);
+    const auto values = read_buffer(cap);
     std::int32_t n = 0;
     PassLines lines(name);
     std::string_view line;
@@ -129,7 +147,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
             status.set(10, bad_intensities);
             return;
         }
-        const FieldScan scanned = read_number_fields(list, values);
+        const FieldScan scanned = read_number_fields(list, {values.get(), cap});
         npts[s] = scanned.count;
         ny = std::max(ny, scanned.count);
         if (static_cast<std::size_t>(scanned.count) > cap) {

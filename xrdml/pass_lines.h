@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,14 @@ public:
 
     void close() { in_.close(); }
     bool is_open() const { return in_.is_open(); }
+
+    // Byte offset of the last line read; reading on from a given offset, as
+    // if the lines before it had not been read.
+    std::uint64_t line_offset() const { return in_.line_offset(); }
+    bool seek(std::uint64_t offset) {
+        last_.clear();
+        return in_.seek(offset);
+    }
 
     // ierr 1: the file ended (or could not be read) before the pass was done.
     void report_end(ReaderStatus& status) {

@@ -1,0 +1,57 @@
+// Where the intensity lines of a file begin, remembered as the passes meet
+// them, so that a pass for a later scan starts at the nearest one it knows of
+// instead of reading the file again from the top. The owner (the driver, for
+// as long as it loads one scan after the other) keeps it between passes.
+//
+// An offset is trusted only while the file is the same: same name, size and
+// modification time as when the offsets were taken, and the line found at
+// the offset again an intensity line. Otherwise the pass reads from the top,
+// so what it finds is always what a pass from the top finds.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "xrdml/pass_lines.h"
+
+namespace orvalt::xrdml {
+
+class ScanOffsets {
+public:
+    // Takes the file's name, size and modification time; when they differ
+    // from those the offsets were taken with, the offsets are forgotten.
+    // Call it before the file is opened, so that a change made while a pass
+    // reads shows at the next check.
+    void check(std::string_view name);
+
+    // Number of scans, from scan 1 on, whose line is known.
+    std::int32_t known() const { return static_cast<std::int32_t>(offsets_.size()); }
+    std::uint64_t offset(std::int32_t scan) const {
+        return offsets_[static_cast<std::size_t>(scan - 1)];
+    }
+    // Scan `scan` begins at `offset`; kept only for a file whose identity is
+    // known, for scans met in order, and for at most max_scans of them.
+    void remember(std::int32_t scan, std::uint64_t offset);
+    void forget() { offsets_.clear(); }
+
+private:
+    bool identified_ = false;
+    std::string name_;
+    std::uintmax_t size_ = 0;
+    std::filesystem::file_time_type time_{};
+    std::vector<std::uint64_t> offsets_;  // entry s - 1: where scan s's line begins
+};
+
+// Reads `lines` up to the line of scan `scan`, the scan-th line that
+// is_scan_line accepts, and leaves it in `line`; counter ends as the number
+// of such lines counted. Starts at the remembered line of the nearest scan at
+// or before `scan` and remembers the lines it meets. False when the file
+// ends, or cannot be read, first.
+bool find_scan_line(PassLines& lines, std::int32_t scan, std::int32_t& counter,
+                    std::string_view& line, bool (*is_scan_line)(std::string_view),
+                    ScanOffsets& offsets);
+
+}  // namespace orvalt::xrdml
