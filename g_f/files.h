@@ -29,12 +29,17 @@ public:
     // False at end of file or on a read error.
     bool next(std::string_view& line);
     void close();
-    // Where the last line handed out begins, in bytes from the file's start.
+    // Where the last line handed out begins, and where the line after it
+    // begins, in bytes from the file's start.
     std::uint64_t line_offset() const { return line_offset_; }
+    std::uint64_t next_offset() const { return pos_; }
     // Goes on reading at `offset` bytes from the file's start, which should
     // be where a line begins. False when the file cannot be positioned there
     // (then it is read on from its start).
     bool seek(std::uint64_t offset);
+    // Reads up to n bytes at `offset` into out as they stand, not as lines;
+    // returns how many. Lines are read again after a seek.
+    std::size_t read_at(std::uint64_t offset, char* out, std::size_t n);
 
 private:
     // After a seek the reads start small and grow to the block size: a pass

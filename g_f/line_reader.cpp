@@ -58,6 +58,13 @@ bool LineReader::seek(std::uint64_t offset) {
     return false;
 }
 
+std::size_t LineReader::read_at(std::uint64_t offset, char* out, std::size_t n) {
+    if (!seek(offset)) return 0;
+    const std::size_t got = std::fread(out, 1, n, file_.get());
+    pos_ += got;
+    return got;
+}
+
 bool LineReader::next(std::string_view& line) {
     if (!file_) return false;
     // A line gathered by the previous call has been handed out; start afresh.

@@ -6,6 +6,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <system_error>
@@ -59,21 +60,17 @@ std::string right_aligned(std::string_view text, int width) {
 void significant_digits(double ax, int s, char* digits, int& exponent) {
     const auto n = static_cast<std::size_t>(s);
     Scratch buf(n + 40);
-    const auto res = std::to_chars(buf.data(), buf.data() + n + 40, ax,
-                                   std::chars_format::scientific, s - 1);
-    const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
-    const std::size_t epos = text.find('e');
-    std::size_t k = 0;
-    for (std::size_t i = 0; i < epos; ++i)
-        if (is_digit(text[i])) digits[k++] = text[i];
-    std::size_t i = epos + 1;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    char* const text = buf.data();
+    const char* const stop =
+        std::to_chars(text, text + n + 40, ax, std::chars_format::scientific, s - 1).ptr;
+    // The text is "d.ddd" ("d" alone when s is 1), "e", the exponent's sign
+    // and at least two exponent digits.
+    digits[0] = text[0];
+    if (n > 1) std::memcpy(digits + 1, text + 2, n - 1);
+    const char* p = text + (n > 1 ? n + 2 : 2);  // past the "e"
+    const bool negative = *p++ == '-';
     int value = 0;
-    std::from_chars(text.data() + i, text.data() + text.size(), value);
+    for (; p < stop; ++p) value = value * 10 + (*p - '0');
     exponent = negative ? -value : value;
 }
 

@@ -28,12 +28,17 @@ public:
     void close() { in_.close(); }
     bool is_open() const { return in_.is_open(); }
 
-    // Byte offset of the last line read; reading on from a given offset, as
-    // if the lines before it had not been read.
+    // Byte offsets of the last line read and of the line after it; reading
+    // on from a given offset as if the lines before it had been read, the
+    // last of them being `last_line`.
     std::uint64_t line_offset() const { return in_.line_offset(); }
-    bool seek(std::uint64_t offset) {
-        last_.clear();
+    std::uint64_t next_offset() const { return in_.next_offset(); }
+    bool seek(std::uint64_t offset, std::string_view last_line = {}) {
+        last_.assign(last_line.substr(0, std::min(last_line.size(), shown)));
         return in_.seek(offset);
+    }
+    std::size_t read_at(std::uint64_t offset, char* out, std::size_t n) {
+        return in_.read_at(offset, out, n);
     }
 
     // ierr 1: the file ended (or could not be read) before the pass was done.

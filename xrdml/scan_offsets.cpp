@@ -19,30 +19,66 @@ void ScanOffsets::check(std::string_view name) {
     if (identified && identified_ && path == name_ && size == size_) {
         if (time == time_) return;
     }
-    offsets_.clear();
+    lines_.clear();
     identified_ = identified;
     name_ = path;
     size_ = size;
     time_ = time;
 }
 
-void ScanOffsets::remember(std::int32_t scan, std::uint64_t offset) {
+void ScanOffsets::remember(std::int32_t scan, Line where) {
     if (!identified_ || scan < 1 || scan > max_scans) return;
     const auto index = static_cast<std::size_t>(scan - 1);
-    if (index < offsets_.size()) offsets_[index] = offset;
-    else if (index == offsets_.size()) offsets_.push_back(offset);
+    if (index < lines_.size()) lines_[index] = where;
+    else if (index == lines_.size()) lines_.push_back(where);
 }
+
+namespace {
+
+// Whether the remembered line still begins as a scan line and still ends
+// right before the next one, read from its first bytes and its line end
+// only. If so, `lines` reads on after it as if it had just been read.
+bool still_there(PassLines& lines, const ScanOffsets::Line& where,
+                 bool (*is_scan_line)(std::string_view)) {
+    if (where.next <= where.start) return false;
+    char head[4096];
+    const std::size_t got = lines.read_at(where.start, head, sizeof head);
+    std::string_view text(head, got);
+    const std::size_t lf = text.find('\n');
+    if (lf != std::string_view::npos) {
+        if (where.start + lf + 1 != where.next) return false;
+        text = text.substr(0, lf);
+        if (!text.empty() && text.back() == '\r') text.remove_suffix(1);
+    } else {
+        char end = 0;
+        if (where.next - where.start <= got || lines.read_at(where.next - 1, &end, 1) != 1 ||
+            end != '\n')
+            return false;
+    }
+    // A line that starts as a scan line is one: its element name lies in
+    // the first bytes, or the test fails and the pass reads from the top.
+    return is_scan_line(text) && lines.seek(where.next, text);
+}
+
+}  // namespace
 
 bool find_scan_line(PassLines& lines, std::int32_t scan, std::int32_t& counter,
                     std::string_view& line, bool (*is_scan_line)(std::string_view),
                     ScanOffsets& offsets) {
     counter = 0;
     const std::int32_t nearest = std::min(scan, offsets.known());
-    if (nearest >= 1 && lines.seek(offsets.offset(nearest))) {
-        if (lines.next(line) && is_scan_line(line)) {
+    if (nearest >= 1) {
+        const ScanOffsets::Line& where = offsets.line(nearest);
+        if (nearest == scan) {
+            if (lines.seek(where.start) && lines.next(line) && is_scan_line(line) &&
+                lines.next_offset() == where.next) {
+                counter = scan;
+                return true;
+            }
+        } else if (still_there(lines, where, is_scan_line)) {
             counter = nearest;
-            if (counter >= scan) return true;
-        } else {
+        }
+        if (counter == 0) {
             // Not the line it was: the file is not what the offsets describe.
             offsets.forget();
             lines.seek(0);  // where it cannot seek, it has gone back to the start
@@ -51,7 +87,7 @@ bool find_scan_line(PassLines& lines, std::int32_t scan, std::int32_t& counter,
     for (;;) {
         if (!lines.next(line)) return false;
         if (!is_scan_line(line)) continue;
-        offsets.remember(++counter, lines.line_offset());
+        offsets.remember(++counter, {lines.line_offset(), lines.next_offset()});
         if (counter >= scan) return true;
     }
 }

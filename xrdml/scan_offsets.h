@@ -27,29 +27,34 @@ public:
     // reads shows at the next check.
     void check(std::string_view name);
 
+    // Where a scan's line begins, and where the line after it begins.
+    struct Line {
+        std::uint64_t start = 0;
+        std::uint64_t next = 0;
+    };
+
     // Number of scans, from scan 1 on, whose line is known.
-    std::int32_t known() const { return static_cast<std::int32_t>(offsets_.size()); }
-    std::uint64_t offset(std::int32_t scan) const {
-        return offsets_[static_cast<std::size_t>(scan - 1)];
-    }
-    // Scan `scan` begins at `offset`; kept only for a file whose identity is
-    // known, for scans met in order, and for at most max_scans of them.
-    void remember(std::int32_t scan, std::uint64_t offset);
-    void forget() { offsets_.clear(); }
+    std::int32_t known() const { return static_cast<std::int32_t>(lines_.size()); }
+    const Line& line(std::int32_t scan) const { return lines_[static_cast<std::size_t>(scan - 1)]; }
+    // Kept only for a file whose identity is known, for scans met in order,
+    // and for at most max_scans of them.
+    void remember(std::int32_t scan, Line where);
+    void forget() { lines_.clear(); }
 
 private:
     bool identified_ = false;
     std::string name_;
     std::uintmax_t size_ = 0;
     std::filesystem::file_time_type time_{};
-    std::vector<std::uint64_t> offsets_;  // entry s - 1: where scan s's line begins
+    std::vector<Line> lines_;  // entry s - 1: scan s
 };
 
 // Reads `lines` up to the line of scan `scan`, the scan-th line that
 // is_scan_line accepts, and leaves it in `line`; counter ends as the number
 // of such lines counted. Starts at the remembered line of the nearest scan at
-// or before `scan` and remembers the lines it meets. False when the file
-// ends, or cannot be read, first.
+// or before `scan` (reading of a line before `scan` only its start and its
+// line end), and remembers the lines it meets. False when the file ends, or
+// cannot be read, first.
 bool find_scan_line(PassLines& lines, std::int32_t scan, std::int32_t& counter,
                     std::string_view& line, bool (*is_scan_line)(std::string_view),
                     ScanOffsets& offsets);

@@ -161,6 +161,15 @@ TEST(SingleScan, RemembersWhereTheScansBegin) {
     Read r = load_with(4);  // the end-of-file report as from the top
     EXPECT_EQ(r.status.ierr, 1);
     EXPECT_EQ(message(r.status), "Error reading XRDML file: </xrdMeasurements>");
+    // ... also when the last line read is the remembered one.
+    const std::string last = dir.write("last.xrdml", lines({"<counts>1 2</counts>", "<counts>3</counts>"}, "\r\n"));
+    ScanOffsets at_end;
+    for (std::int32_t s : {1, 2, 3}) {
+        Dialogue d;
+        r = Read();
+        ORVALTDATA1(d.con, last, r.status, r.y, r.e, mn, r.ny, s, 1, at_end);
+    }
+    EXPECT_EQ(message(r.status), "Error reading XRDML file: <counts>3</counts>");
 
     // The same size and time, but the lines moved: no intensity line where
     // scan 3's was.
