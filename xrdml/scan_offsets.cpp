@@ -16,9 +16,7 @@ void ScanOffsets::check(std::string_view name) {
     const std::uintmax_t size = std::filesystem::file_size(path, size_error);
     const auto time = std::filesystem::last_write_time(path, time_error);
     const bool identified = !size_error && !time_error;
-    if (identified && identified_ && path == name_ && size == size_) {
-        if (time == time_) return;
-    }
+    if (identified && identified_ && path == name_ && size == size_ && time == time_) return;
     lines_.clear();
     identified_ = identified;
     name_ = path;
