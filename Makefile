@@ -40,3 +40,17 @@ windows:
 
 test-windows: windows
 	tools/windows-test.sh
+
+# Whole runs timed against the floor of the same work; prints the rows of the
+# README's performance table. BENCH_RUNS rounds (medians are shown).
+BENCH_RUNS ?= 11
+.PHONY: bench bench-windows
+bench: build-release
+	$(BUILD_RELEASE)/bench/bench_run --runs $(BENCH_RUNS) $(BUILD_RELEASE)/driver/orvalt
+
+# The same, then orvalt.exe under Wine (in the prefix of make test-windows),
+# which must write the same files.
+bench-windows: build-release windows
+	env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=$(CURDIR)/build/wine-prefix WINEDEBUG=-all \
+	    WINEDLLOVERRIDES="mscoree,mshtml=" $(BUILD_RELEASE)/bench/bench_run --runs $(BENCH_RUNS) \
+	    --windows build/windows/driver/orvalt.exe $(BUILD_RELEASE)/driver/orvalt

@@ -1,26 +1,59 @@
-// bench_run: times whole runs of the orvalt program on a synthetic file of
-// 200 scans x 25,000 points (about 25 MB), answering its questions from a
-// script: once summing every scan into an ASCII file, once writing every scan
-// separately into one Genie file. Reports the best and median wall time, the
-// median processor time and the peak resident memory of the program.
+// bench_run: times whole runs of the orvalt program against the floor of the
+// same work, on a synthetic file of 200 scans x 25,000 points (about 25 MB)
+// whose questions it answers from a script:
 //
-// Usage: bench_run [--runs N] [--keep] ORVALT
-//   ORVALT    the built orvalt executable
-//   --runs N  timed runs of each kind; the best and the median are reported
-//             (default 5)
-//   --keep    leave the temporary folder in place and print its name
+//   summing    every scan summed into an ASCII file;
+//   separate   every scan separately into one Genie file (about 120 MB);
+//   separate, 100 scans: the same on a file of the first 100 scans, to show
+//              that the time grows in proportion to the number of scans.
 //
-// The input file is written into a fresh temporary folder, where the runs
-// then take place, so the program reads it from the page cache. Output files
-// are removed before every run. Each run's dialogue goes to run.log there.
+// The floor is the least that any program doing the same work must spend,
+// measured here by plain code on the same files and machine:
+//
+//   start    start an empty program built like orvalt (C++ runtime, console
+//            streams) and wait for it (bench/empty_program);
+//   read     read the input file in 1 MiB blocks;
+//   parse    parse its 5 million integers (std::from_chars over the
+//            intensity lists, already in memory);
+//   format   format the 25,000 data lines of the summed spectrum (three
+//            std::to_chars of 15 significant digits each) and write them;
+//   write    write as many bytes as the Genie file holds, in 1 MiB blocks.
+//
+// floor(summing) = start + read + parse + format;
+// floor(separate) = start + read + parse + write.
+//
+// The machine may be busy, so every round measures the floor parts and then
+// runs each kind once, and the figures are medians over the rounds: a load
+// that slows the runs slows the floor of the same round. Times are processor
+// times (user + system; of the child for a run, of this process for the
+// in-process floor parts); wall times are shown beside them. The ratio is the
+// median of the rounds' run / floor.
+//
+// Usage: bench_run [--runs N] [--keep] [--windows ORVALT_EXE] ORVALT
+//   ORVALT       the built orvalt executable
+//   --runs N     rounds (default 11)
+//   --windows E  afterwards run E (orvalt.exe) under wine the same way, show
+//                its times and check that it writes the same files
+//   --keep       leave the temporary folder in place and print its name
+//
+// The input files are written into a fresh temporary folder, where the runs
+// take place, so the program reads them from the page cache; one untimed run
+// of each kind comes first. Output files are removed before every run. Each
+// run's dialogue goes to run.log there.
 //
 // Runs need fork, exec and wait4, so on other platforms the program only says
 // that it is unsupported.
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +69,7 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: bench_run [--runs N] [--keep] ORVALT\n");
+    std::fprintf(stderr, "usage: bench_run [--runs N] [--keep] [--windows ORVALT_EXE] ORVALT\n");
     return 2;
 }
 
@@ -45,22 +78,165 @@ int usage() {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-struct Scenario {
-    const char* title;
-    const char* answers;  // one answer a line, as typed at the console
-    const char* output;   // the file the run writes
+// Processor time and wall time of one measured piece, in seconds.
+struct Time {
+    double cpu = 0;
+    double wall = 0;
 };
 
-const Scenario scenarios[] = {
-    {"all scans summed to ASCII", "big.xrdml\n0\n1\n1\n1\n\n", "big.dat"},
-    {"every scan separately to Genie", "big.xrdml\n-3\n1\n\n", "big.write"},
-};
+Time operator+(Time a, Time b) { return {a.cpu + b.cpu, a.wall + b.wall}; }
+
+double process_cpu() {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// Times fn() in this process.
+template <class Fn>
+Time timed(Fn fn) {
+    const double c0 = process_cpu();
+    const auto w0 = Clock::now();
+    fn();
+    return {process_cpu() - c0, std::chrono::duration<double>(Clock::now() - w0).count()};
+}
+
+double seconds(const timeval& t) {
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
+}
 
 struct RunResult {
     bool ok = false;
-    double wall = 0;        // seconds
-    double cpu = 0;         // user plus system seconds
-    double peak_mib = 0;    // peak resident memory
+    Time time;
+    double peak_mib = 0;  // peak resident memory
+};
+
+// One run of the command in `dir` with standard input from `answers` (or
+// /dev/null) and its output into `log`.
+RunResult run_once(const std::vector<std::string>& command, const fs::path& dir,
+                   const std::string& answers, const std::string& log) {
+    RunResult r;
+    std::vector<char*> argv;
+    for (const std::string& a : command) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const std::string dir_name = dir.string();
+    const auto t0 = Clock::now();
+    const pid_t pid = fork();
+    if (pid < 0) return r;
+    if (pid == 0) {
+        // Only async-signal-safe calls until exec.
+        const int in = open(answers.c_str(), O_RDONLY);
+        const int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || chdir(dir_name.c_str()) != 0 || dup2(in, 0) < 0 ||
+            dup2(out, 1) < 0 || dup2(out, 2) < 0)
+            _exit(127);
+        close(in);
+        close(out);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (wait4(pid, &status, 0, &usage) != pid) return r;
+    r.time.wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    r.time.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
+    r.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux counts KiB
+    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    return r;
+}
+
+// Runs are started by a small helper process forked before the benchmark
+// reads its data into memory: a child's peak resident memory counts what it
+// held between fork and exec, so a child of the helper shows the program's
+// own peak. Requests go to the helper through a pipe, results come back
+// through another.
+class Launcher {
+public:
+    // Call before anything large is allocated.
+    bool start() {
+        int request[2], reply[2];
+        if (pipe(request) != 0 || pipe(reply) != 0) return false;
+        pid_ = fork();
+        if (pid_ < 0) return false;
+        if (pid_ == 0) {
+            close(request[1]);
+            close(reply[0]);
+            serve(request[0], reply[1]);
+            _exit(0);
+        }
+        close(request[0]);
+        close(reply[1]);
+        to_ = request[1];
+        from_ = reply[0];
+        return true;
+    }
+
+    ~Launcher() {
+        if (pid_ <= 0) return;
+        close(to_);  // the helper ends at the end of its input
+        close(from_);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+    }
+
+    // The command run in `dir`, input from `answers`, output into `log`.
+    RunResult run(const std::vector<std::string>& command, const fs::path& dir,
+                  const std::string& answers, const std::string& log) {
+        std::vector<std::string> words = {dir.string(), answers, log};
+        words.insert(words.end(), command.begin(), command.end());
+        RunResult r;
+        if (!put_words(to_, words) || !get(from_, &r, sizeof r)) r.ok = false;
+        return r;
+    }
+
+private:
+    static bool put(int fd, const void* data, std::size_t n) {
+        const auto* p = static_cast<const char*>(data);
+        while (n > 0) {
+            const ssize_t w = write(fd, p, n);
+            if (w <= 0) return false;
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+        return true;
+    }
+    static bool get(int fd, void* data, std::size_t n) {
+        auto* p = static_cast<char*>(data);
+        while (n > 0) {
+            const ssize_t r = read(fd, p, n);
+            if (r <= 0) return false;
+            p += r;
+            n -= static_cast<std::size_t>(r);
+        }
+        return true;
+    }
+    static bool put_words(int fd, const std::vector<std::string>& words) {
+        const std::size_t count = words.size();
+        if (!put(fd, &count, sizeof count)) return false;
+        for (const std::string& w : words) {
+            const std::size_t n = w.size();
+            if (!put(fd, &n, sizeof n) || !put(fd, w.data(), n)) return false;
+        }
+        return true;
+    }
+    static void serve(int in, int out) {
+        for (std::size_t count = 0; get(in, &count, sizeof count);) {
+            std::vector<std::string> words(count);
+            for (std::string& w : words) {
+                std::size_t n = 0;
+                if (!get(in, &n, sizeof n)) return;
+                w.resize(n);
+                if (!get(in, w.data(), n)) return;
+            }
+            if (words.size() < 4) return;
+            const RunResult r = run_once({words.begin() + 3, words.end()}, words[0], words[1],
+                                         words[2]);
+            if (!put(out, &r, sizeof r)) return;
+        }
+    }
+
+    pid_t pid_ = -1;
+    int to_ = -1, from_ = -1;
 };
 
 bool write_text(const fs::path& path, const std::string& text) {
@@ -70,41 +246,9 @@ bool write_text(const fs::path& path, const std::string& text) {
     return std::fclose(f) == 0 && written;
 }
 
-double seconds(const timeval& t) {
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) * 1e-6;
-}
-
-// One run of `program` in `dir` with standard input from `answers` and the
-// dialogue into run.log.
-RunResult run_once(const std::string& program, const fs::path& dir, const fs::path& answers) {
-    RunResult r;
-    const std::string in_path = answers.string();
-    const std::string log_path = (dir / "run.log").string();
-    const std::string dir_name = dir.string();
-    const auto t0 = Clock::now();
-    const pid_t pid = fork();
-    if (pid < 0) return r;
-    if (pid == 0) {
-        // Only async-signal-safe calls until exec.
-        const int in = open(in_path.c_str(), O_RDONLY);
-        const int out = open(log_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || chdir(dir_name.c_str()) != 0 || dup2(in, 0) < 0 ||
-            dup2(out, 1) < 0 || dup2(out, 2) < 0)
-            _exit(127);
-        close(in);
-        close(out);
-        char* const argv[] = {const_cast<char*>(program.c_str()), nullptr};
-        execv(program.c_str(), argv);
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (wait4(pid, &status, 0, &usage) != pid) return r;
-    r.wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    r.cpu = seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    r.peak_mib = static_cast<double>(usage.ru_maxrss) / 1024.0;  // Linux counts KiB
-    r.ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    return r;
+std::string read_all(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 double median(std::vector<double> v) {
@@ -112,17 +256,164 @@ double median(std::vector<double> v) {
     return v[v.size() / 2];
 }
 
+// --- the floor parts -----------------------------------------------------------
+
+constexpr std::size_t block = std::size_t{1} << 20;
+
+// Keeps the compiler from dropping work whose result nobody looks at.
+volatile double sink = 0;
+
+// The whole file read in 1 MiB blocks.
+void read_file(const std::string& path, char* buf) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    std::size_t total = 0;
+    for (std::size_t got; (got = std::fread(buf, 1, block, f)) > 0;) total += got;
+    std::fclose(f);
+    sink = static_cast<double>(total);
+}
+
+// The text of every intensity list of the file, as the program meets them.
+std::vector<std::string> intensity_lists(const std::string& text) {
+    std::vector<std::string> lists;
+    for (std::size_t at = 0; (at = text.find("<intensities", at)) != std::string::npos;) {
+        const std::size_t open = text.find('>', at) + 1;
+        const std::size_t close = text.find('<', open);
+        lists.emplace_back(text, open, close - open);
+        at = close;
+    }
+    return lists;
+}
+
+// Every integer of every list, each stored as a double.
+void parse_lists(const std::vector<std::string>& lists, std::vector<double>& out) {
+    double check = 0;
+    for (const std::string& list : lists) {
+        const char* p = list.data();
+        const char* const end = p + list.size();
+        std::size_t k = 0;
+        while (p < end && k < out.size()) {
+            while (p < end && *p == ' ') ++p;
+            unsigned long long v = 0;
+            const auto r = std::from_chars(p, end, v);
+            out[k++] = static_cast<double>(v);
+            p = r.ptr;
+        }
+        check += out[k / 2];
+    }
+    sink = check;
+}
+
+// The data lines written as three values of 15 significant digits each.
+void format_lines(const std::vector<double>& x, const std::vector<double>& y,
+                  const std::vector<double>& e, const std::string& path) {
+    std::string text(x.size() * 80, ' ');
+    char* p = text.data();
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        for (const double v : {x[i], y[i], e[i]}) {
+            p = std::to_chars(p, p + 30, v, std::chars_format::scientific, 14).ptr;
+            *p++ = ' ';
+        }
+        p[-1] = '\n';
+    }
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return;
+    std::fwrite(text.data(), 1, static_cast<std::size_t>(p - text.data()), f);
+    std::fclose(f);
+}
+
+// `bytes` bytes written to a new file in 1 MiB blocks.
+void write_bytes(const std::string& path, std::uintmax_t bytes, const char* buf) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (f == nullptr) return;
+    std::setvbuf(f, nullptr, _IONBF, 0);
+    for (std::uintmax_t left = bytes; left > 0;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uintmax_t>(left, block));
+        if (std::fwrite(buf, 1, n, f) != n) break;
+        left -= n;
+    }
+    std::fclose(f);
+}
+
+struct FloorParts {
+    Time start, read, parse, format, write;
+    Time summing() const { return start + read + parse + format; }
+    Time separate() const { return start + read + parse + write; }
+};
+
+// --- the runs ------------------------------------------------------------------
+
+struct Scenario {
+    const char* title;    // as in the README table
+    const char* input;    // the measurement it reads
+    const char* answers;  // one answer a line, as typed at the console
+    const char* output;   // the file the run writes
+};
+
+const Scenario summing = {"all scans summed to an ASCII file", "big.xrdml",
+                          "big.xrdml\n0\n1\n1\n1\n\n", "big.dat"};
+const Scenario separate = {"every scan separately to one Genie file", "big.xrdml",
+                           "big.xrdml\n-3\n1\n\n", "big.write"};
+const Scenario separate_half = {"every scan separately, 100 scans", "half.xrdml",
+                                "half.xrdml\n-3\n1\n\n", "half.write"};
+
+struct Series {
+    std::vector<double> cpu, wall, ratio;
+    double peak_mib = 0;
+    void add(const RunResult& r, double floor_cpu) {
+        cpu.push_back(r.time.cpu);
+        wall.push_back(r.time.wall);
+        if (floor_cpu > 0) ratio.push_back(r.time.cpu / floor_cpu);
+        peak_mib = std::max(peak_mib, r.peak_mib);
+    }
+};
+
+// Runs a scenario once in `dir`: the output of an earlier run and the
+// remembered answers are removed first, so that every run asks the same.
+RunResult run_scenario(Launcher& launcher, const std::vector<std::string>& command,
+                       const fs::path& dir, const Scenario& s) {
+    std::error_code ec;
+    fs::remove(dir / s.output, ec);
+    fs::remove(dir / "orvalt.tmp", ec);
+    const fs::path answers = dir / "answers.txt";
+    if (!write_text(answers, s.answers)) return {};
+    RunResult r = launcher.run(command, dir, answers.string(), (dir / "run.log").string());
+    r.ok = r.ok && fs::exists(dir / s.output, ec);
+    return r;
+}
+
+bool report_failure(const fs::path& dir, const Scenario& s) {
+    std::printf("%s: FAILED, see %s\n", s.title, (dir / "run.log").string().c_str());
+    return false;
+}
+
+fs::path this_program_dir() {
+    std::error_code ec;
+    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path() : self.parent_path();
+}
+
+// The ASCII data file as the two platforms' files compare: without its CRs
+// and without its first line, which holds the input's full name in the
+// platform's form (Z:\... under Wine).
+std::string comparable(std::string text) {
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text.substr(std::min(text.find('\n'), text.size()));
+}
+
 #endif
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    int runs = 5;
+    int runs = 11;
     bool keep = false;
-    std::string program;
+    std::string program, windows_program;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--runs" && i + 1 < argc) runs = std::max(1, std::atoi(argv[++i]));
+        else if (arg == "--windows" && i + 1 < argc) windows_program = argv[++i];
         else if (arg == "--keep") keep = true;
         else if (arg.starts_with("--") || !program.empty()) return usage();
         else program = arg;
@@ -135,59 +426,163 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_run: timing child processes is not supported on this platform\n");
     return 1;
 #else
+    Launcher launcher;
+    if (!launcher.start()) {
+        std::fprintf(stderr, "bench_run: cannot start the helper that starts the runs\n");
+        return 1;
+    }
     std::error_code ec;
     program = fs::absolute(program, ec).string();
     if (ec || !fs::is_regular_file(program)) {
         std::fprintf(stderr, "bench_run: no program at %s\n", program.c_str());
         return 2;
     }
+    if (!windows_program.empty()) windows_program = fs::absolute(windows_program, ec).string();
+    const std::string empty_program = (this_program_dir() / "empty_program").string();
+    if (!fs::is_regular_file(empty_program)) {
+        std::fprintf(stderr, "bench_run: no %s beside bench_run\n", empty_program.c_str());
+        return 2;
+    }
+
     const fs::path dir = fs::temp_directory_path() /
                          ("orvalt_bench_run_" +
                           std::to_string(Clock::now().time_since_epoch().count()));
     fs::create_directories(dir);
-    const orvalt::bench::SyntheticXrdml shape;  // 200 x 25,000 by default
+    orvalt::bench::SyntheticXrdml shape;  // 200 x 25,000 by default
     const fs::path input = dir / "big.xrdml";
-    if (!orvalt::bench::write_synthetic_xrdml(shape, input.string())) {
-        std::fprintf(stderr, "bench_run: cannot write %s\n", input.string().c_str());
+    bool written = orvalt::bench::write_synthetic_xrdml(shape, input.string());
+    const int all_scans = shape.scans;
+    shape.scans /= 2;  // the same seed: the first half of the scans
+    written = written && orvalt::bench::write_synthetic_xrdml(shape, (dir / "half.xrdml").string());
+    if (!written) {
+        std::fprintf(stderr, "bench_run: cannot write the input files in %s\n",
+                     dir.string().c_str());
         return 1;
     }
     std::printf("program: %s\n", program.c_str());
-    std::printf("file: %d scans x %d points, %.2f MB\n", shape.scans, shape.points,
-                static_cast<double>(fs::file_size(input)) / 1e6);
+    std::printf("file: %d scans x %d points, %.2f MB (and one of its first %d scans)\n", all_scans,
+                shape.points, static_cast<double>(fs::file_size(input)) / 1e6, shape.scans);
 
-    bool failed = false;
-    for (const Scenario& s : scenarios) {
-        const fs::path answers = dir / "answers.txt";
-        const fs::path output = dir / s.output;
-        if (!write_text(answers, s.answers)) {
-            std::fprintf(stderr, "bench_run: cannot write %s\n", answers.string().c_str());
-            return 1;
-        }
-        std::vector<double> wall, cpu;
-        double peak = 0;
-        bool ok = true;
-        for (int i = 0; i < runs && ok; ++i) {
-            fs::remove(output, ec);
-            const RunResult r = run_once(program, dir, answers);
-            ok = r.ok && fs::exists(output, ec);
-            wall.push_back(r.wall);
-            cpu.push_back(r.cpu);
-            peak = std::max(peak, r.peak_mib);
-        }
-        std::printf("%s (%d runs):\n", s.title, static_cast<int>(wall.size()));
-        if (!ok) {
-            std::printf("  FAILED: see %s\n", (dir / "run.log").string().c_str());
-            failed = keep = true;
-            continue;
-        }
-        std::printf("  wall best %.3f s, median %.3f s; processor time median %.3f s\n",
-                    *std::min_element(wall.begin(), wall.end()), median(wall), median(cpu));
-        std::printf("  peak resident memory %.1f MiB; output %s, %.2f MB\n", peak, s.output,
-                    static_cast<double>(fs::file_size(output, ec)) / 1e6);
+    // What the floor parts work on, made before anything is timed: the lists
+    // of the file, and the summed spectrum in counts per second.
+    const std::vector<std::string> lists = intensity_lists(read_all(input));
+    const auto points = static_cast<std::size_t>(shape.points);
+    std::vector<double> values(points), sum(points), x(points), y(points), e(points);
+    for (const std::string& list : lists) {
+        parse_lists({list}, values);
+        for (std::size_t k = 0; k < points; ++k) sum[k] += values[k];
+    }
+    const double n = static_cast<double>(lists.size());
+    for (std::size_t k = 0; k < points; ++k) {
+        x[k] = shape.start + static_cast<double>(k) * (shape.end - shape.start) /
+                                 static_cast<double>(points - 1);
+        y[k] = sum[k] / n;
+        e[k] = std::sqrt(sum[k]) / n;
+    }
+    const std::unique_ptr<char[]> buf(new char[block]());
+
+    // One untimed run of each kind: caches warm, and the reference outputs.
+    const std::vector<std::string> linux_command = {program};
+    bool ok = true;
+    for (const Scenario* s : {&summing, &separate, &separate_half}) {
+        if (!run_scenario(launcher, linux_command, dir, *s).ok) ok = report_failure(dir, *s);
+        else fs::rename(dir / s->output, dir / ("linux_" + std::string(s->output)), ec);
+    }
+    const std::uintmax_t genie_bytes = fs::file_size(dir / "linux_big.write", ec);
+
+    Series sum_runs, sep_runs, half_runs;
+    std::vector<double> start_cpu, read_cpu, parse_cpu, format_cpu, write_cpu, sum_floor,
+        sep_floor;
+    for (int round = 0; round < runs && ok; ++round) {
+        FloorParts f;
+        const std::string no_input = "/dev/null";
+        const RunResult empty = launcher.run({empty_program}, dir, no_input, no_input);
+        f.start = empty.time;
+        f.read = timed([&] { read_file(input.string(), buf.get()); });
+        f.parse = timed([&] { parse_lists(lists, values); });
+        const std::string floor_out = (dir / "floor.out").string();
+        fs::remove(floor_out, ec);
+        f.format = timed([&] { format_lines(x, y, e, floor_out); });
+        fs::remove(floor_out, ec);
+        f.write = timed([&] { write_bytes(floor_out, genie_bytes, buf.get()); });
+        fs::remove(floor_out, ec);
+        start_cpu.push_back(f.start.cpu);
+        read_cpu.push_back(f.read.cpu);
+        parse_cpu.push_back(f.parse.cpu);
+        format_cpu.push_back(f.format.cpu);
+        write_cpu.push_back(f.write.cpu);
+        sum_floor.push_back(f.summing().cpu);
+        sep_floor.push_back(f.separate().cpu);
+
+        const RunResult a = run_scenario(launcher, linux_command, dir, summing);
+        const RunResult b = run_scenario(launcher, linux_command, dir, separate);
+        const RunResult c = run_scenario(launcher, linux_command, dir, separate_half);
+        if (!a.ok) ok = report_failure(dir, summing);
+        if (!b.ok) ok = report_failure(dir, separate);
+        if (!c.ok) ok = report_failure(dir, separate_half);
+        sum_runs.add(a, f.summing().cpu);
+        sep_runs.add(b, f.separate().cpu);
+        half_runs.add(c, 0);
+    }
+    if (!ok) {
+        std::printf("kept: %s\n", dir.string().c_str());
+        return 1;
     }
 
-    if (keep) std::printf("kept: %s\n", dir.string().c_str());
+    std::printf("%d rounds; medians of processor time (user + system)\n", runs);
+    std::printf("floor parts: start %.4f s, read %.4f s, parse %.4f s, format %.4f s, "
+                "write %.0f MB %.4f s\n",
+                median(start_cpu), median(read_cpu), median(parse_cpu), median(format_cpu),
+                static_cast<double>(genie_bytes) / 1e6, median(write_cpu));
+    std::printf("\n| run | time | floor | ratio |\n|---|---|---|---|\n");
+    std::printf("| %s | %.3f s | %.3f s | %.2f x |\n", summing.title, median(sum_runs.cpu),
+                median(sum_floor), median(sum_runs.ratio));
+    std::printf("| %s | %.3f s | %.3f s | %.2f x |\n\n", separate.title, median(sep_runs.cpu),
+                median(sep_floor), median(sep_runs.ratio));
+    std::printf("separate scans: %d scans %.3f s, %d scans %.3f s: %.2f x the time\n",
+                shape.scans, median(half_runs.cpu), all_scans, median(sep_runs.cpu),
+                median(sep_runs.cpu) / median(half_runs.cpu));
+    std::printf("wall time medians: summing %.3f s, separate %.3f s, separate (%d scans) %.3f s\n",
+                median(sum_runs.wall), median(sep_runs.wall), shape.scans,
+                median(half_runs.wall));
+    std::printf("peak resident memory: summing %.1f MiB, separate %.1f MiB\n", sum_runs.peak_mib,
+                sep_runs.peak_mib);
+
+    if (!windows_program.empty()) {
+        // Wine's own start and its server take a part of the time that the
+        // program's processor time does not show: wall times are the figures.
+        const std::vector<std::string> wine_command = {"wine", windows_program};
+        Series wsum, wsep;
+        bool same = true;
+        for (int round = 0; round < runs && ok; ++round) {
+            const RunResult a = run_scenario(launcher, wine_command, dir, summing);
+            if (!a.ok) ok = report_failure(dir, summing);
+            else if (round == 0)
+                same = comparable(read_all(dir / summing.output)) ==
+                       comparable(read_all(dir / "linux_big.dat"));
+            const RunResult b = run_scenario(launcher, wine_command, dir, separate);
+            if (!b.ok) ok = report_failure(dir, separate);
+            else if (round == 0)
+                same = same && read_all(dir / separate.output) == read_all(dir / "linux_big.write");
+            wsum.add(a, 0);
+            wsep.add(b, 0);
+        }
+        std::printf("\nunder wine: %s\n", windows_program.c_str());
+        if (ok) {
+            std::printf("| run | wall time | processor time |\n|---|---|---|\n");
+            std::printf("| %s | %.3f s | %.3f s |\n", summing.title, median(wsum.wall),
+                        median(wsum.cpu));
+            std::printf("| %s | %.3f s | %.3f s |\n", separate.title, median(wsep.wall),
+                        median(wsep.cpu));
+            std::printf("files the same as on Linux (the ASCII file apart from its CRs and the "
+                        "input's full name): %s\n",
+                        same ? "yes" : "NO");
+        }
+        ok = ok && same;
+    }
+
+    if (keep || !ok) std::printf("kept: %s\n", dir.string().c_str());
     else fs::remove_all(dir, ec);
-    return failed ? 1 : 0;
+    return ok ? 0 : 1;
 #endif
 }

@@ -13,6 +13,7 @@
 #include "g_f/text.h"
 #include "genie/genie.h"
 #include "xrdml/reader.h"
+#include "xrdml/scan_offsets.h"
 
 namespace orvalt {
 
@@ -172,9 +173,11 @@ void write_separate_scans(Console& con, RunState& run) {
         for (std::int32_t s = 1; s <= nscans; ++s) check_counting_time(con, run, s);
 
     std::int32_t inew = 1;
+    // Each scan's search starts where the one before it was found.
+    xrdml::ScanOffsets offsets;
     for (std::int32_t s = 1; s <= nscans; ++s) {
         xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
-                           1);
+                           1, offsets);
         if (run.status.ierr != 0 && inew == 0) remove_partial_file(run);
         xrdml::ERRCHECK(con, run.status);
         const double start = run.par.start_position[s - 1];

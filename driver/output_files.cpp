@@ -58,7 +58,19 @@ bool write_ascii_data_file(Console& con, std::string_view output_name, std::int3
     // Never past the arrays handed over, whatever ny says.
     const auto n = std::min({static_cast<std::size_t>(std::max(ny, 0)), x.size(), y.size(),
                              e.size()});
-    for (std::size_t i = 0; i < n; ++i) file.write_line(format_data_line(x[i], y[i], e[i]));
+    // The lines are formatted straight into one block and handed over a block
+    // at a time: whole lines, the last one's line end added by write_line.
+    constexpr std::size_t lines_per_block = 512;
+    constexpr std::size_t line_size = data_line_length + 1;
+    std::string block(std::min(n, lines_per_block) * line_size, ' ');
+    for (std::size_t i = 0; i < n;) {
+        char* p = block.data();
+        for (const std::size_t stop = std::min(n, i + lines_per_block); i < stop; ++i) {
+            p = format_data_line_to(p, x[i], y[i], e[i]);
+            *p++ = '\n';
+        }
+        file.write_line(std::string_view(block.data(), static_cast<std::size_t>(p - block.data()) - 1));
+    }
     return finish(con, file, "write_ascii_data_file", output_name);
 }
 

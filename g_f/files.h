@@ -29,14 +29,31 @@ public:
     // False at end of file or on a read error.
     bool next(std::string_view& line);
     void close();
+    // Where the last line handed out begins, and where the line after it
+    // begins, in bytes from the file's start.
+    std::uint64_t line_offset() const { return line_offset_; }
+    std::uint64_t next_offset() const { return pos_; }
+    // Goes on reading at `offset` bytes from the file's start, which should
+    // be where a line begins. False when the file cannot be positioned there
+    // (then it is read on from its start).
+    bool seek(std::uint64_t offset);
+    // Reads up to n bytes at `offset` into out as they stand, not as lines;
+    // returns how many. Lines are read again after a seek.
+    std::size_t read_at(std::uint64_t offset, char* out, std::size_t n);
 
 private:
+    // After a seek the reads start small and grow to the block size: a pass
+    // that starts near the line it wants reads little more than that line.
+    static constexpr std::size_t first_read_after_seek = std::size_t{64} << 10;
     struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
     std::unique_ptr<std::FILE, Closer> file_;
     std::unique_ptr<char[]> buf_;
     std::size_t begin_ = 0, end_ = 0;
     std::string long_line_;
     bool eof_ = false;
+    std::uint64_t pos_ = 0;          // file offset of buf_[begin_]
+    std::uint64_t line_offset_ = 0;
+    std::size_t read_size_ = block_size;
 };
 
 // `name` and `full_name` are fields (their sizes are their lengths). Status:

@@ -3,7 +3,9 @@
 // long_line_, so memory stays of the order of the longest line.
 #include "g_f/files.h"
 
+#include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace orvalt {
 
@@ -33,6 +35,34 @@ void LineReader::close() {
     begin_ = end_ = 0;
     long_line_.clear();
     eof_ = false;
+    pos_ = line_offset_ = 0;
+    read_size_ = block_size;
+}
+
+bool LineReader::seek(std::uint64_t offset) {
+    if (!file_) return false;
+    begin_ = end_ = 0;
+    long_line_.clear();
+    eof_ = false;
+    // std::fseek takes a long, which is 32 bits on some targets: an offset
+    // beyond it is not used.
+    if (offset <= static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
+        std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) == 0) {
+        pos_ = offset;
+        read_size_ = first_read_after_seek;
+        return true;
+    }
+    std::rewind(file_.get());
+    pos_ = 0;
+    read_size_ = block_size;
+    return false;
+}
+
+std::size_t LineReader::read_at(std::uint64_t offset, char* out, std::size_t n) {
+    if (!seek(offset)) return 0;
+    const std::size_t got = std::fread(out, 1, n, file_.get());
+    pos_ += got;
+    return got;
 }
 
 bool LineReader::next(std::string_view& line) {
@@ -40,6 +70,7 @@ bool LineReader::next(std::string_view& line) {
     // A line gathered by the previous call has been handed out; start afresh.
     bool gathering = false;
     long_line_.clear();
+    line_offset_ = pos_;
     for (;;) {
         if (begin_ < end_) {
             const char* start = buf_.get() + begin_;
@@ -47,6 +78,7 @@ bool LineReader::next(std::string_view& line) {
             if (lf) {
                 const auto len = static_cast<std::size_t>(lf - start);
                 begin_ += len + 1;
+                pos_ += len + 1;
                 if (!gathering) {
                     line = without_cr(std::string_view(start, len));
                 } else {
@@ -62,6 +94,7 @@ bool LineReader::next(std::string_view& line) {
                 long_line_.append(buf_.get() + begin_, end_ - begin_);
                 gathering = true;
             }
+            pos_ += end_ - begin_;
             begin_ = end_ = 0;
             if (!gathering) return false;
             line = without_cr(long_line_);
@@ -71,13 +104,16 @@ bool LineReader::next(std::string_view& line) {
         if (gathering || (begin_ == 0 && end_ == block_size)) {
             long_line_.append(buf_.get() + begin_, end_ - begin_);
             gathering = true;
+            pos_ += end_ - begin_;
             begin_ = end_ = 0;
         } else if (begin_ > 0) {
             std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
             end_ -= begin_;
             begin_ = 0;
         }
-        const std::size_t got = std::fread(buf_.get() + end_, 1, block_size - end_, file_.get());
+        const std::size_t want = std::min(block_size - end_, read_size_);
+        read_size_ = std::min(2 * read_size_, block_size);
+        const std::size_t got = std::fread(buf_.get() + end_, 1, want, file_.get());
         end_ += got;
         if (got == 0) {
             if (std::ferror(file_.get())) {

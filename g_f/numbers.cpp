@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -15,50 +17,82 @@ namespace orvalt {
 
 namespace {
 
-// Right-aligns text in width characters; a text that cannot fit becomes a
-// row of asterisks, so the field keeps its width whatever happens.
-std::string right_aligned(std::string_view text, int width) {
-    if (width <= 0) return std::string();
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// Scratch text of a layout: on the stack for the layouts the program uses,
+// on the heap only for an unusually large digit or exponent count.
+class Scratch {
+public:
+    explicit Scratch(std::size_t size) {
+        if (size > sizeof small_) {
+            large_ = std::make_unique<char[]>(size);
+            data_ = large_.get();
+        }
+    }
+    Scratch(const Scratch&) = delete;
+    Scratch& operator=(const Scratch&) = delete;
+    char* data() { return data_; }
+
+private:
+    char small_[128];
+    std::unique_ptr<char[]> large_;
+    char* data_ = small_;
+};
+
+// Writes text right-aligned in out[0..width); a text that cannot fit becomes
+// a row of asterisks, so the field keeps its width whatever happens.
+char* put_right_aligned(char* out, int width, std::string_view text) {
+    if (width <= 0) return out;
     const auto w = static_cast<std::size_t>(width);
-    if (text.size() > w) return std::string(w, '*');
-    std::string out(w - text.size(), ' ');
-    out += text;
+    if (text.size() > w) return std::fill_n(out, w, '*');
+    out = std::fill_n(out, w - text.size(), ' ');
+    return std::copy(text.begin(), text.end(), out);
+}
+
+std::string right_aligned(std::string_view text, int width) {
+    std::string out(static_cast<std::size_t>(std::max(width, 0)), ' ');
+    put_right_aligned(out.data(), width, text);
     return out;
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-
-// The s significant digits of |x| rounded to s digits and the decimal
-// exponent X of the rounded value, so that |x| ~ d.ddd x 10^X.
-void significant_digits(double ax, int s, std::string& digits, int& exponent) {
-    std::string buf(static_cast<std::size_t>(s) + 40, '\0');
-    const auto res = std::to_chars(buf.data(), buf.data() + buf.size(), ax,
-                                   std::chars_format::scientific, s - 1);
-    const std::string_view text(buf.data(), static_cast<std::size_t>(res.ptr - buf.data()));
-    const std::size_t epos = text.find('e');
-    digits.clear();
-    for (std::size_t i = 0; i < epos; ++i)
-        if (is_digit(text[i])) digits += text[i];
-    std::size_t i = epos + 1;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+// The s significant digits of |x| rounded to s digits (written to digits[0..s))
+// and the decimal exponent X of the rounded value, so that |x| ~ d.ddd x 10^X.
+void significant_digits(double ax, int s, char* digits, int& exponent) {
+    const auto n = static_cast<std::size_t>(s);
+    Scratch buf(n + 40);
+    char* const text = buf.data();
+    const char* const stop =
+        std::to_chars(text, text + n + 40, ax, std::chars_format::scientific, s - 1).ptr;
+    // The text is "d.ddd" ("d" alone when s is 1), "e", the exponent's sign
+    // and at least two exponent digits.
+    digits[0] = text[0];
+    if (n > 1) std::memcpy(digits + 1, text + 2, n - 1);
+    const char* p = text + (n > 1 ? n + 2 : 2);  // past the "e"
+    const bool negative = *p++ == '-';
     int value = 0;
-    std::from_chars(text.data() + i, text.data() + text.size(), value);
+    for (; p < stop; ++p) value = value * 10 + (*p - '0');
     exponent = negative ? -value : value;
 }
 
 // "E+08", "E-01"; with two exponent digits an exponent beyond +-99 drops the
 // "E" and keeps its sign and three digits.
-std::string exponent_text(int exponent, int e) {
+char* put_exponent(char* out, int exponent, int e) {
     const char sign = exponent < 0 ? '-' : '+';
-    const std::string digits = std::to_string(std::abs(exponent));
+    char digits[16];
+    const auto res = std::to_chars(digits, digits + sizeof digits, std::abs(exponent));
+    const auto nd = static_cast<std::size_t>(res.ptr - digits);
     const auto ed = static_cast<std::size_t>(e);
-    if (digits.size() <= ed) return std::string("E") + sign + std::string(ed - digits.size(), '0') + digits;
-    if (digits.size() == ed + 1) return std::string(1, sign) + digits;
-    return std::string(ed + 2, '*');
+    if (nd <= ed) {
+        *out++ = 'E';
+        *out++ = sign;
+        out = std::fill_n(out, ed - nd, '0');
+        return std::copy(digits, res.ptr, out);
+    }
+    if (nd == ed + 1) {
+        *out++ = sign;
+        return std::copy(digits, res.ptr, out);
+    }
+    return std::fill_n(out, ed + 2, '*');
 }
 
 // For a normalised real that from_chars finds out of range: true when its
@@ -103,48 +137,71 @@ std::string format_integer_width(std::int32_t v, int width) {
     return right_aligned(text, width);
 }
 
-std::string format_general(double x, int w, int s, int e) {
-    if (w <= 0) return std::string();
+char* format_general_to(char* out, double x, int w, int s, int e) {
+    if (w <= 0) return out;
     if (s < 1) s = 1;
     if (e < 1) e = 1;
-    if (std::isnan(x)) return right_aligned("NaN", w);
-    if (std::isinf(x)) return right_aligned(x < 0 ? "-Infinity" : "Infinity", w);
+    if (std::isnan(x)) return put_right_aligned(out, w, "NaN");
+    if (std::isinf(x)) return put_right_aligned(out, w, x < 0 ? "-Infinity" : "Infinity");
 
     const int tail = e + 2;  // the blanks that stand in for the exponent in fixed form
-    if (w < tail) return std::string(static_cast<std::size_t>(w), '*');
-    if (x == 0.0)  // negative zero included
-        return right_aligned("0." + std::string(static_cast<std::size_t>(s - 1), '0'), w - tail) +
-               std::string(static_cast<std::size_t>(tail), ' ');
+    if (w < tail) return std::fill_n(out, w, '*');
+    const auto n = static_cast<std::size_t>(s);
+    // The text before right-alignment: sign, "0.", the digits, the exponent.
+    Scratch text(2 * n + static_cast<std::size_t>(e) + 8);
+    char* t = text.data();
+    if (x == 0.0) {  // negative zero included
+        *t++ = '0';
+        *t++ = '.';
+        t = std::fill_n(t, n - 1, '0');
+        out = put_right_aligned(out, w - tail, std::string_view(text.data(), t - text.data()));
+        return std::fill_n(out, tail, ' ');
+    }
 
-    const bool negative = x < 0;
-    std::string digits;
+    // The digits go to the far end of the scratch text, out of the way.
+    char* const digits = text.data() + n + static_cast<std::size_t>(e) + 8;
     int exponent = 0;
     significant_digits(std::fabs(x), s, digits, exponent);
 
-    std::string t = negative ? "-" : "";
+    if (x < 0) *t++ = '-';
     // Fixed form when the rounded value lies in [0.1, 10^s).
     if (exponent >= -1 && exponent <= s - 1) {
         const auto k = static_cast<std::size_t>(exponent + 1);  // digits before the point
-        if (k == 0)
-            t += "0." + digits;
-        else
-            t += digits.substr(0, k) + "." + digits.substr(k);
-        return right_aligned(t, w - tail) + std::string(static_cast<std::size_t>(tail), ' ');
+        if (k == 0) *t++ = '0';
+        t = std::copy(digits, digits + k, t);
+        *t++ = '.';
+        t = std::copy(digits + k, digits + n, t);
+        out = put_right_aligned(out, w - tail, std::string_view(text.data(), t - text.data()));
+        return std::fill_n(out, tail, ' ');
     }
-    t += "0." + digits + exponent_text(exponent + 1, e);
-    return right_aligned(t, w);
+    *t++ = '0';
+    *t++ = '.';
+    t = std::copy(digits, digits + n, t);
+    t = put_exponent(t, exponent + 1, e);
+    return put_right_aligned(out, w, std::string_view(text.data(), t - text.data()));
+}
+
+std::string format_general(double x, int w, int s, int e) {
+    std::string out(static_cast<std::size_t>(std::max(w, 0)), ' ');
+    format_general_to(out.data(), x, w, s, e);
+    return out;
 }
 
 std::string format_real13(double x) { return format_general(x, 20, 13); }
 std::string format_real7(double x) { return format_general(x, 14, 7); }
 std::string format_data_value(double x) { return format_general(x, 24, 15, 3); }
 
+char* format_data_line_to(char* out, double x, double y, double e) {
+    out = format_general_to(out, x, 24, 15, 3);
+    *out++ = ' ';
+    out = format_general_to(out, y, 24, 15, 3);
+    *out++ = ' ';
+    return format_general_to(out, e, 24, 15, 3);
+}
+
 std::string format_data_line(double x, double y, double e) {
-    std::string line = format_data_value(x);
-    line += ' ';
-    line += format_data_value(y);
-    line += ' ';
-    line += format_data_value(e);
+    std::string line(data_line_length, ' ');
+    format_data_line_to(line.data(), x, y, e);
     return line;
 }
 

@@ -2,6 +2,7 @@
 // goes through here; all of it is locale-independent.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -20,6 +21,9 @@ std::string format_integer_width(std::int32_t v, int width);
 // The choice between fixed and exponent form is made on the value rounded to
 // s significant digits.
 std::string format_general(double x, int w, int s, int e = 2);
+// The same layout written into out[0..w) (exactly w characters, no
+// terminator, nothing allocated for the usual layouts); returns out + w.
+char* format_general_to(char* out, double x, int w, int s, int e = 2);
 
 // The console layouts: say_real (w 20, s 13) and say_two_reals (w 14, s 7).
 std::string format_real13(double x);
@@ -29,6 +33,9 @@ std::string format_real7(double x);
 std::string format_data_value(double x);
 // A data line: x, y and e in format_data_value, separated by one blank.
 std::string format_data_line(double x, double y, double e);
+// The data line written into out[0..data_line_length); returns the end.
+inline constexpr std::size_t data_line_length = 3 * 24 + 2;
+char* format_data_line_to(char* out, double x, double y, double e);
 
 // Parses a whole item as a real: optional sign, digits with an optional point
 // (at least one digit), optional exponent E/D/e/d with optional sign and
@@ -49,22 +56,33 @@ bool read_first_real(std::string_view text, double& value);
 // False when there is no item or it is not a valid 32-bit integer.
 bool read_first_integer(std::string_view text, std::int32_t& value);
 
-// parse_real with a shortcut for the common case of an intensity list: a plain
-// string of up to 15 digits is exact in a double and converts directly. The
-// result is always the one parse_real gives.
+// A plain count, the common item of an intensity list: a string of digits.
+// Up to this many digits it is exact in a double and converts directly, with
+// the result parse_real gives.
+inline constexpr std::ptrdiff_t max_exact_digits = 15;
+
+// Reads the run of digits that starts at p (ending at `end` at the latest) as
+// one number and returns where the run ends. `value` is exact when the run
+// holds at most max_exact_digits digits.
+inline const char* read_digits(const char* p, const char* end, std::uint64_t& value) {
+    std::uint64_t v = 0;
+    for (; p < end; ++p) {
+        const auto d = static_cast<unsigned>(*p) - static_cast<unsigned>('0');
+        if (d > 9) break;
+        v = v * 10 + d;
+    }
+    value = v;
+    return p;
+}
+
+// parse_real with the shortcut for a plain count.
 inline bool parse_count_or_real(std::string_view item, double& value) {
-    if (!item.empty() && item.size() <= 15) {
-        std::uint64_t v = 0;
-        std::size_t i = 0;
-        for (; i < item.size(); ++i) {
-            const auto d = static_cast<unsigned>(item[i]) - static_cast<unsigned>('0');
-            if (d > 9) break;
-            v = v * 10 + d;
-        }
-        if (i == item.size()) {
-            value = static_cast<double>(v);
-            return true;
-        }
+    std::uint64_t v = 0;
+    const char* end = item.data() + item.size();
+    if (!item.empty() && read_digits(item.data(), end, v) == end &&
+        end - item.data() <= max_exact_digits) {
+        value = static_cast<double>(v);
+        return true;
     }
     return parse_real(item, value);
 }

@@ -131,9 +131,9 @@ std::vector<unsigned char> encode_values(std::string_view type, const void* valu
     const auto size = *genie::element_size(type);
     std::vector<unsigned char> out = take_values_buffer(count * size);
     if constexpr (std::endian::native == std::endian::little) {
-        // The stored form is the host's own: the bytes go over as they are.
-        out.resize(count * size);
-        if (!out.empty()) std::memcpy(out.data(), src, out.size());
+        // The stored form is the host's own: the bytes go over as they are,
+        // copied once (no clearing first).
+        out.assign(src, src + count * size);
         return out;
     }
     // Elsewhere each value is put together byte by byte.

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 
 #include "g_f/console.h"
 #include "xrdml/pass_lines.h"
+#include "xrdml/scan_offsets.h"
 
 namespace orvalt::xrdml {
 
@@ -71,6 +73,11 @@ public:
     }
     bool before() const { return before_; }
     bool awaiting() const { return awaiting_; }
+    // Takes up reading right after an intensity line, as list_read left it.
+    void resume(bool awaiting) {
+        awaiting_ = awaiting;
+        before_ = false;
+    }
 
     // The factors last met, for a list of n counts: false unless they are n
     // positive numbers on one line.
@@ -101,6 +108,29 @@ bool factors_after(PassLines& lines, AttenuationFactors& factors) {
     return false;
 }
 
+// The intensity lines of a search for one scan. Every line read is shown to
+// the attenuation factors, so that those before the scan's list are known
+// when it is found; after each list the factors are told it was read, and
+// what it leaves (a counts list awaiting factors after it) is the state a
+// search that starts after that list takes up.
+struct IntensityLines final : ScanLineFilter {
+    AttenuationFactors factors;
+    bool counts = false;          // the last list found is a counts list
+    bool factors_before = false;  // and factors came before it
+
+    bool is_scan_line(std::string_view line) override {
+        const FirstElement first = first_element(line);
+        factors.note(first, line);  // true only for the factors of an earlier scan
+        if (!is_intensity_line(first)) return false;
+        counts = !first.matches("intensities");
+        factors_before = counts && factors.before();
+        factors.list_read(counts);
+        return true;
+    }
+    std::uint8_t state() const override { return factors.awaiting() ? 1 : 0; }
+    void restore(std::uint8_t state) override { factors.resume(state == 1); }
+};
+
 // Adds a list read into values to the sums: y gains c*f and the variance
 // c*f*f (f empty: no factors; variance empty: not kept, being y itself).
 // Points before a bad field are added; false when there is one.
@@ -125,6 +155,13 @@ bool add_list(std::span<double> y, std::span<double> variance, std::span<const d
     return scanned.first_bad < 0;
 }
 
+// The numbers of a list are read here first, so that a list refused for its
+// length leaves the spectrum as it was. Only what is read is ever looked at:
+// nothing is cleared.
+std::unique_ptr<double[]> read_buffer(std::size_t cap) {
+    return std::make_unique_for_overwrite<double[]>(cap);
+}
+
 void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::size_t cap,
                      std::int32_t verbose) {
     status.set(9, "Too many data points");
@@ -139,6 +176,13 @@ void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::s
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
                  std::int32_t verbose) {
+    ScanOffsets none;
+    ORVALTDATA1(con, name, status, y, e, mn_points, ny, scan, verbose, none);
+}
+
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
+                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
+                 std::int32_t verbose, ScanOffsets& offsets) {
     if (scan < 1) {
         status.set(14, "Unexpected scan number received by orvaltdata1");
         return;
@@ -146,20 +190,13 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     status.ierr = 0;
     std::int32_t counter = 0;
 
+    offsets.check(name);
     PassLines lines(name);
     std::string_view line;
-    FirstElement first;
-    AttenuationFactors factors;
-    for (;;) {
-        if (!lines.next(line)) {
-            lines.report_end(status);
-            return;
-        }
-        first = first_element(line);
-        factors.note(first, line);  // true only for the factors of an earlier scan
-        if (!is_intensity_line(first)) continue;
-        if (++counter >= scan) break;
-        factors.list_read(!first.matches("intensities"));
+    IntensityLines filter;
+    if (!find_scan_line(lines, scan, counter, line, filter, offsets)) {
+        lines.report_end(status);
+        return;
     }
     say_integer(con, "orvaltdata1: Scan found: ", counter);
 
@@ -171,14 +208,11 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
         return;
     }
     const std::size_t cap = capacity(mn_points, y.size(), e.size());
-    std::vector<double> values(cap);
-    const FieldScan scanned = read_number_fields(list, values);
-    const bool counts = !first.matches("intensities");
-    bool attenuated = counts && factors.before();
-    if (counts && !attenuated) {
-        factors.list_read(true);
-        attenuated = factors_after(lines, factors);
-    }
+    const auto values = read_buffer(cap);
+    const FieldScan scanned = read_number_fields(list, {values.get(), cap});
+    AttenuationFactors& factors = filter.factors;
+    bool attenuated = filter.counts && filter.factors_before;
+    if (filter.counts && !attenuated) attenuated = factors_after(lines, factors);
     lines.close();
 
     ny = scanned.count;
@@ -216,7 +250,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
     std::size_t summed = 0;       // points reached by the lists added
     bool with_variance = false;   // e holds the summed variance: a list had factors
 
-    std::vector<double> values(cap);
+    const auto values = read_buffer(cap);
     std::vector<double> f;
     AttenuationFactors factors;
     FieldScan pending;  // an included counts list that awaits factors after it
@@ -235,7 +269,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
         }
         if (with_variance && count > summed) std::fill(e.begin() + summed, e.begin() + count, 0.0);
         summed = std::max(summed, count);
-        if (add_list(y, with_variance ? e : std::span<double>(), values, f, scanned)) return true;
+        if (add_list(y, with_variance ? e : std::span<double>(), {values.get(), cap}, f, scanned)) return true;
         status.set(10, bad_intensities);
         return false;
     };
@@ -276,7 +310,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
             status.set(10, bad_intensities);
             return;
         }
-        const FieldScan scanned = read_number_fields(list, values);
+        const FieldScan scanned = read_number_fields(list, {values.get(), cap});
         npts[s] = scanned.count;
         ny = std::max(ny, scanned.count);
         if (static_cast<std::size_t>(scanned.count) > cap) {

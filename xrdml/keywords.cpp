@@ -106,21 +106,43 @@ FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     FieldScan scan;
     const char* p = text.data();
     const char* const end = p + text.size();
+    const std::size_t room = out.size();
+    std::size_t count = 0;
     while (p < end && is_blank_or_tab(*p)) ++p;
     while (p < end) {
-        const char* q = p;
-        while (q < end && !is_separator(*q)) ++q;
-        if (static_cast<std::size_t>(scan.count) < out.size()) {
-            double& v = out[static_cast<std::size_t>(scan.count)];
-            const bool ok =
-                q > p && parse_count_or_real(std::string_view(p, static_cast<std::size_t>(q - p)), v);
-            if (!ok && scan.first_bad < 0) scan.first_bad = scan.count;
+        // A plain count, the field of nearly every list, is read in the same
+        // walk that finds its end.
+        std::uint64_t digits = 0;
+        const char* q = read_digits(p, end, digits);
+        const std::ptrdiff_t length = q - p;
+        if (length >= 1 && length <= max_exact_digits && (q == end || *q == ' ')) [[likely]] {
+            if (count < room) out[count] = static_cast<double>(digits);
+            ++count;
+            while (q < end && is_blank_or_tab(*q)) ++q;
+            p = q;
+            continue;
         }
-        ++scan.count;
+        // Any other field: a plain count before a tab or a comma, or one for
+        // the free-form reader.
+        const bool plain =
+            length >= 1 && length <= max_exact_digits && (q == end || is_separator(*q));
+        if (!plain)
+            while (q < end && !is_separator(*q)) ++q;
+        if (count < room) {
+            double& v = out[count];
+            if (plain) {
+                v = static_cast<double>(digits);
+            } else if (!(q > p && parse_real(std::string_view(p, static_cast<std::size_t>(q - p)), v)) &&
+                       scan.first_bad < 0) {
+                scan.first_bad = static_cast<std::int32_t>(count);
+            }
+        }
+        ++count;
         if (q < end && *q == ',') ++q;  // one comma ends a field; the next begins after it
         while (q < end && is_blank_or_tab(*q)) ++q;
         p = q;
     }
+    scan.count = static_cast<std::int32_t>(count);
     return scan;
 }
 

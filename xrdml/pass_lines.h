@@ -4,6 +4,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -31,6 +32,22 @@ public:
 
     void close() { in_.close(); }
     bool is_open() const { return in_.is_open(); }
+
+    // Byte offsets of the last line read and of the line after it, and
+    // whether a comment is left open after it; reading on from a given offset
+    // as if the lines before it had been read, the last of them being
+    // `last_line` (which left a comment open or not).
+    std::uint64_t line_offset() const { return in_.line_offset(); }
+    std::uint64_t next_offset() const { return in_.next_offset(); }
+    bool comment_open() const { return open_comment_; }
+    bool seek(std::uint64_t offset, std::string_view last_line = {}, bool comment_open = false) {
+        last_.assign(last_line.substr(0, std::min(last_line.size(), shown)));
+        open_comment_ = comment_open;
+        return in_.seek(offset);
+    }
+    std::size_t read_at(std::uint64_t offset, char* out, std::size_t n) {
+        return in_.read_at(offset, out, n);
+    }
 
     // ierr 1: the file ended (or could not be read) before the pass was done.
     void report_end(ReaderStatus& status) {

@@ -19,6 +19,8 @@ struct Console;
 
 namespace orvalt::xrdml {
 
+class ScanOffsets;
+
 inline constexpr std::int32_t mn = 25000;        // most points in one spectrum
 inline constexpr std::int32_t max_scans = 200;   // entries of every per-scan table
 inline constexpr std::string_view two_theta_axis = "2Theta";  // as the files name it
@@ -91,6 +93,12 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
                  std::int32_t verbose);
+// The same, starting at the remembered line of the nearest scan before it
+// while the file is unchanged, and remembering the lines it meets
+// (xrdml/scan_offsets.h): for loading one scan after the other.
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
+                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
+                 std::int32_t verbose, ScanOffsets& offsets);
 
 // Sums the scans whose weight is exactly 1: y the summed counts (c*f with
 // attenuation factors), e the square root of their summed variance (c*f*f),

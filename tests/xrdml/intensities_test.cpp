@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 #include "tests/support.h"
 #include "xrdml/reader.h"
+#include "xrdml/scan_offsets.h"
 
 namespace orvalt::xrdml {
 namespace {
@@ -197,6 +199,57 @@ TEST(SummedScans, ScanCountAndLimits) {
     EXPECT_EQ(r.y[mn - 1], 2.0 * mn);
     // Scans past the per-scan tables are counted, never included.
     EXPECT_EQ(sum(xrdml_file(std::vector<std::string>(203, "1 1")), 203).y[0], max_scans);
+}
+
+// Loading one scan after the other starts at the line of the scan before;
+// a file that changed is read from the top again.
+TEST(SingleScan, RemembersWhereTheScansBegin) {
+    TempDir dir;
+    const std::string path = dir.write("f.xrdml", xrdml_file({"1 2", "3 4", "5 6"}));
+    ScanOffsets offsets;
+    auto load_with = [&](std::int32_t scan) {
+        Dialogue d;
+        Read r;
+        ORVALTDATA1(d.con, path, r.status, r.y, r.e, mn, r.ny, scan, 1, offsets);
+        r.out = d.text();
+        return r;
+    };
+    for (std::int32_t s : {1, 2, 3, 2}) {
+        const Read r = load_with(s);
+        EXPECT_EQ(r.status.ierr, 0);
+        EXPECT_EQ(r.out, " orvaltdata1: Scan found: " + std::to_string(s) + "\n orvaltdata1: ny = 2\n");
+        EXPECT_EQ(r.first(2), (std::vector<double>{2.0 * s - 1, 2.0 * s}));
+    }
+    EXPECT_EQ(offsets.known(), 3);
+    Read r = load_with(4);  // the end-of-file report as from the top
+    EXPECT_EQ(r.status.ierr, 1);
+    EXPECT_EQ(message(r.status), "Error reading XRDML file: </xrdMeasurements>");
+    // ... also when the last line read is the remembered one.
+    const std::string last = dir.write("last.xrdml", lines({"<counts>1 2</counts>", "<counts>3</counts>"}, "\r\n"));
+    ScanOffsets at_end;
+    for (std::int32_t s : {1, 2, 3}) {
+        Dialogue d;
+        r = Read();
+        ORVALTDATA1(d.con, last, r.status, r.y, r.e, mn, r.ny, s, 1, at_end);
+    }
+    EXPECT_EQ(message(r.status), "Error reading XRDML file: <counts>3</counts>");
+
+    // The same size and time, but the lines moved: no intensity line where
+    // scan 3's was.
+    const auto time = std::filesystem::last_write_time(path);
+    std::string moved = "     " + xrdml_file({"1 2", "3 4", "5 6"});
+    moved.erase(moved.rfind("</xrdMeasurements>"), 5);
+    ASSERT_EQ(moved.size(), std::filesystem::file_size(path));
+    dir.write("f.xrdml", moved);
+    std::filesystem::last_write_time(path, time);
+    r = load_with(3);
+    EXPECT_EQ(r.first(2), (std::vector<double>{5, 6}));
+    // A file of another size: the offsets are forgotten.
+    dir.write("f.xrdml", xrdml_file({"10 20", "30 40 50"}));
+    r = load_with(2);
+    EXPECT_EQ(r.ny, 3);
+    EXPECT_EQ(r.first(3), (std::vector<double>{30, 40, 50}));
+    EXPECT_EQ(offsets.known(), 2);
 }
 
 TEST(Reverse, ReversesTheFirstN) {

@@ -129,18 +129,35 @@ TEST(LineReader, LineEndsAndBlockBoundaries) {
     EXPECT_EQ(read_lines(dir.write("cr", "a\rb\r\n\nc\r")), (V{"a\rb", "", "c"}));
     V expected;
     std::string bytes;
+    std::vector<std::uint64_t> starts;  // where each line begins
     std::mt19937 rng(12345);
     const std::size_t block = LineReader::block_size;
     for (int i = 0; i < 400; ++i) {
         const std::size_t length = i % 97 == 0 ? block * 2 + rng() % 70000 : rng() % 3000;
         expected.emplace_back(length, static_cast<char>('a' + i % 26));
+        starts.push_back(bytes.size());
         bytes += expected.back() + (i % 2 ? "\r\n" : "\n");
     }
     expected.emplace_back(2 * block - 1 - bytes.size() % block, 'y');  // its CR ends a block
+    starts.push_back(bytes.size());
     bytes += expected.back() + "\r\n";
     expected.emplace_back(block + 7, 'z');  // a long last line without line end
+    starts.push_back(bytes.size());
     bytes += expected.back();
     EXPECT_EQ(read_lines(dir.write("long", bytes)), expected);
+
+    // Each line's offset; after a seek to one, the lines from there on.
+    LineReader r(dir.file("long"));
+    std::vector<std::uint64_t> offsets;
+    std::string_view line;
+    while (r.next(line)) offsets.push_back(r.line_offset());
+    EXPECT_EQ(offsets, starts);
+    for (const std::size_t i : {0, 1, 97, 98, 250, 400, 401}) {
+        ASSERT_TRUE(r.seek(starts[i]));
+        V rest;
+        while (r.next(line)) rest.emplace_back(line);
+        EXPECT_EQ(rest, V(expected.begin() + static_cast<std::ptrdiff_t>(i), expected.end())) << i;
+    }
 }
 
 }  // namespace
