@@ -29,6 +29,14 @@ void sum_scans(Console& con, RunState& run);
 void write_separate_scans(Console& con, RunState& run);
 void output_stage(Console& con, RunState& run);
 
+// The two branches above without their name question, for runs that name the
+// output themselves (run.output_name already set): every scan into one Genie
+// file; and the output stage's two halves, the report and x conversion, then
+// the writing of the spectrum.
+void write_scans_to_output(Console& con, RunState& run);
+void report_and_convert(Console& con, RunState& run);
+void write_spectrum(Console& con, RunState& run);
+
 // End of a run that produced output: the remembered answers are rewritten.
 void save_remembered_answers(Console& con, RunState& run);
 
