@@ -99,10 +99,11 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                        ->type_name("N")
                        ->check(scan_number);
     auto* f_sum = app.add_flag("--sum", sum, "Load all scans summed (the default)");
-    auto* f_gudrun = app.add_flag("--gudrun", gudrun, "Prepare gudrunX data: sum in counts per second "
-                                              "against 2-theta, ASCII by default, and weights");
-    auto* f_separate = app.add_flag("--separate", separate, "Every scan, against 2-theta, as one entry "
-                                                  "of a Genie file");
+    auto* f_gudrun = app.add_flag("--gudrun", gudrun,
+                                  "Prepare gudrunX data: sum in counts per second against "
+                                  "2-theta, ASCII by default, and weights");
+    auto* f_separate = app.add_flag("--separate", separate,
+                                    "Every scan, against 2-theta, as one entry of a Genie file");
     auto* o_exclude = app.add_option("--exclude", c.exclude,
                                      "With --gudrun: scans to exclude, e.g. 2,5")
                           ->type_name("LIST")
@@ -265,7 +266,8 @@ bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
             stop_with_error(con, "The file holds no scans");
         for (const std::int32_t s : c.exclude)
             if (s > nscans)
-                stop_with_error(con, "there is no scan " + std::to_string(s) + " to exclude" + holds);
+                stop_with_error(con,
+                                "there is no scan " + std::to_string(s) + " to exclude" + holds);
 
         run.iscan = c.iscan;
         run.icps = c.icps;

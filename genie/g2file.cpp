@@ -192,7 +192,8 @@ std::string data_entry_problem(std::string_view workspace, const std::vector<Fie
         if (!problem.empty()) return problem;
     if (const Field* nut_field = find_field(fields, ws + ".nut")) {
         const auto nut = int32_value(nut_field);
-        if (!nut || *nut < 0) return "data entry: " + ws + ".nut is not a single int32 of 0 or more";
+        if (!nut || *nut < 0)
+            return "data entry: " + ws + ".nut is not a single int32 of 0 or more";
         if (auto problem = length_problem("ut", *nut, false, "nut (" + std::to_string(*nut) + ")");
             !problem.empty())
             return problem;

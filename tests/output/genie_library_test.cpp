@@ -186,9 +186,8 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
     };
     genie::File f;
     std::string error;
-    ASSERT_TRUE(genie::parse_file(file_of({ntc2, {"ws.x", "int32[]", 1, 3, std::vector<unsigned char>(12)}}),
-                                  f, error))
-        << error;  // bin boundaries: one x more than y
+    const F bins{"ws.x", "int32[]", 1, 3, std::vector<unsigned char>(12)};
+    ASSERT_TRUE(genie::parse_file(file_of({ntc2, bins}), f, error)) << error;  // one x more than y
     for (const auto& b : broken) {
         error.clear();
         EXPECT_FALSE(genie::parse_file(file_of(b.fields), f, error)) << b.why;
