@@ -240,12 +240,13 @@ bool parse_file(const std::vector<unsigned char>& data, File& file, std::string&
     file = File{};
     if (data.size() < file_header_size ||
         !std::equal(file_signature.begin(), file_signature.end(), data.begin())) {
-        error = "not a Genie file (no Genie signature)";
+        error = "not a Genie file: no Genie signature" + at(0);
         return false;
     }
     file.version = get_u32(data.data() + file_signature.size());
     if (file.version != file_version) {
-        error = "Genie file version " + std::to_string(file.version) + " is not supported";
+        error = "Genie file version " + std::to_string(file.version) + " is not supported" +
+                at(file_signature.size());
         return false;
     }
     if (data.size() == file_header_size) {

@@ -97,7 +97,7 @@ TEST(GenieReader, RefusesForeignFilesAndSurvivesAnyDamage) {
     EXPECT_FALSE(genie::read_file(dir.file("absent.write"), f, error));
     EXPECT_EQ(error, std::strerror(ENOENT));
     EXPECT_FALSE(genie::read_file(dir.write("text.write", "Data from: x\n"), f, error));
-    EXPECT_EQ(error, "not a Genie file (no Genie signature)");
+    EXPECT_EQ(error, "not a Genie file: no Genie signature (at byte 0)");
 
     // Two entries; the file is cut at every length and each byte damaged in turn.
     const std::string path = dir.file("two.write");
