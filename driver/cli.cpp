@@ -50,7 +50,10 @@ constexpr std::string_view examples =
     "  orvalt --separate run7.xrdml\n"
     "      every scan as one entry of the Genie file run7.write\n"
     "  orvalt -d converted data/*.xrdml\n"
-    "      every file of a folder, the outputs in the folder converted";
+    "      every file of a folder, the outputs in the folder converted\n"
+    "\n"
+    "Exit status: 0 when every file was converted, 1 when any was not (each is named on\n"
+    "standard error), 2 when the arguments were refused (then no file is read).";
 
 struct Choices {
     std::int32_t iscan = sum_answer;
