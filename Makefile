@@ -4,9 +4,13 @@ BUILD_TEST    ?= build/test
 SCRATCH       ?= build/scratch
 JOBS          ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: run test build-release build-test clean
+.PHONY: run test build-release build-test clean deps package
 
-build-release:
+# The Debian packages the build needs beyond a compiler, CMake and GoogleTest.
+deps:
+	tools/build-deps.sh build
+
+build-release: deps
 	cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DORVALT_TESTS=OFF
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
 
@@ -17,7 +21,7 @@ run: build-release
 	cp examples/Na_Mg_mirror.xrdml $(SCRATCH)/Na_Mg_mirror.xrdml
 	cd $(SCRATCH) && $(CURDIR)/$(BUILD_RELEASE)/driver/orvalt
 
-build-test:
+build-test: deps
 	cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DORVALT_SANITIZE=ON -DORVALT_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 
@@ -54,3 +58,14 @@ bench-windows: build-release windows
 	env -u DISPLAY -u WAYLAND_DISPLAY WINEPREFIX=$(CURDIR)/build/wine-prefix WINEDEBUG=-all \
 	    WINEDLLOVERRIDES="mscoree,mshtml=" $(BUILD_RELEASE)/bench/bench_run --runs $(BENCH_RUNS) \
 	    --windows build/windows/driver/orvalt.exe $(BUILD_RELEASE)/driver/orvalt
+
+# The Debian package and the .tar.gz of the Linux release build, and the .zip
+# of the Windows build, in build/packages.
+PACKAGES ?= build/packages
+package: build-release windows
+	tools/build-deps.sh package
+	mkdir -p $(PACKAGES)
+	cd $(BUILD_RELEASE) && cpack -B $(CURDIR)/$(PACKAGES)
+	cd build/windows && cpack -B $(CURDIR)/$(PACKAGES)
+	rm -rf $(PACKAGES)/_CPack_Packages
+	ls -l $(PACKAGES)

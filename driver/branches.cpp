@@ -160,6 +160,10 @@ void sum_scans(Console& con, RunState& run) {
 
 void write_separate_scans(Console& con, RunState& run) {
     ask_output_name(con, run, ".write");
+    write_scans_to_output(con, run);
+}
+
+void write_scans_to_output(Console& con, RunState& run) {
     activate_genie_session();
     deactivate_genie_session();
     run.verbose = 1;
@@ -195,6 +199,13 @@ void write_separate_scans(Console& con, RunState& run) {
 }
 
 void output_stage(Console& con, RunState& run) {
+    report_and_convert(con, run);
+    run.verbose = 1;
+    ask_output_name(con, run, run.ioutput == 2 ? ".write" : ".dat");
+    write_spectrum(con, run);
+}
+
+void report_and_convert(Console& con, RunState& run) {
     const std::int32_t ny = run.ny;
     say_integer(con, "orvalt: Number of points = ", ny);
     if (ny > 0) {
@@ -221,11 +232,10 @@ void output_stage(Console& con, RunState& run) {
             run.x[k] = (0.5 * wavelength) / std::sin(theta);
         }
     }
+}
 
-    run.verbose = 1;
-    const std::string_view extension = run.ioutput == 2 ? ".write" : ".dat";
-    ask_output_name(con, run, extension);
-
+void write_spectrum(Console& con, RunState& run) {
+    const std::int32_t ny = run.ny;
     if (run.ioutput == 1) {
         const auto n = static_cast<std::size_t>(ny);
         if (!write_ascii_data_file(con, trimmed(run.output_name), run.iscan, trimmed(run.full_name),

@@ -87,6 +87,10 @@ void ask_units(Console& con, RunState& run) {
     do {
         ask_integer(con, run.iunits, "units option", 1);
     } while (run.iunits < 1 || run.iunits > 3);
+    check_units_fit_axes(con, run);
+}
+
+void check_units_fit_axes(Console& con, const RunState& run) {
     if (run.iunits == 1) return;
     // Q and d-spacing are made from 2-theta: the angles of another axis
     // would turn into meaningless numbers.

@@ -1,13 +1,17 @@
 // ORVALT: reads an XRDML powder-diffraction measurement and writes its scans
-// as ASCII or Genie data files. All input comes from the console.
+// as ASCII or Genie data files. Without arguments every choice comes from the
+// console dialogue; with arguments the named files are converted as they say.
 #include <iostream>
 
+#include "driver/cli.h"
 #include "driver/run.h"
 #include "g_f/console.h"
 #include "g_f/stop.h"
 #include "genie/genie.h"
 
-int main() {
+int main(int argc, char** argv) {
+    if (argc > 1) return orvalt::run_command_line(argc, argv, std::cout, std::cerr);
+
     orvalt::Console con{std::cin, std::cout};
     int status = 0;
     try {

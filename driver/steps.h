@@ -21,6 +21,9 @@ void ask_scan_menu(Console& con, RunState& run);
 void ask_intensity(Console& con, RunState& run);
 void exclude_scans(Console& con, RunState& run);
 void ask_units(Console& con, RunState& run);
+// Stops the run when the units are Q or d-spacing and a scan of the run
+// moves another axis than 2-theta.
+void check_units_fit_axes(Console& con, const RunState& run);
 void ask_output(Console& con, RunState& run);
 
 // The branches.
@@ -28,6 +31,14 @@ void load_single_scan(Console& con, RunState& run);
 void sum_scans(Console& con, RunState& run);
 void write_separate_scans(Console& con, RunState& run);
 void output_stage(Console& con, RunState& run);
+
+// The two branches above without their name question, for runs that name the
+// output themselves (run.output_name already set): every scan into one Genie
+// file; and the output stage's two halves, the report and x conversion, then
+// the writing of the spectrum.
+void write_scans_to_output(Console& con, RunState& run);
+void report_and_convert(Console& con, RunState& run);
+void write_spectrum(Console& con, RunState& run);
 
 // End of a run that produced output: the remembered answers are rewritten.
 void save_remembered_answers(Console& con, RunState& run);

@@ -2,13 +2,22 @@
 // Texts are shown in double quotes with C escapes (\\, \", \0, \xNN), so
 // trailing blanks and NUL bytes can be seen; reals with the fewest digits that
 // read back to the same value.
+// g2dump --columns [N] FILE: entry N (or every entry, in blocks separated by
+// an empty line) as the x, y, e lines of an ASCII data file, after "#" lines
+// with the entry's title and axis labels.
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <cstdio>
 #include <exception>
 #include <iostream>
 #include <string>
 
+#include "g_f/help_format.h"
+#include "g_f/numbers.h"
+#include "g_f/text.h"
 #include "genie/g2file.h"
+#include "orvalt_version.h"
 
 namespace {
 
@@ -54,18 +63,81 @@ void print_values(const std::vector<T>& values, std::int32_t rank) {
 
 void print_field(const orvalt::genie::Field& f) {
     std::cout << "  " << f.name << " (" << f.type;
-    if (!orvalt::genie::element_size(f.type)) {
-        std::cout << ", rank " << f.rank << ", extent " << f.extent << ", " << f.bytes.size()
-                  << " bytes of an unknown type)\n";
-        return;
-    }
-    if (f.type.starts_with("string")) {
+    if (f.type == "string") {
         std::cout << ", " << f.bytes.size() << " characters) = " << escaped(f.text()) << '\n';
         return;
     }
     if (f.type.starts_with("int32")) print_values(f.int32s(), f.rank);
     else if (f.type.starts_with("float32")) print_values(f.float32s(), f.rank);
     else print_values(f.float64s(), f.rank);
+}
+
+// Reals of an array field in either precision; empty for any other field.
+std::vector<double> reals(const orvalt::genie::Field* f) {
+    if (f == nullptr) return {};
+    if (f->type == "float64[]") return f->float64s();
+    if (f->type == "float32[]") {
+        const auto v = f->float32s();
+        return {v.begin(), v.end()};
+    }
+    return {};
+}
+
+std::string text_of(const orvalt::genie::Entry& e, const std::string& name) {
+    const auto* f = e.find(e.workspace + "." + name);
+    return f == nullptr ? std::string() : std::string(orvalt::trimmed(f->text()));
+}
+
+// One entry as columns; false (with the reason on standard error) when it is
+// not a spectrum. A histogram's x (one boundary more than values) becomes the
+// centres of its bins.
+bool print_columns(const std::string& path, const orvalt::genie::Entry& e, std::size_t k) {
+    const std::string ws = e.workspace;
+    const auto x = reals(e.find(ws + ".x")), y = reals(e.find(ws + ".y")),
+               err = reals(e.find(ws + ".e"));
+    const bool has_all = e.find(ws + ".ntc") && e.find(ws + ".x") && e.find(ws + ".y") &&
+                         e.find(ws + ".e");
+    if (!has_all || y.size() != err.size() || (x.size() != y.size() && x.size() != y.size() + 1) ||
+        (!y.empty() && x.empty())) {
+        std::cerr << "g2dump: " << path << ": entry " << k
+                  << " is not a spectrum (it needs ntc and the real arrays x, y, e)\n";
+        return false;
+    }
+    std::cout << "# title: " << text_of(e, "title") << '\n'
+              << "# x: " << text_of(e, "xlabel") << '\n'
+              << "# y: " << text_of(e, "ylabel") << '\n';
+    const bool centres = x.size() == y.size() + 1;
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        const double xi = centres ? (x[i] + x[i + 1]) / 2 : x[i];
+        std::cout << orvalt::format_data_line(xi, y[i], err[i]) << '\n';
+    }
+    return true;
+}
+
+// entry 0: every entry.
+int columns(const std::string& path, std::size_t entry) {
+    orvalt::genie::File file;
+    std::string error;
+    if (!orvalt::genie::read_file(path, file, error)) {
+        std::cerr << "g2dump: " << path << ": " << error << '\n';
+        return 1;
+    }
+    if (entry > file.entries.size()) {
+        std::cerr << "g2dump: " << path << ": there is no entry " << entry << ", the file holds "
+                  << file.entries.size() << '\n';
+        return 1;
+    }
+    for (std::size_t k = 1; k <= file.entries.size(); ++k) {
+        if (entry != 0 && k != entry) continue;
+        if (entry == 0 && k > 1) std::cout << '\n';
+        if (!print_columns(path, file.entries[k - 1], k)) return 1;
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "g2dump: could not write the columns\n";
+        return 1;
+    }
+    return 0;
 }
 
 int dump(const std::string& path) {
@@ -93,18 +165,60 @@ int dump(const std::string& path) {
     return 0;
 }
 
+constexpr const char* usage_line = "Usage: g2dump [OPTIONS] FILE\n       g2dump --columns [N] FILE";
+
+int refuse(const std::string& why) {
+    std::cerr << "g2dump: " << why << '\n'
+              << usage_line << "\nRun 'g2dump --help' for the options.\n";
+    return 2;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: g2dump FILE\n"
-                     "Prints every entry and field of a Genie file as text.\n";
-        return 1;
-    }
+    CLI::App app{"", "g2dump"};
+    app.formatter(std::make_shared<orvalt::HelpFormat>(
+        usage_line,
+        "Prints a Genie file written by ORVALT: every entry and field as text, or with\n"
+        "--columns the spectra as x, y, e columns that any plotting program reads."));
+    app.footer(
+        "Examples:\n"
+        "  g2dump run7.write\n"
+        "      every entry and field, texts quoted, reals in full\n"
+        "  g2dump --columns run7.write > run7.txt\n"
+        "      every entry as columns x, y, e, one block each, separated by an empty line\n"
+        "  g2dump --columns 2 run7.write\n"
+        "      entry 2 only");
+    app.set_version_flag("-V,--version", "g2dump " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
+                         "Print the version and the build (platform, compiler) and exit");
+    bool as_columns = false;
+    std::vector<std::string> args;
+    app.add_flag("--columns", as_columns,
+                 "Columns x, y, e of entry N (default: every entry) in the ASCII data "
+                 "file's layout");
+    app.add_option("FILE", args)->required();
     try {
-        return dump(argv[1]);
+        app.parse(argc, argv);
+    } catch (const CLI::Success& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return refuse(e.what());
+    }
+
+    std::size_t entry = 0;
+    if (as_columns && args.size() == 2) {
+        std::int32_t n = 0;
+        if (!orvalt::parse_integer(args[0], n) || n < 1)
+            return refuse("--columns: '" + args[0] + "' is not an entry number (1, 2, ...)");
+        entry = static_cast<std::size_t>(n);
+    } else if (args.size() != 1) {
+        return refuse("give one file");
+    }
+    const std::string& path = args.back();
+    try {
+        return as_columns ? columns(path, entry) : dump(path);
     } catch (const std::exception& ex) {
-        std::cerr << "g2dump: " << argv[1] << ": " << ex.what() << '\n';
+        std::cerr << "g2dump: " << path << ": " << ex.what() << '\n';
         return 1;
     }
 }

@@ -82,13 +82,11 @@ bool parse_field(Cursor& c, Field& f, std::string& error) {
         error = "values of field \"" + f.name + "\" run past the end of its entry" + at(start);
         return false;
     }
-    const auto size = element_size(f.type);
-    if (!size) return true;  // an unknown type: kept as bytes
-    if ((f.rank != 0 && f.rank != 1) || (f.rank == 1 && f.extent < 0)) {
-        error = "field \"" + f.name + "\" has rank " + std::to_string(f.rank) + " and extent " +
-                std::to_string(f.extent) + at(start);
+    if (const auto problem = field_shape_problem(f.type, f.rank, f.extent); !problem.empty()) {
+        error = "field \"" + f.name + "\": " + problem + at(start);
         return false;
     }
+    const auto size = element_size(f.type);
     const auto expected = static_cast<std::uint64_t>(element_count(f.rank, f.extent)) * *size;
     if (expected != nbytes) {
         error = "field \"" + f.name + "\" holds " + std::to_string(nbytes) + " bytes, its type " +
@@ -124,7 +122,23 @@ bool parse_entry(Cursor& c, Entry& e, std::string& error) {
         error = std::to_string(c.left()) + " bytes left over after the last field" + at(c.pos());
         return false;
     }
+    if (const auto problem = data_entry_problem(e.workspace, e.fields); !problem.empty()) {
+        error = problem + at(start);
+        return false;
+    }
     return true;
+}
+
+// The single int32 value of a field, if it is one.
+std::optional<std::int32_t> int32_value(const Field* f) {
+    if (f == nullptr || f->type != "int32" || f->bytes.size() != 4) return std::nullopt;
+    return std::bit_cast<std::int32_t>(get_u32(f->bytes.data()));
+}
+
+const Field* find_field(const std::vector<Field>& fields, std::string_view name) {
+    for (const auto& f : fields)
+        if (f.name == name) return &f;
+    return nullptr;
 }
 
 }  // namespace
@@ -140,6 +154,51 @@ std::optional<std::size_t> element_size(std::string_view type_name) {
 std::int64_t element_count(std::int32_t rank, std::int32_t extent) {
     if (rank == 0) return 1;
     return std::max<std::int64_t>(extent, 0);
+}
+
+std::string field_shape_problem(std::string_view type_name, std::int32_t rank,
+                                std::int32_t extent) {
+    if (!element_size(type_name)) return "unknown type \"" + std::string(type_name) + "\"";
+    const bool array = type_name == "string" || type_name.ends_with("[]");
+    const std::string shape = "type " + std::string(type_name) + " at rank " +
+                              std::to_string(rank) + " with extent " + std::to_string(extent);
+    if (rank != (array ? 1 : 0)) return shape + " (its rank is " + (array ? "1)" : "0)");
+    if (array ? extent < 0 : extent != 0)
+        return shape + (array ? " (an extent is 0 or more)" : " (a single value has extent 0)");
+    return {};
+}
+
+std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields) {
+    const std::string ws(workspace);
+    const Field* ntc_field = find_field(fields, ws + ".ntc");
+    if (ntc_field == nullptr) return {};  // not a data entry
+    const auto ntc = int32_value(ntc_field);
+    if (!ntc || *ntc < 0) return "data entry: " + ws + ".ntc is not a single int32 of 0 or more";
+    const auto length_problem = [&](const std::string& name, std::int64_t n, bool or_one_more,
+                                    const std::string& what) -> std::string {
+        const Field* f = find_field(fields, ws + "." + name);
+        if (f == nullptr) return {};
+        const auto count = element_count(f->rank, f->extent);
+        if (f->rank == 1 && f->type != "string" && (count == n || (or_one_more && count == n + 1)))
+            return {};
+        return "data entry: " + ws + "." + name + " holds " + std::to_string(count) +
+               " values, not " + what;
+    };
+    const std::string n = std::to_string(*ntc);
+    for (const auto& problem :
+         {length_problem("y", *ntc, false, "ntc (" + n + ")"),
+          length_problem("e", *ntc, false, "ntc (" + n + ")"),
+          length_problem("x", *ntc, true, "ntc or ntc + 1 (" + n + ")")})
+        if (!problem.empty()) return problem;
+    if (const Field* nut_field = find_field(fields, ws + ".nut")) {
+        const auto nut = int32_value(nut_field);
+        if (!nut || *nut < 0)
+            return "data entry: " + ws + ".nut is not a single int32 of 0 or more";
+        if (auto problem = length_problem("ut", *nut, false, "nut (" + std::to_string(*nut) + ")");
+            !problem.empty())
+            return problem;
+    }
+    return {};
 }
 
 std::string Field::text() const {
@@ -181,12 +240,17 @@ bool parse_file(const std::vector<unsigned char>& data, File& file, std::string&
     file = File{};
     if (data.size() < file_header_size ||
         !std::equal(file_signature.begin(), file_signature.end(), data.begin())) {
-        error = "not a Genie file (no Genie signature)";
+        error = "not a Genie file: no Genie signature" + at(0);
         return false;
     }
     file.version = get_u32(data.data() + file_signature.size());
     if (file.version != file_version) {
-        error = "Genie file version " + std::to_string(file.version) + " is not supported";
+        error = "Genie file version " + std::to_string(file.version) + " is not supported" +
+                at(file_signature.size());
+        return false;
+    }
+    if (data.size() == file_header_size) {
+        error = "the file holds no entry" + at(file_header_size);
         return false;
     }
     Cursor c(data.data(), file_header_size, data.size());

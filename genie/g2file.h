@@ -24,6 +24,12 @@ std::optional<std::size_t> element_size(std::string_view type_name);
 // Elements a field holds: 1 for rank 0, the extent (at least 0) for rank 1.
 std::int64_t element_count(std::int32_t rank, std::int32_t extent);
 
+// Why a field of this type name, rank and extent breaks the format (an
+// unknown type, a type at the wrong rank, a single value whose extent is not
+// 0, a negative extent), or empty when it is sound.
+std::string field_shape_problem(std::string_view type_name, std::int32_t rank,
+                                std::int32_t extent);
+
 struct Field {
     std::string name;
     std::string type;
@@ -49,14 +55,19 @@ struct Entry {
     const Field* find(std::string_view name) const;
 };
 
+// Why the fields of an entry from workspace `workspace` break the rules of a
+// data entry (an entry holding "<workspace>.ntc": y and e of ntc elements, x
+// of ntc or ntc + 1, ut of nut), or empty when they keep them.
+std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields);
+
 struct File {
     std::uint32_t version = 0;
     std::vector<Entry> entries;
 };
 
 // Reads a whole file. On failure returns false with `error` saying why (the
-// file cannot be read, or where its contents break the layout); a file of any
-// contents is handled without reading outside it.
+// file cannot be read, or which rule its contents break and at which byte
+// offset); a file of any contents is handled without reading outside it.
 bool read_file(const std::string& path, File& file, std::string& error);
 
 // The same for a file's contents already in memory.

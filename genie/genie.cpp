@@ -342,16 +342,12 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
                        " is not supported");
         return;
     }
+    // Only what the file format allows is taken (docs/genie-file-format.md).
+    if (const auto problem = genie::field_shape_problem(type_name, rank, extent); !problem.empty()) {
+        report_failure(where + problem + " is not supported");
+        return;
+    }
     const auto size = genie::element_size(type_name);
-    if (!size) {
-        report_failure(where + "unknown type " + quoted(type_name));
-        return;
-    }
-    if (rank != 0 && (rank != 1 || extent < 0)) {
-        report_failure(where + "rank " + std::to_string(rank) + " and extent " +
-                       std::to_string(extent) + " are not supported");
-        return;
-    }
     const auto count = static_cast<std::size_t>(genie::element_count(rank, extent));
     if (static_cast<std::uint64_t>(count) * *size > std::numeric_limits<std::uint32_t>::max()) {
         report_failure(where + "too many values");
@@ -409,6 +405,10 @@ void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
     if (!mode_word.empty() && mode_word != "new") {
         report_failure("GF_PUT: mode " + quoted(mode_word) + " is not supported; " +
                        lib.destination + " not written");
+        return;
+    }
+    if (const auto problem = genie::data_entry_problem(name, ws->second.fields); !problem.empty()) {
+        report_failure("GF_PUT: " + problem + "; " + lib.destination + " not written");
         return;
     }
     if (!encode_entry(name, ws->second, text_argument(kind, kind_length), index,

@@ -9,6 +9,7 @@ BUILD=${BUILD_WINDOWS:-build/windows}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
 tools/windows-deps.sh toolchain
+tools/build-deps.sh build
 
 start=$SECONDS
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \

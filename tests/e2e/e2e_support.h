@@ -183,10 +183,13 @@ protected:
     }
 
     // Runs the program in the scratch folder with `answers` as its standard input;
-    // `setup` is shell text run just before it in the same shell (e.g. a ulimit).
-    Result run(const std::string& answers, const std::string& setup = "") const {
+    // `setup` is shell text run just before it in the same shell (e.g. a ulimit),
+    // `args` the program's arguments as shell text.
+    Result run(const std::string& answers, const std::string& setup = "",
+               const std::string& args = "") const {
         write("stdin.txt", answers);
         const std::string cmd = "cd \"" + dir.string() + "\" && " + setup + program_command() +
+                                (args.empty() ? "" : " " + args) +
                                 " < stdin.txt > stdout.txt 2> stderr.txt";
         const int rc = std::system(cmd.c_str());
         Result r;

@@ -1,0 +1,19 @@
+// ORVALT with arguments: every named file is converted without a question,
+// through the same steps as the dialogue, and "orvalt.tmp" is left alone.
+#pragma once
+
+#include <ostream>
+#include <string>
+
+namespace orvalt {
+
+// Parses the arguments (argv[0] is the program) and converts each file named.
+// One line per converted file goes to `out`, every error to `err` prefixed
+// with the input's name. Returns 0 when every file was converted, 1 when any
+// failed, 2 when the arguments were refused (then no file is read or written).
+int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+// False when a run that reads `input` must not write `output` (the same file).
+bool output_target_ok(const std::string& output, const std::string& input);
+
+}  // namespace orvalt

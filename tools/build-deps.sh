@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs from the Debian packages what the build needs beyond a C++
+# compiler, CMake and GoogleTest, when missing:
+#   build    CLI11 (header-only argument parser) and help2man (man pages)
+#   package  dpkg-dev and file, which CPack's Debian package uses to find
+#            the libraries the programs need
+# Exit status 3 means an install failed (no network, a package the registry
+# lacks, ...): its reason is the last line printed on standard output.
+set -uo pipefail
+
+installed() {
+    local p
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || return 1
+    done
+}
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null 2>&1; then as_root=(sudo -n); fi
+fi
+
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+# Runs one install command; on failure prints the reason and leaves with 3.
+# The package database is shared: a busy lock is waited for.
+step() {
+    local what=$1
+    shift
+    if ! DEBIAN_FRONTEND=noninteractive "${as_root[@]}" "$@" -o DPkg::Lock::Timeout=600 \
+        </dev/null 2>&1 | tee -a "$log" >&2; then
+        local reason
+        reason=$(grep -E '^(E|Err):' "$log" | tail -1)
+        echo "could not install $what (${reason:-$* failed})"
+        exit 3
+    fi
+}
+
+want=()
+for part in "$@"; do
+    case $part in
+    build) want+=(libcli11-dev help2man) ;;
+    package) want+=(dpkg-dev file) ;;
+    *)
+        echo "build-deps: unknown part '$part'" >&2
+        exit 2
+        ;;
+    esac
+done
+[ ${#want[@]} -eq 0 ] || installed "${want[@]}" && exit 0
+
+start=$SECONDS
+step "${want[*]}" apt-get update -q
+step "${want[*]}" apt-get install -y -q "${want[@]}"
+echo "build-deps: ${want[*]} installed in $((SECONDS - start)) s" >&2
+exit 0
