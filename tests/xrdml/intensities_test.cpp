@@ -252,6 +252,38 @@ TEST(SingleScan, RemembersWhereTheScansBegin) {
     EXPECT_EQ(offsets.known(), 2);
 }
 
+// Loading scan after scan from the remembered lines gives what a read from
+// the top gives, whatever lies between the scans: attenuation factors before
+// or after a list (also with no dataPoints around them), a comment that an
+// intensity line leaves open.
+TEST(SingleScan, RememberedLinesReadAsFromTheTop) {
+    const std::string f1 = factors("2 2"), f2 = factors("3 3");
+    std::string bare =
+        attenuated_file({"1 1", "2 2", "3 3", "4 4"}, {{f1, ""}, {f2, ""}, {"", f1}, {"", ""}});
+    for (std::size_t p = bare.find("dataPoints"); p != std::string::npos; p = bare.find("dataPoints"))
+        bare.erase(bare.rfind('\n', p) + 1, bare.find('\n', p) - bare.rfind('\n', p));
+    // The comment opened on scan 1's line hides scan 2's (the line that closes it).
+    std::string commented = xrdml_file({"1 2", "3 4", "5 6"});
+    commented.insert(commented.find("</intensities>") + 14, "<!-- a note");
+    commented.insert(commented.find("</intensities>", commented.find("a note")) + 14, " -->");
+    const std::string framed = attenuated_file({"1 1", "2 2", "3 3"}, {{f1, ""}, {"", f2}, {f1, ""}});
+    for (const std::string& text : {bare, commented, framed}) {
+        TempDir dir;
+        const std::string path = dir.write("f.xrdml", text);
+        ScanOffsets offsets;
+        for (std::int32_t s = 1; s <= 4; ++s) {
+            Dialogue d;
+            Read r;
+            ORVALTDATA1(d.con, path, r.status, r.y, r.e, mn, r.ny, s, 1, offsets);
+            const Read top = load(text, s);
+            EXPECT_EQ(r.status.ierr, top.status.ierr) << s;
+            EXPECT_EQ(r.first(2), top.first(2)) << s;
+            EXPECT_EQ(std::vector<double>(r.e.begin(), r.e.begin() + 2),
+                      std::vector<double>(top.e.begin(), top.e.begin() + 2)) << s;
+        }
+    }
+}
+
 TEST(Reverse, ReversesTheFirstN) {
     std::vector<double> a = {1, 2, 3, 4};
     REVERSEARRAY(a, 0);
