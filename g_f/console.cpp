@@ -69,6 +69,41 @@ void ask_string(Console& con, std::string& field, std::string_view prompt, int& 
     }
 }
 
+std::string file_name_refusal(std::string_view name, std::size_t max_length) {
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 32 || b == 127) return "A file name must not hold control characters";
+    }
+    if (name.size() > max_length)
+        return "The file name is too long (at most " + format_integer(static_cast<std::int32_t>(
+                   std::min<std::size_t>(max_length, 0x7fffffff))) + " characters)";
+    return {};
+}
+
+void ask_file_name(Console& con, std::string& field, std::string_view prompt, int& n,
+                   std::size_t max_length) {
+    max_length = std::min(max_length, field.size());
+    // Only blanks end the default.
+    const std::size_t last = field.find_last_not_of(' ');
+    const std::size_t shown = last == std::string::npos ? 0 : last + 1;
+    for (;;) {
+        put_question(con, prompt, std::string_view(field).substr(0, shown), true);
+        const std::optional<std::string> line = read_console_line(con);
+        if (!line) stop_on_end_of_input(con);
+        if (line->empty()) {
+            n = static_cast<int>(shown);
+            return;
+        }
+        const std::string refusal = file_name_refusal(*line, max_length);
+        if (refusal.empty()) {
+            set_field(field, *line);
+            n = static_cast<int>(line->size());
+            return;
+        }
+        say_line(con, refusal);
+    }
+}
+
 void ask_integer(Console& con, std::int32_t& value, std::string_view prompt, int default_flag) {
     const bool with_default = default_flag == 1;
     const std::string shown = format_integer(value);

@@ -118,13 +118,18 @@ TEST_F(BadInput, TruncatedInsideAnIntensityLine) {
     std::string text = xrdml_text(two_scans);
     text = text.substr(0, text.find("4 5 6") + 3);  // the file ends in "4 5"
     write("cut.xrdml", text);
-    // The sum, the cut scan and the separate scans are refused (the last
-    // without leaving a file of scan 1 alone behind)...
-    for (const std::string& answers : {sum_to_genie, std::string("2\n0\n1\n1\n\n"),
-                                       std::string("-3\n0\n\n")})
+    // The sum and the cut scan are refused...
+    for (const std::string& answers : {sum_to_genie, std::string("2\n0\n1\n1\n\n")})
         expect_refused("cut.xrdml", answers, " ierr = 10\n Problem reading intensities\n");
+    // ...and the separate scans keep the scan read before the cut.
+    Result r = run("cut.xrdml\n-3\n0\n\n");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(has(r, " ierr = 10\n Problem reading intensities\n")) << r.out;
+    EXPECT_EQ(written(), std::set<std::string>{"cut.write"});
+    EXPECT_EQ(read("orvalt.tmp"), remembered);
+    fs::remove(dir / "cut.write");
     // ...while the whole scan before the cut still converts.
-    Result r = run("cut.xrdml\n" + single_to_ascii);
+    r = run("cut.xrdml\n" + single_to_ascii);
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(exists("cut.dat"));
     write("orvalt.tmp", remembered);
@@ -285,8 +290,7 @@ TEST_F(BadInput, OutputFolderThatDoesNotExist) {
     for (const std::string& answers :
          {std::string("0\n0\n1\n2\nno/such/folder/s.write\n"), std::string("-3\n0\nno/s.write\n")}) {
         r = run("s.xrdml\n" + answers);
-        expect_failed(r, "");
-        EXPECT_NE(r.err.find("cannot write no/"), std::string::npos) << r.err;
+        expect_failed(r, " **ERROR in orvalt: Could not write no/");
     }
     // gudrunX preparation: the weights file goes next to the input file.
     fs::create_directory(dir / "sub");
@@ -295,23 +299,6 @@ TEST_F(BadInput, OutputFolderThatDoesNotExist) {
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(has(r, " ** Error in open_new_file **\n"));
     EXPECT_EQ(read("orvalt.tmp"), remembered);
-}
-
-TEST_F(BadInput, OutputThatCannotBeWritten) {
-    write("s.xrdml", xrdml_text(two_scans));
-    // A folder stands where the file should go.
-    fs::create_directory(dir / "s.dat");
-    fs::create_directory(dir / "s.write");
-    Result r = run("s.xrdml\n" + single_to_ascii);
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_TRUE(has(r, " ** Error in open_new_file **\n"));
-    EXPECT_EQ(read("orvalt.tmp"), remembered);
-    r = run("s.xrdml\n" + sum_to_genie);
-    EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.err.find("cannot write s.write"), std::string::npos) << r.err;
-    EXPECT_EQ(read("orvalt.tmp"), remembered);
-    EXPECT_TRUE(fs::is_directory(dir / "s.dat"));
-    EXPECT_TRUE(fs::is_directory(dir / "s.write"));
 }
 
 TEST_F(BadInput, OutputFileThatMayNotBeReplacedIsKept) {
@@ -336,7 +323,7 @@ TEST_F(BadInput, OutputFileThatMayNotBeReplacedIsKept) {
     r = run("s.xrdml\n" + sum_to_genie);
     ::unsetenv("ORVALT_EXE_CMD");
     EXPECT_EQ(r.status, 1) << r.out;
-    EXPECT_NE(r.err.find("cannot write s.write"), std::string::npos) << r.err;
+    EXPECT_TRUE(has(r, " **ERROR in orvalt: Could not write s.write: Permission denied\n")) << r.out;
     EXPECT_EQ(read("s.dat"), "precious\n");
     EXPECT_EQ(read("s.write"), "precious\n");
     EXPECT_EQ(read("orvalt.tmp"), remembered);
@@ -391,28 +378,6 @@ TEST_F(BadInput, EndOfInputAtEveryQuestion) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_TRUE(exists("s.dat"));
 }
-
-// --- a file that goes away after its existence check -----------------------------------
-
-#ifndef _WIN32
-TEST_F(BadInput, FileThatExistsButCannotBeOpened) {
-    if (windows_program()) GTEST_SKIP() << "a Unix socket stands in for the vanished file";
-    // A socket passes the existence check, but no reading pass can open it:
-    // the same as a file removed between the check and the first pass.
-    const fs::path socket_path = dir / "gone.xrdml";
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un addr{};
-    addr.sun_family = AF_UNIX;
-    ASSERT_LT(socket_path.string().size(), sizeof addr.sun_path);
-    std::copy_n(socket_path.string().c_str(), socket_path.string().size() + 1, addr.sun_path);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    const Result r = run("gone.xrdml\n0\n");
-    ::close(fd);
-    EXPECT_TRUE(has(r, " File found : <DIR>/gone.xrdml\n")) << r.out;
-    expect_failed(r, " **ERROR in inqfilerec: cannot open gone.xrdml\n");
-}
-#endif
 
 TEST(BadInputPasses, EveryPassReportsAFileThatIsGone) {
     namespace xr = orvalt::xrdml;
