@@ -254,6 +254,7 @@ void write_separate_scans(Console& con, RunState& run) {
             report_unwritten(con, run, 0);
             return;
         }
+        staged.check_interruption();
         inew = 0;
     }
     // A file without scans holds no entry: none is made.

@@ -203,7 +203,10 @@ bool StagedFile::commit(int& error) {
         return false;
     }
     const int before = errno;
-    if (!close_stream()) {
+    const bool closed = close_stream();
+    // Never put in place what an interruption has ended.
+    end_if_interrupted();
+    if (!closed) {
         error = errno != before && errno != 0 ? errno : EIO;
         abandon();
         return false;
@@ -217,6 +220,8 @@ bool StagedFile::commit(int& error) {
     temporary_.clear();
     return true;
 }
+
+void StagedFile::check_interruption() const { end_if_interrupted(); }
 
 void StagedFile::abandon() {
     if (stream_ != nullptr) {

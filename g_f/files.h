@@ -91,6 +91,9 @@ public:
     bool commit(int& error);
     void abandon();
     bool active() const { return !temporary_.empty(); }
+    // Ends the run if an interruption came while another writer held the
+    // temporary open; to be called whenever that writer has let it go.
+    void check_interruption() const;
 
 private:
     std::string target_, temporary_;

@@ -65,15 +65,32 @@ int errno_of_last_error() {
     }
 }
 
-BOOL WINAPI on_console_event(DWORD event) {
-    remove_watched();
+// The exit status of an interruption that waits for a writer to let its
+// temporary go; 0 when there is none.
+std::atomic<UINT> pending_status{0};
+
+[[noreturn]] void end_interrupted(UINT status) {
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), interrupted_line, sizeof interrupted_line - 1,
               &written, nullptr);
+    ExitProcess(status);
+}
+
+// Runs on a thread of its own. A temporary that a writer holds open (the
+// Genie library opens files without sharing their deletion) cannot be
+// removed now: the main thread ends the run at its next check instead.
+BOOL WINAPI on_console_event(DWORD event) {
     // Ctrl-C as SIGINT (2), Ctrl-Break as SIGBREAK (21), the console going
     // away as a hang-up (1).
     const UINT status = event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 149 : 129;
-    ExitProcess(status);
+    bool all_gone = true;
+    for (auto& w : watched) {
+        if (w.active.load() == 0) continue;
+        if (DeleteFileA(w.path) == 0 && GetLastError() != ERROR_FILE_NOT_FOUND) all_gone = false;
+    }
+    if (all_gone) end_interrupted(status);
+    pending_status.store(status);
+    Sleep(INFINITE);
     return TRUE;
 }
 
@@ -311,6 +328,15 @@ void unwatch_temporary(const std::string& path) {
 #endif
     for (auto& w : watched)
         if (w.active.load() != 0 && path == w.path) w.active.store(0);
+}
+
+void end_if_interrupted() {
+#ifdef _WIN32
+    const UINT status = pending_status.load();
+    if (status == 0) return;
+    remove_watched();
+    end_interrupted(status);
+#endif
 }
 
 void handle_interruptions() {

@@ -64,5 +64,8 @@ void watch_temporary(const std::string& path);
 void unwatch_temporary(const std::string& path);
 // Installs the handlers (once, at start-up).
 void handle_interruptions();
+// Ends the run here if an interruption is waiting for a temporary to be let
+// go (Windows: a file open elsewhere cannot be removed); else returns.
+void end_if_interrupted();
 
 }  // namespace orvalt

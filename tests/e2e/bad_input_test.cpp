@@ -534,7 +534,6 @@ TEST_F(BadInput, FailedWritesLeaveTheOlderFile) {
 
 #ifndef _WIN32
 TEST_F(BadInput, RunsWritingOneNameAtOnceEachLeaveAWholeFile) {
-    if (windows_program()) GTEST_SKIP() << "two runs at once are started from the shell";
     write("s.xrdml", xrdml_text({{10.0, 40.0, 2.0, points(20000)}, {10.0, 40.0, 2.0, points(20000)}}));
     write("a.txt", "s.xrdml\n-3\n0\ns.write\n");
     write("b.txt", "s.xrdml\n1\n0\n1\n2\ns.write\n");
@@ -551,7 +550,6 @@ TEST_F(BadInput, RunsWritingOneNameAtOnceEachLeaveAWholeFile) {
 }
 
 TEST_F(BadInput, InterruptionsWhileWritingLeaveNoTemporary) {
-    if (windows_program()) GTEST_SKIP() << "signals are sent from the shell; see the README";
     // 150 separate scans: the Genie temporary stands for a while, and the
     // lines of the scans fill the console's buffer more than once meanwhile.
     std::vector<Scan> scans(150, Scan{10.0, 40.0, 1.0, points(5000)});
@@ -566,6 +564,9 @@ TEST_F(BadInput, InterruptionsWhileWritingLeaveNoTemporary) {
     write("in.txt", "s.xrdml\n-3\n0\n\n");
     for (const auto& [sig, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"HUP", 129}}) {
         SCOPED_TRACE(sig);
+        // Windows knows Ctrl-C (Wine makes it of SIGINT); a process ended
+        // from outside otherwise cannot act on it.
+        if (windows_program() && std::string(sig) != "INT") continue;
         shell(std::string("SIG=") + sig + "; " + interrupt_when_writing);
         EXPECT_EQ(read("run.status"), std::to_string(status) + "\n");
         EXPECT_TRUE(read("run.out").ends_with(" **ERROR in orvalt: Run interrupted\n"));
@@ -573,7 +574,9 @@ TEST_F(BadInput, InterruptionsWhileWritingLeaveNoTemporary) {
         EXPECT_EQ(read("orvalt.tmp"), remembered);
         EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
     }
-    // The console pipe closed under the program: SIGPIPE at its next line.
+    // The console pipe closed under the program: SIGPIPE at its next line
+    // (on Windows the program writes on, its files whole).
+    if (windows_program()) return;
     shell("bash -c '" + program_command() +
           " < in.txt | grep -q \"First and last\"; echo ${PIPESTATUS[0]} > run.status'");
     EXPECT_EQ(read("run.status"), "141\n");
