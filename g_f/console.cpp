@@ -28,9 +28,27 @@ bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::optional<std::string> read_console_line(Console& con) {
+    // Memory stays bounded whatever is typed: of a longer line only this much
+    // and one character more are kept, which every answer's rules refuse or
+    // never look at.
+    constexpr std::size_t kept = std::size_t{1} << 20;
+    const std::istream::sentry ok(con.in, true);
+    if (!ok) return std::nullopt;
+    std::streambuf* in = con.in.rdbuf();
     std::string line;
-    if (!std::getline(con.in, line)) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    bool any = false;
+    for (;;) {
+        const int c = in->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            con.in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+            if (!any) return std::nullopt;
+            break;
+        }
+        any = true;
+        if (c == '\n') break;
+        if (line.size() <= kept) line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r' && line.size() <= kept) line.pop_back();
     return line;
 }
 

@@ -17,6 +17,7 @@ struct Console {
 };
 
 // One line from the console with LF or CRLF removed; nullopt at end of input.
+// Of a line longer than 1 MiB only the first 1 MiB and one character are kept.
 std::optional<std::string> read_console_line(Console& con);
 
 // Ends an open question line, reports the end of console input and stops
