@@ -293,10 +293,10 @@ OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
 std::string output_name_refusal(std::string_view name,
                                 std::initializer_list<std::string_view> read_files) {
     if (file_kind(name) == FileKind::other) return "The output file must be a regular file";
-    const std::filesystem::path written = spelling(name);
+    const std::string written = spelling(name).string();
     for (std::string_view read : read_files) {
         if (read.empty()) continue;
-        if (same_existing_file(name, read) || spelling(read) == written)
+        if (same_existing_file(name, read) || same_spelling(spelling(read).string(), written))
             return "The output file must not be the input file, orvalt.tmp or the weights file";
     }
     return {};

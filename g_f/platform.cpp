@@ -68,21 +68,28 @@ int errno_of_last_error() {
 // The exit status of an interruption that waits for a writer to let its
 // temporary go; 0 when there is none.
 std::atomic<UINT> pending_status{0};
+// The thread that runs the program, held still while an interruption acts.
+HANDLE main_thread = nullptr;
 
 [[noreturn]] void end_interrupted(UINT status) {
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), interrupted_line, sizeof interrupted_line - 1,
               &written, nullptr);
+    // At once, like a signal: nothing more may run, flush or write.
+    TerminateProcess(GetCurrentProcess(), status);
     ExitProcess(status);
 }
 
-// Runs on a thread of its own. A temporary that a writer holds open (the
-// Genie library opens files without sharing their deletion) cannot be
-// removed now: the main thread ends the run at its next check instead.
+// Runs on a thread of its own, with the program's thread held still so that
+// it cannot make a temporary again after its removal. A temporary that a
+// writer holds open (the Genie library opens files without sharing their
+// deletion) cannot be removed now: the program's thread then ends the run at
+// its next check instead.
 BOOL WINAPI on_console_event(DWORD event) {
     // Ctrl-C as SIGINT (2), Ctrl-Break as SIGBREAK (21), the console going
     // away as a hang-up (1).
     const UINT status = event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 149 : 129;
+    if (main_thread != nullptr) SuspendThread(main_thread);
     bool all_gone = true;
     for (auto& w : watched) {
         if (w.active.load() == 0) continue;
@@ -90,6 +97,7 @@ BOOL WINAPI on_console_event(DWORD event) {
     }
     if (all_gone) end_interrupted(status);
     pending_status.store(status);
+    if (main_thread != nullptr) ResumeThread(main_thread);
     Sleep(INFINITE);
     return TRUE;
 }
@@ -183,6 +191,20 @@ bool same_existing_file(std::string_view a, std::string_view b) {
     struct stat sa {}, sb {};
     return ::stat(std::string(a).c_str(), &sa) == 0 && ::stat(std::string(b).c_str(), &sb) == 0 &&
            sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+#endif
+}
+
+bool same_spelling(std::string_view a, std::string_view b) {
+#ifdef _WIN32
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto ca = static_cast<unsigned char>(a[i]), cb = static_cast<unsigned char>(b[i]);
+        const auto la = (ca >= 'A' && ca <= 'Z') ? ca + 32 : ca, lb = (cb >= 'A' && cb <= 'Z') ? cb + 32 : cb;
+        if (la != lb) return false;
+    }
+    return true;
+#else
+    return a == b;
 #endif
 }
 
@@ -341,6 +363,8 @@ void end_if_interrupted() {
 
 void handle_interruptions() {
 #ifdef _WIN32
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
     SetConsoleCtrlHandler(on_console_event, TRUE);
 #else
     for (int s : handled_signals) {

@@ -28,6 +28,10 @@ bool file_exists(std::string_view name);
 // another path to it). False when either is missing.
 bool same_existing_file(std::string_view a, std::string_view b);
 
+// True when two full file names name the same place: letter case aside on
+// Windows, whose file names ignore it.
+bool same_spelling(std::string_view a, std::string_view b);
+
 // True when an existing file may not be written by this process (read-only
 // bit, permissions); `error` is then the system's error number.
 bool write_forbidden(const std::string& path, int& error);
