@@ -108,6 +108,13 @@ void take_census(Console& con, RunState& run) {
 }
 
 void save_remembered_answers(Console& con, RunState& run) {
+    // "orvalt.tmp" may be a link to a file this run read or wrote.
+    if (reaches_any(run.tmp_name,
+                    {trimmed(run.input_name), trimmed(run.output_name), run.weights_name})) {
+        say_line(con, "**ERROR in orvalt: orvalt.tmp reaches a file of this run; not written");
+        run.exit_status = 1;
+        return;
+    }
     std::int32_t error = 0;
     OutputFile file = open_new_file(con, run.tmp_name, 94, 0, error, 0, 0, 0);
     if (!file.is_open()) {

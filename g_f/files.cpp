@@ -120,9 +120,12 @@ std::filesystem::path write_target(const std::filesystem::path& name) {
 // resolved, "." and ".." gone.
 std::filesystem::path spelling(std::string_view name) {
     std::error_code ec;
-    const std::filesystem::path target = write_target(std::filesystem::path(name));
+    // Absolute first: of a relative name none of whose parts exists yet, the
+    // canonical form would stay relative.
+    const std::filesystem::path target =
+        std::filesystem::absolute(write_target(std::filesystem::path(name)), ec);
     std::filesystem::path p = std::filesystem::weakly_canonical(target, ec);
-    if (ec) p = std::filesystem::absolute(target, ec).lexically_normal();
+    if (ec) p = target.lexically_normal();
     return p;
 }
 
@@ -290,15 +293,21 @@ OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
     return out;
 }
 
+bool reaches_any(std::string_view name, std::initializer_list<std::string_view> files) {
+    const std::string written = spelling(name).string();
+    for (std::string_view other : files) {
+        if (other.empty()) continue;
+        if (same_existing_file(name, other) || same_spelling(spelling(other).string(), written))
+            return true;
+    }
+    return false;
+}
+
 std::string output_name_refusal(std::string_view name,
                                 std::initializer_list<std::string_view> read_files) {
     if (file_kind(name) == FileKind::other) return "The output file must be a regular file";
-    const std::string written = spelling(name).string();
-    for (std::string_view read : read_files) {
-        if (read.empty()) continue;
-        if (same_existing_file(name, read) || same_spelling(spelling(read).string(), written))
-            return "The output file must not be the input file, orvalt.tmp or the weights file";
-    }
+    if (reaches_any(name, read_files))
+        return "The output file must not be the input file, orvalt.tmp or the weights file";
     return {};
 }
 

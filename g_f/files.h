@@ -127,6 +127,10 @@ OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
                          std::int32_t record_length, std::int32_t& error_number, std::int32_t il,
                          std::int32_t ia, std::int32_t iout);
 
+// True when writing `name` would reach one of `files` (empty names
+// skipped): the same file however spelt or linked, existing or not.
+bool reaches_any(std::string_view name, std::initializer_list<std::string_view> files);
+
 // The refusal line for an output name that a run reading `read_files` (its
 // input measurement, "orvalt.tmp", its weights file; empty names skipped)
 // must not write: one of them however spelt or linked, or not a regular

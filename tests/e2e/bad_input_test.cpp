@@ -428,6 +428,16 @@ TEST_F(BadInput, OutputNamesThatAreRefusedAndAskedAgain) {
         fs::remove(dir / "ok.out");
         fs::remove(dir / "s.weights");
     }
+#ifndef _WIN32
+    if (windows_program()) return;
+    // A link to an "orvalt.tmp" that does not exist yet reaches it all the same.
+    fs::remove(dir / "orvalt.tmp");
+    fs::create_symlink("orvalt.tmp", dir / "tmplink.dat");
+    const Result r = run("s.xrdml\n" + ascii + "tmplink.dat\nok.out\n");
+    EXPECT_TRUE(has(r, refused_same)) << r.out;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(read("orvalt.tmp"), "s.xrdml\n           1\n           0\n           1\n           1\n");
+#endif
 }
 
 TEST_F(BadInput, InputNamesThatAreRefusedOrNotFound) {
@@ -477,6 +487,14 @@ TEST_F(BadInput, RememberedAnswersThatCannotBeUsed) {
     EXPECT_TRUE(has(r, defaults));
     EXPECT_TRUE(has(r, " ** Error in open_new_file **\n"));
     EXPECT_TRUE(fs::is_fifo(dir / "orvalt.tmp"));
+    // A link to the measurement: read as garbage, and never written.
+    fs::remove(dir / "orvalt.tmp");
+    fs::create_symlink("s.xrdml", dir / "orvalt.tmp");
+    const std::string input = read_bytes("s.xrdml");
+    const Result linked = run("s.xrdml\n" + single_to_ascii);
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_TRUE(has(linked, " **ERROR in orvalt: orvalt.tmp reaches a file of this run; not written\n"));
+    EXPECT_EQ(read_bytes("s.xrdml"), input);
 #endif
 }
 

@@ -152,8 +152,9 @@ void make_folder(Rng& rng, const fs::path& dir, const std::string& xrdml) {
     fs::create_directory(dir / "folder.dat");
     ::mkfifo((dir / "fifo.dat").c_str(), 0644);
     if (chance(rng, 0.3)) write_bytes(dir / "s.weights", "precious\n");
-    switch (pick(rng, 0, 7)) {
+    switch (pick(rng, 0, 8)) {
         case 0: break;  // none
+        case 7: fs::create_symlink("s.xrdml", dir / "orvalt.tmp"); break;
         case 1: write_bytes(dir / "orvalt.tmp", std::string("s.x\0rdml\n 1\n 1\n 1\n 1\n", 22)); break;
         case 2: ::mkfifo((dir / "orvalt.tmp").c_str(), 0644); break;
         case 3: fs::create_directory(dir / "orvalt.tmp"); break;
