@@ -234,7 +234,9 @@ Outcome run_program(const std::string& program, const fs::path& dir, Disturbance
         ::dup2(in, 0);
         ::dup2(out, 1);
         ::dup2(err, 2);
-        ::signal(SIGPIPE, SIG_DFL);
+        // As from a terminal, whatever this driver was started with (a
+        // background job ignores Ctrl-C, nohup a hang-up).
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(s, SIG_DFL);
         ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         ::_exit(98);
     }
