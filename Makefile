@@ -31,11 +31,14 @@ test: build-test
 clean:
 	rm -rf build
 
-# Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target.
+# Coverage-guided fuzzing with libFuzzer (clang); FUZZ_SECONDS per target,
+# then the whole-program randomized runs for FUZZ_SECONDS with a new seed.
 FUZZ_SECONDS ?= 600
 .PHONY: fuzz windows test-windows
-fuzz:
+fuzz: build-test
 	FUZZ_SECONDS=$(FUZZ_SECONDS) tests/fuzz/run_fuzzers.sh
+	nice $(BUILD_TEST)/tests/randomized/randomized_runs $(BUILD_TEST)/driver/orvalt \
+	    $(BUILD_TEST)/tests/randomized/scratch-long --seed $$(date +%s) --seconds $(FUZZ_SECONDS)
 
 # 32-bit Windows console build (mingw-w64 i686), and the end-to-end suite
 # run against it under Wine.

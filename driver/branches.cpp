@@ -1,6 +1,8 @@
 // The branches that build a spectrum (one scan, the sum of scans, every scan
 // separately) and the output stage that reports, converts and writes it.
 #include <cmath>
+#include <cstring>
+#include <filesystem>
 #include <span>
 #include <string>
 
@@ -9,6 +11,7 @@
 #include "g_f/console.h"
 #include "g_f/files.h"
 #include "g_f/genie_writer.h"
+#include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "genie/genie.h"
@@ -43,11 +46,72 @@ void check_counting_time(Console& con, const RunState& run, std::int32_t scan) {
 
 std::string_view input_name(const RunState& run) { return trimmed(run.input_name); }
 
-// Asks for the output name with the default formed from the input name.
-void ask_output_name(Console& con, RunState& run, std::string_view extension) {
-    set_field(run.output_name, default_output_name(input_name(run), extension));
-    int n = 0;
-    ask_string(con, run.output_name, "full name of output file", n, 1);
+// A Genie name shortened to 80 characters must still name a file of its own:
+// not a bare ".write" after a folder.
+bool shortened_name_usable(std::string_view name) {
+    const std::string leaf = std::filesystem::path(name).filename().string();
+    return !leaf.empty() && leaf != ".write";
+}
+
+// Asks for the output name, with the default formed from the input name,
+// until the run may write it: never a file the run reads, only a regular
+// file. In the output stage a Genie name is first shortened to 80 characters.
+void ask_output_name(Console& con, RunState& run, std::string_view extension, bool shorten) {
+    for (;;) {
+        set_field(run.output_name, default_output_name(input_name(run), extension));
+        int n = 0;
+        ask_file_name(con, run.output_name, "full name of output file", n, name_field_length);
+        if (shorten && trimmed_length(run.output_name) > 80) {
+            run.output_name.replace(74, std::string::npos,
+                                    field(".write", run.output_name.size() - 74));
+            empty_line(con);
+            say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
+            say_line(con, trimmed(run.output_name));
+            if (!shortened_name_usable(trimmed(run.output_name))) {
+                say_line(con, "The shortened file name is not a usable file name");
+                continue;
+            }
+        }
+        const std::string refusal = output_name_refusal(
+            trimmed(run.output_name), {input_name(run), run.tmp_name, run.weights_name});
+        if (refusal.empty()) return;
+        say_line(con, refusal);
+    }
+}
+
+// Only finite numbers are written: a spectrum with a point that is not (from
+// negative counts, an overflow, a tiny counting time) stops the run first.
+void check_finite(Console& con, const RunState& run) {
+    for (std::int32_t k = 0; k < run.ny; ++k) {
+        if (!std::isfinite(run.x[k]) || !std::isfinite(run.y[k]) || !std::isfinite(run.e[k]))
+            stop_with_error(con, "Point " + format_integer(k + 1) +
+                                     " of the spectrum is not a finite number");
+    }
+}
+
+// The reason is the system's, when there is one (the library gives its own).
+void report_unwritten(Console& con, RunState& run, int error) {
+    std::string line = "**ERROR in orvalt: Could not write " + std::string(trimmed(run.output_name));
+    if (error != 0) line.append(": ").append(std::strerror(error));
+    say_line(con, line);
+    run.exit_status = 1;
+}
+
+// A Genie file is filled by the library under a temporary name beside it and
+// put in place whole; false (reported) when the temporary cannot be made.
+bool stage_genie_file(Console& con, RunState& run, StagedFile& staged) {
+    int error = 0;
+    if (!staged.create(trimmed(run.output_name), false, error)) {
+        report_unwritten(con, run, error);
+        return false;
+    }
+    staged.close_stream();
+    return true;
+}
+
+void commit_genie_file(Console& con, RunState& run, StagedFile& staged) {
+    int error = 0;
+    if (!staged.commit(error)) report_unwritten(con, run, error);
 }
 
 // The header values every Genie entry of this run carries, labels aside.
@@ -61,12 +125,13 @@ G2IntGenDp genie_header(const RunState& run) {
 }
 
 // False when the library could not write the entry (it has reported why).
-bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t inew) {
+bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t inew,
+                       const std::string& file) {
     const int failures = genie_failure_count();
     h.ut[29] = run.census.wavelength;
     std::int32_t ierr = run.status.ierr;
     const auto n = static_cast<std::size_t>(run.ny);
-    write_g2int_ng(con, run.output_name, h.filefield, h.xlabel, h.ylabel, h.user_name,
+    write_g2int_ng(con, file, h.filefield, h.xlabel, h.ylabel, h.user_name,
                    h.inst_name, h.title, h.time, h.history, std::span(run.x).first(n),
                    std::span(run.y).first(n), std::span(run.e).first(n), h.ut, h.delta, h.fi,
                    h.l1, h.l2, h.efixed, h.twotheta, h.run_duration, run.ny, run.ny, h.nut,
@@ -75,10 +140,6 @@ bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t 
     run.exit_status = 1;
     return false;
 }
-
-// The separate scans go into one file entry by entry; a file that holds only
-// some of them would pass for the whole set.
-void remove_partial_file(const RunState& run) { remove_cut_short_file(run.output_name); }
 
 // Counts per second: every point divided by the scan's counting time.
 void divide_by_counting_time(RunState& run, std::int32_t scan) {
@@ -159,7 +220,7 @@ void sum_scans(Console& con, RunState& run) {
 }
 
 void write_separate_scans(Console& con, RunState& run) {
-    ask_output_name(con, run, ".write");
+    ask_output_name(con, run, ".write", false);
     write_scans_to_output(con, run);
 }
 
@@ -176,13 +237,18 @@ void write_scans_to_output(Console& con, RunState& run) {
     if (run.icps == 1)
         for (std::int32_t s = 1; s <= nscans; ++s) check_counting_time(con, run, s);
 
+    // The entries go into a temporary that replaces the file once they are
+    // all in; a failure to write leaves the older file as it was.
+    StagedFile staged;
+    if (!stage_genie_file(con, run, staged)) return;
     std::int32_t inew = 1;
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
     for (std::int32_t s = 1; s <= nscans; ++s) {
         xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
                            1, offsets);
-        if (run.status.ierr != 0 && inew == 0) remove_partial_file(run);
+        // A scan that cannot be read ends the run; those before it are kept.
+        if (run.status.ierr != 0 && inew == 0) commit_genie_file(con, run, staged);
         xrdml::ERRCHECK(con, run.status);
         const double start = run.par.start_position[s - 1];
         const double end = run.par.end_position[s - 1];
@@ -190,18 +256,22 @@ void write_scans_to_output(Console& con, RunState& run) {
         run.step[s - 1] = spacing(start, end, run.ny);
         fill_x(run, start, run.step[s - 1]);
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
-        if (!write_genie_entry(con, run, h, inew)) {
-            if (inew == 0) remove_partial_file(run);
+        check_finite(con, run);
+        if (!write_genie_entry(con, run, h, inew, staged.temporary_name())) {
+            report_unwritten(con, run, 0);
             return;
         }
+        staged.check_interruption();
         inew = 0;
     }
+    // A file without scans holds no entry: none is made.
+    if (inew == 0) commit_genie_file(con, run, staged);
 }
 
 void output_stage(Console& con, RunState& run) {
     report_and_convert(con, run);
     run.verbose = 1;
-    ask_output_name(con, run, run.ioutput == 2 ? ".write" : ".dat");
+    ask_output_name(con, run, run.ioutput == 2 ? ".write" : ".dat", run.ioutput == 2);
     write_spectrum(con, run);
 }
 
@@ -216,6 +286,8 @@ void report_and_convert(Console& con, RunState& run) {
     constexpr double half_pi = 1.5707963267948966;
     constexpr double four_pi = 12.566370614359172;
     const double wavelength = run.census.wavelength;
+    if ((run.iunits == 2 || run.iunits == 3) && !(std::isfinite(wavelength) && wavelength > 0.0))
+        stop_with_error(con, "Wavelength is not a positive number");
     if (run.iunits == 2) {
         for (std::int32_t k = 0; k < ny; ++k) {
             const double theta = run.x[k] * half_pi / 180.0;
@@ -232,6 +304,7 @@ void report_and_convert(Console& con, RunState& run) {
             run.x[k] = (0.5 * wavelength) / std::sin(theta);
         }
     }
+    check_finite(con, run);
 }
 
 void write_spectrum(Console& con, RunState& run) {
@@ -245,14 +318,6 @@ void write_spectrum(Console& con, RunState& run) {
         return;
     }
 
-    // Genie file names are limited to 80 characters.
-    if (trimmed_length(run.output_name) > 80) {
-        run.output_name.replace(74, std::string::npos,
-                                field(".write", run.output_name.size() - 74));
-        empty_line(con);
-        say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
-        say_line(con, trimmed(run.output_name));
-    }
     activate_genie_session();
     deactivate_genie_session();
     G2IntGenDp h = genie_header(run);
@@ -260,7 +325,12 @@ void write_spectrum(Console& con, RunState& run) {
                         : run.iunits == 2 ? "Momentum Transfer Q (\\A\\u-1\\d)"
                                           : "d-Spacing (\\A)");
     set_field(h.ylabel, run.icps == 0 ? "Counts" : "Counts per second");
-    write_genie_entry(con, run, h, 1);
+    StagedFile staged;
+    if (!stage_genie_file(con, run, staged)) return;
+    if (write_genie_entry(con, run, h, 1, staged.temporary_name()))
+        commit_genie_file(con, run, staged);
+    else
+        report_unwritten(con, run, 0);
 }
 
 }  // namespace orvalt

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <iostream>
+#include <new>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -241,8 +242,9 @@ std::string names_problem(const Choices& c, const Names& n, const std::set<std::
         if (target.size() > name_field_length)
             return "the output name " + target + " is longer than " +
                    std::to_string(name_field_length) + " characters";
-        if (!output_target_ok(target, n.input))
-            return "will not write " + target + ": it is the input file";
+        // The same rules as for a typed name: never the input, only a regular file.
+        if (const std::string refusal = output_name_refusal(target, {n.input}); !refusal.empty())
+            return "will not write " + target + ":" + refusal;
         if (written.contains(full_file_name(target)))
             return "will not write " + target + " again: this run has written it already";
     }
@@ -309,6 +311,9 @@ bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
         }
     } catch (const Stop&) {
         return false;
+    } catch (const std::bad_alloc&) {
+        say_line(con, "**ERROR in orvalt: Out of memory");
+        return false;
     }
     return run.exit_status == 0;
 }
@@ -369,18 +374,13 @@ bool convert_file(const Choices& c, const std::string& argument, std::set<std::s
 
 }  // namespace
 
-bool output_target_ok(const std::string& output, const std::string& input) {
-    std::error_code ec;
-    if (fs::equivalent(output, input, ec)) return false;
-    return full_file_name(output) != full_file_name(input);
-}
-
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     Choices c;
     std::vector<std::string> files;
     if (const int status = parse_arguments(argc, argv, c, files, out, err); status >= 0)
         return status;
 
+    handle_interruptions();
     std::set<std::string> written;
     int status = 0;
     for (const std::string& file : files) {

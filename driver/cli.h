@@ -13,7 +13,4 @@ namespace orvalt {
 // failed, 2 when the arguments were refused (then no file is read or written).
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
-// False when a run that reads `input` must not write `output` (the same file).
-bool output_target_ok(const std::string& output, const std::string& input);
-
 }  // namespace orvalt

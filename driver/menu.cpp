@@ -3,6 +3,7 @@
 #include "driver/output_files.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
+#include "g_f/files.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
@@ -68,8 +69,17 @@ void exclude_scans(Console& con, RunState& run) {
         }
         if (answer == 0) break;
     }
+    // The weights file is not asked for: one that would be a file the run
+    // reads (through a link) ends the run instead.
+    const std::string weights = default_output_name(trimmed(run.input_name), ".weights");
+    const std::string refusal = output_name_refusal(weights, {trimmed(run.input_name), run.tmp_name});
+    if (!refusal.empty()) {
+        say_line(con, refusal);
+        throw Stop{1};
+    }
     if (!write_weights_file(con, run.output_name, trimmed(run.input_name), nscans, run.weight))
         run.exit_status = 1;
+    run.weights_name = weights;
     run.verbose = 0;
 }
 

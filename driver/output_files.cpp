@@ -14,18 +14,16 @@ namespace orvalt {
 namespace {
 
 constexpr std::int32_t output_unit = 98;
-constexpr std::size_t name_field_length = 200;
+constexpr std::size_t name_field_length = 4096;
 // The part of the input name that the extension replaces (normally ".xrdml").
 constexpr std::size_t replaced_length = 6;
 
 // A write that did not go through must not pass for a written file: it is
-// reported, and the file it cut short removed (a device or the like is left
-// alone).
+// reported, and nothing of it is put in place (an older file stays).
 bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name) {
     if (file.close()) return true;
     say_line(con, "**ERROR in " + std::string(routine) + ": could not write " +
                       std::string(trimmed(name)));
-    remove_cut_short_file(name);
     return false;
 }
 

@@ -13,14 +13,16 @@ namespace orvalt {
 
 struct Console;
 
-inline constexpr std::size_t name_field_length = 200;
+// File name fields: a name is taken whole or refused, never cut.
+inline constexpr std::size_t name_field_length = 4096;
 
 struct RunState {
     std::string input_name = std::string(name_field_length, ' ');
     std::int32_t name_length = 0;
     std::string full_name = std::string(name_field_length, ' ');
     std::string output_name = std::string(name_field_length, ' ');
-    std::string tmp_name;  // full name of the remembered-answers file
+    std::string tmp_name;      // full name of the remembered-answers file
+    std::string weights_name;  // the weights file of this run, once written
     xrdml::ReaderStatus status;
 
     std::int32_t iscan = 0;

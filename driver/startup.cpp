@@ -1,5 +1,6 @@
 // Start and end of a run: the remembered answers, the input file and the two
 // passes that tell what the file holds.
+#include <new>
 #include <string>
 
 #include "driver/steps.h"
@@ -7,6 +8,7 @@
 #include "g_f/files.h"
 #include "g_f/header.h"
 #include "g_f/numbers.h"
+#include "g_f/platform.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
@@ -40,17 +42,28 @@ void load_remembered_answers(Console& con, RunState& run) {
     set_defaults(run);
     if (status != 1) return;
 
-    // Anything short of all five lines read cleanly means the defaults.
-    LineReader reader;
-    if (!reader.open(run.tmp_name)) return;
-    std::string_view line;
-    if (!reader.next(line)) return;
-    std::string remembered_name = field(line, name_field_length);
-    std::int32_t values[4] = {};
-    for (auto& value : values) {
-        if (!reader.next(line) || !read_first_integer(line, value)) return;
+    // Read only as far as the five lines can reach: a name line that fills
+    // its field, and four integer lines of the same bound.
+    constexpr std::size_t line_limit = name_field_length + 2;
+    std::string bytes;
+    if (!read_file_start(run.tmp_name, 5 * line_limit, bytes)) return;
+    std::string_view rest = bytes;
+    std::string_view lines[5];
+    for (auto& line : lines) {
+        if (rest.empty()) return;
+        const std::size_t lf = rest.find('\n');
+        // A last line needs no line end, unless the read stopped at the limit.
+        if (lf == std::string_view::npos && bytes.size() == 5 * line_limit) return;
+        line = rest.substr(0, lf);
+        rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     }
-    run.input_name = remembered_name;
+    // A name that could not be typed cannot be remembered either.
+    if (!file_name_refusal(lines[0], name_field_length).empty()) return;
+    std::int32_t values[4] = {};
+    for (int i = 0; i < 4; ++i)
+        if (!read_first_integer(lines[i + 1], values[i])) return;
+    set_field(run.input_name, lines[0]);
     run.iscan = values[0];
     run.icps = values[1];
     run.iunits = values[2];
@@ -58,20 +71,20 @@ void load_remembered_answers(Console& con, RunState& run) {
 }
 
 void choose_input_file(Console& con, RunState& run) {
-    int n = 0;
-    ask_string(con, run.input_name, "full name of input file", n, 1);
-    // A longer answer has been cut to the field.
-    run.name_length = std::min<std::int32_t>(n, static_cast<std::int32_t>(name_field_length));
-
     constexpr std::string_view extension = ".xrdml";
+    int n = 0;
+    // Room is kept for the extension that may be added.
+    ask_file_name(con, run.input_name, "full name of input file", n,
+                  name_field_length - extension.size());
+    run.name_length = n;
+
     if (run.name_length > 6) {
         std::string_view last6 = std::string_view(run.input_name).substr(run.name_length - 6, 6);
         if (ovt_case_blind_compare(con, last6, extension) != 0) {
             say_line(con, "orvalt: Assumed input filetype is .xrdml");
-            for (char c : extension) {
-                if (run.name_length >= static_cast<std::int32_t>(name_field_length)) break;
-                run.input_name[run.name_length++] = c;
-            }
+            run.input_name.replace(static_cast<std::size_t>(run.name_length), extension.size(),
+                                   extension);
+            run.name_length += static_cast<std::int32_t>(extension.size());
         }
     }
 
@@ -83,6 +96,11 @@ void choose_input_file(Console& con, RunState& run) {
 void take_census(Console& con, RunState& run) {
     const std::string name(trimmed(run.input_name));
     inqfilerec(con, name, 99, 1, run.nrec, run.maxlen);
+    // No pass holds a line longer than this.
+    if (static_cast<std::size_t>(run.maxlen) > LineReader::max_line) {
+        run.status.set(18, "Line too long in XRDML file");
+        xrdml::ERRCHECK(con, run.status);
+    }
     xrdml::COUNTSCANS(con, name, run.status, run.census, run.verbose);
     xrdml::ERRCHECK(con, run.status);
     xrdml::ORVALTPAR(name, run.status, run.par, run.census.nscans);
@@ -90,16 +108,26 @@ void take_census(Console& con, RunState& run) {
 }
 
 void save_remembered_answers(Console& con, RunState& run) {
+    // "orvalt.tmp" may be a link to a file this run read or wrote.
+    if (reaches_any(run.tmp_name,
+                    {trimmed(run.input_name), trimmed(run.output_name), run.weights_name})) {
+        say_line(con, "**ERROR in orvalt: orvalt.tmp reaches a file of this run; not written");
+        run.exit_status = 1;
+        return;
+    }
     std::int32_t error = 0;
     OutputFile file = open_new_file(con, run.tmp_name, 94, 0, error, 0, 0, 0);
     if (!file.is_open()) {
-        run.exit_status = 1;
+        run.exit_status = 1;  // reported by open_new_file
         return;
     }
     file.write_line(trimmed(run.input_name));
     for (std::int32_t value : {run.iscan, run.icps, run.iunits, run.ioutput})
         file.write_line(format_integer_width(value, 12));
-    if (!file.close()) run.exit_status = 1;
+    if (!file.close()) {
+        say_line(con, "**ERROR in orvalt: Could not write " + run.tmp_name);
+        run.exit_status = 1;
+    }
 }
 
 void stop_with_error(Console& con, std::string_view text) {
@@ -107,7 +135,9 @@ void stop_with_error(Console& con, std::string_view text) {
     throw Stop{1};
 }
 
-int run_orvalt(Console& con) {
+namespace {
+
+int run_steps(Console& con) {
     RunState run;
     std::int32_t unit = 0;
     prog_header(con, "ORVALT", "Read data from a .XRDML file", "The ORVALT developers",
@@ -137,6 +167,20 @@ int run_orvalt(Console& con) {
     // A run whose output failed keeps the answers of the last good one.
     if (run.exit_status == 0) save_remembered_answers(con, run);
     return run.exit_status;
+}
+
+}  // namespace
+
+int run_orvalt(Console& con) {
+    handle_interruptions();
+    try {
+        return run_steps(con);
+    } catch (const std::bad_alloc&) {
+        // Every file being written has been abandoned on the way out.
+        say_line(con, "**ERROR in orvalt: Out of memory");
+        con.out.flush();
+        throw Stop{1};
+    }
 }
 
 }  // namespace orvalt

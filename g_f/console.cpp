@@ -28,9 +28,27 @@ bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 }  // namespace
 
 std::optional<std::string> read_console_line(Console& con) {
+    // Memory stays bounded whatever is typed: of a longer line only this much
+    // and one character more are kept, which every answer's rules refuse or
+    // never look at.
+    constexpr std::size_t kept = std::size_t{1} << 20;
+    const std::istream::sentry ok(con.in, true);
+    if (!ok) return std::nullopt;
+    std::streambuf* in = con.in.rdbuf();
     std::string line;
-    if (!std::getline(con.in, line)) return std::nullopt;
-    if (!line.empty() && line.back() == '\r') line.pop_back();
+    bool any = false;
+    for (;;) {
+        const int c = in->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            con.in.setstate(any ? std::ios::eofbit : std::ios::eofbit | std::ios::failbit);
+            if (!any) return std::nullopt;
+            break;
+        }
+        any = true;
+        if (c == '\n') break;
+        if (line.size() <= kept) line.push_back(static_cast<char>(c));
+    }
+    if (!line.empty() && line.back() == '\r' && line.size() <= kept) line.pop_back();
     return line;
 }
 
@@ -66,6 +84,41 @@ void ask_string(Console& con, std::string& field, std::string_view prompt, int& 
             return;
         }
         if (with_default) return;
+    }
+}
+
+std::string file_name_refusal(std::string_view name, std::size_t max_length) {
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 32 || b == 127) return "A file name must not hold control characters";
+    }
+    if (name.size() > max_length)
+        return "The file name is too long (at most " + format_integer(static_cast<std::int32_t>(
+                   std::min<std::size_t>(max_length, 0x7fffffff))) + " characters)";
+    return {};
+}
+
+void ask_file_name(Console& con, std::string& field, std::string_view prompt, int& n,
+                   std::size_t max_length) {
+    max_length = std::min(max_length, field.size());
+    // Only blanks end the default.
+    const std::size_t last = field.find_last_not_of(' ');
+    const std::size_t shown = last == std::string::npos ? 0 : last + 1;
+    for (;;) {
+        put_question(con, prompt, std::string_view(field).substr(0, shown), true);
+        const std::optional<std::string> line = read_console_line(con);
+        if (!line) stop_on_end_of_input(con);
+        if (line->empty()) {
+            n = static_cast<int>(shown);
+            return;
+        }
+        const std::string refusal = file_name_refusal(*line, max_length);
+        if (refusal.empty()) {
+            set_field(field, *line);
+            n = static_cast<int>(line->size());
+            return;
+        }
+        say_line(con, refusal);
     }
 }
 

@@ -17,6 +17,7 @@ struct Console {
 };
 
 // One line from the console with LF or CRLF removed; nullopt at end of input.
+// Of a line longer than 1 MiB only the first 1 MiB and one character are kept.
 std::optional<std::string> read_console_line(Console& con);
 
 // Ends an open question line, reports the end of console input and stops
@@ -31,6 +32,18 @@ void say_line(Console& con, std::string_view text);
 // the count of characters typed (it may exceed L), or the default's length.
 void ask_string(Console& con, std::string& field, std::string_view prompt, int& n,
                 int default_flag);
+
+// The refusal line for a typed file name that holds a control character (a
+// byte below 32, or 127) or is longer than `max_length`; empty when the name
+// may be used. Names are taken as typed or refused, never cut or changed.
+std::string file_name_refusal(std::string_view name, std::size_t max_length);
+
+// ask_string for a file name: the whole line typed, or the default on a bare
+// Return, into `field`; a name the rules above refuse is refused with its
+// line and asked again. With `max_length` below the field's length, room is
+// kept for what the caller may add. n is the name's length.
+void ask_file_name(Console& con, std::string& field, std::string_view prompt, int& n,
+                   std::size_t max_length);
 
 // Asks until a valid integer (or, with default_flag 1, a bare Return) comes.
 void ask_integer(Console& con, std::int32_t& value, std::string_view prompt, int default_flag);

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -21,18 +22,25 @@ public:
     // Large enough that an intensity line of a big scan is handed out in
     // place; allocated on the first open and kept across opens.
     static constexpr std::size_t block_size = std::size_t{1} << 20;
+    // The longest line handed out whole; a longer one ends the reading.
+    static constexpr std::size_t max_line = std::size_t{64} << 20;
 
     LineReader() = default;
     explicit LineReader(const std::string& path) { open(path); }
+    // False unless `path` is a regular file that could be opened.
     bool open(const std::string& path);
     bool is_open() const { return file_ != nullptr; }
-    // False at end of file or on a read error.
+    // False at end of file, on a read error, or at a line longer than
+    // max_line (then too_long() is true).
     bool next(std::string_view& line);
+    // Only the length of the next line, which is never held: for a census.
+    bool next_length(std::size_t& length);
+    bool too_long() const { return too_long_; }
     void close();
     // Where the last line handed out begins, and where the line after it
     // begins, in bytes from the file's start.
     std::uint64_t line_offset() const { return line_offset_; }
-    std::uint64_t next_offset() const { return pos_; }
+    std::uint64_t next_offset() const { return block_offset_ + begin_; }
     // Goes on reading at `offset` bytes from the file's start, which should
     // be where a line begins. False when the file cannot be positioned there
     // (then it is read on from its start).
@@ -45,15 +53,18 @@ private:
     // After a seek the reads start small and grow to the block size: a pass
     // that starts near the line it wants reads little more than that line.
     static constexpr std::size_t first_read_after_seek = std::size_t{64} << 10;
+    bool fill();
+    bool gather(std::string_view& line);
     struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
     std::unique_ptr<std::FILE, Closer> file_;
     std::unique_ptr<char[]> buf_;
     std::size_t begin_ = 0, end_ = 0;
+    unsigned long long block_offset_ = 0;  // file position of buf_[0]
     std::string long_line_;
     bool eof_ = false;
-    std::uint64_t pos_ = 0;          // file offset of buf_[begin_]
-    std::uint64_t line_offset_ = 0;
-    std::size_t read_size_ = block_size;
+    bool too_long_ = false;
+    std::uint64_t line_offset_ = 0;       // file position of the last line handed out
+    std::size_t read_size_ = block_size;  // the next read's size, at most the block
 };
 
 // `name` and `full_name` are fields (their sizes are their lengths). Status:
@@ -67,35 +78,85 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
 void inqfilerec(Console& con, std::string_view name, std::int32_t unit, std::int32_t print,
                 std::int32_t& nrec, std::int32_t& maxlen);
 
-// An output text file, written line by line; remembers whether every write
-// went through.
+// The one way a file is written: under a new, exclusively created
+// temporary name in the target's folder (the folder of the file a link
+// points to), put in place of the target at once and whole by commit(). Any
+// other end (abandon(), the destructor, an interruption) removes the
+// temporary and leaves an existing target as it was.
+class StagedFile {
+public:
+    StagedFile() = default;
+    StagedFile(StagedFile&& other) noexcept;
+    StagedFile& operator=(StagedFile&& other) noexcept;
+    ~StagedFile() { abandon(); }
+
+    // Creates the temporary for `target`; `text` chooses the platform's line
+    // ends. False with the system's error number when it cannot be made, when
+    // the target may not be written, or when the target is not a regular file.
+    bool create(std::string_view target, bool text, int& error);
+    bool is_open() const { return stream_ != nullptr; }
+    std::FILE* stream() const { return stream_; }
+    // Where the data go until commit(); another writer (the Genie library)
+    // may fill it by name once close_stream() has been called.
+    const std::string& temporary_name() const { return temporary_; }
+    // False when a write through stream() failed.
+    bool close_stream();
+    // Flushes, closes and moves the temporary over the target, which keeps
+    // its permission bits. False with the error number (the temporary then
+    // removed, the target untouched).
+    bool commit(int& error);
+    void abandon();
+    bool active() const { return !temporary_.empty(); }
+    // Ends the run if an interruption came while another writer held the
+    // temporary open; to be called whenever that writer has let it go.
+    void check_interruption() const;
+
+private:
+    std::string target_, temporary_;
+    std::FILE* stream_ = nullptr;
+    bool failed_ = false;
+};
+
+// An output text file of open_new_file, written line by line and put in
+// place whole by close(); remembers whether every write went through.
 class OutputFile {
 public:
     OutputFile() = default;
-    bool is_open() const { return file_ != nullptr; }
+    bool is_open() const { return staged_.is_open(); }
     void write_line(std::string_view line);
-    // Closes the file; false if any write or the close failed.
+    // Puts the file in place; false if any write, the close or the move failed
+    // (then nothing of this file is left and an older one stays).
     bool close();
     bool failed() const { return failed_; }
 
 private:
     friend OutputFile open_new_file(Console&, std::string_view, std::int32_t, std::int32_t,
                                     std::int32_t&, std::int32_t, std::int32_t, std::int32_t);
-    struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
-    std::unique_ptr<std::FILE, Closer> file_;
+    StagedFile staged_;
     bool failed_ = false;
 };
 
-// Creates (replacing) the named file. error_number 0 = open, 1 = failed (with
-// the nine-line report, whatever iout). With iout nonzero reports an older
-// version and the new file's full name.
+// Creates (replacing, once closed) the named file. error_number 0 = open, 1 =
+// failed (with the nine-line report, whatever iout). With iout nonzero
+// reports an older version and the new file's full name.
 OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
                          std::int32_t record_length, std::int32_t& error_number, std::int32_t il,
                          std::int32_t ia, std::int32_t iout);
 
-// Removes the named file when it is a regular file (a device or the like is
-// left alone): what a failed write cut short must not pass for a whole file.
-void remove_cut_short_file(std::string_view name);
+// True when writing `name` would reach one of `files` (empty names
+// skipped): the same file however spelt or linked, existing or not.
+bool reaches_any(std::string_view name, std::initializer_list<std::string_view> files);
+
+// The refusal line for an output name that a run reading `read_files` (its
+// input measurement, "orvalt.tmp", its weights file; empty names skipped)
+// must not write: one of them however spelt or linked, or not a regular
+// file. Empty when the name may be written.
+std::string output_name_refusal(std::string_view name,
+                                std::initializer_list<std::string_view> read_files);
+
+// At most the first `limit` bytes of a regular file; false when it is not
+// one or cannot be read.
+bool read_file_start(const std::string& path, std::size_t limit, std::string& bytes);
 
 // Writes every backslash of the first n characters of source twice into the
 // first n positions of result (positions beyond n untouched); returns result.

@@ -17,7 +17,8 @@ namespace orvalt {
 namespace {
 
 // Declared lengths of the text arguments.
-constexpr std::size_t g2file_length = 200;
+// Long enough for any name a run accepts (and the temporary beside it).
+constexpr std::size_t g2file_length = 8192;
 constexpr std::size_t filefield_length = 80;
 constexpr std::size_t label_length = 40;
 constexpr std::size_t user_name_length = 20;

@@ -1,11 +1,13 @@
 // LineReader: block reads of 1 MiB, line ends found with memchr. A line that
-// fits in the block is handed out in place; a longer one is gathered in
-// long_line_, so memory stays of the order of the longest line.
+// fits in the block is handed out in place; a longer one is first measured,
+// then read again whole into long_line_, sized exactly, so memory stays the
+// longest line plus one block, and a line beyond max_line is never held.
 #include "g_f/files.h"
 
 #include <algorithm>
 #include <cstring>
-#include <limits>
+
+#include "g_f/platform.h"
 
 namespace orvalt {
 
@@ -21,7 +23,7 @@ std::string_view without_cr(std::string_view line) {
 
 bool LineReader::open(const std::string& path) {
     close();
-    file_.reset(std::fopen(path.c_str(), "rb"));
+    file_.reset(open_regular_for_reading(path));
     if (!file_) return false;
     // Not zero-filled: only the bytes read into it are ever looked at.
     if (!buf_) buf_.reset(new char[block_size]);
@@ -33,9 +35,12 @@ bool LineReader::open(const std::string& path) {
 void LineReader::close() {
     file_.reset();
     begin_ = end_ = 0;
+    block_offset_ = 0;
     long_line_.clear();
+    long_line_.shrink_to_fit();
     eof_ = false;
-    pos_ = line_offset_ = 0;
+    too_long_ = false;
+    line_offset_ = 0;
     read_size_ = block_size;
 }
 
@@ -44,16 +49,14 @@ bool LineReader::seek(std::uint64_t offset) {
     begin_ = end_ = 0;
     long_line_.clear();
     eof_ = false;
-    // std::fseek takes a long, which is 32 bits on some targets: an offset
-    // beyond it is not used.
-    if (offset <= static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
-        std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) == 0) {
-        pos_ = offset;
+    too_long_ = false;
+    if (seek_to(file_.get(), offset)) {
+        block_offset_ = offset;
         read_size_ = first_read_after_seek;
         return true;
     }
     std::rewind(file_.get());
-    pos_ = 0;
+    block_offset_ = 0;
     read_size_ = block_size;
     return false;
 }
@@ -61,16 +64,61 @@ bool LineReader::seek(std::uint64_t offset) {
 std::size_t LineReader::read_at(std::uint64_t offset, char* out, std::size_t n) {
     if (!seek(offset)) return 0;
     const std::size_t got = std::fread(out, 1, n, file_.get());
-    pos_ += got;
+    block_offset_ += got;
     return got;
 }
 
-bool LineReader::next(std::string_view& line) {
+// Moves the unread part to the front of the block and reads on after it.
+// False when nothing more came (end of file or a read error).
+bool LineReader::fill() {
+    if (begin_ > 0) {
+        std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
+        block_offset_ += begin_;
+        end_ -= begin_;
+        begin_ = 0;
+    }
+    if (eof_ || end_ == block_size) return false;
+    const std::size_t want = std::min(block_size - end_, read_size_);
+    read_size_ = std::min(2 * read_size_, block_size);
+    const std::size_t got = std::fread(buf_.get() + end_, 1, want, file_.get());
+    end_ += got;
+    if (got == 0) eof_ = true;
+    return got > 0;
+}
+
+bool LineReader::next_length(std::size_t& length) {
     if (!file_) return false;
-    // A line gathered by the previous call has been handed out; start afresh.
-    bool gathering = false;
+    length = 0;
+    bool any = false;
+    char last = 0;  // the line's last character so far
+    for (;;) {
+        if (begin_ < end_) {
+            any = true;
+            const char* start = buf_.get() + begin_;
+            const auto* lf = static_cast<const char*>(std::memchr(start, '\n', end_ - begin_));
+            const std::size_t len = lf ? static_cast<std::size_t>(lf - start) : end_ - begin_;
+            if (len > 0) last = start[len - 1];
+            length += len;
+            begin_ += len;
+            if (lf) {
+                ++begin_;
+                if (last == '\r') --length;
+                return true;
+            }
+        }
+        if (!fill()) {
+            if (std::ferror(file_.get())) return false;
+            // A last line without a line end still counts, without a final CR.
+            if (any && last == '\r') --length;
+            return any;
+        }
+    }
+}
+
+bool LineReader::next(std::string_view& line) {
+    if (!file_ || too_long_) return false;
     long_line_.clear();
-    line_offset_ = pos_;
+    line_offset_ = block_offset_ + begin_;
     for (;;) {
         if (begin_ < end_) {
             const char* start = buf_.get() + begin_;
@@ -78,52 +126,68 @@ bool LineReader::next(std::string_view& line) {
             if (lf) {
                 const auto len = static_cast<std::size_t>(lf - start);
                 begin_ += len + 1;
-                pos_ += len + 1;
-                if (!gathering) {
-                    line = without_cr(std::string_view(start, len));
-                } else {
-                    long_line_.append(start, len);
-                    line = without_cr(long_line_);
-                }
+                line = without_cr(std::string_view(start, len));
                 return true;
             }
         }
-        if (eof_) {
-            // A last line without a line end still counts.
-            if (begin_ < end_) {
-                long_line_.append(buf_.get() + begin_, end_ - begin_);
-                gathering = true;
-            }
-            pos_ += end_ - begin_;
-            begin_ = end_ = 0;
-            if (!gathering) return false;
-            line = without_cr(long_line_);
-            return true;
-        }
-        // No line end in the block: keep the partial line and read on.
-        if (gathering || (begin_ == 0 && end_ == block_size)) {
-            long_line_.append(buf_.get() + begin_, end_ - begin_);
-            gathering = true;
-            pos_ += end_ - begin_;
-            begin_ = end_ = 0;
-        } else if (begin_ > 0) {
-            std::memmove(buf_.get(), buf_.get() + begin_, end_ - begin_);
-            end_ -= begin_;
-            begin_ = 0;
-        }
-        const std::size_t want = std::min(block_size - end_, read_size_);
-        read_size_ = std::min(2 * read_size_, block_size);
-        const std::size_t got = std::fread(buf_.get() + end_, 1, want, file_.get());
-        end_ += got;
-        if (got == 0) {
+        if (begin_ == 0 && end_ == block_size) return gather(line);
+        if (!fill()) {
             if (std::ferror(file_.get())) {
                 begin_ = end_ = 0;
-                long_line_.clear();
                 return false;
             }
-            eof_ = true;
+            // A last line without a line end still counts.
+            if (begin_ == end_) return false;
+            line = without_cr(std::string_view(buf_.get() + begin_, end_ - begin_));
+            begin_ = end_;
+            return true;
         }
     }
+}
+
+// The line at the front of a full block is longer than the block: measure
+// it, then read it whole into a string of its exact size.
+bool LineReader::gather(std::string_view& line) {
+    const unsigned long long line_start = block_offset_;
+    std::size_t length = 0;
+    bool ended = false;  // by a line end (not the end of the file)
+    for (;;) {
+        const auto* lf =
+            static_cast<const char*>(std::memchr(buf_.get() + begin_, '\n', end_ - begin_));
+        if (lf) {
+            length += static_cast<std::size_t>(lf - (buf_.get() + begin_));
+            ended = true;
+            break;
+        }
+        length += end_ - begin_;
+        if (length > max_line) break;
+        begin_ = end_;
+        if (!fill()) break;
+    }
+    if (length > max_line) {
+        too_long_ = true;
+        return false;
+    }
+    if (std::ferror(file_.get()) || !seek_to(file_.get(), line_start)) {
+        begin_ = end_ = 0;
+        return false;
+    }
+    long_line_.resize(length);
+    if (std::fread(long_line_.data(), 1, length, file_.get()) != length) {
+        begin_ = end_ = 0;
+        long_line_.clear();
+        return false;
+    }
+    // Go on after the line end.
+    begin_ = end_ = 0;
+    eof_ = false;
+    block_offset_ = line_start + length;
+    if (ended) {
+        char lf = 0;
+        if (std::fread(&lf, 1, 1, file_.get()) == 1) ++block_offset_;
+    }
+    line = without_cr(long_line_);
+    return true;
 }
 
 }  // namespace orvalt

@@ -76,21 +76,21 @@ TEST(AsciiDataFile, NoPointsShortArraysAndFailures) {
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_NE(failed.d.text().find(" ** Error in open_new_file **\n"), std::string::npos);
 
+    // only a regular file is written: a device is refused at the opening
     if (!std::filesystem::exists("/dev/full")) return;
     Dialogue full;
-    const std::vector<double> v(1000, 1.0);  // more than a buffer's worth
+    const std::vector<double> v(1000, 1.0);
     EXPECT_FALSE(write_ascii_data_file(full.con, "/dev/full", 1, field("x", 200), 1000, v, v, v));
-    EXPECT_NE(full.text().find(" **ERROR in write_ascii_data_file: could not write /dev/full\n"),
-              std::string::npos);
+    EXPECT_NE(full.text().find(" ** Error in open_new_file **\n"), std::string::npos);
 }
 
 TEST(WeightsFile, OneLinePerScanUnderTheInputName) {
     TempDir dir;
     const std::string input = dir.file("run7.xrdml"), path = dir.file("run7.weights");
     Dialogue d;
-    std::string output_name(200, ' ');
+    std::string output_name(4096, ' ');
     EXPECT_TRUE(write_weights_file(d.con, output_name, input, 3, std::array<std::int32_t, 3>{1, 0, 1}));
-    EXPECT_EQ(output_name, field(path, 200));
+    EXPECT_EQ(output_name, field(path, 4096));
     EXPECT_EQ(d.text(), " Saving weights to " + path + "\n\n");  // nothing from the opening
     EXPECT_EQ(read_all(path), "  1 1\n  2 0\n  3 1\n");
 

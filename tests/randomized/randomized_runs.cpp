@@ -1,0 +1,517 @@
+// Whole-program randomized runs: mutated measurement files, remembered
+// answers of every kind, random answers and output names drawn from the
+// hazards a busy lab folder holds (the input itself, links to it, orvalt.tmp,
+// the weights file, folders, FIFOs, control characters, overlong names), and
+// now and then an interruption or a console pipe closed under the program.
+// After every run:
+//   - the exit status is 0 or 1, or 128 + n when signal n was sent;
+//   - the measurement, the links, folders and FIFOs are as they were;
+//   - "orvalt.tmp" is unchanged after a failed run, and whole otherwise;
+//   - every file written is whole: a Genie file lists every entry it should,
+//     an ASCII file has the promised number of lines, a weights file one line
+//     per scan; a replaced file keeps its permission bits;
+//   - no temporary file is left, no sanitizer spoke, nothing hung.
+//
+//   randomized_runs PROGRAM SCRATCH [--seed N] [--seconds S]
+//
+// A finding is reported with the run's seed; its scenario is kept in
+// SCRATCH/findings/run-<n>/. Exit status 1 when there was a finding.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <random>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "genie/g2file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using Rng = std::mt19937_64;
+
+int pick(Rng& rng, int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); }
+bool chance(Rng& rng, double p) { return std::uniform_real_distribution<double>(0, 1)(rng) < p; }
+template <class T>
+const T& one_of(Rng& rng, const std::vector<T>& v) {
+    return v[static_cast<std::size_t>(pick(rng, 0, static_cast<int>(v.size()) - 1))];
+}
+
+std::string read_bytes(const fs::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+void write_bytes(const fs::path& p, const std::string& bytes) {
+    std::ofstream f(p, std::ios::binary);
+    f << bytes;
+}
+
+// --- the measurement --------------------------------------------------------------------
+
+std::string counts_text(Rng& rng, int n) {
+    std::string s;
+    for (int i = 0; i < n; ++i) {
+        if (i > 0) s += ' ';
+        if (chance(rng, 0.01))
+            s += one_of(rng, std::vector<std::string>{"-5", "1e308", "0", "1e-320", "7.5"});
+        else
+            s += std::to_string(pick(rng, 0, 5000));
+    }
+    return s;
+}
+
+std::string measurement(Rng& rng) {
+    const int nscans = pick(rng, 1, 4);
+    const bool same_grid = chance(rng, 0.7);
+    const int base_points = pick(rng, 1, chance(rng, 0.1) ? 3000 : 200);
+    std::ostringstream s;
+    s.precision(17);
+    const std::string ka1 = chance(rng, 0.05) ? one_of(rng, std::vector<std::string>{"0", "-1", "1e308"}) : "1.5406";
+    const std::string ratio = chance(rng, 0.03) ? "-1" : "0.5";
+    s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xrdMeasurements status=\"Completed\">\n"
+      << "\t<xrdMeasurement measurementType=\"Scan\">\n"
+      << "\t\t<usedWavelength intended=\"K-Alpha 1\">\n"
+      << "\t\t\t<kAlpha1 unit=\"Angstrom\">" << ka1 << "</kAlpha1>\n"
+      << "\t\t\t<kAlpha2 unit=\"Angstrom\">1.5444</kAlpha2>\n"
+      << "\t\t\t<ratioKAlpha2KAlpha1>" << ratio << "</ratioKAlpha2KAlpha1>\n"
+      << "\t\t</usedWavelength>\n";
+    for (int i = 0; i < nscans; ++i) {
+        const int n = same_grid ? base_points : pick(rng, 1, 200);
+        const double start = same_grid ? 10.0 : pick(rng, 0, 30);
+        const double end = start + (same_grid ? 20.0 : pick(rng, 0, 60));
+        std::string time = chance(rng, 0.03) ? one_of(rng, std::vector<std::string>{"1e-320", "0", "-2"})
+                                              : std::to_string(pick(rng, 1, 5));
+        s << "\t\t<scan appendNumber=\"0\" status=\"Completed\">\n\t\t\t<dataPoints>\n"
+          << "\t\t\t\t<positions axis=\"2Theta\" unit=\"deg\">\n"
+          << "\t\t\t\t\t<startPosition>" << start << "</startPosition>\n"
+          << "\t\t\t\t\t<endPosition>" << end << "</endPosition>\n"
+          << "\t\t\t\t</positions>\n"
+          << "\t\t\t\t<commonCountingTime unit=\"seconds\">" << time << "</commonCountingTime>\n"
+          << "\t\t\t\t<intensities unit=\"counts\">" << counts_text(rng, n) << "</intensities>\n"
+          << "\t\t\t</dataPoints>\n\t\t</scan>\n";
+    }
+    s << "\t</xrdMeasurement>\n</xrdMeasurements>\n";
+    std::string text = s.str();
+    // Mutations: bytes changed, lines dropped or doubled, the file cut short.
+    const int mutations = chance(rng, 0.35) ? pick(rng, 1, 3) : 0;
+    for (int m = 0; m < mutations && !text.empty(); ++m) {
+        const auto at = static_cast<std::size_t>(pick(rng, 0, static_cast<int>(text.size()) - 1));
+        switch (pick(rng, 0, 4)) {
+            case 0: text[at] = static_cast<char>(pick(rng, 0, 255)); break;
+            case 1: text.resize(at); break;
+            case 2: {
+                const auto b = text.rfind('\n', at), e = text.find('\n', at);
+                if (b != std::string::npos && e != std::string::npos) text.erase(b, e - b);
+                break;
+            }
+            case 3: {
+                const auto b = text.rfind('\n', at), e = text.find('\n', at);
+                if (b != std::string::npos && e != std::string::npos)
+                    text.insert(e, text.substr(b, e - b));
+                break;
+            }
+            default: text.insert(at, std::string(static_cast<std::size_t>(pick(rng, 1, 9)), '\n'));
+        }
+    }
+    return text;
+}
+
+// --- the folder and the answers ---------------------------------------------------------
+
+const std::string remembered_valid = "s.xrdml\n           1\n           1\n           1\n           1\n";
+
+void make_folder(Rng& rng, const fs::path& dir, const std::string& xrdml) {
+    fs::create_directories(dir / "sub");
+    write_bytes(dir / "s.xrdml", xrdml);
+    write_bytes(dir / "precious.dat", "precious\n");
+    fs::permissions(dir / "precious.dat", fs::perms::owner_read | fs::perms::owner_write |
+                                              fs::perms::group_read);
+    fs::create_symlink("s.xrdml", dir / "link.dat");
+    fs::create_symlink("orvalt.tmp", dir / "tmplink.dat");
+    fs::create_symlink("sub/target.write", dir / "wlink.write");
+    fs::create_directory(dir / "folder.dat");
+    ::mkfifo((dir / "fifo.dat").c_str(), 0644);
+    if (chance(rng, 0.3)) write_bytes(dir / "s.weights", "precious\n");
+    switch (pick(rng, 0, 8)) {
+        case 0: break;  // none
+        case 7: fs::create_symlink("s.xrdml", dir / "orvalt.tmp"); break;
+        case 1: write_bytes(dir / "orvalt.tmp", std::string("s.x\0rdml\n 1\n 1\n 1\n 1\n", 22)); break;
+        case 2: ::mkfifo((dir / "orvalt.tmp").c_str(), 0644); break;
+        case 3: fs::create_directory(dir / "orvalt.tmp"); break;
+        case 4: write_bytes(dir / "orvalt.tmp", std::string(5000, 'n') + "\n 1\n 1\n 1\n 1\n"); break;
+        case 5: write_bytes(dir / "orvalt.tmp", "garbage\n"); break;
+        default: write_bytes(dir / "orvalt.tmp", remembered_valid);
+    }
+}
+
+std::vector<std::string> output_names() {
+    return {"s.xrdml", "./sub/../s.xrdml", "link.dat", "orvalt.tmp", "tmplink.dat", "s.weights",
+            "folder.dat", "fifo.dat", "precious.dat", "new.dat", "new.write", "wlink.write",
+            "sub/x.dat", "nosuch/x.dat", "a\tb.dat", "out.dat\t", std::string("o\0ut.dat", 8),
+            std::string(4097, 'l'), "sub/" + std::string(86, 'g') + ".write",
+            std::string(74, 'g') + "/x.write", "", "   ", "precious.dat"};
+}
+
+std::string answers(Rng& rng) {
+    std::vector<std::string> lines;
+    // The input name, after hazards now and then.
+    while (chance(rng, 0.2))
+        lines.push_back(one_of(rng, std::vector<std::string>{
+            "missing.xrdml", "s.xrdml\t", "fifo.dat", "folder.dat", std::string("s\0.xrdml", 8),
+            std::string(5000, 'i'), "orvalt.tmp"}));
+    lines.push_back(chance(rng, 0.1) ? "" : chance(rng, 0.1) ? "s" : "s.xrdml");
+    const auto names = output_names();
+    if (chance(rng, 0.85)) {
+        const int menu = one_of(rng, std::vector<int>{-3, -2, 0, 1, 2, 3, 1, 0, -3, 5, -1});
+        lines.push_back(std::to_string(menu));
+        if (menu > 3) lines.push_back(std::to_string(pick(rng, -3, 2)));
+        if (menu != -2) lines.push_back(std::to_string(pick(rng, 0, 1)));
+        if (menu == -2) {
+            while (chance(rng, 0.4)) lines.push_back(std::to_string(pick(rng, 1, 4)));
+            lines.push_back("0");
+        }
+        if (menu != -2 && menu != -3) lines.push_back(std::to_string(pick(rng, 1, 3)));
+        if (menu != -3) lines.push_back(std::to_string(pick(rng, 1, 2)));
+        for (int k = pick(rng, 0, 3); k > 0; --k) lines.push_back(one_of(rng, names));
+        lines.push_back(one_of(rng, std::vector<std::string>{"new.dat", "new.write", "precious.dat",
+                                                             "wlink.write", "", "sub/y.dat"}));
+    }
+    for (int k = pick(rng, 0, 3); k > 0; --k)
+        lines.push_back(chance(rng, 0.5) ? std::to_string(pick(rng, -4, 6)) : one_of(rng, names));
+    std::string text;
+    for (const auto& l : lines) text += l + "\n";
+    if (chance(rng, 0.15)) text.resize(static_cast<std::size_t>(pick(rng, 0, static_cast<int>(text.size()))));
+    return text;
+}
+
+// --- one run ----------------------------------------------------------------------------
+
+struct Outcome {
+    bool exited = false;
+    int status = -1;  // exit status, or the signal that ended it
+    bool hung = false;
+    std::string out, err;
+};
+
+enum class Disturbance { none, signal, closed_pipe };
+
+Outcome run_program(const std::string& program, const fs::path& dir, Disturbance how, int signal_number,
+                    int delay_ms) {
+    int pipe_fds[2] = {-1, -1};
+    if (how == Disturbance::closed_pipe && ::pipe(pipe_fds) != 0) std::abort();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::chdir(dir.c_str()) != 0) ::_exit(99);
+        const int in = ::open("stdin.txt", O_RDONLY);
+        const int err = ::open("stderr.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        int out = -1;
+        if (how == Disturbance::closed_pipe) {
+            ::close(pipe_fds[0]);
+            out = pipe_fds[1];
+        } else {
+            out = ::open("stdout.txt", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+        ::dup2(in, 0);
+        ::dup2(out, 1);
+        ::dup2(err, 2);
+        // As from a terminal, whatever this driver was started with (a
+        // background job ignores Ctrl-C, nohup a hang-up).
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(s, SIG_DFL);
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(98);
+    }
+    Outcome o;
+    const auto started = std::chrono::steady_clock::now();
+    if (how == Disturbance::closed_pipe) {
+        ::close(pipe_fds[1]);
+        // Read some of the dialogue, then go away.
+        std::string seen;
+        char buf[256];
+        const auto wanted = static_cast<std::size_t>(delay_ms) * 20;
+        while (seen.size() < wanted) {
+            const ssize_t n = ::read(pipe_fds[0], buf, sizeof buf);
+            if (n <= 0) break;
+            seen.append(buf, static_cast<std::size_t>(n));
+        }
+        ::close(pipe_fds[0]);
+        o.out = seen;
+    }
+    bool signalled = false;
+    int wstatus = 0;
+    for (;;) {
+        const pid_t r = ::waitpid(pid, &wstatus, WNOHANG);
+        if (r == pid) break;
+        const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                            std::chrono::steady_clock::now() - started)
+                            .count();
+        if (how == Disturbance::signal && !signalled && ms >= delay_ms) {
+            ::kill(pid, signal_number);
+            signalled = true;
+        }
+        if (ms > 60000) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, &wstatus, 0);
+            o.hung = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    o.exited = WIFEXITED(wstatus);
+    o.status = o.exited ? WEXITSTATUS(wstatus) : WTERMSIG(wstatus);
+    if (how != Disturbance::closed_pipe) o.out = read_bytes(dir / "stdout.txt");
+    o.err = read_bytes(dir / "stderr.txt");
+    return o;
+}
+
+// --- the checks -------------------------------------------------------------------------
+
+struct Snapshot {
+    std::map<std::string, std::string> files;  // regular files: bytes
+    std::map<std::string, fs::perms> perms;
+};
+
+Snapshot snapshot(const fs::path& dir) {
+    Snapshot s;
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        if (!e.is_regular_file() || e.is_symlink()) continue;
+        const std::string rel = fs::relative(e.path(), dir).string();
+        if (rel == "stdin.txt" || rel == "stdout.txt" || rel == "stderr.txt") continue;
+        s.files[rel] = read_bytes(e.path());
+        s.perms[rel] = fs::status(e.path()).permissions();
+    }
+    return s;
+}
+
+int count_of(const std::string& text, const std::string& what) {
+    int n = 0;
+    for (auto p = text.find(what); p != std::string::npos; p = text.find(what, p + 1)) ++n;
+    return n;
+}
+
+// The number after the last `label` in the transcript, or -1.
+long number_after(const std::string& text, const std::string& label) {
+    const auto p = text.rfind(label);
+    if (p == std::string::npos) return -1;
+    return std::strtol(text.c_str() + p + label.size(), nullptr, 10);
+}
+
+std::vector<std::string> split_lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::string line;
+    std::istringstream s(text);
+    while (std::getline(s, line)) lines.push_back(line);
+    return lines;
+}
+
+bool finite_numbers(const std::string& line, int expected) {
+    std::istringstream s(line);
+    int n = 0;
+    std::string item;
+    while (s >> item) {
+        char* end = nullptr;
+        const double v = std::strtod(item.c_str(), &end);
+        if (*end != '\0' || !std::isfinite(v)) return false;
+        ++n;
+    }
+    return n == expected;
+}
+
+// Why the file at `rel` (new or changed by the run) is not whole; empty if it is.
+std::string whole(const fs::path& dir, const std::string& rel, const std::string& bytes,
+                  const Outcome& o, bool transcript_complete) {
+    if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89G2F", 4) == 0) {
+        orvalt::genie::File file;
+        std::string error;
+        if (!orvalt::genie::read_file((dir / rel).string(), file, error)) return "Genie file broken: " + error;
+        if (!transcript_complete) return {};
+        const int scans = count_of(o.out, "orvalt: First and last x-values = ");
+        const std::size_t expected = scans > 0 ? static_cast<std::size_t>(scans) : 1;
+        if (file.entries.size() != expected)
+            return "Genie file has " + std::to_string(file.entries.size()) + " entries, not " +
+                   std::to_string(expected);
+        return {};
+    }
+    const auto lines = split_lines(bytes);
+    if (!bytes.empty() && bytes.back() != '\n') return "text file does not end with a line end";
+    // A weights file: one line per scan, "%3d %1d" (a data file may take its
+    // name in a run that writes no weights).
+    const bool weights_lines = !lines.empty() && std::all_of(lines.begin(), lines.end(), [](const std::string& l) {
+        return l.size() == 5 && l[3] == ' ' && (l[4] == '0' || l[4] == '1');
+    });
+    if (rel.ends_with(".weights") && weights_lines) {
+        if (!transcript_complete || o.out.find("Saving weights to") == std::string::npos) return {};
+        const long n = number_after(o.out, "count_scans: Number of scans in file = ");
+        if (static_cast<long>(lines.size()) != n) return "weights file has the wrong number of lines";
+        return {};
+    }
+    std::size_t first = 0;
+    if (!lines.empty() && lines[0].starts_with("Data from: ")) first = 3;
+    if (!transcript_complete) {
+        for (std::size_t i = first; i < lines.size(); ++i)
+            if (!finite_numbers(lines[i], 3)) return "data line not three finite numbers: " + lines[i];
+        return {};
+    }
+    const long n = number_after(o.out, "orvalt: Number of points = ");
+    if (static_cast<long>(lines.size() - std::min(first, lines.size())) != n)
+        return "ASCII file has " + std::to_string(lines.size()) + " lines for " + std::to_string(n) +
+               " points";
+    for (std::size_t i = first; i < lines.size(); ++i)
+        if (!finite_numbers(lines[i], 3)) return "data line not three finite numbers: " + lines[i];
+    return {};
+}
+
+std::vector<std::string> check(const fs::path& dir, const Snapshot& before, const Outcome& o,
+                               Disturbance how, int signal_number) {
+    std::vector<std::string> findings;
+    auto finding = [&](const std::string& what) { findings.push_back(what); };
+
+    if (o.hung) finding("the program did not end within 60 s");
+    const bool disturbed = how != Disturbance::none;
+    const int sig = how == Disturbance::closed_pipe ? SIGPIPE : signal_number;
+    if (o.exited) {
+        const bool ok = o.status == 0 || o.status == 1 || (disturbed && o.status == 128 + sig);
+        if (!ok) finding("exit status " + std::to_string(o.status));
+    } else if (!(disturbed && o.status == sig)) {
+        finding("ended by signal " + std::to_string(o.status));
+    }
+    for (const char* word : {"AddressSanitizer", "runtime error:", "LeakSanitizer"})
+        if (o.err.find(word) != std::string::npos) finding("sanitizer: " + o.err.substr(0, 2000));
+
+    // What the run must leave alone.
+    if (read_bytes(dir / "s.xrdml") != before.files.at("s.xrdml")) finding("the measurement changed");
+    if (!fs::is_symlink(dir / "link.dat") || !fs::is_symlink(dir / "tmplink.dat") ||
+        !fs::is_symlink(dir / "wlink.write"))
+        finding("a link was replaced");
+    if (!fs::is_directory(dir / "folder.dat")) finding("the folder was replaced");
+    if (!fs::is_fifo(dir / "fifo.dat")) finding("the FIFO was replaced");
+
+    // No temporary left, anywhere.
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        if (e.path().filename().string().starts_with(".orvalt-"))
+            finding("temporary left: " + e.path().string());
+
+    const bool transcript_complete = !disturbed;
+    const bool failed = !(o.exited && o.status == 0);
+    const Snapshot after = snapshot(dir);
+    for (const auto& [rel, bytes] : after.files) {
+        const auto old = before.files.find(rel);
+        if (old != before.files.end() && old->second == bytes) continue;
+        if (rel == "orvalt.tmp") {
+            if (failed && !disturbed) finding("orvalt.tmp changed by a failed run");
+            const auto lines = split_lines(bytes);
+            if (lines.size() != 5) finding("orvalt.tmp not whole");
+            continue;
+        }
+        const std::string why = whole(dir, rel, bytes, o, transcript_complete);
+        if (!why.empty()) finding(rel + ": " + why);
+        if (old != before.files.end() && after.perms.at(rel) != before.perms.at(rel))
+            finding(rel + ": permission bits changed");
+    }
+    if (failed && !disturbed && before.files.count("orvalt.tmp") != 0 &&
+        after.files.count("orvalt.tmp") != 0 &&
+        before.files.at("orvalt.tmp") != after.files.at("orvalt.tmp"))
+        finding("orvalt.tmp changed by a failed run");
+    return findings;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 3) {
+        std::cerr << "usage: randomized_runs PROGRAM SCRATCH [--seed N] [--seconds S]\n";
+        return 2;
+    }
+    const std::string program = fs::absolute(argv[1]).string();
+    const fs::path scratch = fs::absolute(argv[2]);
+    unsigned long long seed = 20261207;
+    double seconds = 5;
+    for (int i = 3; i + 1 < argc; i += 2) {
+        const std::string opt = argv[i];
+        if (opt == "--seed") seed = std::strtoull(argv[i + 1], nullptr, 10);
+        if (opt == "--seconds") seconds = std::strtod(argv[i + 1], nullptr);
+    }
+    // Sanitizer reports must not be mistaken for an exit status of 1 alone.
+    ::setenv("ASAN_OPTIONS", "detect_leaks=1:exitcode=86", 0);
+    ::setenv("UBSAN_OPTIONS", "halt_on_error=1:exitcode=87", 0);
+    ::signal(SIGPIPE, SIG_IGN);
+
+    const auto start = std::chrono::steady_clock::now();
+    long runs = 0, finding_runs = 0, disturbed_runs = 0;
+    std::map<int, long> statuses;  // exit status (a signal as its negative)
+    long writing_runs = 0;
+    const fs::path dir = scratch / "run";
+    for (;; ++runs) {
+        const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        if (elapsed >= seconds) break;
+        Rng rng(seed * 1000003ULL + static_cast<unsigned long long>(runs));
+        fs::remove_all(dir);
+        fs::create_directories(dir);
+        make_folder(rng, dir, measurement(rng));
+        write_bytes(dir / "stdin.txt", answers(rng));
+        const Snapshot before = snapshot(dir);
+
+        Disturbance how = Disturbance::none;
+        int sig = 0;
+        if (chance(rng, 0.2)) {
+            how = chance(rng, 0.25) ? Disturbance::closed_pipe : Disturbance::signal;
+            sig = one_of(rng, std::vector<int>{SIGINT, SIGTERM, SIGHUP});
+            ++disturbed_runs;
+        }
+        const int delay = pick(rng, 0, 40);
+        const Outcome o = run_program(program, dir, how, sig, delay);
+        const auto findings = check(dir, before, o, how, sig);
+        ++statuses[o.exited ? o.status : -o.status];
+        if (std::getenv("RANDOMIZED_TRACE") != nullptr) {
+            const auto lines = split_lines(o.out);
+            std::cerr << "run " << runs << " status " << o.status << ": "
+                      << (lines.empty() ? "" : lines.back()) << '\n';
+        }
+        for (const auto& [rel, bytes] : snapshot(dir).files) {
+            const auto old = before.files.find(rel);
+            if (rel != "orvalt.tmp" && (old == before.files.end() || old->second != bytes)) {
+                ++writing_runs;
+                break;
+            }
+        }
+        if (findings.empty()) continue;
+        ++finding_runs;
+        const fs::path keep = scratch / "findings" / ("run-" + std::to_string(runs));
+        fs::create_directories(keep);
+        write_bytes(keep / "s.xrdml", before.files.at("s.xrdml"));
+        fs::copy_file(dir / "stdin.txt", keep / "stdin.txt", fs::copy_options::overwrite_existing);
+        write_bytes(keep / "stdout.txt", o.out);
+        write_bytes(keep / "stderr.txt", o.err);
+        std::cerr << "randomized_runs: FINDING in run " << runs << " (seed " << seed
+                  << "): disturbance " << static_cast<int>(how) << " signal " << sig << " after "
+                  << delay << " ms\n";
+        for (const auto& f : findings) std::cerr << "  " << f << '\n';
+    }
+    fs::remove_all(dir);
+    const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    std::cout << "randomized_runs: " << runs << " runs (" << disturbed_runs << " interrupted) in "
+              << elapsed << " s, seed " << seed << ", " << finding_runs << " with findings\n"
+              << "randomized_runs: " << writing_runs << " runs wrote a file; exit statuses:";
+    for (const auto& [status, n] : statuses) std::cout << ' ' << status << ':' << n;
+    std::cout << '\n';
+    return finding_runs == 0 ? 0 : 1;
+}
