@@ -82,10 +82,16 @@ void choose_input_file(Console& con, RunState& run) {
 
 void take_census(Console& con, RunState& run) {
     const std::string name(trimmed(run.input_name));
-    inqfilerec(con, name, 99, 1, run.nrec, run.maxlen);
-    xrdml::COUNTSCANS(con, name, run.status, run.census, run.verbose);
+    // inqfilerec, COUNTSCANS and ORVALTPAR from one reading of the file,
+    // reported in that order.
+    xrdml::FileSurvey survey =
+        xrdml::survey_file(name, run.status, run.census, run.par, run.verbose);
+    if (!survey.opened) stop_census_unopened(con, name);
+    report_record_census(con, survey.records, 1, run.nrec, run.maxlen);
+    con.out << survey.census_report;
+    run.status = survey.census_status;
     xrdml::ERRCHECK(con, run.status);
-    xrdml::ORVALTPAR(name, run.status, run.par, run.census.nscans);
+    run.status = survey.parameter_status;
     xrdml::ERRCHECK(con, run.status);
 }
 

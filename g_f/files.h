@@ -67,6 +67,21 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
 void inqfilerec(Console& con, std::string_view name, std::int32_t unit, std::int32_t print,
                 std::int32_t& nrec, std::int32_t& maxlen);
 
+// The same census for a pass that reads the lines itself: shown every line of
+// the file, then reported as inqfilerec reports it.
+struct RecordCensus {
+    std::size_t records = 0;
+    std::size_t longest = 0;
+    void add(std::string_view line) {
+        ++records;
+        if (line.size() > longest) longest = line.size();
+    }
+};
+void report_record_census(Console& con, const RecordCensus& census, std::int32_t print,
+                          std::int32_t& nrec, std::int32_t& maxlen);
+// inqfilerec's report of a file it cannot open; Stop{1}.
+[[noreturn]] void stop_census_unopened(Console& con, const std::string& path);
+
 // An output text file, written line by line; remembers whether every write
 // went through.
 class OutputFile {
