@@ -2,10 +2,8 @@
 // goes through here; all of it is locale-independent.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -75,34 +73,6 @@ inline const char* read_digits(const char* p, const char* end, std::uint64_t& va
     }
     value = v;
     return p;
-}
-
-// The same for a run of fewer than 8 digits, read from the 8 bytes at p
-// (which must all be readable) at once: returns the run's length, 0 when it is
-// empty or takes all 8 bytes (then read_digits is the way). Little-endian
-// hosts only; elsewhere it always returns 0.
-inline std::ptrdiff_t read_short_digits(const char* p, std::uint64_t& value) {
-    if constexpr (std::endian::native != std::endian::little) {
-        return 0;
-    } else {
-        std::uint64_t chunk = 0;
-        std::memcpy(&chunk, p, 8);
-        // A byte below '0' or above '9' sets its top bit in one of the two;
-        // a borrow or carry only runs from such a byte to the bytes after it,
-        // so the first byte marked is the first that is no digit.
-        const std::uint64_t marked = ((chunk - 0x3030303030303030u) |
-                                      (chunk + 0x4646464646464646u)) & 0x8080808080808080u;
-        if (marked == 0) return 0;
-        const int length = std::countr_zero(marked) / 8;
-        if (length == 0) return 0;
-        // The digits moved to the top bytes, as a run of 8 with leading zeros,
-        // then combined pairwise.
-        std::uint64_t v = (chunk << (8 * (8 - length))) & 0x0F0F0F0F0F0F0F0Fu;
-        v = (v * 10 + (v >> 8)) & 0x00FF00FF00FF00FFu;
-        v = (v * 100 + (v >> 16)) & 0x0000FFFF0000FFFFu;
-        value = (v * 10000 + (v >> 32)) & 0xFFFFFFFFu;
-        return length;
-    }
 }
 
 // parse_real with the shortcut for a plain count.

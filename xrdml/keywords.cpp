@@ -111,18 +111,8 @@ FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     while (p < end && is_blank_or_tab(*p)) ++p;
     while (p < end) {
         // A plain count, the field of nearly every list, is read in the same
-        // walk that finds its end; one of fewer than 8 digits in one step.
+        // walk that finds its end.
         std::uint64_t digits = 0;
-        if (end - p >= 8) {
-            const std::ptrdiff_t length = read_short_digits(p, digits);
-            if (length > 0 && p[length] == ' ') [[likely]] {
-                if (count < room) out[count] = static_cast<double>(digits);
-                ++count;
-                p += length + 1;
-                while (p < end && is_blank_or_tab(*p)) ++p;
-                continue;
-            }
-        }
         const char* q = read_digits(p, end, digits);
         const std::ptrdiff_t length = q - p;
         if (length >= 1 && length <= max_exact_digits && (q == end || *q == ' ')) [[likely]] {

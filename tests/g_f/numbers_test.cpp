@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -126,30 +125,6 @@ TEST(Text, CaseBlindCompareAndTrimmedLength) {
     EXPECT_EQ(ovt_case_blind_compare(d.con, "ab", "abc"), -1);
     EXPECT_EQ(d.text(), " **ERROR in ovt$case_blind_compare\n **Strings are of unequal length\n");
     EXPECT_EQ(trimmed_length(std::string_view("  a b  \t\0", 10)), 5);
-}
-
-// The 8-byte reading of a short count gives what the digit walk gives, for
-// every length and every byte that may end the run (or follow it).
-TEST(Parse, ShortDigitRunsReadAtOnce) {
-    if constexpr (std::endian::native != std::endian::little) GTEST_SKIP();
-    const std::string digits = "90817263";
-    for (std::size_t length = 0; length <= 8; ++length) {
-        for (int byte = 0; byte < 256; ++byte) {
-            for (const char after : {'0', '\xff', '\0'}) {
-                std::string chunk = digits.substr(8 - length) + static_cast<char>(byte) + after;
-                chunk.resize(8, after);
-                std::uint64_t walked = 0, at_once = 0;
-                const auto run = read_digits(chunk.data(), chunk.data() + 8, walked) - chunk.data();
-                const std::ptrdiff_t n = read_short_digits(chunk.data(), at_once);
-                if (run == 0 || run == 8) {
-                    EXPECT_EQ(n, 0) << length << ' ' << byte;
-                } else {
-                    EXPECT_EQ(n, run) << length << ' ' << byte;
-                    EXPECT_EQ(at_once, walked) << length << ' ' << byte;
-                }
-            }
-        }
-    }
 }
 
 }  // namespace
