@@ -21,6 +21,9 @@ public:
     // Large enough that an intensity line of a big scan is handed out in
     // place; allocated on the first open and kept across opens.
     static constexpr std::size_t block_size = std::size_t{1} << 20;
+    // After a seek the reads start small and grow to the block size: a pass
+    // that starts near the line it wants reads little more than that line.
+    static constexpr std::size_t first_read_after_seek = std::size_t{64} << 10;
 
     LineReader() = default;
     explicit LineReader(const std::string& path) { open(path); }
@@ -34,17 +37,16 @@ public:
     std::uint64_t line_offset() const { return line_offset_; }
     std::uint64_t next_offset() const { return pos_; }
     // Goes on reading at `offset` bytes from the file's start, which should
-    // be where a line begins. False when the file cannot be positioned there
-    // (then it is read on from its start).
-    bool seek(std::uint64_t offset);
+    // be where a line begins; the first read takes `first_read` bytes (at
+    // most a block), a caller that knows how long the next lines are being
+    // the judge. False when the file cannot be positioned there (then it is
+    // read on from its start).
+    bool seek(std::uint64_t offset, std::size_t first_read = first_read_after_seek);
     // Reads up to n bytes at `offset` into out as they stand, not as lines;
     // returns how many. Lines are read again after a seek.
     std::size_t read_at(std::uint64_t offset, char* out, std::size_t n);
 
 private:
-    // After a seek the reads start small and grow to the block size: a pass
-    // that starts near the line it wants reads little more than that line.
-    static constexpr std::size_t first_read_after_seek = std::size_t{64} << 10;
     struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
     std::unique_ptr<std::FILE, Closer> file_;
     std::unique_ptr<char[]> buf_;

@@ -39,7 +39,7 @@ void LineReader::close() {
     read_size_ = block_size;
 }
 
-bool LineReader::seek(std::uint64_t offset) {
+bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
     if (!file_) return false;
     begin_ = end_ = 0;
     long_line_.clear();
@@ -49,7 +49,7 @@ bool LineReader::seek(std::uint64_t offset) {
     if (offset <= static_cast<std::uint64_t>(std::numeric_limits<long>::max()) &&
         std::fseek(file_.get(), static_cast<long>(offset), SEEK_SET) == 0) {
         pos_ = offset;
-        read_size_ = first_read_after_seek;
+        read_size_ = std::clamp<std::size_t>(first_read, 1, block_size);
         return true;
     }
     std::rewind(file_.get());

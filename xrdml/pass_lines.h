@@ -75,10 +75,11 @@ public:
     std::uint64_t line_offset() const { return in_.line_offset(); }
     std::uint64_t next_offset() const { return in_.next_offset(); }
     bool comment_open() const { return comments_.open(); }
-    bool seek(std::uint64_t offset, std::string_view last_line = {}, bool comment_open = false) {
+    bool seek(std::uint64_t offset, std::string_view last_line = {}, bool comment_open = false,
+              std::size_t first_read = LineReader::first_read_after_seek) {
         last_.assign(shown_part(last_line));
         comments_.set_open(comment_open);
-        return in_.seek(offset);
+        return in_.seek(offset, first_read);
     }
     std::size_t read_at(std::uint64_t offset, char* out, std::size_t n) {
         return in_.read_at(offset, out, n);
