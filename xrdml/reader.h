@@ -1,6 +1,8 @@
 // The XRDML reader: keyword scanning, scan census, scan parameters and
 // intensities. Every pass opens the file by name, reads it line by line from
-// its first line and closes it; nothing keeps the whole file in memory.
+// its first line (or from a remembered scan line) and closes it; survey_file
+// makes the census passes in one such reading. Nothing keeps the whole file
+// in memory.
 //
 // Tables are 0-based in storage: scan s (1-based, as in the dialogue) lives in
 // entry s - 1; spectrum point k (1-based) in entry k - 1.
