@@ -141,9 +141,21 @@ bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t 
     return false;
 }
 
-// Counts per second: every point divided by the scan's counting time.
+// Counts per second: every point divided by the scan's counting time. A time
+// that is a power of two (1, 2, 0.5 s ...) has an exact reciprocal, and then
+// multiplying by it gives every bit the division gives, at far less cost.
 void divide_by_counting_time(RunState& run, std::int32_t scan) {
     const double t = run.par.counting_time[scan - 1];
+    int exponent = 0;
+    const double reciprocal = 1.0 / t;
+    if (std::isfinite(t) && std::frexp(t, &exponent) == 0.5 && std::isfinite(reciprocal)) {
+        if (reciprocal == 1.0) return;
+        for (std::int32_t k = 0; k < run.ny; ++k) {
+            run.y[k] *= reciprocal;
+            run.e[k] *= reciprocal;
+        }
+        return;
+    }
     for (std::int32_t k = 0; k < run.ny; ++k) {
         run.y[k] /= t;
         run.e[k] /= t;

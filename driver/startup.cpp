@@ -95,15 +95,23 @@ void choose_input_file(Console& con, RunState& run) {
 
 void take_census(Console& con, RunState& run) {
     const std::string name(trimmed(run.input_name));
-    inqfilerec(con, name, 99, 1, run.nrec, run.maxlen);
-    // No pass holds a line longer than this.
-    if (static_cast<std::size_t>(run.maxlen) > LineReader::max_line) {
+    // inqfilerec, COUNTSCANS and ORVALTPAR from one reading of the file,
+    // reported in that order.
+    xrdml::FileSurvey survey =
+        xrdml::survey_file(name, run.status, run.census, run.par, run.verbose);
+    if (!survey.opened) stop_census_unopened(con, name);
+    if (survey.too_long) {
+        // No pass holds a line longer than the reader's limit: the census of
+        // the records, which only measures lines, tells how long it is.
+        inqfilerec(con, name, 99, 1, run.nrec, run.maxlen);
         run.status.set(18, "Line too long in XRDML file");
         xrdml::ERRCHECK(con, run.status);
     }
-    xrdml::COUNTSCANS(con, name, run.status, run.census, run.verbose);
+    report_record_census(con, survey.records, 1, run.nrec, run.maxlen);
+    con.out << survey.census_report;
+    run.status = survey.census_status;
     xrdml::ERRCHECK(con, run.status);
-    xrdml::ORVALTPAR(name, run.status, run.par, run.census.nscans);
+    run.status = survey.parameter_status;
     xrdml::ERRCHECK(con, run.status);
 }
 

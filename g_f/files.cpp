@@ -73,27 +73,29 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
     }
 }
 
+void stop_census_unopened(Console& con, const std::string& path) {
+    say_line(con, "**ERROR in inqfilerec: cannot open " + path);
+    con.out.flush();
+    throw Stop{1};
+}
+
 void inqfilerec(Console& con, std::string_view name, std::int32_t /*unit*/, std::int32_t print,
                 std::int32_t& nrec, std::int32_t& maxlen) {
     const std::string path(trimmed(name));
     LineReader reader;
-    if (!reader.open(path)) {
-        say_line(con, "**ERROR in inqfilerec: cannot open " + path);
-        con.out.flush();
-        throw Stop{1};
-    }
+    if (!reader.open(path)) stop_census_unopened(con, path);
     // A read error ends the census: the lines read so far are counted.
     // Only lengths: a line of any length costs no memory here.
-    std::size_t records = 0;
-    std::size_t longest = 0;
-    for (std::size_t length = 0; reader.next_length(length);) {
-        ++records;
-        longest = std::max(longest, length);
-    }
+    RecordCensus census;
+    for (std::size_t length = 0; reader.next_length(length);) census.add_length(length);
     reader.close();
-    nrec = clamped(records);
-    maxlen = clamped(longest);
+    report_record_census(con, census, print, nrec, maxlen);
+}
 
+void report_record_census(Console& con, const RecordCensus& census, std::int32_t print,
+                          std::int32_t& nrec, std::int32_t& maxlen) {
+    nrec = clamped(census.records);
+    maxlen = clamped(census.longest);
     if (print != 0) {
         say_integer(con, "inqfilerec: Number of records in file = ", nrec);
         say_integer(con, "inqfilerec: Maximum record length = ", maxlen);

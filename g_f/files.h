@@ -24,6 +24,9 @@ public:
     static constexpr std::size_t block_size = std::size_t{1} << 20;
     // The longest line handed out whole; a longer one ends the reading.
     static constexpr std::size_t max_line = std::size_t{64} << 20;
+    // After a seek the reads start small and grow to the block size: a pass
+    // that starts near the line it wants reads little more than that line.
+    static constexpr std::size_t first_read_after_seek = std::size_t{64} << 10;
 
     LineReader() = default;
     explicit LineReader(const std::string& path) { open(path); }
@@ -42,17 +45,16 @@ public:
     std::uint64_t line_offset() const { return line_offset_; }
     std::uint64_t next_offset() const { return block_offset_ + begin_; }
     // Goes on reading at `offset` bytes from the file's start, which should
-    // be where a line begins. False when the file cannot be positioned there
-    // (then it is read on from its start).
-    bool seek(std::uint64_t offset);
+    // be where a line begins; the first read takes `first_read` bytes (at
+    // most a block), a caller that knows how long the next lines are being
+    // the judge. False when the file cannot be positioned there (then it is
+    // read on from its start).
+    bool seek(std::uint64_t offset, std::size_t first_read = first_read_after_seek);
     // Reads up to n bytes at `offset` into out as they stand, not as lines;
     // returns how many. Lines are read again after a seek.
     std::size_t read_at(std::uint64_t offset, char* out, std::size_t n);
 
 private:
-    // After a seek the reads start small and grow to the block size: a pass
-    // that starts near the line it wants reads little more than that line.
-    static constexpr std::size_t first_read_after_seek = std::size_t{64} << 10;
     bool fill();
     bool gather(std::string_view& line);
     struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
@@ -77,6 +79,22 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
 // Number of lines and the length of the longest (CR of CRLF not counted).
 void inqfilerec(Console& con, std::string_view name, std::int32_t unit, std::int32_t print,
                 std::int32_t& nrec, std::int32_t& maxlen);
+
+// The same census for a pass that reads the lines itself: shown every line of
+// the file, then reported as inqfilerec reports it.
+struct RecordCensus {
+    std::size_t records = 0;
+    std::size_t longest = 0;
+    void add(std::string_view line) { add_length(line.size()); }
+    void add_length(std::size_t length) {
+        ++records;
+        if (length > longest) longest = length;
+    }
+};
+void report_record_census(Console& con, const RecordCensus& census, std::int32_t print,
+                          std::int32_t& nrec, std::int32_t& maxlen);
+// inqfilerec's report of a file it cannot open; Stop{1}.
+[[noreturn]] void stop_census_unopened(Console& con, const std::string& path);
 
 // The one way a file is written: under a new, exclusively created
 // temporary name in the target's folder (the folder of the file a link

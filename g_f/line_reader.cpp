@@ -44,7 +44,7 @@ void LineReader::close() {
     read_size_ = block_size;
 }
 
-bool LineReader::seek(std::uint64_t offset) {
+bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
     if (!file_) return false;
     begin_ = end_ = 0;
     long_line_.clear();
@@ -52,7 +52,7 @@ bool LineReader::seek(std::uint64_t offset) {
     too_long_ = false;
     if (seek_to(file_.get(), offset)) {
         block_offset_ = offset;
-        read_size_ = first_read_after_seek;
+        read_size_ = std::clamp<std::size_t>(first_read, 1, block_size);
         return true;
     }
     std::rewind(file_.get());

@@ -8,25 +8,11 @@
 
 #include "g_f/numbers.h"
 #include "xrdml/pass_lines.h"
+#include "xrdml/passes.h"
 
 namespace orvalt::xrdml {
 
 namespace {
-
-struct ParameterElement {
-    std::string_view keyword;
-    std::array<double, max_scans>& table;
-    std::int32_t ierr;
-    std::string_view message;
-    std::int32_t count = 0;
-
-    // Elements past the tables' capacity are still counted, so a surplus of
-    // them shows in the final check.
-    void store(double value) {
-        ++count;
-        if (count <= max_scans) table[static_cast<std::size_t>(count - 1)] = value;
-    }
-};
 
 // The axis="NAME" attribute of a positions start tag ("" without one).
 std::string_view axis_attribute(std::string_view tag) {
@@ -44,19 +30,32 @@ bool opens_positions(const FirstElement& first) {
             std::string_view(" \t>/").find(first.text[name.size()]) != std::string_view::npos);
 }
 
-// A start or end position met since the last counting time, with the axis
-// of the positions block it stands in.
-struct Position {
-    ParameterElement* element;
-    double value;
-    std::string axis;
-};
+}  // namespace
+
+// Elements past the tables' capacity are still counted, so a surplus of them
+// shows in the final check.
+void ParameterPass::Element::store(double value) {
+    ++count;
+    if (count <= max_scans) (*table)[static_cast<std::size_t>(count - 1)] = value;
+}
+
+ParameterPass::ParameterPass(ScanParameters& par)
+    : par_(par),
+      elements_{{
+          {"startPosition", &par.start_position, 4, "Problem reading x-axis"},
+          {"endPosition", &par.end_position, 4, "Problem reading x-axis"},
+          {"commonCountingTime unit=\"seconds\"", &par.counting_time, 6,
+           "Problem reading counting time"},
+      }} {
+    par_.axis.fill(std::string());
+}
 
 // At a scan's counting time: when its positions name several axes, one of
 // them 2Theta, the 2Theta ones replace all of the scan's positions in the
 // tables. Returns the axis the scan's positions belong to ("" when they name
 // none, or several without 2Theta; those stay as they were read).
-std::string settle_scan_positions(const std::vector<Position>& positions) {
+std::string ParameterPass::settle_scan_positions() {
+    const std::vector<Position>& positions = positions_;
     bool several = false, has_two_theta = false;
     for (const Position& p : positions) {
         several = several || p.axis != positions.front().axis;
@@ -70,23 +69,56 @@ std::string settle_scan_positions(const std::vector<Position>& positions) {
     return std::string(two_theta_axis);
 }
 
-}  // namespace
+bool ParameterPass::take(std::string_view line, ReaderStatus& status) {
+    Element& counting_time = elements_[2];
+    const FirstElement first = first_element(line);
+    if (opens_positions(first)) axis_ = axis_attribute(first.text);
+    for (Element& el : elements_) {
+        if (!first.matches(el.keyword)) continue;
+        double value = 0.0;
+        if (!read_first_real(element_text(line).text, value)) {
+            status.set(el.ierr, el.message);
+            return false;
+        }
+        el.store(value);
+        if (&el != &counting_time) {
+            positions_.push_back({&el, value, axis_});
+            continue;
+        }
+        std::string scan_axis = settle_scan_positions();
+        if (el.count <= max_scans)
+            par_.axis[static_cast<std::size_t>(el.count - 1)] = std::move(scan_axis);
+        positions_.clear();
+    }
+    // Only lines of a block are searched for its end: the long lists lie outside.
+    if (!axis_.empty() && (first.matches("/positions") ||
+                           line.find("</positions>") != std::string_view::npos))
+        axis_.clear();
+    return true;
+}
+
+std::array<std::int32_t, 3> ParameterPass::counts() const {
+    return {elements_[0].count, elements_[1].count, elements_[2].count};
+}
+
+std::int32_t ParameterPass::least_count() const {
+    return std::min({elements_[0].count, elements_[1].count, elements_[2].count});
+}
+
+void ParameterPass::check_counts(const std::array<std::int32_t, 3>& counts, std::int32_t nscans,
+                                 ReaderStatus& status) {
+    for (const std::int32_t count : counts) {
+        if (count != nscans) {
+            status.set(15, "Problem with numbers of: start position, end position, counting times");
+            return;
+        }
+    }
+}
 
 void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                std::int32_t nscans) {
-    ParameterElement elements[3] = {
-        {"startPosition", par.start_position, 4, "Problem reading x-axis"},
-        {"endPosition", par.end_position, 4, "Problem reading x-axis"},
-        {"commonCountingTime unit=\"seconds\"", par.counting_time, 6,
-         "Problem reading counting time"},
-    };
-    ParameterElement& counting_time = elements[2];
     status.ierr = 0;
-    par.axis.fill(std::string());
-
-    // The positions of a scan are those met since the previous counting time.
-    std::vector<Position> positions;
-    std::string axis;  // of the positions block the line stands in
+    ParameterPass pass(par);
     PassLines lines(name);
     std::string_view line;
     for (;;) {
@@ -94,40 +126,14 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
             lines.report_end(status);
             return;
         }
-        const FirstElement first = first_element(line);
-        if (opens_positions(first)) axis = axis_attribute(first.text);
-        for (ParameterElement& el : elements) {
-            if (!first.matches(el.keyword)) continue;
-            double value = 0.0;
-            if (!read_first_real(element_text(line).text, value)) {
-                lines.close();
-                status.set(el.ierr, el.message);
-                return;
-            }
-            el.store(value);
-            if (&el != &counting_time) {
-                positions.push_back({&el, value, axis});
-                continue;
-            }
-            std::string scan_axis = settle_scan_positions(positions);
-            if (el.count <= max_scans)
-                par.axis[static_cast<std::size_t>(el.count - 1)] = std::move(scan_axis);
-            positions.clear();
-        }
-        // Only lines of a block are searched for its end: the long lists lie outside.
-        if (!axis.empty() && (first.matches("/positions") ||
-                              line.find("</positions>") != std::string_view::npos))
-            axis.clear();
-        if (std::min({elements[0].count, elements[1].count, elements[2].count}) >= nscans) break;
-    }
-    lines.close();
-
-    for (const ParameterElement& el : elements) {
-        if (el.count != nscans) {
-            status.set(15, "Problem with numbers of: start position, end position, counting times");
+        if (!pass.take(line, status)) {
+            lines.close();
             return;
         }
+        if (pass.least_count() >= nscans) break;
     }
+    lines.close();
+    ParameterPass::check_counts(pass.counts(), nscans, status);
 }
 
 }  // namespace orvalt::xrdml

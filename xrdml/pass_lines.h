@@ -14,6 +14,41 @@
 
 namespace orvalt::xrdml {
 
+// Which lines lie inside a comment that spans several lines: after the line
+// on which a comment opens and stays open, up to and including the line where
+// it closes. Shown every line of a file in order.
+class CommentTracker {
+public:
+    // True when the line lies inside a comment (the closing line included);
+    // remembers whether a comment is left open at its end.
+    bool inside(std::string_view line) {
+        const bool inside = open_;
+        std::size_t p = 0;
+        if (inside) {
+            p = line.find("-->");
+            if (p == std::string_view::npos) return true;
+            p += 3;
+        }
+        for (;;) {
+            const std::size_t open = line.find("<!--", p);
+            if (open == std::string_view::npos) break;
+            const std::size_t close = line.find("-->", open + 4);
+            if (close == std::string_view::npos) {
+                open_ = true;
+                return inside;
+            }
+            p = close + 3;
+        }
+        open_ = false;
+        return inside;
+    }
+    bool open() const { return open_; }
+    void set_open(bool open) { open_ = open; }
+
+private:
+    bool open_ = false;
+};
+
 class PassLines {
 public:
     // Trailing blanks of a name field are not part of the name.
@@ -25,8 +60,8 @@ public:
     bool next(std::string_view& line) {
         do {
             if (!in_.next(line)) return false;
-            last_.assign(line.substr(0, std::min(line.size(), shown)));
-        } while (in_comment(line));
+            last_.assign(shown_part(line));
+        } while (comments_.inside(line));
         return true;
     }
 
@@ -39,11 +74,12 @@ public:
     // `last_line` (which left a comment open or not).
     std::uint64_t line_offset() const { return in_.line_offset(); }
     std::uint64_t next_offset() const { return in_.next_offset(); }
-    bool comment_open() const { return open_comment_; }
-    bool seek(std::uint64_t offset, std::string_view last_line = {}, bool comment_open = false) {
-        last_.assign(last_line.substr(0, std::min(last_line.size(), shown)));
-        open_comment_ = comment_open;
-        return in_.seek(offset);
+    bool comment_open() const { return comments_.open(); }
+    bool seek(std::uint64_t offset, std::string_view last_line = {}, bool comment_open = false,
+              std::size_t first_read = LineReader::first_read_after_seek) {
+        last_.assign(shown_part(last_line));
+        comments_.set_open(comment_open);
+        return in_.seek(offset, first_read);
     }
     std::size_t read_at(std::uint64_t offset, char* out, std::size_t n) {
         return in_.read_at(offset, out, n);
@@ -52,39 +88,23 @@ public:
     // ierr 1: the file ended (or could not be read) before the pass was done.
     void report_end(ReaderStatus& status) {
         close();
-        status.set(1, std::string(prefix) + last_);
+        status.set(1, end_message(last_));
+    }
+
+    // What the end-of-file report shows of a line.
+    static std::string_view shown_part(std::string_view line) {
+        return line.substr(0, std::min(line.size(), shown));
+    }
+    static std::string end_message(std::string_view last_shown) {
+        return std::string(prefix).append(last_shown);
     }
 
 private:
-    // True when the line lies inside a comment (the closing line included);
-    // remembers whether a comment is left open at its end.
-    bool in_comment(std::string_view line) {
-        const bool inside = open_comment_;
-        std::size_t p = 0;
-        if (inside) {
-            p = line.find("-->");
-            if (p == std::string_view::npos) return true;
-            p += 3;
-        }
-        for (;;) {
-            const std::size_t open = line.find("<!--", p);
-            if (open == std::string_view::npos) break;
-            const std::size_t close = line.find("-->", open + 4);
-            if (close == std::string_view::npos) {
-                open_comment_ = true;
-                return inside;
-            }
-            p = close + 3;
-        }
-        open_comment_ = false;
-        return inside;
-    }
-
     static constexpr std::string_view prefix = "Error reading XRDML file: ";
     static constexpr std::size_t shown = 80 - prefix.size();  // the message field is 80 wide
     LineReader in_;
     std::string last_;
-    bool open_comment_ = false;
+    CommentTracker comments_;
 };
 
 }  // namespace orvalt::xrdml

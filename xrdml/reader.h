@@ -1,6 +1,8 @@
 // The XRDML reader: keyword scanning, scan census, scan parameters and
 // intensities. Every pass opens the file by name, reads it line by line from
-// its first line and closes it; nothing keeps the whole file in memory.
+// its first line (or from a remembered scan line) and closes it; survey_file
+// makes the census passes in one such reading. Nothing keeps the whole file
+// in memory.
 //
 // Tables are 0-based in storage: scan s (1-based, as in the dialogue) lives in
 // entry s - 1; spectrum point k (1-based) in entry k - 1.
@@ -12,6 +14,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "g_f/files.h"
 
 namespace orvalt {
 struct Console;
@@ -85,6 +89,23 @@ void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanC
 // max_scans entries.
 void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
                std::int32_t nscans);
+
+// The record census, the scan census and the scan parameters from one
+// reading of the file: what inqfilerec, COUNTSCANS (from `status`, printing
+// what it prints into census_report) and then ORVALTPAR (with the census's
+// number of scans, stopping where it stops) give, each as if it had read the
+// file on its own. Nothing is printed. opened is false when the file cannot
+// be opened (nothing else is then set).
+struct FileSurvey {
+    bool opened = false;
+    bool too_long = false;  // a line longer than LineReader::max_line ended the reading
+    RecordCensus records;
+    std::string census_report;
+    ReaderStatus census_status;
+    ReaderStatus parameter_status;
+};
+FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
+                       ScanParameters& par, std::int32_t verbose);
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
 // ny the number of points; a counts list with attenuation factors gives c*f

@@ -55,7 +55,13 @@ bool still_there(PassLines& lines, const ScanOffsets::Line& where, ScanLineFilte
     }
     // A line that starts as a scan line is one: its element name lies in
     // the first bytes, or the test fails and the pass reads from the top.
-    if (!filter.is_scan_line(text) || !lines.seek(where.next, text, where.comment_open))
+    // The next scan's line is most likely as long as this one: the first
+    // read takes that and the few lines between them in one go.
+    constexpr std::uint64_t lines_between = std::uint64_t{16} << 10;
+    const auto first_read = static_cast<std::size_t>(std::clamp<std::uint64_t>(
+        where.next - where.start + lines_between, LineReader::first_read_after_seek,
+        LineReader::block_size));
+    if (!filter.is_scan_line(text) || !lines.seek(where.next, text, where.comment_open, first_read))
         return false;
     filter.restore(where.state);
     return true;

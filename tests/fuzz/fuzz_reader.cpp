@@ -62,16 +62,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         std::int32_t nrec = 0, maxlen = 0;
         orvalt::inqfilerec(con, name, 99, 1, nrec, maxlen);
+        const std::string records_report = out.str();
 
         xr::ReaderStatus status;
         xr::ScanCensus census;
         xr::COUNTSCANS(con, name, status, census, 1);
         if (status.message.size() != 80) __builtin_trap();
+        const std::string census_report = out.str().substr(records_report.size());
+
+        // The one reading of the three gives what they give alone.
+        xr::ScanCensus census2;
+        xr::ScanParameters par2;
+        const xr::FileSurvey survey = xr::survey_file(name, xr::ReaderStatus{}, census2, par2, 1);
+        std::ostringstream records2;
+        orvalt::Console con2{in, records2};
+        std::int32_t nrec2 = 0, maxlen2 = 0;
+        orvalt::report_record_census(con2, survey.records, 1, nrec2, maxlen2);
+        if (!survey.opened || records2.str() != records_report ||
+            survey.census_report != census_report || survey.census_status.ierr != status.ierr ||
+            survey.census_status.message != status.message || census2.nscans != census.nscans)
+            __builtin_trap();
+
         if (status.ierr != 0) return 0;
         if (census.nscans < 0 || census.nscans > xr::max_scans) __builtin_trap();
 
         xr::ScanParameters par;
         xr::ORVALTPAR(name, status, par, census.nscans);
+        if (survey.parameter_status.ierr != status.ierr ||
+            survey.parameter_status.message != status.message ||
+            par2.start_position != par.start_position || par2.end_position != par.end_position ||
+            par2.counting_time != par.counting_time || par2.axis != par.axis)
+            __builtin_trap();
         if (status.ierr != 0) return 0;
 
         const std::int32_t nscans = census.nscans;

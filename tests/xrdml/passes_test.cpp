@@ -207,3 +207,87 @@ TEST(EveryPass, LinesInsideAMultiLineCommentAreNoData) {
 
 }  // namespace
 }  // namespace orvalt::xrdml
+
+namespace orvalt::xrdml {
+namespace {
+
+// One reading for the three start-up passes gives what each gives on its own,
+// the parameters pass's stop for the census's number of scans included.
+TEST(Survey, GivesWhatTheThreePassesGiveAlone) {
+    auto scans = [](std::vector<std::vector<std::string>> parts) {
+        std::vector<std::string> ls = wavelength_lines;
+        for (const auto& p : parts) ls.insert(ls.end(), p.begin(), p.end());
+        return lines(ls);
+    };
+    const std::string start = "<startPosition>1</startPosition>", end = "<endPosition>2</endPosition>",
+                      time = "<commonCountingTime unit=\"seconds\">4</commonCountingTime>",
+                      counts = "<intensities>1 2</intensities>";
+    const auto one = scan_lines("1", "2", "0.5", "5 6"), two = scan_lines("3", "4", "2", "7 8");
+    std::vector<std::string> texts = {
+        xrdml_file({"1", "2", "3"}, "\r\n"),
+        scans({one, two, {"<startPosition>bad</startPosition>"}}),  // after the stop: never read
+        scans({{start, end, time, start, end, time, start, end, time}, {counts, counts}}),
+        scans({{counts, counts}, one, two}),                         // lists before parameters
+        scans({one, {"<endPosition>x</endPosition>"}, two}),        // fails before the stop
+        scans({one, {counts, start, end}}),                          // ends before the stop
+        scans({{start}, one}),                                       // 15: counts differ
+        scans({{start, "<!-- " + counts, time, "-->"}, one, {"<!-- open"}}),
+        scans({{counts, "<positions axis=\"Omega\">", start, end, "</positions>",
+                "<positions axis=\"2Theta\">", start, "<endPosition>9</endPosition>", "</positions>",
+                time}}),
+        scans({}) + "<startPosition>1</startPosition>\n",            // no scans
+        scans({std::vector<std::string>(201, counts)}),              // too many scans
+        "<kAlpha1 unit=\"Angstrom\">x</kAlpha1>\n" + xrdml_file({"1"}),
+        "",
+    };
+    for (const char* name : {"om2th_counts_attenuated.xrdml", "gonio_v1_HA_DG2.xrdml",
+                             "area_76_scans.xrdml", "polefig_Ge113.xrdml"})
+        texts.push_back(read_all(real_file(name)));
+
+    for (const std::string& text : texts) {
+        TempDir dir;
+        const std::string name = dir.write("f.xrdml", text);
+        Dialogue alone;
+        std::int32_t nrec = 0, maxlen = 0;
+        inqfilerec(alone.con, name, 99, 1, nrec, maxlen);
+        const std::string records_report = alone.text();
+        ReaderStatus census_status;
+        ScanCensus census;
+        COUNTSCANS(alone.con, name, census_status, census, 1);
+        const std::string census_report = alone.text().substr(records_report.size());
+        ReaderStatus par_status = census_status;
+        ScanParameters par;
+        par.start_position.fill(-1);
+        ORVALTPAR(name, par_status, par, census.nscans);
+
+        ScanCensus census2;
+        ScanParameters par2;
+        par2.start_position.fill(-1);
+        const FileSurvey s = survey_file(name, ReaderStatus{}, census2, par2, 1);
+        const std::string head = text.substr(0, 60);
+        ASSERT_TRUE(s.opened);
+        Dialogue d;
+        std::int32_t nrec2 = 0, maxlen2 = 0;
+        report_record_census(d.con, s.records, 1, nrec2, maxlen2);
+        EXPECT_EQ(d.text(), records_report) << head;
+        EXPECT_EQ(s.census_report, census_report) << head;
+        EXPECT_EQ(s.census_status.ierr, census_status.ierr) << head;
+        EXPECT_EQ(s.census_status.message, census_status.message) << head;
+        EXPECT_EQ(census2.nscans, census.nscans) << head;
+        EXPECT_EQ(census2.wavelength, census.wavelength) << head;
+        // The parameters count only once the census has passed.
+        if (census_status.ierr != 0) continue;
+        EXPECT_EQ(s.parameter_status.ierr, par_status.ierr) << head;
+        EXPECT_EQ(s.parameter_status.message, par_status.message) << head;
+        EXPECT_EQ(par2.start_position, par.start_position) << head;
+        EXPECT_EQ(par2.end_position, par.end_position) << head;
+        EXPECT_EQ(par2.counting_time, par.counting_time) << head;
+        EXPECT_EQ(par2.axis, par.axis) << head;
+    }
+    ScanCensus census;
+    ScanParameters par;
+    EXPECT_FALSE(survey_file("no_such.xrdml", ReaderStatus{}, census, par, 1).opened);
+}
+
+}  // namespace
+}  // namespace orvalt::xrdml

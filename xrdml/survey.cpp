@@ -1,0 +1,103 @@
+// One reading of a file for the three passes that tell what it holds. Each
+// keeps its own logic; the reading, the line splitting and the comment
+// tracking are shared.
+#include "xrdml/reader.h"
+
+#include <algorithm>
+#include <sstream>
+#include <vector>
+
+#include "g_f/console.h"
+#include "g_f/text.h"
+#include "xrdml/pass_lines.h"
+#include "xrdml/passes.h"
+
+namespace orvalt::xrdml {
+
+namespace {
+
+// The parameters pass on its own stops after the first line where every kind
+// has been met nscans times, a number known only at the end of the census.
+// So the tables are copied at each line where that least count first reaches
+// new values, for the numbers of scans lo..hi still possible then (never
+// fewer than the scans counted so far, never more than the tables hold).
+struct StopPoint {
+    std::int32_t lo = 0;
+    std::int32_t hi = 0;
+    std::array<std::int32_t, 3> counts{};
+    ScanParameters par;
+};
+
+}  // namespace
+
+FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
+                       ScanParameters& par, std::int32_t verbose) {
+    FileSurvey out;
+    LineReader in;
+    if (!in.open(std::string(trimmed(name)))) return out;
+    out.opened = true;
+    out.census_status = status;
+
+    std::istringstream no_input;
+    std::ostringstream report;
+    Console con{no_input, report};
+    CensusPass census_pass(census);
+    bool census_going = true;
+
+    ParameterPass parameter_pass(par);
+    ReaderStatus parameter_error;
+    bool parameters_going = true;
+    bool parameters_failed = false;
+    std::int32_t least_reached = -1;
+    std::vector<StopPoint> stops;
+
+    CommentTracker comments;
+    std::string last;  // what the end-of-file report would show
+    std::string_view line;
+    // A read error ends every pass, as the end of the file does.
+    while (in.next(line)) {
+        out.records.add(line);
+        last.assign(PassLines::shown_part(line));
+        if (comments.inside(line)) continue;
+        if (census_going) census_going = census_pass.take(con, line, out.census_status, verbose);
+        // A failed census ends the run before its parameters are looked at.
+        if (!census_going) parameters_going = false;
+        if (!parameters_going) continue;
+        if (!parameter_pass.take(line, parameter_error)) {
+            parameters_going = false;
+            parameters_failed = true;
+            continue;
+        }
+        const std::int32_t scans = census_pass.scans();
+        const std::int32_t least = parameter_pass.least_count();
+        if (least > least_reached) {
+            const std::int32_t lo = std::max(least_reached + 1, scans);
+            const std::int32_t hi = std::min(least, max_scans);
+            if (lo <= hi) stops.push_back({lo, hi, parameter_pass.counts(), par});
+            least_reached = least;
+        }
+        std::erase_if(stops, [scans](const StopPoint& s) { return s.hi < scans; });
+    }
+    out.too_long = in.too_long();
+    in.close();
+    if (census_going) census_pass.finish(con, out.census_status, verbose);
+    out.census_report = std::move(report).str();
+
+    out.parameter_status = out.census_status;
+    out.parameter_status.ierr = 0;
+    const std::int32_t nscans = census.nscans;
+    const auto stop = std::find_if(stops.begin(), stops.end(), [nscans](const StopPoint& s) {
+        return s.lo <= nscans && nscans <= s.hi;
+    });
+    if (stop != stops.end()) {
+        par = std::move(stop->par);
+        ParameterPass::check_counts(stop->counts, nscans, out.parameter_status);
+    } else if (parameters_failed) {
+        out.parameter_status = parameter_error;
+    } else {
+        out.parameter_status.set(1, PassLines::end_message(last));
+    }
+    return out;
+}
+
+}  // namespace orvalt::xrdml
