@@ -13,25 +13,7 @@ have_wine() {
         dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'
 }
 
-as_root=()
-if [ "$(id -u)" -ne 0 ]; then
-    if command -v sudo >/dev/null 2>&1; then as_root=(sudo -n); fi
-fi
-
-log=$(mktemp)
-trap 'rm -f "$log"' EXIT
-
-# Runs one install command; on failure prints the reason and leaves with 3.
-step() {
-    local what=$1
-    shift
-    if ! DEBIAN_FRONTEND=noninteractive "${as_root[@]}" "$@" </dev/null 2>&1 | tee -a "$log" >&2; then
-        local reason
-        reason=$(grep -E '^(E|Err):' "$log" | tail -1)
-        echo "could not install $what (${reason:-$* failed})"
-        exit 3
-    fi
-}
+. "$(dirname "$0")/install-steps.sh"
 
 updated=0
 update() {
