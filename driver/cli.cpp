@@ -287,10 +287,7 @@ bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
                     run.weight[s - 1] = 0;
                     --run.nincl;
                 }
-            if (run.nincl == 0) {
-                say_line(con, "Error: All scans have been excluded");
-                throw Stop{1};
-            }
+            if (run.nincl == 0) fail(con, "Error: All scans have been excluded");
             if (!write_weights_file(con, run.output_name, n.base, nscans, run.weight))
                 run.exit_status = 1;
             run.verbose = 0;

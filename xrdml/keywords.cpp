@@ -6,7 +6,6 @@
 
 #include "g_f/console.h"
 #include "g_f/numbers.h"
-#include "g_f/stop.h"
 #include "g_f/text.h"
 
 namespace orvalt::xrdml {
@@ -75,8 +74,7 @@ std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& star
 void ERRCHECK(Console& con, const ReaderStatus& status) {
     if (status.ierr == 0) return;
     say_integer(con, "ierr = ", status.ierr);
-    say_line(con, trimmed(status.message));
-    throw Stop{1};
+    fail(con, trimmed(status.message));
 }
 
 // --- line helpers of the passes ------------------------------------------------
