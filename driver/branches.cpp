@@ -59,9 +59,12 @@ void ask_output_name(Console& con, RunState& run, std::string_view extension, bo
         set_field(run.output_name, default_output_name(input_name(run), extension));
         int n = 0;
         ask_file_name(con, run.output_name, "full name of output file", n, name_field_length);
-        if (shorten && trimmed_length(run.output_name) > 80) {
-            run.output_name.replace(74, std::string::npos,
-                                    field(".write", run.output_name.size() - 74));
+        const auto length = static_cast<std::size_t>(trimmed_length(run.output_name));
+        if (shorten && length > genie_name_limit) {
+            constexpr std::string_view kept_end = ".write";
+            constexpr std::size_t cut = genie_name_limit - kept_end.size();
+            run.output_name.replace(cut, std::string::npos,
+                                    field(kept_end, run.output_name.size() - cut));
             empty_line(con);
             say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
             say_line(con, trimmed(run.output_name));

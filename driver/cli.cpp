@@ -34,9 +34,6 @@ namespace fs = std::filesystem;
 
 // Scan-menu answers of the branches.
 constexpr std::int32_t sum_answer = 0, gudrun_answer = -2, separate_answer = -3;
-// Genie file names longer than this are cut by the output stage; a run from
-// the command line refuses them instead of writing under another name.
-constexpr std::size_t genie_name_limit = 80;
 
 constexpr std::string_view usage_line = "Usage: orvalt [OPTIONS] FILE.xrdml...";
 

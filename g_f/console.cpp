@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "g_f/chars.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
@@ -22,8 +23,6 @@ void put_question(Console& con, std::string_view prompt, std::string_view shown_
     con.out << " > ";
     con.out.flush();
 }
-
-bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 

@@ -314,12 +314,11 @@ std::string output_name_refusal(std::string_view name,
 }
 
 bool read_file_start(const std::string& path, std::size_t limit, std::string& bytes) {
-    std::FILE* f = open_regular_for_reading(path);
-    if (f == nullptr) return false;
+    const FilePtr f(open_regular_for_reading(path));
+    if (!f) return false;
     bytes.resize(limit);
-    const std::size_t n = std::fread(bytes.data(), 1, limit, f);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
+    const std::size_t n = std::fread(bytes.data(), 1, limit, f.get());
+    const bool ok = std::ferror(f.get()) == 0;
     bytes.resize(n);
     return ok;
 }

@@ -194,11 +194,6 @@ bool encode_entry(std::string_view handle, const Workspace& ws, std::string_view
 
 std::string system_reason(int err) { return err != 0 ? std::strerror(err) : "write error"; }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 using Bytes = std::span<const unsigned char>;
 
 enum class Written { all, not_opened, cut_short };
@@ -237,7 +232,7 @@ enum class Existing { absent, empty, genie_file, other, unreadable };
 // What stands at `path` now, for an entry to be added.
 Existing inspect(const std::string& path, std::string& reason) {
     errno = 0;
-    FilePtr f(std::fopen(path.c_str(), "rb"));
+    genie::FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) {
         if (errno == ENOENT) return Existing::absent;
         reason = system_reason(errno);

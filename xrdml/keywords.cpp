@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "g_f/chars.h"
 #include "g_f/console.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
@@ -12,8 +13,7 @@ namespace orvalt::xrdml {
 
 namespace {
 
-bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
-bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
+bool is_separator(char c) { return is_blank_or_tab(c) || c == ','; }
 
 // Stores a 1-based position as entry `count` (1-based) of a table that grows on demand.
 void store(std::vector<std::int32_t>& table, std::int32_t count, std::size_t value) {
@@ -26,7 +26,7 @@ void store(std::vector<std::int32_t>& table, std::int32_t count, std::size_t val
 
 void ReaderStatus::set(std::int32_t code, std::string_view text) {
     ierr = code;
-    message = field(text, 80);
+    message = field(text, message_width);
 }
 
 std::int32_t COUNT_KEYWORD(std::string_view line, std::vector<std::int32_t>& table, char marker) {
