@@ -12,7 +12,6 @@
 #include "g_f/files.h"
 #include "g_f/genie_writer.h"
 #include "g_f/numbers.h"
-#include "g_f/stop.h"
 #include "g_f/text.h"
 #include "genie/genie.h"
 #include "xrdml/reader.h"
@@ -38,10 +37,9 @@ void fill_x(RunState& run, double start, double step) {
 }
 
 void check_counting_time(Console& con, const RunState& run, std::int32_t scan) {
-    if (!(run.par.counting_time[scan - 1] > 0.0)) {
-        say_integer(con, "**ERROR in orvalt: Counting time is not positive for scan ", scan);
-        throw Stop{1};
-    }
+    if (!(run.par.counting_time[scan - 1] > 0.0))
+        fail(con, "**ERROR in orvalt: Counting time is not positive for scan " +
+                      format_integer(scan));
 }
 
 std::string_view input_name(const RunState& run) { return trimmed(run.input_name); }
@@ -61,9 +59,12 @@ void ask_output_name(Console& con, RunState& run, std::string_view extension, bo
         set_field(run.output_name, default_output_name(input_name(run), extension));
         int n = 0;
         ask_file_name(con, run.output_name, "full name of output file", n, name_field_length);
-        if (shorten && trimmed_length(run.output_name) > 80) {
-            run.output_name.replace(74, std::string::npos,
-                                    field(".write", run.output_name.size() - 74));
+        const auto length = static_cast<std::size_t>(trimmed_length(run.output_name));
+        if (shorten && length > genie_name_limit) {
+            constexpr std::string_view kept_end = ".write";
+            constexpr std::size_t cut = genie_name_limit - kept_end.size();
+            run.output_name.replace(cut, std::string::npos,
+                                    field(kept_end, run.output_name.size() - cut));
             empty_line(con);
             say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
             say_line(con, trimmed(run.output_name));
@@ -181,10 +182,8 @@ void sum_scans(Console& con, RunState& run) {
     const std::int32_t nscans = run.census.nscans;
     const auto& par = run.par;
     for (std::int32_t i = 2; i <= nscans; ++i) {
-        if (differs(par.start_position[i - 1], par.start_position[0])) {
-            say_line(con, "Scans appear to have incompatible start points");
-            throw Stop{1};
-        }
+        if (differs(par.start_position[i - 1], par.start_position[0]))
+            fail(con, "Scans appear to have incompatible start points");
     }
 
     xrdml::ORVALTDATATOT(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.npts,
@@ -202,10 +201,8 @@ void sum_scans(Console& con, RunState& run) {
     say_real(con, "orvalt: x-axis spacing = ", run.step[ifirst - 1]);
     if (run.nincl > 1) {
         for (std::int32_t i = ifirst + 1; i <= nscans; ++i) {
-            if (run.weight[i - 1] != 0 && differs(run.step[i - 1], run.step[ifirst - 1])) {
-                say_line(con, "Scans appear to have incompatible spacings");
-                throw Stop{1};
-            }
+            if (run.weight[i - 1] != 0 && differs(run.step[i - 1], run.step[ifirst - 1]))
+                fail(con, "Scans appear to have incompatible spacings");
         }
     }
     for (std::int32_t i = ifirst; i <= nscans; ++i)

@@ -34,9 +34,6 @@ namespace fs = std::filesystem;
 
 // Scan-menu answers of the branches.
 constexpr std::int32_t sum_answer = 0, gudrun_answer = -2, separate_answer = -3;
-// Genie file names longer than this are cut by the output stage; a run from
-// the command line refuses them instead of writing under another name.
-constexpr std::size_t genie_name_limit = 80;
 
 constexpr std::string_view usage_line = "Usage: orvalt [OPTIONS] FILE.xrdml...";
 
@@ -287,10 +284,7 @@ bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
                     run.weight[s - 1] = 0;
                     --run.nincl;
                 }
-            if (run.nincl == 0) {
-                say_line(con, "Error: All scans have been excluded");
-                throw Stop{1};
-            }
+            if (run.nincl == 0) fail(con, "Error: All scans have been excluded");
             if (!write_weights_file(con, run.output_name, n.base, nscans, run.weight))
                 run.exit_status = 1;
             run.verbose = 0;

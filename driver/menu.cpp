@@ -57,10 +57,7 @@ void exclude_scans(Console& con, RunState& run) {
         if (answer < 0 || answer > nscans) continue;
         if (answer > 0 && run.weight[answer - 1] == 1) {
             run.weight[answer - 1] = 0;
-            if (--run.nincl == 0) {
-                say_line(con, "Error: All scans have been excluded");
-                throw Stop{1};
-            }
+            if (--run.nincl == 0) fail(con, "Error: All scans have been excluded");
         }
         say_line(con, "Weights...");
         for (std::int32_t i = 1; i <= nscans; ++i) {
@@ -73,10 +70,7 @@ void exclude_scans(Console& con, RunState& run) {
     // reads (through a link) ends the run instead.
     const std::string weights = default_output_name(trimmed(run.input_name), ".weights");
     const std::string refusal = output_name_refusal(weights, {trimmed(run.input_name), run.tmp_name});
-    if (!refusal.empty()) {
-        say_line(con, refusal);
-        throw Stop{1};
-    }
+    if (!refusal.empty()) fail(con, refusal);
     if (!write_weights_file(con, run.output_name, trimmed(run.input_name), nscans, run.weight))
         run.exit_status = 1;
     run.weights_name = weights;

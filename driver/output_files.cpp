@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <string>
 
+#include "driver/run.h"
 #include "g_f/console.h"
 #include "g_f/files.h"
 #include "g_f/numbers.h"
@@ -14,7 +15,6 @@ namespace orvalt {
 namespace {
 
 constexpr std::int32_t output_unit = 98;
-constexpr std::size_t name_field_length = 4096;
 // The part of the input name that the extension replaces (normally ".xrdml").
 constexpr std::size_t replaced_length = 6;
 

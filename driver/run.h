@@ -15,6 +15,9 @@ struct Console;
 
 // File name fields: a name is taken whole or refused, never cut.
 inline constexpr std::size_t name_field_length = 4096;
+// Genie file names longer than this are cut by the output stage; a run from
+// the command line refuses them instead of writing under another name.
+inline constexpr std::size_t genie_name_limit = 80;
 
 struct RunState {
     std::string input_name = std::string(name_field_length, ' ');

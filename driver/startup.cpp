@@ -9,7 +9,6 @@
 #include "g_f/header.h"
 #include "g_f/numbers.h"
 #include "g_f/platform.h"
-#include "g_f/stop.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
 
@@ -139,8 +138,7 @@ void save_remembered_answers(Console& con, RunState& run) {
 }
 
 void stop_with_error(Console& con, std::string_view text) {
-    say_line(con, std::string("**ERROR in orvalt: ").append(text));
-    throw Stop{1};
+    fail(con, std::string("**ERROR in orvalt: ").append(text));
 }
 
 namespace {
@@ -185,9 +183,8 @@ int run_orvalt(Console& con) {
         return run_steps(con);
     } catch (const std::bad_alloc&) {
         // Every file being written has been abandoned on the way out.
-        say_line(con, "**ERROR in orvalt: Out of memory");
-        con.out.flush();
-        throw Stop{1};
+        // A literal line: nothing more is allocated on this way out.
+        fail(con, "**ERROR in orvalt: Out of memory");
     }
 }
 

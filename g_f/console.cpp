@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "g_f/chars.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
@@ -22,8 +23,6 @@ void put_question(Console& con, std::string_view prompt, std::string_view shown_
     con.out << " > ";
     con.out.flush();
 }
-
-bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
 
 }  // namespace
 
@@ -54,13 +53,17 @@ std::optional<std::string> read_console_line(Console& con) {
 
 void stop_on_end_of_input(Console& con) {
     con.out << '\n';
-    say_line(con, "**ERROR: End of input on the console");
-    con.out.flush();
-    throw Stop{1};
+    fail(con, "**ERROR: End of input on the console");
 }
 
 void say_line(Console& con, std::string_view text) {
     con.out << ' ' << text << '\n';
+}
+
+void fail(Console& con, std::string_view line) {
+    say_line(con, line);
+    con.out.flush();
+    throw Stop{1};
 }
 
 void ask_string(Console& con, std::string& field, std::string_view prompt, int& n,

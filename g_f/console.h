@@ -27,6 +27,10 @@ std::optional<std::string> read_console_line(Console& con);
 // A line in the free layout: one blank, then the text.
 void say_line(Console& con, std::string_view text);
 
+// The one way an error stops the program: `line` as say_line prints it, the
+// console flushed, then Stop with status 1.
+[[noreturn]] void fail(Console& con, std::string_view line);
+
 // `field` is the answer field (its size is its length L). With default_flag 1
 // the field's text up to its last non-blank is the default. On return n holds
 // the count of characters typed (it may exceed L), or the default's length.

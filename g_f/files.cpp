@@ -50,11 +50,13 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
             if (print != 0) say_line(con, "No pre-existing version of file exists");
             return;
         }
-        if (print != 0) say_line(con, "Failure locating file " + path);
+        const std::string failure = "Failure locating file " + path;
         if (iopt == 0) {
+            if (print != 0) fail(con, failure);
             con.out.flush();
             throw Stop{1};
         }
+        if (print != 0) say_line(con, failure);
         if (iopt != 1 || print == 0) return;
 
         con.out << " Give file name or return to stop > ";
@@ -74,9 +76,7 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
 }
 
 void stop_census_unopened(Console& con, const std::string& path) {
-    say_line(con, "**ERROR in inqfilerec: cannot open " + path);
-    con.out.flush();
-    throw Stop{1};
+    fail(con, "**ERROR in inqfilerec: cannot open " + path);
 }
 
 void inqfilerec(Console& con, std::string_view name, std::int32_t /*unit*/, std::int32_t print,
@@ -314,12 +314,11 @@ std::string output_name_refusal(std::string_view name,
 }
 
 bool read_file_start(const std::string& path, std::size_t limit, std::string& bytes) {
-    std::FILE* f = open_regular_for_reading(path);
-    if (f == nullptr) return false;
+    const FilePtr f(open_regular_for_reading(path));
+    if (!f) return false;
     bytes.resize(limit);
-    const std::size_t n = std::fread(bytes.data(), 1, limit, f);
-    const bool ok = std::ferror(f) == 0;
-    std::fclose(f);
+    const std::size_t n = std::fread(bytes.data(), 1, limit, f.get());
+    const bool ok = std::ferror(f.get()) == 0;
     bytes.resize(n);
     return ok;
 }

@@ -14,6 +14,13 @@ namespace orvalt {
 
 struct Console;
 
+// The one owner of an open stream: closes it when dropped. Where the close
+// itself can fail a write, it is done by hand and checked.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
 // Reads a text file line by line without holding it whole: each line comes
 // without its LF or CRLF (a last line may lack its line end, and loses a final
 // CR as well), as a view valid until the next call.
@@ -57,8 +64,7 @@ public:
 private:
     bool fill();
     bool gather(std::string_view& line);
-    struct Closer { void operator()(std::FILE* f) const { if (f) std::fclose(f); } };
-    std::unique_ptr<std::FILE, Closer> file_;
+    FilePtr file_;
     std::unique_ptr<char[]> buf_;
     std::size_t begin_ = 0, end_ = 0;
     unsigned long long block_offset_ = 0;  // file position of buf_[0]

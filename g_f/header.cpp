@@ -7,7 +7,6 @@
 
 #include "g_f/console.h"
 #include "g_f/platform.h"
-#include "g_f/stop.h"
 
 namespace orvalt {
 
@@ -36,11 +35,7 @@ void prog_header(Console& con, std::string_view name, std::string_view descripti
     const std::size_t w2 = author.size() + date.size();
     const std::size_t w = std::max(w1, w2);
     const std::size_t big_w = w + 4;
-    if (big_w > 80) {
-        say_line(con, "**ERROR in prog_header : line is too long");
-        con.out.flush();
-        throw Stop{1};
-    }
+    if (big_w > 80) fail(con, "**ERROR in prog_header : line is too long");
     if (unit == 0) unit = 6;
 
     const std::string& vertical = frame[5];

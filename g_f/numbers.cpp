@@ -11,6 +11,7 @@
 #include <string>
 #include <system_error>
 
+#include "g_f/chars.h"
 #include "g_f/text.h"
 
 namespace orvalt {
@@ -280,9 +281,9 @@ namespace {
 // Empty for a blank text or an empty first item.
 std::string_view first_item(std::string_view text, bool slash_ends) {
     std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (i < text.size() && is_blank_or_tab(text[i])) ++i;
     std::size_t j = i;
-    while (j < text.size() && text[j] != ' ' && text[j] != '\t' && text[j] != ',' &&
+    while (j < text.size() && !is_blank_or_tab(text[j]) && text[j] != ',' &&
            !(slash_ends && text[j] == '/'))
         ++j;
     return text.substr(i, j - i);

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "g_f/chars.h"
 #include "g_f/console.h"
 
 namespace orvalt {
@@ -44,7 +45,7 @@ int digit_count(std::int32_t v) {
 
 int trimmed_length(std::string_view text) {
     std::size_t n = text.size();
-    while (n > 0 && (text[n - 1] == ' ' || text[n - 1] == '\t' || text[n - 1] == '\0')) --n;
+    while (n > 0 && (is_blank_or_tab(text[n - 1]) || text[n - 1] == '\0')) --n;
     return static_cast<int>(std::min<std::size_t>(n, 0x7fffffff));
 }
 

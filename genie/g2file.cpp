@@ -276,11 +276,8 @@ bool parse_file(const std::vector<unsigned char>& data, File& file, std::string&
 
 bool read_file(const std::string& path, File& file, std::string& error) {
     file = File{};
-    struct Closer {
-        void operator()(std::FILE* f) const { std::fclose(f); }
-    };
     errno = 0;
-    std::unique_ptr<std::FILE, Closer> f(std::fopen(path.c_str(), "rb"));
+    FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) {
         error = std::strerror(errno);
         return false;

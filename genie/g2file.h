@@ -4,12 +4,20 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace orvalt::genie {
+
+// The one owner of an open stream in this library: closes it when dropped.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // The first eight bytes of every file, then the version as a 32-bit integer.
 inline constexpr std::array<unsigned char, 8> file_signature{0x89, 'G', '2', 'F',

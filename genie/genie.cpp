@@ -34,10 +34,8 @@ struct Library {
     std::string destination;
     bool destination_selected = false;
     int failures = 0;
-    // Value buffers of discarded fields and the last entry's bytes, kept for
-    // the next ones: a writer fills and puts the same workspace entry after
-    // entry, and fresh large buffers each time cost more than the copying.
-    std::vector<std::vector<unsigned char>> spare_values;
+    // The last entry's bytes, kept for the next one: a writer puts entry
+    // after entry of about the same size.
     std::vector<unsigned char> entry;
 };
 
@@ -87,41 +85,8 @@ void put_string(std::vector<unsigned char>& out, std::string_view s) {
     out.insert(out.end(), s.begin(), s.end());
 }
 
-// Enough spare buffers for every field of a workspace of the usual size, and
-// a bound on what they may hold between entries.
-constexpr std::size_t max_spare_values = 64;
+// Above this an entry's buffer is not kept for the next one.
 constexpr std::size_t max_kept_bytes = std::size_t{8} << 20;
-
-// A buffer for `bytes` bytes of values: the smallest spare one that holds
-// them without growing, else the largest (grown once), else a new one.
-std::vector<unsigned char> take_values_buffer(std::size_t bytes) {
-    auto& spare = library().spare_values;
-    if (spare.empty()) return {};
-    std::size_t pick = 0;
-    for (std::size_t i = 1; i < spare.size(); ++i) {
-        const auto c = spare[i].capacity(), best = spare[pick].capacity();
-        const bool fits = c >= bytes, best_fits = best >= bytes;
-        if (fits ? !best_fits || c < best : !best_fits && c > best) pick = i;
-    }
-    std::vector<unsigned char> out = std::move(spare[pick]);
-    spare[pick] = std::move(spare.back());
-    spare.pop_back();
-    out.clear();
-    return out;
-}
-
-void keep_values_buffer(std::vector<unsigned char>&& bytes) {
-    auto& spare = library().spare_values;
-    if (bytes.capacity() == 0 || spare.size() >= max_spare_values) return;
-    std::size_t kept = bytes.capacity();
-    for (const auto& b : spare) kept += b.capacity();
-    if (kept <= max_kept_bytes) spare.push_back(std::move(bytes));
-}
-
-void keep_values_buffers(std::vector<genie::Field>& fields) {
-    for (auto& f : fields) keep_values_buffer(std::move(f.bytes));
-    fields.clear();
-}
 
 // The values of one field in their stored form: `count` elements of the type,
 // read from the caller's memory without assuming any alignment.
@@ -129,7 +94,7 @@ std::vector<unsigned char> encode_values(std::string_view type, const void* valu
                                          std::size_t count) {
     const auto* src = static_cast<const unsigned char*>(value);
     const auto size = *genie::element_size(type);
-    std::vector<unsigned char> out = take_values_buffer(count * size);
+    std::vector<unsigned char> out;
     if constexpr (std::endian::native == std::endian::little) {
         // The stored form is the host's own: the bytes go over as they are,
         // copied once (no clearing first).
@@ -194,11 +159,6 @@ bool encode_entry(std::string_view handle, const Workspace& ws, std::string_view
 
 std::string system_reason(int err) { return err != 0 ? std::strerror(err) : "write error"; }
 
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 using Bytes = std::span<const unsigned char>;
 
 enum class Written { all, not_opened, cut_short };
@@ -237,7 +197,7 @@ enum class Existing { absent, empty, genie_file, other, unreadable };
 // What stands at `path` now, for an entry to be added.
 Existing inspect(const std::string& path, std::string& reason) {
     errno = 0;
-    FilePtr f(std::fopen(path.c_str(), "rb"));
+    genie::FilePtr f(std::fopen(path.c_str(), "rb"));
     if (!f) {
         if (errno == ENOENT) return Existing::absent;
         reason = system_reason(errno);
@@ -324,7 +284,7 @@ void GF_ASSIGN_HANDLE(const char* handle, std::int32_t handle_length, const char
     }
     auto& ws = library().workspaces[std::string(name)];
     ws.type = std::string(name_argument(type, type_length));
-    keep_values_buffers(ws.fields);
+    ws.fields.clear();
 }
 
 void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direction,
@@ -364,7 +324,6 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
                    encode_values(type_name, value, count)};
     for (auto& old : ws->second.fields) {
         if (old.name == f.name) {
-            keep_values_buffer(std::move(old.bytes));
             old = std::move(f);
             return;
         }
@@ -427,7 +386,6 @@ void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length) {
     auto& spaces = library().workspaces;
     const auto ws = spaces.find(name_argument(handle, handle_length));
     if (ws == spaces.end()) return;
-    keep_values_buffers(ws->second.fields);
     spaces.erase(ws);
 }
 

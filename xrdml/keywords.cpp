@@ -4,17 +4,16 @@
 
 #include <cstring>
 
+#include "g_f/chars.h"
 #include "g_f/console.h"
 #include "g_f/numbers.h"
-#include "g_f/stop.h"
 #include "g_f/text.h"
 
 namespace orvalt::xrdml {
 
 namespace {
 
-bool is_blank_or_tab(char c) { return c == ' ' || c == '\t'; }
-bool is_separator(char c) { return c == ' ' || c == '\t' || c == ','; }
+bool is_separator(char c) { return is_blank_or_tab(c) || c == ','; }
 
 // Stores a 1-based position as entry `count` (1-based) of a table that grows on demand.
 void store(std::vector<std::int32_t>& table, std::int32_t count, std::size_t value) {
@@ -27,7 +26,7 @@ void store(std::vector<std::int32_t>& table, std::int32_t count, std::size_t val
 
 void ReaderStatus::set(std::int32_t code, std::string_view text) {
     ierr = code;
-    message = field(text, 80);
+    message = field(text, message_width);
 }
 
 std::int32_t COUNT_KEYWORD(std::string_view line, std::vector<std::int32_t>& table, char marker) {
@@ -75,8 +74,7 @@ std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& star
 void ERRCHECK(Console& con, const ReaderStatus& status) {
     if (status.ierr == 0) return;
     say_integer(con, "ierr = ", status.ierr);
-    say_line(con, trimmed(status.message));
-    throw Stop{1};
+    fail(con, trimmed(status.message));
 }
 
 // --- line helpers of the passes ------------------------------------------------

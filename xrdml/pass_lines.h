@@ -101,7 +101,7 @@ public:
 
 private:
     static constexpr std::string_view prefix = "Error reading XRDML file: ";
-    static constexpr std::size_t shown = 80 - prefix.size();  // the message field is 80 wide
+    static constexpr std::size_t shown = message_width - prefix.size();
     LineReader in_;
     std::string last_;
     CommentTracker comments_;

@@ -30,11 +30,12 @@ inline constexpr std::int32_t max_scans = 200;   // entries of every per-scan ta
 inline constexpr std::string_view two_theta_axis = "2Theta";  // as the files name it
 
 // Status of the last reader step: ierr 0 is success; the message is a field of
-// exactly 80 characters.
+// exactly message_width characters.
+inline constexpr std::size_t message_width = 80;
 struct ReaderStatus {
     std::int32_t ierr = 0;
-    std::string message = std::string(80, ' ');
-    void set(std::int32_t code, std::string_view text);  // text cut or padded to 80
+    std::string message = std::string(message_width, ' ');
+    void set(std::int32_t code, std::string_view text);  // text cut or padded to the width
 };
 
 struct ScanCensus {

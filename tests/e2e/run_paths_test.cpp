@@ -2,6 +2,7 @@
 #include "e2e_support.h"
 
 #include <cmath>
+#include <tuple>
 
 namespace e2e {
 namespace {
@@ -132,8 +133,15 @@ TEST_F(Orvalt, SummingScansOfDifferentLengthsAndTimes) {
 }
 
 TEST_F(Orvalt, SummingRefusesIncompatibleStartPoints) {
-    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.00005, 12.00005, 1.0, "1 2 3"}}));
-    EXPECT_EQ(run("a.xrdml\n0\n1\n1\n1\n\n").status, 0);
+    // Starts up to 0.0001 apart are the same point, also where the binary
+    // difference is a hair above it (10.0004 - 10.0003 is 1.0000000000015e-4).
+    const std::tuple<double, double, int> cases[] = {
+        {10.0, 10.00005, 0}, {10.0003, 10.0004, 0}, {10.0003, 10.00041, 1}};
+    for (const auto& [first, second, status] : cases) {
+        write("a.xrdml", xrdml_text({{first, first + 2.0, 1.0, "1 2 3"},
+                                     {second, second + 2.0, 1.0, "1 2 3"}}));
+        EXPECT_EQ(run("a.xrdml\n0\n1\n1\n1\n\n").status, status) << second;
+    }
     write("b.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0002, 12.0002, 1.0, "1 2 3"}}));
     write("orvalt.tmp", "kept\n");
     const Result r = run("b.xrdml\n0\n1\n1\n1\n\n");
@@ -222,6 +230,18 @@ TEST_F(Orvalt, SeparateScansGoIntoOneGenieFile) {
 
 TEST_F(Orvalt, LongGenieNameIsShortenedInTheOutputStage) {
     write("s.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}}));
+    // 80 characters are kept as typed; 81 are cut to 80.
+    const std::tuple<std::string, std::string> limits[] = {
+        {std::string(74, 'k') + ".write", std::string(74, 'k') + ".write"},
+        {std::string(75, 'c') + ".write", std::string(74, 'c') + ".write"}};
+    for (const auto& [typed, written] : limits) {
+        const Result r = run("s.xrdml\n1\n0\n1\n2\n" + typed + "\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.out.find("WARNING: Output file name exceeds") == std::string::npos,
+                  typed == written)
+            << r.out;
+        EXPECT_TRUE(exists(written)) << typed.size();
+    }
     const std::string long_name = std::string(86, 'n') + ".write";  // 92 characters
     const Result r = run("s.xrdml\n1\n0\n1\n2\n" + long_name + "\n");
     EXPECT_EQ(r.status, 0);

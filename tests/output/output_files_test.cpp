@@ -21,8 +21,10 @@ TEST(DefaultOutputName, ReplacesTheLastSixCharacters) {
         {"run7.xrdml", ".weights", "run7.weights"},
         {"D:\\data\\s1.xrdml", ".dat", "D:\\data\\s1.dat"},
         {"run7.xrdml", ".dat      ", "run7.dat"},  // a padded field
+        {"a.xrdml", ".dat", "a.dat"},              // seven: one character kept
         {".xrdml", ".dat", ".dat"},                // exactly six: the extension alone
-        {"abc", ".dat", "abc.dat"}};               // fewer: nothing dropped
+        {"xrdml", ".dat", "xrdml.dat"},            // five: nothing dropped
+        {"abc", ".dat", "abc.dat"}};
     for (const auto& [input, extension, name] : cases) EXPECT_EQ(default_output_name(input, extension), name);
 }
 
