@@ -31,7 +31,55 @@ struct SyntheticXrdml {
     std::string list_element = "intensities";
 };
 
+// The one layout of a scan in every synthetic measurement (benchmarks, unit
+// and end-to-end tests): each value goes in as the text that is to stand in
+// the file.
+struct ScanText {
+    std::string attributes;  // of the scan element
+    std::string start, end;  // 2Theta positions
+    std::string omega;       // the common Omega position
+    std::string time;        // counting time in seconds
+    std::string counts;      // the intensity list
+    std::string list_element = "intensities";
+};
+
+// The scan's lines without line ends, the scan element behind `indent` tabs
+// and one element per line below it.
+inline std::vector<std::string> xrdml_scan_lines(const ScanText& s, int indent) {
+    const auto at = [indent](int depth, const std::string& text) {
+        return std::string(static_cast<std::size_t>(indent + depth), '\t') + text;
+    };
+    return {
+        at(0, "<scan " + s.attributes + ">"),
+        at(1, "<dataPoints>"),
+        at(2, "<positions axis=\"2Theta\" unit=\"deg\">"),
+        at(3, "<startPosition>" + s.start + "</startPosition>"),
+        at(3, "<endPosition>" + s.end + "</endPosition>"),
+        at(2, "</positions>"),
+        at(2, "<positions axis=\"Omega\" unit=\"deg\">"),
+        at(3, "<commonPosition>" + s.omega + "</commonPosition>"),
+        at(2, "</positions>"),
+        at(2, "<commonCountingTime unit=\"seconds\">" + s.time + "</commonCountingTime>"),
+        at(2, "<" + s.list_element + " unit=\"counts\">" + s.counts + "</" + s.list_element + ">"),
+        at(1, "</dataPoints>"),
+        at(0, "</scan>"),
+    };
+}
+
 namespace detail {
+
+// v with the given number of decimals, as the instruments write positions.
+inline std::string fixed_text(double v, int decimals) {
+    char tmp[64];
+    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v, std::chars_format::fixed, decimals);
+    return std::string(tmp, r.ptr);
+}
+
+inline void append_integer(std::string& out, long long v) {
+    char tmp[32];
+    const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
+    out.append(tmp, r.ptr);
+}
 
 // splitmix64: small, fast, and the same on every platform.
 struct Random {
@@ -66,15 +114,8 @@ public:
         buf_.append(s);
         if (buf_.size() >= (1u << 20)) flush();
     }
-    void number(double v, int decimals) {
-        char tmp[64];
-        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v, std::chars_format::fixed, decimals);
-        put(std::string_view(tmp, static_cast<std::size_t>(r.ptr - tmp)));
-    }
     void integer(long long v) {
-        char tmp[32];
-        const auto r = std::to_chars(tmp, tmp + sizeof tmp, v);
-        buf_.append(tmp, r.ptr);
+        append_integer(buf_, v);
         if (buf_.size() >= (1u << 20)) flush();
     }
     bool close() {
@@ -108,15 +149,6 @@ inline bool write_synthetic_xrdml(const SyntheticXrdml& o, const std::string& pa
         w.put(text);
         w.put(eol);
     };
-    auto element = [&](int indent, std::string_view open, double v, int decimals,
-                       std::string_view close) {
-        for (int i = 0; i < indent; ++i) w.put("\t");
-        w.put(open);
-        w.number(v, decimals);
-        w.put(close);
-        w.put(eol);
-    };
-
     detail::Random rng{o.seed};
     const double lo = std::min(o.start, o.end), hi = std::max(o.start, o.end);
     std::vector<detail::Peak> peaks(12);
@@ -158,22 +190,14 @@ inline bool write_synthetic_xrdml(const SyntheticXrdml& o, const std::string& pa
 
     for (int s = 0; s < o.scans; ++s) {
         const double time = o.times[static_cast<std::size_t>(s) % o.times.size()];
-        w.put("\t\t<scan appendNumber=\"");
-        w.integer(s);
-        w.put("\" mode=\"Continuous\" scanAxis=\"2Theta\" status=\"Completed\">");
-        w.put(eol);
-        line(3, "<dataPoints>");
-        line(4, "<positions axis=\"2Theta\" unit=\"deg\">");
-        element(5, "<startPosition>", o.start, 4, "</startPosition>");
-        element(5, "<endPosition>", o.end, 4, "</endPosition>");
-        line(4, "</positions>");
-        line(4, "<positions axis=\"Omega\" unit=\"deg\">");
-        element(5, "<commonPosition>", o.omega, 4, "</commonPosition>");
-        line(4, "</positions>");
-        element(4, "<commonCountingTime unit=\"seconds\">", time, 3, "</commonCountingTime>");
-        w.put("\t\t\t\t<");
-        w.put(o.list_element);
-        w.put(" unit=\"counts\">");
+        ScanText scan;
+        scan.attributes = "appendNumber=\"" + std::to_string(s) +
+                          "\" mode=\"Continuous\" scanAxis=\"2Theta\" status=\"Completed\"";
+        scan.start = detail::fixed_text(o.start, 4);
+        scan.end = detail::fixed_text(o.end, 4);
+        scan.omega = detail::fixed_text(o.omega, 4);
+        scan.time = detail::fixed_text(time, 3);
+        scan.list_element = o.list_element;
         for (int i = 0; i < o.points; ++i) {
             const double x =
                 o.points > 1 ? o.start + (o.end - o.start) * i / (o.points - 1) : o.start;
@@ -185,15 +209,10 @@ inline bool write_synthetic_xrdml(const SyntheticXrdml& o, const std::string& pa
             }
             const double mean = rate * time;
             const double c = std::floor(mean + std::sqrt(mean) * rng.normal() + 0.5);
-            if (i) w.put(" ");
-            w.integer(c > 0 ? static_cast<long long>(c) : 0);
+            if (i) scan.counts += ' ';
+            detail::append_integer(scan.counts, c > 0 ? static_cast<long long>(c) : 0);
         }
-        w.put("</");
-        w.put(o.list_element);
-        w.put(">");
-        w.put(eol);
-        line(3, "</dataPoints>");
-        line(2, "</scan>");
+        for (const std::string& l : xrdml_scan_lines(scan, 2)) line(0, l);
     }
     line(1, "</xrdMeasurement>");
     line(0, "</xrdMeasurements>");

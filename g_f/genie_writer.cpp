@@ -89,16 +89,21 @@ void transfer_array(std::string_view name, std::span<const Real> values, std::in
                 values.data(), rank, extent);
 }
 
+}  // namespace
+
 template <class Real>
-void write_entry(Console& con, std::string_view g2file_arg, std::string_view filefield_arg,
-                 std::string_view xlabel_arg, std::string_view ylabel_arg,
-                 std::string_view user_name_arg, std::string_view inst_name_arg,
-                 std::string_view title_arg, std::string_view time_arg,
-                 std::string_view history_arg, std::span<const Real> x, std::span<const Real> y,
-                 std::span<const Real> e, std::span<const Real> ut, Real delta, Real fi, Real l1,
-                 Real l2, Real efixed, Real twotheta, Real run_duration, std::int32_t ntc,
-                 std::int32_t nx, std::int32_t nut, std::int32_t emode, std::int32_t ispec_no,
-                 std::int32_t irun_no, std::int32_t inew, std::int32_t iprint) {
+void write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view filefield_arg,
+                    std::string_view xlabel_arg, std::string_view ylabel_arg,
+                    std::string_view user_name_arg, std::string_view inst_name_arg,
+                    std::string_view title_arg, std::string_view time_arg,
+                    std::string_view history_arg, std::span<const std::type_identity_t<Real>> x,
+                    std::span<const std::type_identity_t<Real>> y,
+                    std::span<const std::type_identity_t<Real>> e,
+                    std::span<const std::type_identity_t<Real>> ut, Real delta, Real fi, Real l1,
+                    Real l2, Real efixed, Real twotheta, Real run_duration, std::int32_t ntc,
+                    std::int32_t nx, std::int32_t nut, std::int32_t emode, std::int32_t ispec_no,
+                    std::int32_t irun_no, std::int32_t inew, std::int32_t iprint,
+                    std::int32_t& /*ierr: the caller's, untouched*/) {
     // Every text at its declared length, whatever length it came with.
     const std::string g2file = field(g2file_arg, g2file_length);
     const std::string filefield = field(filefield_arg, filefield_length);
@@ -165,7 +170,8 @@ void write_entry(Console& con, std::string_view g2file_arg, std::string_view fil
     GF_RELEASE_HANDLE("h_block", 7);
 }
 
-}  // namespace
+template decltype(write_g2int_ng<double>) write_g2int_ng<double>;
+template decltype(write_g2int_ng<float>) write_g2int_ng<float>;
 
 void g2intinit(G2IntGenDp& h) {
     h.filefield.assign(filefield_length, '\0');
@@ -197,33 +203,5 @@ void activate_genie_session() {
 }
 
 void deactivate_genie_session() { GF_DEACTIVATE_SESSION(); }
-
-void write_g2int_ng(Console& con, std::string_view g2file, std::string_view filefield,
-                    std::string_view xlabel, std::string_view ylabel, std::string_view user_name,
-                    std::string_view inst_name, std::string_view title, std::string_view time,
-                    std::string_view history, std::span<const double> x, std::span<const double> y,
-                    std::span<const double> e, std::span<const double> ut, double delta, double fi,
-                    double l1, double l2, double efixed, double twotheta, double run_duration,
-                    std::int32_t ntc, std::int32_t nx, std::int32_t nut, std::int32_t emode,
-                    std::int32_t ispec_no, std::int32_t irun_no, std::int32_t inew,
-                    std::int32_t iprint, std::int32_t& /*ierr: the caller's, untouched*/) {
-    write_entry<double>(con, g2file, filefield, xlabel, ylabel, user_name, inst_name, title, time,
-                        history, x, y, e, ut, delta, fi, l1, l2, efixed, twotheta, run_duration,
-                        ntc, nx, nut, emode, ispec_no, irun_no, inew, iprint);
-}
-
-void write_g2int_ng(Console& con, std::string_view g2file, std::string_view filefield,
-                    std::string_view xlabel, std::string_view ylabel, std::string_view user_name,
-                    std::string_view inst_name, std::string_view title, std::string_view time,
-                    std::string_view history, std::span<const float> x, std::span<const float> y,
-                    std::span<const float> e, std::span<const float> ut, float delta, float fi,
-                    float l1, float l2, float efixed, float twotheta, float run_duration,
-                    std::int32_t ntc, std::int32_t nx, std::int32_t nut, std::int32_t emode,
-                    std::int32_t ispec_no, std::int32_t irun_no, std::int32_t inew,
-                    std::int32_t iprint, std::int32_t& /*ierr: the caller's, untouched*/) {
-    write_entry<float>(con, g2file, filefield, xlabel, ylabel, user_name, inst_name, title, time,
-                       history, x, y, e, ut, delta, fi, l1, l2, efixed, twotheta, run_duration,
-                       ntc, nx, nut, emode, ispec_no, irun_no, inew, iprint);
-}
 
 }  // namespace orvalt

@@ -18,11 +18,6 @@ std::string_view base_type(std::string_view type_name) {
     return type_name;
 }
 
-std::uint32_t get_u32(const unsigned char* p) {
-    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 std::uint64_t get_u64(const unsigned char* p) {
     return static_cast<std::uint64_t>(get_u32(p)) | static_cast<std::uint64_t>(get_u32(p + 4)) << 32;
 }

@@ -25,6 +25,12 @@ inline constexpr std::array<unsigned char, 8> file_signature{0x89, 'G', '2', 'F'
 inline constexpr std::uint32_t file_version = 1;
 inline constexpr std::size_t file_header_size = 12;
 
+// A 32-bit value from its four stored bytes, least significant first.
+inline std::uint32_t get_u32(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+           static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
 // Size in bytes of one element of a type name ("float64[]" as "float64"), or
 // nullopt for a name this library does not know.
 std::optional<std::size_t> element_size(std::string_view type_name);

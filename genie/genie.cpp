@@ -213,10 +213,7 @@ Existing inspect(const std::string& path, std::string& reason) {
     if (n == 0) return Existing::empty;
     if (n < sizeof head || std::memcmp(head, genie::file_signature.data(), 8) != 0)
         return Existing::other;
-    const std::uint32_t version = static_cast<std::uint32_t>(head[8]) |
-                                  static_cast<std::uint32_t>(head[9]) << 8 |
-                                  static_cast<std::uint32_t>(head[10]) << 16 |
-                                  static_cast<std::uint32_t>(head[11]) << 24;
+    const std::uint32_t version = genie::get_u32(head + genie::file_signature.size());
     return version == genie::file_version ? Existing::genie_file : Existing::other;
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/synthetic_xrdml.h"
 #include "g_f/console.h"
 #include "g_f/stop.h"
 
@@ -100,21 +101,14 @@ inline const std::vector<std::string> wavelength_lines = {
 inline std::vector<std::string> scan_lines(const std::string& start, const std::string& end,
                                            const std::string& time, const std::string& counts,
                                            const std::string& list_element = "intensities") {
-    return {
-        "\t<scan appendNumber=\"0\" scanAxis=\"2Theta\">",
-        "\t\t<dataPoints>",
-        "\t\t\t<positions axis=\"2Theta\" unit=\"deg\">",
-        "\t\t\t\t<startPosition>" + start + "</startPosition>",
-        "\t\t\t\t<endPosition>" + end + "</endPosition>",
-        "\t\t\t</positions>",
-        "\t\t\t<positions axis=\"Omega\" unit=\"deg\">",
-        "\t\t\t\t<commonPosition>15.0</commonPosition>",
-        "\t\t\t</positions>",
-        "\t\t\t<commonCountingTime unit=\"seconds\">" + time + "</commonCountingTime>",
-        "\t\t\t<" + list_element + " unit=\"counts\">" + counts + "</" + list_element + ">",
-        "\t\t</dataPoints>",
-        "\t</scan>",
-    };
+    return bench::xrdml_scan_lines({.attributes = "appendNumber=\"0\" scanAxis=\"2Theta\"",
+                                    .start = start,
+                                    .end = end,
+                                    .omega = "15.0",
+                                    .time = time,
+                                    .counts = counts,
+                                    .list_element = list_element},
+                                   1);
 }
 
 // A whole file of scans with the given intensity lists.

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "bench/synthetic_xrdml.h"
+
 #ifndef _WIN32
 #include <sys/wait.h>
 #endif
@@ -97,7 +99,6 @@ struct Wavelengths {
 inline std::string xrdml_text(const std::vector<Scan>& scans, const Wavelengths& w = {},
                               const std::string& eol = "\n") {
     std::ostringstream s;
-    s.precision(17);
     s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>" << eol
       << "<xrdMeasurements status=\"Completed\">" << eol
       << "\t<xrdMeasurement measurementType=\"Scan\">" << eol
@@ -106,21 +107,23 @@ inline std::string xrdml_text(const std::vector<Scan>& scans, const Wavelengths&
       << "\t\t\t<kAlpha2 unit=\"Angstrom\">" << w.ka2 << "</kAlpha2>" << eol
       << "\t\t\t<ratioKAlpha2KAlpha1>" << w.ratio << "</ratioKAlpha2KAlpha1>" << eol
       << "\t\t</usedWavelength>" << eol;
+    const auto text = [](double v) {
+        std::ostringstream t;
+        t.precision(17);
+        t << v;
+        return t.str();
+    };
     for (const Scan& scan : scans) {
-        s << "\t\t<scan appendNumber=\"0\" status=\"Completed\">" << eol
-          << "\t\t\t<dataPoints>" << eol
-          << "\t\t\t\t<positions axis=\"2Theta\" unit=\"deg\">" << eol
-          << "\t\t\t\t\t<startPosition>" << scan.start << "</startPosition>" << eol
-          << "\t\t\t\t\t<endPosition>" << scan.end << "</endPosition>" << eol
-          << "\t\t\t\t</positions>" << eol
-          << "\t\t\t\t<positions axis=\"Omega\" unit=\"deg\">" << eol
-          << "\t\t\t\t\t<commonPosition>15.0</commonPosition>" << eol
-          << "\t\t\t\t</positions>" << eol
-          << "\t\t\t\t<commonCountingTime unit=\"seconds\">" << scan.time
-          << "</commonCountingTime>" << eol
-          << "\t\t\t\t<intensities unit=\"counts\">" << scan.counts << "</intensities>" << eol
-          << "\t\t\t</dataPoints>" << eol
-          << "\t\t</scan>" << eol;
+        const orvalt::bench::ScanText text_of_scan{
+            .attributes = "appendNumber=\"0\" status=\"Completed\"",
+            .start = text(scan.start),
+            .end = text(scan.end),
+            .omega = "15.0",
+            .time = text(scan.time),
+            .counts = scan.counts,
+        };
+        for (const std::string& l : orvalt::bench::xrdml_scan_lines(text_of_scan, 2))
+            s << l << eol;
     }
     s << "\t</xrdMeasurement>" << eol << "</xrdMeasurements>" << eol;
     return s.str();
