@@ -13,7 +13,6 @@
 #include "g_f/genie_writer.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
-#include "genie/genie.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_offsets.h"
 
@@ -32,17 +31,18 @@ double spacing(double start, double end, std::int32_t n) {
     return n >= 2 ? (end - start) / (n - 1) : 0.0;
 }
 
-void fill_x(RunState& run, double start, double step) {
-    for (std::int32_t k = 0; k < run.ny; ++k) run.x[k] = start + k * step;
+void fill_x(Spectrum& spectrum, double start, double step) {
+    for (std::int32_t k = 0; k < spectrum.ny; ++k) spectrum.x[k] = start + k * step;
 }
 
-void check_counting_time(Console& con, const RunState& run, std::int32_t scan) {
-    if (!(run.par.counting_time[scan - 1] > 0.0))
-        fail(con, "**ERROR in orvalt: Counting time is not positive for scan " +
-                      format_integer(scan));
+// Scan s counts from 0; the message numbers it from 1.
+void check_counting_time(Console& con, const ScanTables& scans, std::int32_t s) {
+    if (!(scans.par.counting_time[s] > 0.0))
+        fail(con,
+             "**ERROR in orvalt: Counting time is not positive for scan " + format_integer(s + 1));
 }
 
-std::string_view input_name(const RunState& run) { return trimmed(run.input_name); }
+std::string_view input_name(const RunFiles& files) { return trimmed(files.input_name); }
 
 // A Genie name shortened to 80 characters must still name a file of its own:
 // not a bare ".write" after a folder.
@@ -54,292 +54,300 @@ bool shortened_name_usable(std::string_view name) {
 // Asks for the output name, with the default formed from the input name,
 // until the run may write it: never a file the run reads, only a regular
 // file. In the output stage a Genie name is first shortened to 80 characters.
-void ask_output_name(Console& con, RunState& run, std::string_view extension, bool shorten) {
+std::string ask_output_name(Console& con, const RunFiles& files, std::string_view extension,
+                            bool shorten) {
+    std::string name(name_field_length, ' ');
     for (;;) {
-        set_field(run.output_name, default_output_name(input_name(run), extension));
+        set_field(name, default_output_name(input_name(files), extension));
         int n = 0;
-        ask_file_name(con, run.output_name, "full name of output file", n, name_field_length);
-        const auto length = static_cast<std::size_t>(trimmed_length(run.output_name));
+        ask_file_name(con, name, "full name of output file", n, name_field_length);
+        const auto length = static_cast<std::size_t>(trimmed_length(name));
         if (shorten && length > genie_name_limit) {
             constexpr std::string_view kept_end = ".write";
             constexpr std::size_t cut = genie_name_limit - kept_end.size();
-            run.output_name.replace(cut, std::string::npos,
-                                    field(kept_end, run.output_name.size() - cut));
+            name.replace(cut, std::string::npos, field(kept_end, name.size() - cut));
             empty_line(con);
             say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
-            say_line(con, trimmed(run.output_name));
-            if (!shortened_name_usable(trimmed(run.output_name))) {
+            say_line(con, trimmed(name));
+            if (!shortened_name_usable(trimmed(name))) {
                 say_line(con, "The shortened file name is not a usable file name");
                 continue;
             }
         }
         const std::string refusal = output_name_refusal(
-            trimmed(run.output_name), {input_name(run), run.tmp_name, run.weights_name});
-        if (refusal.empty()) return;
+            trimmed(name), {input_name(files), files.tmp_name, files.weights_name});
+        if (refusal.empty()) return std::string(trimmed(name));
         say_line(con, refusal);
     }
 }
 
 // Only finite numbers are written: a spectrum with a point that is not (from
 // negative counts, an overflow, a tiny counting time) stops the run first.
-void check_finite(Console& con, const RunState& run) {
-    for (std::int32_t k = 0; k < run.ny; ++k) {
-        if (!std::isfinite(run.x[k]) || !std::isfinite(run.y[k]) || !std::isfinite(run.e[k]))
+void check_finite(Console& con, const Spectrum& spectrum) {
+    for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+        if (!std::isfinite(spectrum.x[k]) || !std::isfinite(spectrum.y[k]) ||
+            !std::isfinite(spectrum.e[k]))
             stop_with_error(con, "Point " + format_integer(k + 1) +
                                      " of the spectrum is not a finite number");
     }
 }
 
 // The reason is the system's, when there is one (the library gives its own).
-void report_unwritten(Console& con, RunState& run, int error) {
-    std::string line = "**ERROR in orvalt: Could not write " + std::string(trimmed(run.output_name));
+// Always false: the file was not written.
+bool report_unwritten(Console& con, std::string_view name, int error) {
+    std::string line = "**ERROR in orvalt: Could not write " + std::string(name);
     if (error != 0) line.append(": ").append(std::strerror(error));
     say_line(con, line);
-    run.exit_status = 1;
+    return false;
 }
 
 // A Genie file is filled by the library under a temporary name beside it and
 // put in place whole; false (reported) when the temporary cannot be made.
-bool stage_genie_file(Console& con, RunState& run, StagedFile& staged) {
+bool stage_genie_file(Console& con, std::string_view name, StagedFile& staged) {
     int error = 0;
-    if (!staged.create(trimmed(run.output_name), false, error)) {
-        report_unwritten(con, run, error);
-        return false;
-    }
+    if (!staged.create(name, false, error)) return report_unwritten(con, name, error);
     staged.close_stream();
     return true;
 }
 
-void commit_genie_file(Console& con, RunState& run, StagedFile& staged) {
+bool commit_genie_file(Console& con, std::string_view name, StagedFile& staged) {
     int error = 0;
-    if (!staged.commit(error)) report_unwritten(con, run, error);
+    return staged.commit(error) || report_unwritten(con, name, error);
 }
 
 // The header values every Genie entry of this run carries, labels aside.
-G2IntGenDp genie_header(const RunState& run) {
+G2IntGenDp genie_header(const RunFiles& files, double wavelength) {
     G2IntGenDp h;
     g2intinit(h);
     std::string doubled(name_field_length, ' ');
-    double_backslashes(doubled, run.input_name, static_cast<std::int32_t>(name_field_length));
+    double_backslashes(doubled, files.input_name, static_cast<std::int32_t>(name_field_length));
     set_field(h.title, std::string_view(doubled).substr(0, h.title.size()));
+    h.ut[29] = wavelength;
     return h;
 }
 
 // False when the library could not write the entry (it has reported why).
-bool write_genie_entry(Console& con, RunState& run, G2IntGenDp& h, std::int32_t inew,
-                       const std::string& file) {
-    const int failures = genie_failure_count();
-    h.ut[29] = run.census.wavelength;
-    std::int32_t ierr = run.status.ierr;
-    const auto n = static_cast<std::size_t>(run.ny);
-    write_g2int_ng(con, file, h.filefield, h.xlabel, h.ylabel, h.user_name,
-                   h.inst_name, h.title, h.time, h.history, std::span(run.x).first(n),
-                   std::span(run.y).first(n), std::span(run.e).first(n), h.ut, h.delta, h.fi,
-                   h.l1, h.l2, h.efixed, h.twotheta, h.run_duration, run.ny, run.ny, h.nut,
-                   h.emode, h.ispec_no, h.irun_no, inew, 0, ierr);
-    if (genie_failure_count() == failures) return true;
-    run.exit_status = 1;
-    return false;
+bool write_genie_entry(Console& con, const G2IntGenDp& h, const Spectrum& spectrum,
+                       std::int32_t inew, const std::string& file) {
+    std::int32_t ierr = 0;  // the writer's last argument, which it leaves alone
+    const auto n = static_cast<std::size_t>(spectrum.ny);
+    return write_g2int_ng(con, file, h.filefield, h.xlabel, h.ylabel, h.user_name, h.inst_name,
+                          h.title, h.time, h.history, std::span(spectrum.x).first(n),
+                          std::span(spectrum.y).first(n), std::span(spectrum.e).first(n), h.ut,
+                          h.delta, h.fi, h.l1, h.l2, h.efixed, h.twotheta, h.run_duration,
+                          spectrum.ny, spectrum.ny, h.nut, h.emode, h.ispec_no, h.irun_no, inew, 0,
+                          ierr);
 }
 
-// Counts per second: every point divided by the scan's counting time. A time
+// Counts per second: every point divided by the counting time t. A time
 // that is a power of two (1, 2, 0.5 s ...) has an exact reciprocal, and then
 // multiplying by it gives every bit the division gives, at far less cost.
-void divide_by_counting_time(RunState& run, std::int32_t scan) {
-    const double t = run.par.counting_time[scan - 1];
+void divide_by_counting_time(Spectrum& spectrum, double t) {
     int exponent = 0;
     const double reciprocal = 1.0 / t;
     if (std::isfinite(t) && std::frexp(t, &exponent) == 0.5 && std::isfinite(reciprocal)) {
         if (reciprocal == 1.0) return;
-        for (std::int32_t k = 0; k < run.ny; ++k) {
-            run.y[k] *= reciprocal;
-            run.e[k] *= reciprocal;
+        for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+            spectrum.y[k] *= reciprocal;
+            spectrum.e[k] *= reciprocal;
         }
         return;
     }
-    for (std::int32_t k = 0; k < run.ny; ++k) {
-        run.y[k] /= t;
-        run.e[k] /= t;
+    for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+        spectrum.y[k] /= t;
+        spectrum.e[k] /= t;
     }
 }
 
 }  // namespace
 
-void load_single_scan(Console& con, RunState& run) {
-    const std::int32_t s = run.iscan;
-    xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
-                       run.verbose);
-    xrdml::ERRCHECK(con, run.status);
-    run.step[s - 1] = spacing(run.par.start_position[s - 1], run.par.end_position[s - 1], run.ny);
-    fill_x(run, run.par.start_position[s - 1], run.step[s - 1]);
-    if (run.icps == 1) {
-        check_counting_time(con, run, s);
-        divide_by_counting_time(run, s);
+void load_single_scan(Console& con, const RunFiles& files, const Answers& answers,
+                      const ScanTables& scans, Spectrum& spectrum) {
+    const std::int32_t s = answers.iscan - 1;
+    xrdml::ReaderStatus status;
+    xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+                       spectrum.ny, answers.iscan, 1);
+    xrdml::ERRCHECK(con, status);
+    const double start = scans.par.start_position[s];
+    fill_x(spectrum, start, spacing(start, scans.par.end_position[s], spectrum.ny));
+    if (answers.icps == 1) {
+        check_counting_time(con, scans, s);
+        divide_by_counting_time(spectrum, scans.par.counting_time[s]);
     }
 }
 
-void sum_scans(Console& con, RunState& run) {
-    const std::int32_t nscans = run.census.nscans;
-    const auto& par = run.par;
-    for (std::int32_t i = 2; i <= nscans; ++i) {
-        if (differs(par.start_position[i - 1], par.start_position[0]))
+void sum_scans(Console& con, const RunFiles& files, const Answers& answers, const ScanTables& scans,
+               const Weights& weights, std::int32_t verbose, Spectrum& spectrum) {
+    const std::int32_t nscans = scans.census.nscans;
+    const auto& par = scans.par;
+    const auto& weight = weights.weight;
+    for (std::int32_t i = 1; i < nscans; ++i) {
+        if (differs(par.start_position[i], par.start_position[0]))
             fail(con, "Scans appear to have incompatible start points");
     }
 
-    xrdml::ORVALTDATATOT(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.npts,
-                         run.weight, run.ny, nscans, run.verbose);
-    xrdml::ERRCHECK(con, run.status);
+    std::array<std::int32_t, xrdml::max_scans> npts{};
+    xrdml::ReaderStatus status;
+    xrdml::ORVALTDATATOT(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn, npts,
+                         weight, spectrum.ny, nscans, verbose);
+    xrdml::ERRCHECK(con, status);
 
-    std::int32_t ifirst = 0;
-    for (std::int32_t i = 1; i <= nscans; ++i) {
-        if (run.weight[i - 1] == 0) continue;
-        run.step[i - 1] = spacing(par.start_position[i - 1], par.end_position[i - 1],
-                                  run.npts[i - 1]);
-        if (ifirst == 0) ifirst = i;
+    // Scans count from 0 here; the message numbers the first one from 1.
+    std::array<double, xrdml::max_scans> step{};
+    std::int32_t first = -1;
+    for (std::int32_t i = 0; i < nscans; ++i) {
+        if (weight[i] == 0) continue;
+        step[i] = spacing(par.start_position[i], par.end_position[i], npts[i]);
+        if (first < 0) first = i;
     }
-    if (run.iscan == -2) say_integer(con, "orvalt: First included scan = ", ifirst);
-    say_real(con, "orvalt: x-axis spacing = ", run.step[ifirst - 1]);
-    if (run.nincl > 1) {
-        for (std::int32_t i = ifirst + 1; i <= nscans; ++i) {
-            if (run.weight[i - 1] != 0 && differs(run.step[i - 1], run.step[ifirst - 1]))
+    if (answers.iscan == -2) say_integer(con, "orvalt: First included scan = ", first + 1);
+    say_real(con, "orvalt: x-axis spacing = ", step[first]);
+    if (weights.nincl > 1) {
+        for (std::int32_t i = first + 1; i < nscans; ++i) {
+            if (weight[i] != 0 && differs(step[i], step[first]))
                 fail(con, "Scans appear to have incompatible spacings");
         }
     }
-    for (std::int32_t i = ifirst; i <= nscans; ++i)
-        if (run.weight[i - 1] != 0) check_counting_time(con, run, i);
+    for (std::int32_t i = first; i < nscans; ++i)
+        if (weight[i] != 0) check_counting_time(con, scans, i);
 
-    fill_x(run, par.start_position[ifirst - 1], run.step[ifirst - 1]);
-    std::fill_n(run.tsum.begin(), run.ny, 0.0);
-    for (std::int32_t i = ifirst; i <= nscans; ++i) {
-        if (run.weight[i - 1] == 0) continue;
-        for (std::int32_t k = 0; k < run.npts[i - 1]; ++k) run.tsum[k] += par.counting_time[i - 1];
+    fill_x(spectrum, par.start_position[first], step[first]);
+    // Total counting time at each point: a point beyond the end of a shorter
+    // scan has only the times of the scans that reach it.
+    std::vector<double> tsum(static_cast<std::size_t>(spectrum.ny), 0.0);
+    for (std::int32_t i = first; i < nscans; ++i) {
+        if (weight[i] == 0) continue;
+        for (std::int32_t k = 0; k < npts[i]; ++k) tsum[k] += par.counting_time[i];
     }
-    for (std::int32_t k = 0; k < run.ny; ++k) {
-        run.y[k] /= run.tsum[k];
-        run.e[k] /= run.tsum[k];
+    for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+        spectrum.y[k] /= tsum[k];
+        spectrum.e[k] /= tsum[k];
     }
-    if (run.icps == 0) {
+    if (answers.icps == 0) {
         // Counts as one scan of scan 1's counting time would give them.
         const double t = par.counting_time[0];
-        for (std::int32_t k = 0; k < run.ny; ++k) {
-            run.y[k] *= t;
-            run.e[k] *= t;
+        for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+            spectrum.y[k] *= t;
+            spectrum.e[k] *= t;
         }
     }
 }
 
-void write_separate_scans(Console& con, RunState& run) {
-    ask_output_name(con, run, ".write", false);
-    write_scans_to_output(con, run);
+bool write_separate_scans(Console& con, RunFiles& files, const Answers& answers,
+                          const ScanTables& scans, Spectrum& spectrum) {
+    files.output_name = ask_output_name(con, files, ".write", false);
+    return write_scans_to_output(con, files, answers, scans, spectrum);
 }
 
-void write_scans_to_output(Console& con, RunState& run) {
+bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
+                           const ScanTables& scans, Spectrum& spectrum) {
     activate_genie_session();
     deactivate_genie_session();
-    run.verbose = 1;
-    G2IntGenDp h = genie_header(run);
+    G2IntGenDp h = genie_header(files, scans.census.wavelength);
     set_field(h.xlabel, "2-theta");
     set_field(h.ylabel, "y");
 
-    const std::int32_t nscans = run.census.nscans;
+    const std::int32_t nscans = scans.census.nscans;
+    const auto& par = scans.par;
     // Nothing is written unless every scan can be scaled.
-    if (run.icps == 1)
-        for (std::int32_t s = 1; s <= nscans; ++s) check_counting_time(con, run, s);
+    if (answers.icps == 1)
+        for (std::int32_t s = 0; s < nscans; ++s) check_counting_time(con, scans, s);
 
     // The entries go into a temporary that replaces the file once they are
     // all in; a failure to write leaves the older file as it was.
+    const std::string& name = files.output_name;
     StagedFile staged;
-    if (!stage_genie_file(con, run, staged)) return;
+    if (!stage_genie_file(con, name, staged)) return false;
     std::int32_t inew = 1;
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
-    for (std::int32_t s = 1; s <= nscans; ++s) {
-        xrdml::ORVALTDATA1(con, input_name(run), run.status, run.y, run.e, xrdml::mn, run.ny, s,
-                           1, offsets);
+    // Scans count from 0 here; the reader numbers them from 1.
+    for (std::int32_t s = 0; s < nscans; ++s) {
+        xrdml::ReaderStatus status;
+        xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+                           spectrum.ny, s + 1, 1, offsets);
         // A scan that cannot be read ends the run; those before it are kept.
-        if (run.status.ierr != 0 && inew == 0) commit_genie_file(con, run, staged);
-        xrdml::ERRCHECK(con, run.status);
-        const double start = run.par.start_position[s - 1];
-        const double end = run.par.end_position[s - 1];
-        if (run.icps == 1) divide_by_counting_time(run, s);
-        run.step[s - 1] = spacing(start, end, run.ny);
-        fill_x(run, start, run.step[s - 1]);
+        if (status.ierr != 0 && inew == 0) commit_genie_file(con, name, staged);
+        xrdml::ERRCHECK(con, status);
+        const double start = par.start_position[s];
+        const double end = par.end_position[s];
+        if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
+        fill_x(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
-        check_finite(con, run);
-        if (!write_genie_entry(con, run, h, inew, staged.temporary_name())) {
-            report_unwritten(con, run, 0);
-            return;
-        }
+        check_finite(con, spectrum);
+        if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
+            return report_unwritten(con, name, 0);
         staged.check_interruption();
         inew = 0;
     }
     // A file without scans holds no entry: none is made.
-    if (inew == 0) commit_genie_file(con, run, staged);
+    return inew != 0 || commit_genie_file(con, name, staged);
 }
 
-void output_stage(Console& con, RunState& run) {
-    report_and_convert(con, run);
-    run.verbose = 1;
-    ask_output_name(con, run, run.ioutput == 2 ? ".write" : ".dat", run.ioutput == 2);
-    write_spectrum(con, run);
+bool output_stage(Console& con, RunFiles& files, const Answers& answers, const ScanTables& scans,
+                  Spectrum& spectrum) {
+    report_and_convert(con, answers, scans.census.wavelength, spectrum);
+    const bool genie = answers.ioutput == 2;
+    files.output_name = ask_output_name(con, files, genie ? ".write" : ".dat", genie);
+    return write_spectrum(con, files, answers, scans.census.wavelength, spectrum);
 }
 
-void report_and_convert(Console& con, RunState& run) {
-    const std::int32_t ny = run.ny;
+void report_and_convert(Console& con, const Answers& answers, double wavelength,
+                        Spectrum& spectrum) {
+    const std::int32_t ny = spectrum.ny;
+    auto& x = spectrum.x;
     say_integer(con, "orvalt: Number of points = ", ny);
     if (ny > 0) {
-        say_two_reals(con, "orvalt: First point x = ", run.x[0], " y = ", run.y[0]);
-        say_two_reals(con, "orvalt: Last point  x = ", run.x[ny - 1], " y = ", run.y[ny - 1]);
+        say_two_reals(con, "orvalt: First point x = ", x[0], " y = ", spectrum.y[0]);
+        say_two_reals(con, "orvalt: Last point  x = ", x[ny - 1], " y = ", spectrum.y[ny - 1]);
     }
 
     constexpr double half_pi = 1.5707963267948966;
     constexpr double four_pi = 12.566370614359172;
-    const double wavelength = run.census.wavelength;
-    if ((run.iunits == 2 || run.iunits == 3) && !(std::isfinite(wavelength) && wavelength > 0.0))
+    if ((answers.iunits == 2 || answers.iunits == 3) &&
+        !(std::isfinite(wavelength) && wavelength > 0.0))
         stop_with_error(con, "Wavelength is not a positive number");
-    if (run.iunits == 2) {
+    if (answers.iunits == 2) {
         for (std::int32_t k = 0; k < ny; ++k) {
-            const double theta = run.x[k] * half_pi / 180.0;
-            run.x[k] = four_pi * std::sin(theta) / wavelength;
+            const double theta = x[k] * half_pi / 180.0;
+            x[k] = four_pi * std::sin(theta) / wavelength;
         }
-    } else if (run.iunits == 3) {
+    } else if (answers.iunits == 3) {
         for (std::int32_t k = 0; k < ny; ++k)
-            if (run.x[k] == 0.0) stop_with_error(con, "d-spacing is undefined at 2-theta = 0");
-        xrdml::REVERSEARRAY(run.x, ny);
-        xrdml::REVERSEARRAY(run.y, ny);
-        xrdml::REVERSEARRAY(run.e, ny);
+            if (x[k] == 0.0) stop_with_error(con, "d-spacing is undefined at 2-theta = 0");
+        xrdml::REVERSEARRAY(x, ny);
+        xrdml::REVERSEARRAY(spectrum.y, ny);
+        xrdml::REVERSEARRAY(spectrum.e, ny);
         for (std::int32_t k = 0; k < ny; ++k) {
-            const double theta = run.x[k] * half_pi / 180.0;
-            run.x[k] = (0.5 * wavelength) / std::sin(theta);
+            const double theta = x[k] * half_pi / 180.0;
+            x[k] = (0.5 * wavelength) / std::sin(theta);
         }
     }
-    check_finite(con, run);
+    check_finite(con, spectrum);
 }
 
-void write_spectrum(Console& con, RunState& run) {
-    const std::int32_t ny = run.ny;
-    if (run.ioutput == 1) {
-        const auto n = static_cast<std::size_t>(ny);
-        if (!write_ascii_data_file(con, trimmed(run.output_name), run.iscan, trimmed(run.full_name),
-                                   ny, std::span(run.x).first(n), std::span(run.y).first(n),
-                                   std::span(run.e).first(n)))
-            run.exit_status = 1;
-        return;
+bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
+                    const Spectrum& spectrum) {
+    const std::string& name = files.output_name;
+    if (answers.ioutput == 1) {
+        const auto n = static_cast<std::size_t>(spectrum.ny);
+        return write_ascii_data_file(con, name, answers.iscan, files.full_name, spectrum.ny,
+                                     std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
+                                     std::span(spectrum.e).first(n));
     }
 
     activate_genie_session();
     deactivate_genie_session();
-    G2IntGenDp h = genie_header(run);
-    set_field(h.xlabel, run.iunits == 1   ? "2-theta"
-                        : run.iunits == 2 ? "Momentum Transfer Q (\\A\\u-1\\d)"
-                                          : "d-Spacing (\\A)");
-    set_field(h.ylabel, run.icps == 0 ? "Counts" : "Counts per second");
+    G2IntGenDp h = genie_header(files, wavelength);
+    set_field(h.xlabel, answers.iunits == 1   ? "2-theta"
+                        : answers.iunits == 2 ? "Momentum Transfer Q (\\A\\u-1\\d)"
+                                              : "d-Spacing (\\A)");
+    set_field(h.ylabel, answers.icps == 0 ? "Counts" : "Counts per second");
     StagedFile staged;
-    if (!stage_genie_file(con, run, staged)) return;
-    if (write_genie_entry(con, run, h, 1, staged.temporary_name()))
-        commit_genie_file(con, run, staged);
-    else
-        report_unwritten(con, run, 0);
+    if (!stage_genie_file(con, name, staged)) return false;
+    if (!write_genie_entry(con, h, spectrum, 1, staged.temporary_name()))
+        return report_unwritten(con, name, 0);
+    return commit_genie_file(con, name, staged);
 }
 
 }  // namespace orvalt

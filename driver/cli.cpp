@@ -54,10 +54,7 @@ constexpr std::string_view examples =
     "standard error), 2 when the arguments were refused (then no file is read).";
 
 struct Choices {
-    std::int32_t iscan = sum_answer;
-    std::int32_t icps = 1;
-    std::int32_t iunits = 1;
-    std::int32_t ioutput = 2;
+    Answers answers{sum_answer, 1, 1, 2};
     std::vector<std::int32_t> exclude;
     std::string output;
     std::string output_dir;
@@ -144,21 +141,22 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, e.what());
     }
 
-    if (o_scan->count() > 0) c.iscan = scan;
-    if (gudrun) c.iscan = gudrun_answer;
-    if (separate) c.iscan = separate_answer;
-    c.icps = counts ? 0 : 1;
-    c.iunits = units == "q" ? 2 : units == "d" ? 3 : 1;
-    c.ioutput = gudrun ? 1 : 2;
-    if (o_format->count() > 0) c.ioutput = format == "ascii" ? 1 : 2;
+    Answers& a = c.answers;
+    if (o_scan->count() > 0) a.iscan = scan;
+    if (gudrun) a.iscan = gudrun_answer;
+    if (separate) a.iscan = separate_answer;
+    a.icps = counts ? 0 : 1;
+    a.iunits = units == "q" ? 2 : units == "d" ? 3 : 1;
+    a.ioutput = gudrun ? 1 : 2;
+    if (o_format->count() > 0) a.ioutput = format == "ascii" ? 1 : 2;
 
     const std::string_view branch = gudrun ? "--gudrun" : "--separate";
-    if ((gudrun || separate) && c.iunits != 1 && o_units->count() > 0)
+    if ((gudrun || separate) && a.iunits != 1 && o_units->count() > 0)
         return refuse(err, "--units " + units + " cannot go with " + std::string(branch) +
                                ", whose x axis is 2-theta");
-    if (gudrun && c.icps == 0)
+    if (gudrun && a.icps == 0)
         return refuse(err, "--counts cannot go with --gudrun, whose data are counts per second");
-    if (separate && c.ioutput == 1)
+    if (separate && a.ioutput == 1)
         return refuse(err, "--format ascii cannot go with --separate, which writes one Genie file");
     if (!c.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
@@ -215,12 +213,12 @@ Names names_of(Console& con, const Choices& c, const std::string& argument) {
                  ? n.input
                  : (fs::path(c.output_dir) / fs::path(n.input).filename()).string();
     if (c.output.empty())
-        n.data = default_output_name(n.base, c.ioutput == 2 ? ".write" : ".dat");
+        n.data = default_output_name(n.base, c.answers.ioutput == 2 ? ".write" : ".dat");
     else if (c.output_dir.empty() || fs::path(c.output).is_absolute())
         n.data = c.output;
     else
         n.data = (fs::path(c.output_dir) / c.output).string();
-    if (c.iscan == gudrun_answer) n.weights = default_output_name(n.base, ".weights");
+    if (c.answers.iscan == gudrun_answer) n.weights = default_output_name(n.base, ".weights");
     return n;
 }
 
@@ -230,7 +228,7 @@ std::string names_problem(const Choices& c, const Names& n, const std::set<std::
     if (n.input.size() > name_field_length)
         return "the name is longer than " + std::to_string(name_field_length) + " characters";
     if (!file_exists(n.input)) return "no such file: " + n.input;
-    const bool genie_stage = c.ioutput == 2 && c.iscan != separate_answer;
+    const bool genie_stage = c.answers.ioutput == 2 && c.answers.iscan != separate_answer;
     if (genie_stage && n.data.size() > genie_name_limit)
         return "the output name " + n.data + " is longer than 80 characters, the limit of "
                "Genie file names; give a shorter one with -o or -d";
@@ -254,78 +252,71 @@ std::string names_problem(const Choices& c, const Names& n, const std::set<std::
 // failed (the transcript says why).
 bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
     try {
-        set_field(run.input_name, n.input);
-        run.name_length = trimmed_length(run.input_name);
+        const Answers& a = c.answers;
+        RunFiles& files = run.files;
+        set_field(files.input_name, n.input);
+        std::string full(name_field_length, ' ');
         std::int32_t status = 0;
-        check_file(con, run.input_name, run.full_name, 2, 0, status);
-        take_census(con, run);
+        check_file(con, files.input_name, full, 2, 0, status);
+        files.full_name = std::string(trimmed(full));
+        run.scans = take_census(con, files);
 
-        const std::int32_t nscans = run.census.nscans;
+        const std::int32_t nscans = run.scans.census.nscans;
         const std::string holds = ": the file holds " + std::to_string(nscans) + " scans";
-        if (c.iscan > nscans)
-            stop_with_error(con, "there is no scan " + std::to_string(c.iscan) + holds);
-        if (nscans == 0 && (c.iscan == sum_answer || c.iscan == gudrun_answer))
+        if (a.iscan > nscans)
+            stop_with_error(con, "there is no scan " + std::to_string(a.iscan) + holds);
+        if (nscans == 0 && (a.iscan == sum_answer || a.iscan == gudrun_answer))
             stop_with_error(con, "The file holds no scans");
         for (const std::int32_t s : c.exclude)
             if (s > nscans)
                 stop_with_error(con,
                                 "there is no scan " + std::to_string(s) + " to exclude" + holds);
 
-        run.iscan = c.iscan;
-        run.icps = c.icps;
-        run.iunits = c.iunits;
-        run.ioutput = c.ioutput;
-        check_units_fit_axes(con, run);
-        run.weight.fill(1);
-        run.nincl = nscans;
-        if (c.iscan == gudrun_answer) {
-            for (const std::int32_t s : c.exclude)
-                if (run.weight[s - 1] == 1) {
-                    run.weight[s - 1] = 0;
-                    --run.nincl;
-                }
-            if (run.nincl == 0) fail(con, "Error: All scans have been excluded");
-            if (!write_weights_file(con, run.output_name, n.base, nscans, run.weight))
-                run.exit_status = 1;
-            run.verbose = 0;
+        check_units_fit_axes(con, a, run.scans);
+        run.weights = all_included(nscans);
+        bool written = true;
+        if (a.iscan == gudrun_answer) {
+            for (const std::int32_t s : c.exclude) exclude(run.weights, s);
+            if (run.weights.nincl == 0) fail(con, "Error: All scans have been excluded");
+            // The weights file as the dialogue names it, in the output folder.
+            written = write_weights_file(con, default_output_name(trimmed(n.base), ".weights"),
+                                         nscans, run.weights.weight);
         }
 
-        if (c.iscan == separate_answer) {
-            set_field(run.output_name, n.data);
-            write_scans_to_output(con, run);
-        } else {
-            if (c.iscan == sum_answer || c.iscan == gudrun_answer)
-                sum_scans(con, run);
-            else
-                load_single_scan(con, run);
-            report_and_convert(con, run);
-            run.verbose = 1;
-            set_field(run.output_name, n.data);
-            write_spectrum(con, run);
-        }
+        files.output_name = n.data;
+        if (a.iscan == separate_answer)
+            return write_scans_to_output(con, files, a, run.scans, run.spectrum) && written;
+        // The gudrunX data are summed without the reader's detail lines.
+        if (a.iscan == sum_answer || a.iscan == gudrun_answer)
+            sum_scans(con, files, a, run.scans, run.weights, a.iscan == gudrun_answer ? 0 : 1,
+                      run.spectrum);
+        else
+            load_single_scan(con, files, a, run.scans, run.spectrum);
+        report_and_convert(con, a, run.scans.census.wavelength, run.spectrum);
+        return write_spectrum(con, files, a, run.scans.census.wavelength, run.spectrum) && written;
     } catch (const Stop&) {
         return false;
     } catch (const std::bad_alloc&) {
         say_line(con, "**ERROR in orvalt: Out of memory");
         return false;
     }
-    return run.exit_status == 0;
 }
 
 // What was written, for the line on standard output.
 std::string description(const Choices& c, const RunState& run) {
-    const std::int32_t nscans = run.census.nscans;
+    const std::int32_t nscans = run.scans.census.nscans;
+    const std::int32_t iscan = c.answers.iscan;
     const auto scans = [](std::int32_t k) {
         return std::to_string(k) + (k == 1 ? " scan" : " scans");
     };
-    std::string d = c.iscan == sum_answer      ? "sum of " + scans(nscans)
-                    : c.iscan == gudrun_answer ? "gudrunX data, sum of " +
-                                                     std::to_string(run.nincl) + " of " +
-                                                     scans(nscans)
-                    : c.iscan == separate_answer ? scans(nscans) + " separately"
-                                                 : "scan " + std::to_string(c.iscan);
-    d += c.icps == 0 ? ", counts" : ", counts per second";
-    d += c.iunits == 2 ? ", Q" : c.iunits == 3 ? ", d-spacing" : ", 2-theta";
+    std::string d = iscan == sum_answer      ? "sum of " + scans(nscans)
+                    : iscan == gudrun_answer ? "gudrunX data, sum of " +
+                                                   std::to_string(run.weights.nincl) + " of " +
+                                                   scans(nscans)
+                    : iscan == separate_answer ? scans(nscans) + " separately"
+                                               : "scan " + std::to_string(iscan);
+    d += c.answers.icps == 0 ? ", counts" : ", counts per second";
+    d += c.answers.iunits == 2 ? ", Q" : c.answers.iunits == 3 ? ", d-spacing" : ", 2-theta";
     return d;
 }
 

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <string>
 
-#include "driver/run.h"
 #include "g_f/console.h"
 #include "g_f/files.h"
 #include "g_f/numbers.h"
@@ -72,22 +71,21 @@ bool write_ascii_data_file(Console& con, std::string_view output_name, std::int3
     return finish(con, file, "write_ascii_data_file", output_name);
 }
 
-bool write_weights_file(Console& con, std::string& output_name, std::string_view input_name,
-                        std::int32_t nscans, std::span<const std::int32_t> weight) {
-    output_name = field(default_output_name(trimmed(input_name), ".weights"), name_field_length);
-    say_line(con, "Saving weights to " + std::string(trimmed(output_name)));
+bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans,
+                        std::span<const std::int32_t> weight) {
+    say_line(con, "Saving weights to " + std::string(name));
     con.out << '\n';
 
     std::int32_t error_number = 0;
-    OutputFile file = open_new_file(con, output_name, output_unit, 0, error_number, 0, 0, 0);
+    OutputFile file = open_new_file(con, name, output_unit, 0, error_number, 0, 0, 0);
     if (error_number != 0 || !file.is_open()) return false;  // reported by open_new_file
 
     const auto n = std::min(static_cast<std::size_t>(std::max(nscans, 0)), weight.size());
-    for (std::size_t s = 1; s <= n; ++s) {
-        file.write_line(format_integer_width(static_cast<std::int32_t>(s), 3) + " " +
-                        format_integer_width(weight[s - 1], 1));
+    for (std::size_t s = 0; s < n; ++s) {
+        file.write_line(format_integer_width(static_cast<std::int32_t>(s + 1), 3) + " " +
+                        format_integer_width(weight[s], 1));
     }
-    return finish(con, file, "write_weights_file", output_name);
+    return finish(con, file, "write_weights_file", name);
 }
 
 }  // namespace orvalt

@@ -24,10 +24,10 @@ bool write_ascii_data_file(Console& con, std::string_view output_name, std::int3
                            std::span<const double> x, std::span<const double> y,
                            std::span<const double> e);
 
-// Sets output_name (a 200-character field) to the weights file name, prints
-// "Saving weights to " with it and an empty line, and writes one line per
-// scan, messages of open_new_file off. False on a failed create or write.
-bool write_weights_file(Console& con, std::string& output_name, std::string_view input_name,
-                        std::int32_t nscans, std::span<const std::int32_t> weight);
+// Prints "Saving weights to " with the name and an empty line, and writes
+// one line per scan, messages of open_new_file off. False on a failed create
+// or write.
+bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans,
+                        std::span<const std::int32_t> weight);
 
 }  // namespace orvalt

@@ -1,7 +1,10 @@
-// The steps of a run, in the order run_orvalt calls them. Each works on the
-// run state; a step that ends the program throws Stop.
+// The steps of a run, in the order run_orvalt calls them. Each takes the
+// parts of the run state it reads (const) and fills; a step that ends the
+// program throws Stop. A step that writes output returns false when a file
+// could not be written (it has said why); the run then ends with status 1.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "driver/run.h"
@@ -10,38 +13,51 @@ namespace orvalt {
 
 struct Console;
 
-// Start-up: remembered answers, input file, record census, census and
-// parameter passes.
-void load_remembered_answers(Console& con, RunState& run);
-void choose_input_file(Console& con, RunState& run);
-void take_census(Console& con, RunState& run);
+// Start-up: the remembered answers (and the input name) from "orvalt.tmp",
+// the input file question, and the passes that tell what the file holds.
+Answers load_remembered_answers(Console& con, RunFiles& files);
+void choose_input_file(Console& con, RunFiles& files);
+ScanTables take_census(Console& con, const RunFiles& files);
 
 // The scan menu and the questions on intensity, units and output file.
-void ask_scan_menu(Console& con, RunState& run);
-void ask_intensity(Console& con, RunState& run);
-void exclude_scans(Console& con, RunState& run);
-void ask_units(Console& con, RunState& run);
+void ask_scan_menu(Console& con, Answers& answers, std::int32_t nscans);
+void ask_intensity(Console& con, Answers& answers);
+// The exclusion dialogue of the gudrunX branch, then its weights file.
+void exclude_scans(Console& con, Weights& weights, std::int32_t nscans);
+bool save_weights(Console& con, RunFiles& files, const Weights& weights, std::int32_t nscans);
+void ask_units(Console& con, Answers& answers, const ScanTables& scans);
 // Stops the run when the units are Q or d-spacing and a scan of the run
 // moves another axis than 2-theta.
-void check_units_fit_axes(Console& con, const RunState& run);
-void ask_output(Console& con, RunState& run);
+void check_units_fit_axes(Console& con, const Answers& answers, const ScanTables& scans);
+void ask_output(Console& con, Answers& answers);
 
-// The branches.
-void load_single_scan(Console& con, RunState& run);
-void sum_scans(Console& con, RunState& run);
-void write_separate_scans(Console& con, RunState& run);
-void output_stage(Console& con, RunState& run);
+// The branches that build a spectrum: one scan, or the included scans summed
+// (verbose 0 keeps the reader's detail lines back).
+void load_single_scan(Console& con, const RunFiles& files, const Answers& answers,
+                      const ScanTables& scans, Spectrum& spectrum);
+void sum_scans(Console& con, const RunFiles& files, const Answers& answers, const ScanTables& scans,
+               const Weights& weights, std::int32_t verbose, Spectrum& spectrum);
 
-// The two branches above without their name question, for runs that name the
-// output themselves (run.output_name already set): every scan into one Genie
-// file; and the output stage's two halves, the report and x conversion, then
-// the writing of the spectrum.
-void write_scans_to_output(Console& con, RunState& run);
-void report_and_convert(Console& con, RunState& run);
-void write_spectrum(Console& con, RunState& run);
+// The output stage of those branches: the report and x conversion, the name
+// question, then the writing. A run that names its output itself sets
+// files.output_name and calls the two halves around the question.
+bool output_stage(Console& con, RunFiles& files, const Answers& answers, const ScanTables& scans,
+                  Spectrum& spectrum);
+void report_and_convert(Console& con, const Answers& answers, double wavelength,
+                        Spectrum& spectrum);
+bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
+                    const Spectrum& spectrum);
+
+// Every scan as one entry of a Genie file: the name question, then the
+// writing (alone, for a run that has set files.output_name); spectrum is the
+// working space of each scan in turn.
+bool write_separate_scans(Console& con, RunFiles& files, const Answers& answers,
+                          const ScanTables& scans, Spectrum& spectrum);
+bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
+                           const ScanTables& scans, Spectrum& spectrum);
 
 // End of a run that produced output: the remembered answers are rewritten.
-void save_remembered_answers(Console& con, RunState& run);
+bool save_remembered_answers(Console& con, const RunFiles& files, const Answers& answers);
 
 // Stops with "**ERROR in orvalt: <text>" (the driver's own error stops).
 [[noreturn]] void stop_with_error(Console& con, std::string_view text);

@@ -1,7 +1,7 @@
 // The Genie file writer: every header value and array goes to the Genie
 // library as one named field of the workspace h_block, which is then put as
-// one entry of the file. No result of the library is looked at: the library
-// reports its own failures.
+// one entry of the file. The library prints its own failures; the writer
+// only tells its caller whether there were any.
 #include "g_f/genie_writer.h"
 
 #include <algorithm>
@@ -92,7 +92,7 @@ void transfer_array(std::string_view name, std::span<const Real> values, std::in
 }  // namespace
 
 template <class Real>
-void write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view filefield_arg,
+bool write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view filefield_arg,
                     std::string_view xlabel_arg, std::string_view ylabel_arg,
                     std::string_view user_name_arg, std::string_view inst_name_arg,
                     std::string_view title_arg, std::string_view time_arg,
@@ -137,6 +137,7 @@ void write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view 
         say_line(con, "**write_g2int_ng** (3)");
     }
 
+    const int failures_before = genie_failure_count();
     GF_ASSIGN_HANDLE("h_block", 7, "fields()", 8);
     transfer_text("h_block.file", filefield);
     transfer_int("h_block.ntc", ntc);
@@ -168,6 +169,7 @@ void write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view 
     const std::int32_t index = 0;
     GF_PUT("h_block", 7, "data", 4, index, mode, 3, "Data points", 11);
     GF_RELEASE_HANDLE("h_block", 7);
+    return genie_failure_count() == failures_before;
 }
 
 template decltype(write_g2int_ng<double>) write_g2int_ng<double>;

@@ -46,8 +46,10 @@ void deactivate_genie_session();
 // 1 creates the file anew, anything else appends. iprint 1 prints the
 // diagnostics. ierr is the caller's and is not touched. The precision is
 // taken from the single values, so the arrays may be handed over as vectors.
+// False when the library refused a call (it has printed why): the entry is
+// then not in the file as given.
 template <class Real>
-void write_g2int_ng(Console& con, std::string_view g2file, std::string_view filefield,
+bool write_g2int_ng(Console& con, std::string_view g2file, std::string_view filefield,
                     std::string_view xlabel, std::string_view ylabel, std::string_view user_name,
                     std::string_view inst_name, std::string_view title, std::string_view time,
                     std::string_view history, std::span<const std::type_identity_t<Real>> x,
