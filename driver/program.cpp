@@ -1,31 +1,13 @@
 #include "driver/program.h"
 
-#include <iostream>
-
 #include "driver/cli.h"
+#include "driver/errors_to.h"
 #include "driver/run.h"
 #include "g_f/console.h"
 #include "g_f/stop.h"
 #include "genie/genie.h"
 
 namespace orvalt {
-
-namespace {
-
-// Sends standard error to `err` while it lives (nothing changes when `err`
-// is standard error itself).
-class ErrorsTo {
-public:
-    explicit ErrorsTo(std::ostream& err) : old_(std::cerr.rdbuf(err.rdbuf())) {}
-    ~ErrorsTo() { std::cerr.rdbuf(old_); }
-    ErrorsTo(const ErrorsTo&) = delete;
-    ErrorsTo& operator=(const ErrorsTo&) = delete;
-
-private:
-    std::streambuf* old_;
-};
-
-}  // namespace
 
 int run_program(int argc, const char* const* argv, std::istream& in, std::ostream& out,
                 std::ostream& err) {
