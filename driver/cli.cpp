@@ -8,13 +8,13 @@
 #include <CLI/CLI.hpp>
 
 #include <filesystem>
-#include <iostream>
 #include <new>
 #include <set>
 #include <sstream>
 #include <system_error>
 #include <vector>
 
+#include "driver/errors_to.h"
 #include "driver/output_files.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
@@ -179,20 +179,6 @@ bool progress_line(std::string_view line) {
     return false;
 }
 
-// Sends standard error into the transcript while it lives: the Genie
-// library reports there.
-class ErrorsToTranscript {
-public:
-    explicit ErrorsToTranscript(std::ostream& transcript)
-        : old_(std::cerr.rdbuf(transcript.rdbuf())) {}
-    ~ErrorsToTranscript() { std::cerr.rdbuf(old_); }
-    ErrorsToTranscript(const ErrorsToTranscript&) = delete;
-    ErrorsToTranscript& operator=(const ErrorsToTranscript&) = delete;
-
-private:
-    std::streambuf* old_;
-};
-
 // The names one input gives, as the dialogue's defaults or as -o and -d say.
 struct Names {
     std::string input;    // the name read: the argument, ".xrdml" added as the dialogue adds it
@@ -334,7 +320,7 @@ bool convert_file(const Choices& c, const std::string& argument, std::set<std::s
     auto run = std::make_unique<RunState>();
     bool ok = false;
     {
-        ErrorsToTranscript errors(transcript);
+        const ErrorsTo errors(transcript);
         ok = convert(con, *run, c, n);
     }
     for (const std::string& target : {n.data, n.weights})

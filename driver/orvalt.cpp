@@ -3,21 +3,8 @@
 // console dialogue; with arguments the named files are converted as they say.
 #include <iostream>
 
-#include "driver/cli.h"
-#include "driver/run.h"
-#include "g_f/console.h"
-#include "g_f/stop.h"
+#include "driver/program.h"
 
 int main(int argc, char** argv) {
-    if (argc > 1) return orvalt::run_command_line(argc, argv, std::cout, std::cerr);
-
-    orvalt::Console con{std::cin, std::cout};
-    int status = 0;
-    try {
-        status = orvalt::run_orvalt(con);
-    } catch (const orvalt::Stop& stop) {
-        status = stop.status;
-    }
-    std::cout.flush();
-    return status;
+    return orvalt::run_program(argc, argv, std::cin, std::cout, std::cerr);
 }

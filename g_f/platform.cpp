@@ -363,6 +363,8 @@ void end_if_interrupted() {
 
 void handle_interruptions() {
 #ifdef _WIN32
+    // Once per process: a second handler would act on every event twice.
+    if (main_thread != nullptr) return;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0,
                     FALSE, DUPLICATE_SAME_ACCESS);
     SetConsoleCtrlHandler(on_console_event, TRUE);

@@ -66,7 +66,8 @@ unsigned long process_number();
 // signal number. At most a few are watched at once; paths are copied.
 void watch_temporary(const std::string& path);
 void unwatch_temporary(const std::string& path);
-// Installs the handlers (once, at start-up).
+// Installs the handlers at the start of a run; a later run in the same
+// process installs them again to the same effect.
 void handle_interruptions();
 // Ends the run here if an interruption is waiting for a temporary to be let
 // go (Windows: a file open elsewhere cannot be removed); else returns.

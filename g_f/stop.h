@@ -1,5 +1,6 @@
 // The one way a routine ends the program: throw Stop with the exit status.
-// Only main() catches it.
+// Only run_program (the body of main) catches it, and the command line
+// for each file it converts.
 #pragma once
 
 namespace orvalt {

@@ -21,19 +21,28 @@
 #include <vector>
 
 #include "bench/synthetic_xrdml.h"
+#include "driver/program.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
+#include <wordexp.h>
+
+#include <csignal>
 #endif
 
 namespace e2e {
 
 namespace fs = std::filesystem;
 
+// The command that starts a program given from outside, or empty.
+inline std::string outside_program() {
+    const char* cmd = std::getenv("ORVALT_EXE_CMD");
+    return cmd != nullptr ? cmd : "";
+}
+
 // The command that starts the program under test.
 inline std::string program_command() {
-    if (const char* cmd = std::getenv("ORVALT_EXE_CMD"); cmd != nullptr && *cmd != '\0')
-        return cmd;
+    if (const std::string cmd = outside_program(); !cmd.empty()) return cmd;
     return "\"" ORVALT_EXE "\"";
 }
 
@@ -185,11 +194,32 @@ protected:
         return text;
     }
 
+    // Whether a run starts the program as a process. A program given from
+    // outside always does, and so does a run whose shell `setup` sets what
+    // the system enforces on a process (a file size limit). Every other run
+    // calls the driver in this process: quicker, and a failure inside it
+    // shows where it happened.
+    static bool as_process(const std::string& setup) {
+#ifdef _WIN32
+        return true;
+#else
+        return !outside_program().empty() || !setup.empty();
+#endif
+    }
+
     // Runs the program in the scratch folder with `answers` as its standard input;
     // `setup` is shell text run just before it in the same shell (e.g. a ulimit),
     // `args` the program's arguments as shell text.
     Result run(const std::string& answers, const std::string& setup = "",
                const std::string& args = "") const {
+        Result r = as_process(setup) ? run_process(answers, setup, args) : run_here(answers, args);
+        r.out = mask(r.out, dir.string());
+        return r;
+    }
+
+private:
+    Result run_process(const std::string& answers, const std::string& setup,
+                       const std::string& args) const {
         write("stdin.txt", answers);
         const std::string cmd = "cd \"" + dir.string() + "\" && " + setup + program_command() +
                                 (args.empty() ? "" : " " + args) +
@@ -210,12 +240,77 @@ protected:
             r.out = windows_to_linux(r.out);
             r.err = windows_to_linux(r.err);
         }
-        r.out = mask(r.out, dir.string());
         fs::remove(dir / "stdin.txt");
         fs::remove(dir / "stdout.txt");
         fs::remove(dir / "stderr.txt");
         return r;
     }
+
+#ifndef _WIN32
+    // The driver run here as main runs it, in the scratch folder. What it
+    // changes for the process (the current folder, the interruption handlers)
+    // is put back, and it must leave no file open.
+    Result run_here(const std::string& answers, const std::string& args) const {
+        std::istringstream in(answers);
+        std::ostringstream out, err;
+        Result r;
+        const std::size_t open_before = open_files();
+        {
+            const ProcessStateKept kept;
+            fs::current_path(dir);
+            const std::vector<std::string> words = argument_words(args);
+            std::vector<const char*> argv{ORVALT_EXE};
+            for (const std::string& w : words) argv.push_back(w.c_str());
+            r.status = orvalt::run_program(static_cast<int>(argv.size()), argv.data(), in, out, err);
+        }
+        EXPECT_EQ(open_files(), open_before) << "a file left open by the run";
+        r.out = out.str();
+        r.err = err.str();
+        return r;
+    }
+
+    // The arguments as the shell makes them of `args` (globs expanded in the
+    // current folder).
+    static std::vector<std::string> argument_words(const std::string& args) {
+        std::vector<std::string> words;
+        if (args.empty()) return words;
+        wordexp_t w{};
+        if (::wordexp(args.c_str(), &w, WRDE_NOCMD) != 0) {
+            ADD_FAILURE() << "not arguments: " << args;
+            return words;
+        }
+        words.assign(w.we_wordv, w.we_wordv + w.we_wordc);
+        ::wordfree(&w);
+        return words;
+    }
+
+    static std::size_t open_files() {
+        const auto fds = fs::directory_iterator("/proc/self/fd");
+        return static_cast<std::size_t>(std::distance(begin(fds), end(fds)));
+    }
+
+    class ProcessStateKept {
+    public:
+        ProcessStateKept() : folder_(fs::current_path()) {
+            for (std::size_t k = 0; k < std::size(signals_); ++k)
+                ::sigaction(signals_[k], nullptr, &actions_[k]);
+        }
+        ~ProcessStateKept() {
+            fs::current_path(folder_);
+            for (std::size_t k = 0; k < std::size(signals_); ++k)
+                ::sigaction(signals_[k], &actions_[k], nullptr);
+        }
+        ProcessStateKept(const ProcessStateKept&) = delete;
+        ProcessStateKept& operator=(const ProcessStateKept&) = delete;
+
+    private:
+        static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+        fs::path folder_;
+        struct sigaction actions_[std::size(signals_)] {};
+    };
+#else
+    Result run_here(const std::string&, const std::string&) const { return {}; }
+#endif
 };
 
 // The header every run opens with.

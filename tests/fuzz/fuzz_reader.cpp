@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "g_f/console.h"
@@ -27,12 +28,19 @@ namespace {
 
 namespace xr = orvalt::xrdml;
 
+// One file per process, rewritten for every input and removed when the
+// process ends normally.
 const std::string& scratch_file() {
-    static const std::string path =
-        (std::filesystem::temp_directory_path() /
-         ("orvalt_fuzz_reader_" + std::to_string(ORVALT_GETPID()) + ".xrdml"))
-            .string();
-    return path;
+    static const struct Scratch {
+        std::string path = (std::filesystem::temp_directory_path() /
+                            ("orvalt_fuzz_reader_" + std::to_string(ORVALT_GETPID()) + ".xrdml"))
+                               .string();
+        ~Scratch() {
+            std::error_code ignored;
+            std::filesystem::remove(path, ignored);
+        }
+    } scratch;
+    return scratch.path;
 }
 
 void read_scan(orvalt::Console& con, const std::string& name, std::int32_t scan,

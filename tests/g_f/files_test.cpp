@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <optional>
 #include <tuple>
@@ -181,6 +182,27 @@ TEST(DoubleBackslashes, WritesExactlyTheFirstNPositions) {
         EXPECT_EQ(c.result, c.want) << c.source << " " << c.n;
     }
 }
+
+#ifndef _WIN32
+// Every run installs the handlers: a second time changes nothing, and a
+// signal the caller ignores (nohup) stays ignored.
+TEST(HandleInterruptions, InstallingTwiceChangesNothing) {
+    struct sigaction saved_int {}, saved_hup {}, first {}, again {}, hup {};
+    ::sigaction(SIGINT, nullptr, &saved_int);
+    ::sigaction(SIGHUP, nullptr, &saved_hup);
+    std::signal(SIGHUP, SIG_IGN);
+    handle_interruptions();
+    ::sigaction(SIGINT, nullptr, &first);
+    handle_interruptions();
+    ::sigaction(SIGINT, nullptr, &again);
+    ::sigaction(SIGHUP, nullptr, &hup);
+    ::sigaction(SIGINT, &saved_int, nullptr);
+    ::sigaction(SIGHUP, &saved_hup, nullptr);
+    EXPECT_NE(first.sa_handler, SIG_DFL);
+    EXPECT_EQ(again.sa_handler, first.sa_handler);
+    EXPECT_EQ(hup.sa_handler, SIG_IGN);
+}
+#endif
 
 }  // namespace
 }  // namespace orvalt
