@@ -189,7 +189,8 @@ struct Names {
 
 Names names_of(Console& con, const Choices& c, const std::string& argument) {
     Names n;
-    n.input = argument;
+    // Trailing blanks are not part of a name, as in the dialogue's name field.
+    n.input = trimmed(argument);
     constexpr std::string_view extension = ".xrdml";
     if (n.input.size() > extension.size() &&
         ovt_case_blind_compare(con, std::string_view(n.input).substr(n.input.size() - 6),
@@ -264,9 +265,8 @@ bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
         if (a.iscan == gudrun_answer) {
             for (const std::int32_t s : c.exclude) exclude(run.weights, s);
             if (run.weights.nincl == 0) fail(con, "Error: All scans have been excluded");
-            // The weights file as the dialogue names it, in the output folder.
-            written = write_weights_file(con, default_output_name(trimmed(n.base), ".weights"),
-                                         nscans, run.weights.weight);
+            // The name checked before the run and reported after it.
+            written = write_weights_file(con, n.weights, nscans, run.weights.weight);
         }
 
         files.output_name = n.data;

@@ -137,6 +137,16 @@ TEST_F(Orvalt, RefusedArgumentsTouchNoFile) {
     }
 }
 
+// Trailing blanks are not part of a name: every file is named, written and
+// reported without them.
+TEST_F(Orvalt, TrailingBlanksAreNotPartOfAName) {
+    write("ab", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}}));
+    const Result r = run("", "", "--gudrun 'ab  '");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(fs::exists(dir / "ab.weights"));
+    EXPECT_NE(r.out.find(" and ab.weights"), std::string::npos) << r.out;
+}
+
 // Every file is tried: the bad ones are named on standard error, the others
 // converted, and the status says that not all went through.
 TEST_F(Orvalt, AFolderWithBadFilesConvertsTheOthers) {
