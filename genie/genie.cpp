@@ -78,6 +78,10 @@ std::string_view text_argument(const char* p, std::int32_t n) {
 // padding, not part of the name.
 std::string_view name_argument(const char* p, std::int32_t n) {
     auto s = text_argument(p, n);
+    // A file name comes in a field of thousands of characters, nearly all
+    // blanks: those go eight at a time.
+    constexpr std::string_view eight_blanks = "        ";
+    while (s.size() >= 8 && s.substr(s.size() - 8) == eight_blanks) s.remove_suffix(8);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
     return s;
 }

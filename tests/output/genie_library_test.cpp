@@ -43,7 +43,7 @@ TEST(GenieLibrary, WritesTheDocumentedBytes) {
     GF_ASSIGN_HANDLE("ws", 2, "fields()", 8);
     GF_TRANSFER("ws.n", 4, "<--", 3, "int32", 5, &n, 0, 0);
     GF_TRANSFER("ws.y", 4, "<--", 3, "float64[]", 9, &y, 1, 1);
-    select(path + "   ");  // blanks after a name are padding
+    select(path + "   " + '\0' + std::string(20, ' '));  // blanks and NULs after a name are padding
     put("new");
     GF_RELEASE_HANDLE("ws", 2);
     std::vector<unsigned char> body;
