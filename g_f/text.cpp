@@ -45,6 +45,10 @@ int digit_count(std::int32_t v) {
 
 int trimmed_length(std::string_view text) {
     std::size_t n = text.size();
+    // Name fields are thousands of characters long, nearly all blanks: those
+    // go eight at a time.
+    constexpr std::string_view eight_blanks = "        ";
+    while (n >= 8 && text.substr(n - 8, 8) == eight_blanks) n -= 8;
     while (n > 0 && (is_blank_or_tab(text[n - 1]) || text[n - 1] == '\0')) --n;
     return static_cast<int>(std::min<std::size_t>(n, 0x7fffffff));
 }

@@ -125,12 +125,12 @@ bool parse_entry(Cursor& c, Entry& e, std::string& error) {
 }
 
 // The single int32 value of a field, if it is one.
-std::optional<std::int32_t> int32_value(const Field* f) {
+std::optional<std::int32_t> int32_value(const FieldView* f) {
     if (f == nullptr || f->type != "int32" || f->bytes.size() != 4) return std::nullopt;
     return std::bit_cast<std::int32_t>(get_u32(f->bytes.data()));
 }
 
-const Field* find_field(const std::vector<Field>& fields, std::string_view name) {
+const FieldView* find_field(std::span<const FieldView> fields, std::string_view name) {
     for (const auto& f : fields)
         if (f.name == name) return &f;
     return nullptr;
@@ -164,14 +164,21 @@ std::string field_shape_problem(std::string_view type_name, std::int32_t rank,
 }
 
 std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields) {
+    std::vector<FieldView> views;
+    views.reserve(fields.size());
+    for (const auto& f : fields) views.push_back({f.name, f.type, f.rank, f.extent, f.bytes});
+    return data_entry_problem(workspace, views);
+}
+
+std::string data_entry_problem(std::string_view workspace, std::span<const FieldView> fields) {
     const std::string ws(workspace);
-    const Field* ntc_field = find_field(fields, ws + ".ntc");
+    const FieldView* ntc_field = find_field(fields, ws + ".ntc");
     if (ntc_field == nullptr) return {};  // not a data entry
     const auto ntc = int32_value(ntc_field);
     if (!ntc || *ntc < 0) return "data entry: " + ws + ".ntc is not a single int32 of 0 or more";
     const auto length_problem = [&](const std::string& name, std::int64_t n, bool or_one_more,
                                     const std::string& what) -> std::string {
-        const Field* f = find_field(fields, ws + "." + name);
+        const FieldView* f = find_field(fields, ws + "." + name);
         if (f == nullptr) return {};
         const auto count = element_count(f->rank, f->extent);
         if (f->rank == 1 && f->type != "string" && (count == n || (or_one_more && count == n + 1)))
@@ -185,7 +192,7 @@ std::string data_entry_problem(std::string_view workspace, const std::vector<Fie
           length_problem("e", *ntc, false, "ntc (" + n + ")"),
           length_problem("x", *ntc, true, "ntc or ntc + 1 (" + n + ")")})
         if (!problem.empty()) return problem;
-    if (const Field* nut_field = find_field(fields, ws + ".nut")) {
+    if (const FieldView* nut_field = find_field(fields, ws + ".nut")) {
         const auto nut = int32_value(nut_field);
         if (!nut || *nut < 0)
             return "data entry: " + ws + ".nut is not a single int32 of 0 or more";

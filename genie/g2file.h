@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,9 +70,19 @@ struct Entry {
     const Field* find(std::string_view name) const;
 };
 
+// What the rules of an entry look at in a field, wherever its bytes are kept.
+struct FieldView {
+    std::string_view name;
+    std::string_view type;
+    std::int32_t rank = 0;
+    std::int32_t extent = 0;
+    std::span<const unsigned char> bytes;
+};
+
 // Why the fields of an entry from workspace `workspace` break the rules of a
 // data entry (an entry holding "<workspace>.ntc": y and e of ntc elements, x
 // of ntc or ntc + 1, ut of nut), or empty when they keep them.
+std::string data_entry_problem(std::string_view workspace, std::span<const FieldView> fields);
 std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields);
 
 struct File {

@@ -23,9 +23,29 @@ namespace orvalt {
 
 namespace {
 
+// Room kept free at the front of a workspace's body for the entry's head and
+// the file header; an entry whose head is longer is copied out to be written.
+constexpr std::size_t head_room = 256;
+
+// One field of a workspace: what the rules of an entry look at, and where
+// its record (name, type, rank, extent, byte count, values) lies in the body.
+struct FieldSlot {
+    std::string name;
+    std::string type;
+    std::int32_t rank = 0;
+    std::int32_t extent = 0;
+    std::size_t start = 0;  // of the record in the body
+    std::size_t size = 0;   // of the whole record
+    std::size_t values = 0; // bytes of values, at the record's end
+};
+
+// The fields are kept as the file stores them, one record after the other
+// behind the head room, so that the entry goes out from here in one piece:
+// the values are copied once, from the caller into the workspace.
 struct Workspace {
     std::string type;
-    std::vector<genie::Field> fields;
+    std::vector<unsigned char> body;
+    std::vector<FieldSlot> fields;
 };
 
 struct Library {
@@ -34,9 +54,9 @@ struct Library {
     std::string destination;
     bool destination_selected = false;
     int failures = 0;
-    // The last entry's bytes, kept for the next one: a writer puts entry
-    // after entry of about the same size.
-    std::vector<unsigned char> entry;
+    // A released workspace's body, kept for the next one: a writer fills
+    // workspace after workspace of about the same size.
+    std::vector<unsigned char> spare;
 };
 
 Library& library() {
@@ -58,6 +78,10 @@ std::string_view text_argument(const char* p, std::int32_t n) {
 // padding, not part of the name.
 std::string_view name_argument(const char* p, std::int32_t n) {
     auto s = text_argument(p, n);
+    // A file name comes in a field of thousands of characters, nearly all
+    // blanks: those go eight at a time.
+    constexpr std::string_view eight_blanks = "        ";
+    while (s.size() >= 8 && s.substr(s.size() - 8) == eight_blanks) s.remove_suffix(8);
     while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.remove_suffix(1);
     return s;
 }
@@ -85,24 +109,21 @@ void put_string(std::vector<unsigned char>& out, std::string_view s) {
     out.insert(out.end(), s.begin(), s.end());
 }
 
-// Above this an entry's buffer is not kept for the next one.
+// Above this a workspace's body is not kept for the next one.
 constexpr std::size_t max_kept_bytes = std::size_t{8} << 20;
 
-// The values of one field in their stored form: `count` elements of the type,
-// read from the caller's memory without assuming any alignment.
-std::vector<unsigned char> encode_values(std::string_view type, const void* value,
-                                         std::size_t count) {
+// Appends `count` elements of the type in their stored form, read from the
+// caller's memory without assuming any alignment.
+void append_values(std::vector<unsigned char>& out, std::string_view type, const void* value,
+                   std::size_t count) {
     const auto* src = static_cast<const unsigned char*>(value);
     const auto size = *genie::element_size(type);
-    std::vector<unsigned char> out;
     if constexpr (std::endian::native == std::endian::little) {
-        // The stored form is the host's own: the bytes go over as they are,
-        // copied once (no clearing first).
-        out.assign(src, src + count * size);
-        return out;
+        // The stored form is the host's own: the bytes go over as they are.
+        if (count > 0) out.insert(out.end(), src, src + count * size);
+        return;
     }
     // Elsewhere each value is put together byte by byte.
-    out.reserve(count * size);
     const bool is_int32 = type.starts_with("int32");
     const bool is_float32 = type.starts_with("float32");
     for (std::size_t i = 0; i < count; ++i) {
@@ -123,37 +144,36 @@ std::vector<unsigned char> encode_values(std::string_view type, const void* valu
             put_u64(out, std::bit_cast<std::uint64_t>(v));
         }
     }
-    return out;
 }
 
-// One entry, as it stands in the file (in place of what `out` held); false
-// when it is too large for the layout's 32-bit lengths.
-bool encode_entry(std::string_view handle, const Workspace& ws, std::string_view kind,
-                  std::int32_t index, std::string_view description,
-                  std::vector<unsigned char>& out) {
-    // The body's length comes first, so it is worked out before anything is
-    // written, in 64 bits so that no sum wraps on a 32-bit host.
-    std::uint64_t body = std::uint64_t{4} + handle.size() + 4 + kind.size() + 4 + 4 +
-                         description.size() + 4;
-    for (const auto& f : ws.fields)
-        body += std::uint64_t{4} + f.name.size() + 4 + f.type.size() + 4 + 4 + 4 + f.bytes.size();
+// Appends one field's record as the file stores it.
+void append_record(std::vector<unsigned char>& out, std::string_view name, std::string_view type,
+                   std::int32_t rank, std::int32_t extent, const void* value, std::size_t count) {
+    put_string(out, name);
+    put_string(out, type);
+    put_u32(out, std::bit_cast<std::uint32_t>(rank));
+    put_u32(out, std::bit_cast<std::uint32_t>(extent));
+    put_u32(out, static_cast<std::uint32_t>(count * *genie::element_size(type)));
+    append_values(out, type, value, count);
+}
+
+// The entry's head: its length, the workspace name, kind, index,
+// description and field count. False when the entry is too large for the
+// layout's 32-bit lengths.
+bool encode_head(std::string_view handle, const Workspace& ws, std::string_view kind,
+                 std::int32_t index, std::string_view description,
+                 std::vector<unsigned char>& out) {
+    // Worked out in 64 bits so that no sum wraps on a 32-bit host.
+    const std::uint64_t body = std::uint64_t{4} + handle.size() + 4 + kind.size() + 4 + 4 +
+                               description.size() + 4 + (ws.body.size() - head_room);
     if (body > std::numeric_limits<std::uint32_t>::max()) return false;
     out.clear();
-    out.reserve(static_cast<std::size_t>(4 + body));
     put_u32(out, static_cast<std::uint32_t>(body));
     put_string(out, handle);
     put_string(out, kind);
     put_u32(out, std::bit_cast<std::uint32_t>(index));
     put_string(out, description);
     put_u32(out, static_cast<std::uint32_t>(ws.fields.size()));
-    for (const auto& f : ws.fields) {
-        put_string(out, f.name);
-        put_string(out, f.type);
-        put_u32(out, std::bit_cast<std::uint32_t>(f.rank));
-        put_u32(out, std::bit_cast<std::uint32_t>(f.extent));
-        put_u32(out, static_cast<std::uint32_t>(f.bytes.size()));
-        out.insert(out.end(), f.bytes.begin(), f.bytes.end());
-    }
     return true;
 }
 
@@ -163,11 +183,10 @@ using Bytes = std::span<const unsigned char>;
 
 enum class Written { all, not_opened, cut_short };
 
-// Writes `head` and then `bytes` to the file opened with `mode` and closes it;
-// on failure gives the system's reason. A file that could not be opened was
-// not touched; one cut short holds part of what was written.
-Written write_all(const std::string& path, const char* mode, Bytes head, Bytes bytes,
-                  std::string& reason) {
+// Writes `bytes` to the file opened with `mode` and closes it; on failure
+// gives the system's reason. A file that could not be opened was not
+// touched; one cut short holds part of what was written.
+Written write_all(const std::string& path, const char* mode, Bytes bytes, std::string& reason) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), mode);
     if (f == nullptr) {
@@ -178,11 +197,7 @@ Written write_all(const std::string& path, const char* mode, Bytes head, Bytes b
     // blocks it costs the system markedly more to take.
     std::setvbuf(f, nullptr, _IONBF, 0);
     errno = 0;
-    // An empty part is skipped: fwrite may not be handed a null pointer.
-    auto put = [f](Bytes part) {
-        return part.empty() || std::fwrite(part.data(), 1, part.size(), f) == part.size();
-    };
-    const bool written = put(head) && put(bytes);
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int err = errno;
     // fclose flushes: a full disk may only show here.
     const bool closed = std::fclose(f) == 0;
@@ -226,7 +241,8 @@ std::array<unsigned char, genie::file_header_size> file_header() {
     return out;
 }
 
-void write_entry(const std::string& path, bool create, Bytes entry) {
+// `whole` is the file header followed by the entry, which is `entry`.
+void write_entry(const std::string& path, bool create, Bytes whole, Bytes entry) {
     std::string reason;
     if (!create) {
         switch (inspect(path, reason)) {
@@ -243,8 +259,7 @@ void write_entry(const std::string& path, bool create, Bytes entry) {
         }
     }
     if (create) {
-        const auto header = file_header();
-        const Written w = write_all(path, "wb", header, entry, reason);
+        const Written w = write_all(path, "wb", whole, reason);
         if (w == Written::all) return;
         // No half-written file stays behind (a device or the like is left
         // alone); a file that could not even be opened is not ours to remove.
@@ -256,7 +271,7 @@ void write_entry(const std::string& path, bool create, Bytes entry) {
     }
     std::error_code ec;
     const auto old_size = std::filesystem::file_size(path, ec);
-    const Written w = write_all(path, "ab", {}, entry, reason);
+    const Written w = write_all(path, "ab", entry, reason);
     if (w == Written::all) return;
     // Cut off whatever part of the entry got in, so the entries before it
     // stay readable.
@@ -279,9 +294,12 @@ void GF_ASSIGN_HANDLE(const char* handle, std::int32_t handle_length, const char
         report_failure("GF_ASSIGN_HANDLE: empty workspace name");
         return;
     }
-    auto& ws = library().workspaces[std::string(name)];
+    auto& lib = library();
+    auto& ws = lib.workspaces[std::string(name)];
     ws.type = std::string(name_argument(type, type_length));
     ws.fields.clear();
+    if (ws.body.capacity() == 0) ws.body.swap(lib.spare);
+    ws.body.assign(head_room, 0);
 }
 
 void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direction,
@@ -317,15 +335,31 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
         report_failure(where + "no values given");
         return;
     }
-    genie::Field f{std::string(name), std::string(type_name), rank, extent,
-                   encode_values(type_name, value, count)};
-    for (auto& old : ws->second.fields) {
-        if (old.name == f.name) {
-            old = std::move(f);
-            return;
+    auto& body = ws->second.body;
+    auto& fields = ws->second.fields;
+    const std::size_t values = count * *size;
+    for (auto& old : fields) {
+        if (old.name != name) continue;
+        // The new record takes the old one's place; those after it move.
+        std::vector<unsigned char> record;
+        append_record(record, name, type_name, rank, extent, value, count);
+        const auto at = body.begin() + static_cast<std::ptrdiff_t>(old.start);
+        body.insert(body.erase(at, at + static_cast<std::ptrdiff_t>(old.size)), record.begin(),
+                    record.end());
+        for (auto& later : fields) {
+            if (later.start > old.start) later.start = later.start - old.size + record.size();
         }
+        old.type = std::string(type_name);
+        old.rank = rank;
+        old.extent = extent;
+        old.size = record.size();
+        old.values = values;
+        return;
     }
-    ws->second.fields.push_back(std::move(f));
+    const std::size_t start = body.size();
+    append_record(body, name, type_name, rank, extent, value, count);
+    fields.push_back({std::string(name), std::string(type_name), rank, extent, start,
+                      body.size() - start, values});
 }
 
 void GF_SELECT_DESTINATION(const char* file, std::int32_t file_length, const char* form,
@@ -366,23 +400,49 @@ void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
                        lib.destination + " not written");
         return;
     }
-    if (const auto problem = genie::data_entry_problem(name, ws->second.fields); !problem.empty()) {
+    auto& body = ws->second.body;
+    std::vector<genie::FieldView> views;
+    views.reserve(ws->second.fields.size());
+    for (const auto& f : ws->second.fields)
+        views.push_back({f.name, f.type, f.rank, f.extent,
+                         Bytes(body).subspan(f.start + f.size - f.values, f.values)});
+    if (const auto problem = genie::data_entry_problem(name, views); !problem.empty()) {
         report_failure("GF_PUT: " + problem + "; " + lib.destination + " not written");
         return;
     }
-    if (!encode_entry(name, ws->second, text_argument(kind, kind_length), index,
-                      text_argument(description, description_length), lib.entry)) {
+    std::vector<unsigned char> head;
+    if (!encode_head(name, ws->second, text_argument(kind, kind_length), index,
+                     text_argument(description, description_length), head)) {
         report_failure("cannot write " + lib.destination + ": the entry is too large");
         return;
     }
-    write_entry(lib.destination, mode_word == "new", lib.entry);
-    if (lib.entry.capacity() > max_kept_bytes) std::vector<unsigned char>().swap(lib.entry);
+    // The head and the file header go into the room before the fields; a
+    // head too long for it has the entry copied out behind it.
+    const auto header = file_header();
+    std::vector<unsigned char> copied;
+    Bytes whole;
+    if (header.size() + head.size() <= head_room) {
+        const std::size_t begin = head_room - head.size() - header.size();
+        std::memcpy(body.data() + begin, header.data(), header.size());
+        std::memcpy(body.data() + begin + header.size(), head.data(), head.size());
+        whole = Bytes(body).subspan(begin);
+    } else {
+        copied.assign(header.begin(), header.end());
+        copied.insert(copied.end(), head.begin(), head.end());
+        copied.insert(copied.end(), body.begin() + head_room, body.end());
+        whole = copied;
+    }
+    write_entry(lib.destination, mode_word == "new", whole, whole.subspan(header.size()));
 }
 
 void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length) {
     auto& spaces = library().workspaces;
     const auto ws = spaces.find(name_argument(handle, handle_length));
     if (ws == spaces.end()) return;
+    // Its body serves the next workspace, unless it is very large.
+    auto& spare = library().spare;
+    if (ws->second.body.capacity() <= max_kept_bytes && ws->second.body.capacity() > spare.capacity())
+        spare.swap(ws->second.body);
     spaces.erase(ws);
 }
 

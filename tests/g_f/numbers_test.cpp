@@ -125,6 +125,12 @@ TEST(Text, CaseBlindCompareAndTrimmedLength) {
     EXPECT_EQ(ovt_case_blind_compare(d.con, "ab", "abc"), -1);
     EXPECT_EQ(d.text(), " **ERROR in ovt$case_blind_compare\n **Strings are of unequal length\n");
     EXPECT_EQ(trimmed_length(std::string_view("  a b  \t\0", 10)), 5);
+    // long padding, with a tab and a NUL among the blanks, and only blanks
+    for (std::size_t n : {7u, 8u, 9u, 17u, 8192u}) {
+        EXPECT_EQ(trimmed_length(std::string("x y") + std::string(n, ' ')), 3);
+        EXPECT_EQ(trimmed_length(std::string("x y\t") + std::string(n, ' ') + '\0' + std::string(n, ' ')), 3);
+        EXPECT_EQ(trimmed_length(std::string(n, ' ')), 0);
+    }
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 
 #include "genie/g2file.h"
 #include "genie/genie.h"
@@ -42,7 +43,7 @@ TEST(GenieLibrary, WritesTheDocumentedBytes) {
     GF_ASSIGN_HANDLE("ws", 2, "fields()", 8);
     GF_TRANSFER("ws.n", 4, "<--", 3, "int32", 5, &n, 0, 0);
     GF_TRANSFER("ws.y", 4, "<--", 3, "float64[]", 9, &y, 1, 1);
-    select(path + "   ");  // blanks after a name are padding
+    select(path + "   " + '\0' + std::string(20, ' '));  // blanks and NULs after a name are padding
     put("new");
     GF_RELEASE_HANDLE("ws", 2);
     std::vector<unsigned char> body;
@@ -61,6 +62,43 @@ TEST(GenieLibrary, WritesTheDocumentedBytes) {
                                         static_cast<unsigned char>(body.size()), 0, 0, 0};
     expected.insert(expected.end(), body.begin(), body.end());
     EXPECT_EQ(bytes_of(path), expected);
+}
+
+// A field set again keeps its place and takes the new values; a workspace
+// name of any length is stored whole, in a new file and an added entry.
+TEST(GenieLibrary, FieldSetAgainKeepsItsPlace) {
+    TempDir dir;
+    const std::string path = dir.file("again.write");
+    for (const std::string& name : {std::string("ws"), std::string(300, 'w')}) {
+        const auto n = static_cast<std::int32_t>(name.size());
+        const std::int32_t one = 1, two = 2;
+        const std::vector<double> y1 = {1.0}, y2 = {2.0, 3.0};
+        GF_ASSIGN_HANDLE(name.data(), n, "fields()", 8);
+        for (const auto& [field, value, type, rank, extent] :
+             {std::tuple{".ntc", static_cast<const void*>(&one), "int32", 0, 0},
+              std::tuple{".y", static_cast<const void*>(y1.data()), "float64[]", 1, 1},
+              std::tuple{".ntc", static_cast<const void*>(&two), "int32", 0, 0},
+              std::tuple{".y", static_cast<const void*>(y2.data()), "float64[]", 1, 2}}) {
+            const std::string f = name + field;
+            const std::string_view t = type;
+            GF_TRANSFER(f.data(), static_cast<std::int32_t>(f.size()), "<--", 3, t.data(),
+                        static_cast<std::int32_t>(t.size()), value, rank, extent);
+        }
+        select(path);
+        GF_PUT(name.data(), n, "data", 4, 0, name == "ws" ? "new" : "   ", 3, "Data points", 11);
+        GF_RELEASE_HANDLE(name.data(), n);
+    }
+    genie::File file;
+    std::string error;
+    ASSERT_TRUE(genie::read_file(path, file, error)) << error;
+    ASSERT_EQ(file.entries.size(), 2u);
+    for (const auto& entry : file.entries) {
+        ASSERT_EQ(entry.fields.size(), 2u);
+        EXPECT_EQ(entry.fields[0].name, entry.workspace + ".ntc");
+        EXPECT_EQ(entry.fields[0].int32s(), std::vector<std::int32_t>{2});
+        EXPECT_EQ(entry.fields[1].float64s(), (std::vector<double>{2.0, 3.0}));
+    }
+    EXPECT_EQ(file.entries[1].workspace, std::string(300, 'w'));
 }
 
 // Each refused call: one line on standard error and one more failure; a file
