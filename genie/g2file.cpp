@@ -208,29 +208,29 @@ std::string Field::text() const {
     return std::string(bytes.begin(), bytes.end());
 }
 
-std::vector<std::int32_t> Field::int32s() const {
-    std::vector<std::int32_t> v;
-    if (base_type(type) != "int32") return v;
-    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-        v.push_back(std::bit_cast<std::int32_t>(get_u32(bytes.data() + i)));
+namespace {
+
+// The elements of a field of base type `type` as stored (empty for a field of
+// another type); a partial element at the end is not one.
+template <class T>
+std::vector<T> elements(const Field& field, std::string_view type) {
+    static_assert(sizeof(T) == 4 || sizeof(T) == 8);
+    std::vector<T> v;
+    if (base_type(field.type) != type) return v;
+    for (std::size_t i = 0; i + sizeof(T) <= field.bytes.size(); i += sizeof(T)) {
+        if constexpr (sizeof(T) == 4)
+            v.push_back(std::bit_cast<T>(get_u32(field.bytes.data() + i)));
+        else
+            v.push_back(std::bit_cast<T>(get_u64(field.bytes.data() + i)));
+    }
     return v;
 }
 
-std::vector<float> Field::float32s() const {
-    std::vector<float> v;
-    if (base_type(type) != "float32") return v;
-    for (std::size_t i = 0; i + 4 <= bytes.size(); i += 4)
-        v.push_back(std::bit_cast<float>(get_u32(bytes.data() + i)));
-    return v;
-}
+}  // namespace
 
-std::vector<double> Field::float64s() const {
-    std::vector<double> v;
-    if (base_type(type) != "float64") return v;
-    for (std::size_t i = 0; i + 8 <= bytes.size(); i += 8)
-        v.push_back(std::bit_cast<double>(get_u64(bytes.data() + i)));
-    return v;
-}
+std::vector<std::int32_t> Field::int32s() const { return elements<std::int32_t>(*this, "int32"); }
+std::vector<float> Field::float32s() const { return elements<float>(*this, "float32"); }
+std::vector<double> Field::float64s() const { return elements<double>(*this, "float64"); }
 
 const Field* Entry::find(std::string_view name) const {
     for (const auto& f : fields)
