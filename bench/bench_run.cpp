@@ -190,25 +190,22 @@ public:
     }
 
 private:
-    static bool put(int fd, const void* data, std::size_t n) {
-        const auto* p = static_cast<const char*>(data);
+    // Moves all n bytes with read or write, which may each move fewer.
+    template <class Io, class Byte>
+    static bool all_bytes(Io io, int fd, Byte* p, std::size_t n) {
         while (n > 0) {
-            const ssize_t w = write(fd, p, n);
-            if (w <= 0) return false;
-            p += w;
-            n -= static_cast<std::size_t>(w);
+            const ssize_t moved = io(fd, p, n);
+            if (moved <= 0) return false;
+            p += moved;
+            n -= static_cast<std::size_t>(moved);
         }
         return true;
     }
+    static bool put(int fd, const void* data, std::size_t n) {
+        return all_bytes(::write, fd, static_cast<const char*>(data), n);
+    }
     static bool get(int fd, void* data, std::size_t n) {
-        auto* p = static_cast<char*>(data);
-        while (n > 0) {
-            const ssize_t r = read(fd, p, n);
-            if (r <= 0) return false;
-            p += r;
-            n -= static_cast<std::size_t>(r);
-        }
-        return true;
+        return all_bytes(::read, fd, static_cast<char*>(data), n);
     }
     static bool put_words(int fd, const std::vector<std::string>& words) {
         const std::size_t count = words.size();
