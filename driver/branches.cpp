@@ -14,6 +14,7 @@
 #include "g_f/files.h"
 #include "g_f/genie_writer.h"
 #include "g_f/numbers.h"
+#include "g_f/platform.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_offsets.h"
@@ -123,9 +124,21 @@ bool stage_genie_file(Console& con, std::string_view name, StagedFile& staged) {
 }
 
 bool commit_genie_file(Console& con, std::string_view name, StagedFile& staged) {
+    // The library may still hold the file open for a further entry.
+    if (!close_genie_file()) return report_unwritten(con, name, 0);
     int error = 0;
     return staged.commit(error) || report_unwritten(con, name, error);
 }
+
+// However the entries end, the library lets the file go before the
+// temporary is put in place or removed (a file held open cannot be, on
+// Windows).
+struct GenieFileLetGo {
+    GenieFileLetGo() = default;
+    GenieFileLetGo(const GenieFileLetGo&) = delete;
+    GenieFileLetGo& operator=(const GenieFileLetGo&) = delete;
+    ~GenieFileLetGo() { close_genie_file(); }
+};
 
 // The header values every Genie entry of this run carries, labels aside.
 G2IntGenDp genie_header(const RunFiles& files, double wavelength) {
@@ -270,6 +283,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     const std::string& name = files.output_name;
     StagedFile staged;
     if (!stage_genie_file(con, name, staged)) return false;
+    const GenieFileLetGo let_go;  // before `staged` goes
     std::int32_t inew = 1;
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
@@ -289,6 +303,8 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         check_finite(con, spectrum);
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
+        // An interruption waiting for the temporary to be let go finds it closed.
+        if (interruption_waiting()) close_genie_file();
         staged.check_interruption();
         inew = 0;
     }

@@ -361,6 +361,14 @@ void end_if_interrupted() {
 #endif
 }
 
+bool interruption_waiting() {
+#ifdef _WIN32
+    return pending_status.load() != 0;
+#else
+    return false;
+#endif
+}
+
 void handle_interruptions() {
 #ifdef _WIN32
     // Once per process: a second handler would act on every event twice.

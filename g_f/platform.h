@@ -72,5 +72,7 @@ void handle_interruptions();
 // Ends the run here if an interruption is waiting for a temporary to be let
 // go (Windows: a file open elsewhere cannot be removed); else returns.
 void end_if_interrupted();
+// Whether one is waiting so (never elsewhere than on Windows).
+bool interruption_waiting();
 
 }  // namespace orvalt
