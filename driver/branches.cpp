@@ -88,11 +88,10 @@ std::string ask_output_name(Console& con, const RunFiles& files, std::string_vie
 // negative counts, an overflow, a tiny counting time) stops the run first.
 void check_finite(Console& con, const Spectrum& spectrum) {
     // The whole spectrum is tested first with no branch per point, so that
-    // the loop runs as vector instructions: a value is not finite when its
-    // exponent bits are all ones. The point is looked for only when there is one.
-    const auto not_finite = [](double v) {
-        return (((std::bit_cast<std::uint64_t>(v) >> 52) & 0x7ff) + 1) >> 11;
-    };
+    // the loop runs as vector instructions: v - v is +0 (all bits clear) for
+    // every finite v and NaN otherwise. The point is looked for only when
+    // there is one.
+    const auto not_finite = [](double v) { return std::bit_cast<std::uint64_t>(v - v); };
     std::uint64_t any = 0;
     for (std::int32_t k = 0; k < spectrum.ny; ++k)
         any |= not_finite(spectrum.x[k]) | not_finite(spectrum.y[k]) | not_finite(spectrum.e[k]);
