@@ -212,7 +212,8 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     }
     const std::size_t cap = capacity(mn_points, y.size(), e.size());
     const auto values = read_buffer(cap);
-    const FieldScan scanned = read_number_fields(list, {values.get(), cap});
+    const auto roots = read_buffer(cap);
+    const FieldScan scanned = read_number_fields(list, {values.get(), cap}, {roots.get(), cap});
     AttenuationFactors& factors = filter.factors;
     bool attenuated = filter.counts && filter.factors_before;
     // The file stays open for the next scan unless it was read past the line.
@@ -236,10 +237,8 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     }
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
-    for (std::size_t i = 0; i < good; ++i) {
-        y[i] = values[i];
-        e[i] = std::sqrt(values[i]);
-    }
+    std::copy_n(values.get(), good, y.begin());
+    std::copy_n(roots.get(), good, e.begin());
     for (std::size_t i = 0; i < std::min(good, f.size()); ++i) {  // intensity c*f, error sqrt(c)*f
         y[i] *= f[i];
         e[i] *= f[i];
