@@ -38,6 +38,23 @@ void fill_x(Spectrum& spectrum, double start, double step) {
     for (std::int32_t k = 0; k < spectrum.ny; ++k) spectrum.x[k] = start + k * step;
 }
 
+// Tests of a whole spectrum run with no branch per point, so that the loop
+// runs as vector instructions: v - v is +0 (all bits clear) for every finite
+// v and NaN otherwise.
+std::uint64_t not_finite(double v) { return std::bit_cast<std::uint64_t>(v - v); }
+
+// fill_x and the test of check_finite in one pass over the spectrum: true
+// when every point is finite.
+bool fill_x_all_finite(Spectrum& spectrum, double start, double step) {
+    std::uint64_t any = 0;
+    for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+        const double x = start + k * step;
+        spectrum.x[k] = x;
+        any |= not_finite(x) | not_finite(spectrum.y[k]) | not_finite(spectrum.e[k]);
+    }
+    return any == 0;
+}
+
 // Scan s counts from 0; the message numbers it from 1.
 void check_counting_time(Console& con, const ScanTables& scans, std::int32_t s) {
     if (!(scans.par.counting_time[s] > 0.0))
@@ -86,12 +103,9 @@ std::string ask_output_name(Console& con, const RunFiles& files, std::string_vie
 
 // Only finite numbers are written: a spectrum with a point that is not (from
 // negative counts, an overflow, a tiny counting time) stops the run first.
+// The whole spectrum is tested first; the point is looked for only when
+// there is one.
 void check_finite(Console& con, const Spectrum& spectrum) {
-    // The whole spectrum is tested first with no branch per point, so that
-    // the loop runs as vector instructions: v - v is +0 (all bits clear) for
-    // every finite v and NaN otherwise. The point is looked for only when
-    // there is one.
-    const auto not_finite = [](double v) { return std::bit_cast<std::uint64_t>(v - v); };
     std::uint64_t any = 0;
     for (std::int32_t k = 0; k < spectrum.ny; ++k)
         any |= not_finite(spectrum.x[k]) | not_finite(spectrum.y[k]) | not_finite(spectrum.e[k]);
@@ -297,9 +311,9 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         const double start = par.start_position[s];
         const double end = par.end_position[s];
         if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
-        fill_x(spectrum, start, spacing(start, end, spectrum.ny));
+        const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
-        check_finite(con, spectrum);
+        if (!finite) check_finite(con, spectrum);
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
         // An interruption waiting for the temporary to be let go finds it closed.
