@@ -7,6 +7,7 @@
 #include <string>
 
 #include "g_f/console.h"
+#include "g_f/platform.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/scan_offsets.h"
 
@@ -212,8 +213,7 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     }
     const std::size_t cap = capacity(mn_points, y.size(), e.size());
     const auto values = read_buffer(cap);
-    const auto roots = read_buffer(cap);
-    const FieldScan scanned = read_number_fields(list, {values.get(), cap}, {roots.get(), cap});
+    const FieldScan scanned = read_number_fields(list, {values.get(), cap});
     AttenuationFactors& factors = filter.factors;
     bool attenuated = filter.counts && filter.factors_before;
     // The file stays open for the next scan unless it was read past the line.
@@ -237,8 +237,14 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     }
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
-    std::copy_n(values.get(), good, y.begin());
-    std::copy_n(roots.get(), good, e.begin());
+    // Where the processor has wider vector instructions, they take the roots
+    // in half the time; the bits are the same.
+    if (!copy_and_roots_wide(values.get(), y.data(), e.data(), good)) {
+        for (std::size_t i = 0; i < good; ++i) {
+            y[i] = values[i];
+            e[i] = std::sqrt(values[i]);
+        }
+    }
     for (std::size_t i = 0; i < std::min(good, f.size()); ++i) {  // intensity c*f, error sqrt(c)*f
         y[i] *= f[i];
         e[i] *= f[i];

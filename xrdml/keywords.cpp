@@ -3,7 +3,6 @@
 #include "xrdml/reader.h"
 
 #include <bit>
-#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -128,14 +127,7 @@ ElementText element_text(std::string_view line) {
     return {rest.substr(0, lt), true};
 }
 
-namespace {
-
-// With Roots, the square root of each value stored goes into `roots` at the
-// same place, in the same walk: the roots are worked out while the digits
-// of the next fields are read.
-template <bool Roots>
-FieldScan walk_number_fields(std::string_view text, std::span<double> out,
-                             std::span<double> roots) {
+FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     // Field starts as split_fields finds them: the first character when it is
     // no blank or tab, and every character after a separator that is no blank
     // or tab. A field read in free form (read_first_real) yields its first
@@ -156,11 +148,7 @@ FieldScan walk_number_fields(std::string_view text, std::span<double> out,
         if (!read_count_of_length(p, end, last_length, digits)) q = read_digits(p, end, digits);
         const std::ptrdiff_t length = q - p;
         if (length >= 1 && length <= max_exact_digits && (q == end || *q == ' ')) [[likely]] {
-            if (count < room) {
-                const auto v = static_cast<double>(digits);
-                out[count] = v;
-                if constexpr (Roots) roots[count] = std::sqrt(v);
-            }
+            if (count < room) out[count] = static_cast<double>(digits);
             ++count;
             if (length <= 7) last_length = static_cast<int>(length);
             while (q < end && is_blank_or_tab(*q)) ++q;
@@ -181,7 +169,6 @@ FieldScan walk_number_fields(std::string_view text, std::span<double> out,
                        scan.first_bad < 0) {
                 scan.first_bad = static_cast<std::int32_t>(count);
             }
-            if constexpr (Roots) roots[count] = std::sqrt(v);
         }
         ++count;
         if (q < end && *q == ',') ++q;  // one comma ends a field; the next begins after it
@@ -190,18 +177,6 @@ FieldScan walk_number_fields(std::string_view text, std::span<double> out,
     }
     scan.count = static_cast<std::int32_t>(count);
     return scan;
-}
-
-}  // namespace
-
-FieldScan read_number_fields(std::string_view text, std::span<double> out) {
-    return walk_number_fields<false>(text, out, {});
-}
-
-FieldScan read_number_fields(std::string_view text, std::span<double> out,
-                             std::span<double> roots) {
-    if (roots.size() < out.size()) out = out.first(roots.size());
-    return walk_number_fields<true>(text, out, roots);
 }
 
 }  // namespace orvalt::xrdml

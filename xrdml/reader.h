@@ -167,9 +167,5 @@ struct FieldScan {
     std::int32_t first_bad = -1;
 };
 FieldScan read_number_fields(std::string_view text, std::span<double> out);
-// The same, with the square root of each value stored put in `roots` (of at
-// least out's size) at the same place.
-FieldScan read_number_fields(std::string_view text, std::span<double> out,
-                             std::span<double> roots);
 
 }  // namespace orvalt::xrdml
