@@ -14,6 +14,7 @@
 #include "g_f/files.h"
 #include "g_f/genie_writer.h"
 #include "g_f/numbers.h"
+#include "g_f/platform.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_offsets.h"
@@ -35,6 +36,23 @@ double spacing(double start, double end, std::int32_t n) {
 
 void fill_x(Spectrum& spectrum, double start, double step) {
     for (std::int32_t k = 0; k < spectrum.ny; ++k) spectrum.x[k] = start + k * step;
+}
+
+// Tests of a whole spectrum run with no branch per point, so that the loop
+// runs as vector instructions: v - v is +0 (all bits clear) for every finite
+// v and NaN otherwise.
+std::uint64_t not_finite(double v) { return std::bit_cast<std::uint64_t>(v - v); }
+
+// fill_x and the test of check_finite in one pass over the spectrum: true
+// when every point is finite.
+bool fill_x_all_finite(Spectrum& spectrum, double start, double step) {
+    std::uint64_t any = 0;
+    for (std::int32_t k = 0; k < spectrum.ny; ++k) {
+        const double x = start + k * step;
+        spectrum.x[k] = x;
+        any |= not_finite(x) | not_finite(spectrum.y[k]) | not_finite(spectrum.e[k]);
+    }
+    return any == 0;
 }
 
 // Scan s counts from 0; the message numbers it from 1.
@@ -85,13 +103,9 @@ std::string ask_output_name(Console& con, const RunFiles& files, std::string_vie
 
 // Only finite numbers are written: a spectrum with a point that is not (from
 // negative counts, an overflow, a tiny counting time) stops the run first.
+// The whole spectrum is tested first; the point is looked for only when
+// there is one.
 void check_finite(Console& con, const Spectrum& spectrum) {
-    // The whole spectrum is tested first with no branch per point, so that
-    // the loop runs as vector instructions: a value is not finite when its
-    // exponent bits are all ones. The point is looked for only when there is one.
-    const auto not_finite = [](double v) {
-        return (((std::bit_cast<std::uint64_t>(v) >> 52) & 0x7ff) + 1) >> 11;
-    };
     std::uint64_t any = 0;
     for (std::int32_t k = 0; k < spectrum.ny; ++k)
         any |= not_finite(spectrum.x[k]) | not_finite(spectrum.y[k]) | not_finite(spectrum.e[k]);
@@ -123,9 +137,21 @@ bool stage_genie_file(Console& con, std::string_view name, StagedFile& staged) {
 }
 
 bool commit_genie_file(Console& con, std::string_view name, StagedFile& staged) {
+    // The library may still hold the file open for a further entry.
+    if (!close_genie_file()) return report_unwritten(con, name, 0);
     int error = 0;
     return staged.commit(error) || report_unwritten(con, name, error);
 }
+
+// However the entries end, the library lets the file go before the
+// temporary is put in place or removed (a file held open cannot be, on
+// Windows).
+struct GenieFileLetGo {
+    GenieFileLetGo() = default;
+    GenieFileLetGo(const GenieFileLetGo&) = delete;
+    GenieFileLetGo& operator=(const GenieFileLetGo&) = delete;
+    ~GenieFileLetGo() { close_genie_file(); }
+};
 
 // The header values every Genie entry of this run carries, labels aside.
 G2IntGenDp genie_header(const RunFiles& files, double wavelength) {
@@ -270,6 +296,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     const std::string& name = files.output_name;
     StagedFile staged;
     if (!stage_genie_file(con, name, staged)) return false;
+    const GenieFileLetGo let_go;  // before `staged` goes
     std::int32_t inew = 1;
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
@@ -284,11 +311,13 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         const double start = par.start_position[s];
         const double end = par.end_position[s];
         if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
-        fill_x(spectrum, start, spacing(start, end, spectrum.ny));
+        const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
-        check_finite(con, spectrum);
+        if (!finite) check_finite(con, spectrum);
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
+        // An interruption waiting for the temporary to be let go finds it closed.
+        if (interruption_waiting()) close_genie_file();
         staged.check_interruption();
         inew = 0;
     }

@@ -206,4 +206,10 @@ void activate_genie_session() {
 
 void deactivate_genie_session() { GF_DEACTIVATE_SESSION(); }
 
+bool close_genie_file() {
+    const int failures_before = genie_failure_count();
+    genie_close_file();
+    return genie_failure_count() == failures_before;
+}
+
 }  // namespace orvalt

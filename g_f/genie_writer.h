@@ -41,6 +41,10 @@ void g2intinit(G2IntGenDp& h);
 
 void activate_genie_session();
 void deactivate_genie_session();
+// The library keeps the file it added an entry to open for the next entry;
+// this lets it go, so that the file can be moved or removed. False when
+// closing it failed (the library has said why).
+bool close_genie_file();
 
 // Writes one entry, in double or single precision as the values come; inew
 // 1 creates the file anew, anything else appends. iprint 1 prints the

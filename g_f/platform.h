@@ -2,6 +2,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -12,6 +13,13 @@ namespace orvalt {
 // top-right, bottom-left, bottom-right, horizontal, vertical: CP437 bytes on
 // Windows, UTF-8 box-drawing characters elsewhere. Each counts as one column.
 const std::array<std::string, 6>& box_frame_chars();
+
+// copy[i] = in[i] and roots[i] = the square root of in[i] for i < n, in one
+// pass with vector instructions wider than the build's own where the
+// processor has them (on 64-bit x86 hosts); false, with nothing done, where
+// it does not. A square root is correctly rounded whatever the instructions,
+// so the bits are those of std::sqrt.
+bool copy_and_roots_wide(const double* in, double* copy, double* roots, std::size_t n);
 
 // The absolute, normalised form of a file name.
 std::string full_file_name(std::string_view name);
@@ -72,5 +80,7 @@ void handle_interruptions();
 // Ends the run here if an interruption is waiting for a temporary to be let
 // go (Windows: a file open elsewhere cannot be removed); else returns.
 void end_if_interrupted();
+// Whether one is waiting so (never elsewhere than on Windows).
+bool interruption_waiting();
 
 }  // namespace orvalt

@@ -53,6 +53,11 @@ struct Library {
     std::map<std::string, Workspace, std::less<>> workspaces;
     std::string destination;
     bool destination_selected = false;
+    // The file the last entry was added to, kept open for the next one, and
+    // its size after that entry.
+    genie::FilePtr appending;
+    std::string appending_path;
+    std::uintmax_t appending_size = 0;
     int failures = 0;
     // A released workspace's body, kept for the next one: a writer fills
     // workspace after workspace of about the same size.
@@ -186,7 +191,10 @@ enum class Written { all, not_opened, cut_short };
 // Writes `bytes` to the file opened with `mode` and closes it; on failure
 // gives the system's reason. A file that could not be opened was not
 // touched; one cut short holds part of what was written.
-Written write_all(const std::string& path, const char* mode, Bytes bytes, std::string& reason) {
+// With `keep`, a file written whole is handed back open in `kept` instead
+// of being closed.
+Written write_all(const std::string& path, const char* mode, Bytes bytes, std::string& reason,
+                  genie::FilePtr* kept = nullptr) {
     errno = 0;
     std::FILE* f = std::fopen(path.c_str(), mode);
     if (f == nullptr) {
@@ -194,17 +202,67 @@ Written write_all(const std::string& path, const char* mode, Bytes bytes, std::s
         return Written::not_opened;
     }
     // An entry goes to the system in one piece: cut into the stream's small
-    // blocks it costs the system markedly more to take.
+    // blocks it costs the system markedly more to take. Unbuffered, the
+    // entry is in the file once fwrite returns.
     std::setvbuf(f, nullptr, _IONBF, 0);
     errno = 0;
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int err = errno;
+    if (written && kept != nullptr) {
+        kept->reset(f);
+        return Written::all;
+    }
     // fclose flushes: a full disk may only show here.
     const bool closed = std::fclose(f) == 0;
     if (err == 0) err = errno;
     if (written && closed) return Written::all;
     reason = system_reason(err);
     return Written::cut_short;
+}
+
+// Closes the file kept open; false with the reason when closing fails.
+bool close_appending(std::string& reason) {
+    auto& lib = library();
+    std::FILE* f = lib.appending.release();
+    lib.appending_path.clear();
+    if (f == nullptr) return true;
+    errno = 0;
+    if (std::fclose(f) == 0) return true;
+    reason = system_reason(errno);
+    return false;
+}
+
+void close_appending_or_report() {
+    const std::string path = library().appending_path;
+    std::string reason;
+    if (!close_appending(reason)) report_failure("cannot write " + path + ": " + reason);
+}
+
+// Adds the entry to the file kept open, if that is `path` and nothing has
+// changed its size since. False when it is not; otherwise the entry was
+// written, or the failure reported and the file cut back to where it was.
+bool append_to_kept(const std::string& path, Bytes entry) {
+    auto& lib = library();
+    if (!lib.appending) return false;
+    std::error_code ec;
+    if (lib.appending_path != path || std::filesystem::file_size(path, ec) != lib.appending_size ||
+        ec) {
+        close_appending_or_report();
+        return false;
+    }
+    errno = 0;
+    if (std::fwrite(entry.data(), 1, entry.size(), lib.appending.get()) == entry.size()) {
+        lib.appending_size += entry.size();
+        return true;
+    }
+    // As for a file opened for the entry: the failure is reported and the
+    // part of the entry that got in is cut off.
+    std::string reason = system_reason(errno);
+    std::string ignored;
+    close_appending(ignored);
+    std::filesystem::resize_file(path, lib.appending_size, ec);
+    report_failure("cannot write " + path + ": " + reason);
+    return true;
 }
 
 enum class Existing { absent, empty, genie_file, other, unreadable };
@@ -243,6 +301,8 @@ std::array<unsigned char, genie::file_header_size> file_header() {
 
 // `whole` is the file header followed by the entry, which is `entry`.
 void write_entry(const std::string& path, bool create, Bytes whole, Bytes entry) {
+    if (!create && append_to_kept(path, entry)) return;
+    close_appending_or_report();
     std::string reason;
     if (!create) {
         switch (inspect(path, reason)) {
@@ -271,8 +331,16 @@ void write_entry(const std::string& path, bool create, Bytes whole, Bytes entry)
     }
     std::error_code ec;
     const auto old_size = std::filesystem::file_size(path, ec);
-    const Written w = write_all(path, "ab", entry, reason);
-    if (w == Written::all) return;
+    auto& lib = library();
+    // Kept open only when its size is known, as the next entry is checked by it.
+    const Written w = write_all(path, "ab", entry, reason, ec ? nullptr : &lib.appending);
+    if (w == Written::all) {
+        if (lib.appending) {
+            lib.appending_path = path;
+            lib.appending_size = old_size + entry.size();
+        }
+        return;
+    }
     // Cut off whatever part of the entry got in, so the entries before it
     // stay readable.
     if (w == Written::cut_short && !ec) std::filesystem::resize_file(path, old_size, ec);
@@ -285,7 +353,10 @@ void GF_ACTIVATE_SESSION(const char*, std::int32_t, std::int32_t&, std::int32_t&
     library().session_active = true;
 }
 
-void GF_DEACTIVATE_SESSION() { library().session_active = false; }
+void GF_DEACTIVATE_SESSION() {
+    library().session_active = false;
+    close_appending_or_report();
+}
 
 void GF_ASSIGN_HANDLE(const char* handle, std::int32_t handle_length, const char* type,
                       std::int32_t type_length) {
@@ -445,6 +516,8 @@ void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length) {
         spare.swap(ws->second.body);
     spaces.erase(ws);
 }
+
+void genie_close_file() { close_appending_or_report(); }
 
 int genie_failure_count() { return library().failures; }
 

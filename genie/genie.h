@@ -19,8 +19,8 @@ namespace orvalt {
 void GF_ACTIVATE_SESSION(const char* name, std::int32_t name_length, std::int32_t& option1,
                          std::int32_t& option2);
 
-// Ends the session. Workspaces and the destination stay: the calls below work
-// with or without an active session.
+// Ends the session and lets go of a file kept open. Workspaces and the
+// destination stay: the calls below work with or without an active session.
 void GF_DEACTIVATE_SESSION();
 
 // Creates the empty workspace `handle` (an existing one of that name is
@@ -47,13 +47,23 @@ void GF_SELECT_DESTINATION(const char* file, std::int32_t file_length, const cha
 // `index` and `description` are stored with the entry. Mode "new" creates
 // the file (replacing an older one); three blanks add the entry at the end,
 // creating the file when it is absent. A file that exists but is not a Genie
-// file of this library is left untouched.
+// file of this library is left untouched. The entry is whole in the file
+// when the call returns; the file an entry was added to stays open for the
+// next one (see genie_close_file).
 void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
             std::int32_t kind_length, const std::int32_t& index, const char* mode,
             std::int32_t mode_length, const char* description, std::int32_t description_length);
 
 // Discards the workspace `handle`.
 void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length);
+
+// Lets go of the file that GF_PUT keeps open after adding an entry, so that
+// the file can be moved or removed; so do GF_DEACTIVATE_SESSION, an entry
+// for another file or a new file, and the end of the process. An entry is
+// added to a file kept open only while the file under its name has the size
+// the library left it with; otherwise the file is opened and checked again.
+// A failure to close counts as a failed call.
+void genie_close_file();
 
 // Number of calls so far that failed (an entry not written, a field refused).
 int genie_failure_count();

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "g_f/console.h"
+#include "g_f/platform.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/scan_offsets.h"
 
@@ -191,16 +192,19 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     std::int32_t counter = 0;
 
     offsets.check(name);
-    PassLines lines(name);
+    std::int32_t after = 0;
+    std::unique_ptr<PassLines> kept = offsets.take_open(scan, after);
+    if (!kept) kept = std::make_unique<PassLines>(name);
+    PassLines& lines = *kept;
     std::string_view line;
     IntensityLines filter;
-    if (!find_scan_line(lines, scan, counter, line, filter, offsets)) {
+    if (!find_scan_line(lines, scan, counter, line, filter, offsets, after)) {
         lines.report_end(status);
         return;
     }
     say_integer(con, "orvaltdata1: Scan found: ", counter);
 
-    // The line lives in the reader's buffer: the file is closed once it is read.
+    // The line lives in the reader's buffer: the file is let go once it is read.
     std::string_view list;
     if (!intensity_list(line, list)) {
         lines.close();
@@ -212,8 +216,13 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     const FieldScan scanned = read_number_fields(list, {values.get(), cap});
     AttenuationFactors& factors = filter.factors;
     bool attenuated = filter.counts && filter.factors_before;
-    if (filter.counts && !attenuated) attenuated = factors_after(lines, factors);
-    lines.close();
+    // The file stays open for the next scan unless it was read past the line.
+    if (filter.counts && !attenuated) {
+        attenuated = factors_after(lines, factors);
+        lines.close();
+    } else {
+        offsets.keep_open(std::move(kept), counter);
+    }
 
     ny = scanned.count;
     say_integer(con, "orvaltdata1: ny = ", ny);
@@ -228,9 +237,13 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     }
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
-    for (std::size_t i = 0; i < good; ++i) {
-        y[i] = values[i];
-        e[i] = std::sqrt(values[i]);
+    // Where the processor has wider vector instructions, they take the roots
+    // in half the time; the bits are the same.
+    if (!copy_and_roots_wide(values.get(), y.data(), e.data(), good)) {
+        for (std::size_t i = 0; i < good; ++i) {
+            y[i] = values[i];
+            e[i] = std::sqrt(values[i]);
+        }
     }
     for (std::size_t i = 0; i < std::min(good, f.size()); ++i) {  // intensity c*f, error sqrt(c)*f
         y[i] *= f[i];

@@ -17,7 +17,7 @@ void ScanOffsets::check(std::string_view name) {
     const auto time = std::filesystem::last_write_time(path, time_error);
     const bool identified = !size_error && !time_error;
     if (identified && identified_ && path == name_ && size == size_ && time == time_) return;
-    lines_.clear();
+    forget();
     identified_ = identified;
     name_ = path;
     size_ = size;
@@ -29,6 +29,20 @@ void ScanOffsets::remember(std::int32_t scan, Line where) {
     const auto index = static_cast<std::size_t>(scan - 1);
     if (index < lines_.size()) lines_[index] = where;
     else if (index == lines_.size()) lines_.push_back(where);
+}
+
+void ScanOffsets::keep_open(std::unique_ptr<PassLines> lines, std::int32_t scan) {
+    open_.reset();
+    if (scan < 1 || scan > known() || lines->next_offset() != line(scan).next) return;
+    open_ = std::move(lines);
+    open_after_ = scan;
+}
+
+std::unique_ptr<PassLines> ScanOffsets::take_open(std::int32_t scan, std::int32_t& after) {
+    std::unique_ptr<PassLines> lines = std::move(open_);
+    after = lines && open_after_ < scan ? open_after_ : 0;
+    if (after == 0) lines.reset();
+    return lines;
 }
 
 namespace {
@@ -70,10 +84,14 @@ bool still_there(PassLines& lines, const ScanOffsets::Line& where, ScanLineFilte
 }  // namespace
 
 bool find_scan_line(PassLines& lines, std::int32_t scan, std::int32_t& counter,
-                    std::string_view& line, ScanLineFilter& filter, ScanOffsets& offsets) {
+                    std::string_view& line, ScanLineFilter& filter, ScanOffsets& offsets,
+                    std::int32_t after) {
     counter = 0;
     const std::int32_t nearest = std::min(scan - 1, offsets.known());
-    if (nearest >= 1) {
+    if (after >= 1) {
+        counter = after;
+        filter.restore(offsets.line(after).state);
+    } else if (nearest >= 1) {
         if (still_there(lines, offsets.line(nearest), filter)) {
             counter = nearest;
         } else {

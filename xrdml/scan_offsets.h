@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -57,7 +58,20 @@ public:
     // Kept only for a file whose identity is known, for scans met in order,
     // and for at most max_scans of them.
     void remember(std::int32_t scan, Line where);
-    void forget() { lines_.clear(); }
+    void forget() {
+        lines_.clear();
+        open_.reset();
+    }
+
+    // A pass may leave the file open right after the line of the scan it
+    // found (a remembered one); the pass for a later scan then reads on
+    // there, without opening the file again or reading that line's head, as
+    // long as check() finds the file unchanged. Anything else closes it.
+    void keep_open(std::unique_ptr<PassLines> lines, std::int32_t scan);
+    // The lines kept open, if they stand before scan `scan`'s line, with the
+    // scan whose line they stand after; otherwise null (and closed).
+    std::unique_ptr<PassLines> take_open(std::int32_t scan, std::int32_t& after);
+    void close() { open_.reset(); }
 
 private:
     bool identified_ = false;
@@ -65,6 +79,8 @@ private:
     std::uintmax_t size_ = 0;
     std::filesystem::file_time_type time_{};
     std::vector<Line> lines_;  // entry s - 1: scan s
+    std::unique_ptr<PassLines> open_;
+    std::int32_t open_after_ = 0;
 };
 
 // Reads `lines` up to the line of scan `scan`, the scan-th line that the
@@ -72,8 +88,11 @@ private:
 // lines counted. Starts right after the remembered line of the nearest scan
 // before `scan` (reading of that line only its start and its line end), so
 // the filter sees every line between it and the scan's own, and remembers
-// the lines it meets. False when the file ends, or cannot be read, first.
+// the lines it meets. `after` > 0: `lines` stands right after the remembered
+// line of scan `after` (kept open by the pass that found it), and reading
+// goes on from there. False when the file ends, or cannot be read, first.
 bool find_scan_line(PassLines& lines, std::int32_t scan, std::int32_t& counter,
-                    std::string_view& line, ScanLineFilter& filter, ScanOffsets& offsets);
+                    std::string_view& line, ScanLineFilter& filter, ScanOffsets& offsets,
+                    std::int32_t after = 0);
 
 }  // namespace orvalt::xrdml

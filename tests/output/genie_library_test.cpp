@@ -101,6 +101,42 @@ TEST(GenieLibrary, FieldSetAgainKeepsItsPlace) {
     EXPECT_EQ(file.entries[1].workspace, std::string(300, 'w'));
 }
 
+// The file an entry was added to stays open for the next entry; each entry
+// is whole in the file when GF_PUT returns, and a file that was removed or
+// changed in between is opened and checked again, as on the first append.
+TEST(GenieLibrary, AFileKeptOpenTakesEntriesOnlyWhileUnchanged) {
+    TempDir dir;
+    const std::string path = dir.file("kept.write");
+    const auto entries = [&] {
+        genie::File file;
+        std::string error;
+        return genie::read_file(path, file, error) ? file.entries.size() : 0u;
+    };
+    const std::vector<double> y = {1.0};
+    fill(1, y);
+    select(path);
+    struct Case {
+        const char* what;
+        std::function<void()> between;  // after two entries, before the third
+        std::size_t expected;           // entries in the file after the third
+    };
+    for (const Case& c : {Case{"let go", [] { genie_close_file(); }, 3},
+                          Case{"removed", [&] { std::filesystem::remove(path); }, 1},
+                          Case{"replaced", [&] { dir.write("kept.write", "notes\n"); }, 0}}) {
+        put("new");
+        put("   ");
+        EXPECT_EQ(entries(), 2u) << c.what;
+        c.between();
+        testing::internal::CaptureStderr();
+        put("   ");
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(entries(), c.expected) << c.what;
+    }
+    EXPECT_EQ(test::read_all(path), "notes\n");  // a file not ours is left alone
+    genie_close_file();
+    GF_RELEASE_HANDLE("ws", 2);
+}
+
 // Each refused call: one line on standard error and one more failure; a file
 // that is not ours is left alone.
 TEST(GenieLibrary, RefusedCallsAreReportedAndCounted) {

@@ -250,6 +250,11 @@ TEST(SingleScan, RemembersWhereTheScansBegin) {
     EXPECT_EQ(r.ny, 3);
     EXPECT_EQ(r.first(3), (std::vector<double>{30, 40, 50}));
     EXPECT_EQ(offsets.known(), 2);
+    // ... also when the pass before left the file open right after scan 1.
+    load_with(1);
+    dir.write("f.xrdml", xrdml_file({"10 20", "7 8 9 10"}));
+    r = load_with(2);
+    EXPECT_EQ(r.first(4), (std::vector<double>{7, 8, 9, 10}));
 }
 
 // Loading scan after scan from the remembered lines gives what a read from
