@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "g_f/input_stream.h"
+
 namespace orvalt {
 
 struct Console;
@@ -21,9 +23,10 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Reads a text file line by line without holding it whole: each line comes
-// without its LF or CRLF (a last line may lack its line end, and loses a final
-// CR as well), as a view valid until the next call.
+// Reads a text file (a .gz or .bz2 file decompressed) line by line without
+// holding it whole: each line comes without its LF or CRLF (a last line may
+// lack its line end, and loses a final CR as well), as a view valid until the
+// next call. Offsets count bytes of the text.
 class LineReader {
 public:
     // Large enough that an intensity line of a big scan is handed out in
@@ -39,13 +42,17 @@ public:
     explicit LineReader(const std::string& path) { open(path); }
     // False unless `path` is a regular file that could be opened.
     bool open(const std::string& path);
-    bool is_open() const { return file_ != nullptr; }
+    bool is_open() const { return in_.is_open(); }
     // False at end of file, on a read error, or at a line longer than
     // max_line (then too_long() is true).
     bool next(std::string_view& line);
     // Only the length of the next line, which is never held: for a census.
     bool next_length(std::size_t& length);
     bool too_long() const { return too_long_; }
+    // Why the reading ended before the end of the text (a read error, a
+    // damaged archive); Fault::none when it did not.
+    InputStream::Fault fault() const { return in_.fault(); }
+    bool failed() const { return in_.fault() != InputStream::Fault::none; }
     void close();
     // Where the last line handed out begins, and where the line after it
     // begins, in bytes from the file's start.
@@ -64,7 +71,7 @@ public:
 private:
     bool fill();
     bool gather(std::string_view& line);
-    FilePtr file_;
+    InputStream in_;
     std::unique_ptr<char[]> buf_;
     std::size_t begin_ = 0, end_ = 0;
     unsigned long long block_offset_ = 0;  // file position of buf_[0]

@@ -95,7 +95,9 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
 // reading of the file: what inqfilerec, COUNTSCANS (from `status`, printing
 // what it prints into census_report) and then ORVALTPAR (with the census's
 // number of scans, stopping where it stops) give, each as if it had read the
-// file on its own. Nothing is printed. opened is false when the file cannot
+// file on its own. Nothing is printed. A file that cannot be read to its end
+// (a read error, a corrupt or truncated archive) leaves census_status at
+// ierr 19 with the reason. opened is false when the file cannot
 // be opened (nothing else is then set).
 struct FileSurvey {
     bool opened = false;

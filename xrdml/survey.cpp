@@ -54,7 +54,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     CommentTracker comments;
     std::string last;  // what the end-of-file report would show
     std::string_view line;
-    // A read error ends every pass, as the end of the file does.
+    // A read error ends every pass, as the end of the file does; it is
+    // reported once the passes are done.
     while (in.next(line)) {
         out.records.add(line);
         last.assign(PassLines::shown_part(line));
@@ -79,8 +80,14 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         std::erase_if(stops, [scans](const StopPoint& s) { return s.hi < scans; });
     }
     out.too_long = in.too_long();
+    const InputStream::Fault fault = in.fault();
     in.close();
     if (census_going) census_pass.finish(con, out.census_status, verbose);
+    // A file that could not be read to its end (a damaged archive) is not
+    // converted from the part that could; whatever else the part showed
+    // wrong follows from the damage.
+    if (fault != InputStream::Fault::none)
+        out.census_status.set(19, fault_text(fault, compression_of(trimmed(name))));
     out.census_report = std::move(report).str();
 
     out.parameter_status = out.census_status;
