@@ -10,6 +10,7 @@
 
 #include "driver/output_files.h"
 #include "driver/steps.h"
+#include "driver/x_axis.h"
 #include "g_f/console.h"
 #include "g_f/files.h"
 #include "g_f/genie_writer.h"
@@ -282,7 +283,6 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     activate_genie_session();
     deactivate_genie_session();
     G2IntGenDp h = genie_header(files, scans.census.wavelength);
-    set_field(h.xlabel, "2-theta");
     set_field(h.ylabel, "y");
 
     const std::int32_t nscans = scans.census.nscans;
@@ -314,6 +314,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
         if (!finite) check_finite(con, spectrum);
+        set_field(h.xlabel, scan_angle_name(scans, s + 1));
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
         // An interruption waiting for the temporary to be let go finds it closed.
@@ -330,7 +331,7 @@ bool output_stage(Console& con, RunFiles& files, const Answers& answers, const S
     report_and_convert(con, answers, scans.census.wavelength, spectrum);
     const bool genie = answers.ioutput == 2;
     files.output_name = ask_output_name(con, files, genie ? ".write" : ".dat", genie);
-    return write_spectrum(con, files, answers, scans.census.wavelength, spectrum);
+    return write_spectrum(con, files, answers, scans, spectrum);
 }
 
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
@@ -367,8 +368,8 @@ void report_and_convert(Console& con, const Answers& answers, double wavelength,
     check_finite(con, spectrum);
 }
 
-bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
-                    const Spectrum& spectrum) {
+bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
+                    const ScanTables& scans, const Spectrum& spectrum) {
     const std::string& name = files.output_name;
     if (answers.ioutput == 1) {
         const auto n = static_cast<std::size_t>(spectrum.ny);
@@ -379,10 +380,8 @@ bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
 
     activate_genie_session();
     deactivate_genie_session();
-    G2IntGenDp h = genie_header(files, wavelength);
-    set_field(h.xlabel, answers.iunits == 1   ? "2-theta"
-                        : answers.iunits == 2 ? "Momentum Transfer Q (\\A\\u-1\\d)"
-                                              : "d-Spacing (\\A)");
+    G2IntGenDp h = genie_header(files, scans.census.wavelength);
+    set_field(h.xlabel, genie_x_label(answers, scans));
     set_field(h.ylabel, answers.icps == 0 ? "Counts" : "Counts per second");
     StagedFile staged;
     if (!stage_genie_file(con, name, staged)) return false;

@@ -17,6 +17,7 @@
 #include "driver/errors_to.h"
 #include "driver/output_files.h"
 #include "driver/steps.h"
+#include "driver/x_axis.h"
 #include "g_f/console.h"
 #include "g_f/files.h"
 #include "g_f/help_format.h"
@@ -279,7 +280,7 @@ bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
         else
             load_single_scan(con, files, a, run.scans, run.spectrum);
         report_and_convert(con, a, run.scans.census.wavelength, run.spectrum);
-        return write_spectrum(con, files, a, run.scans.census.wavelength, run.spectrum) && written;
+        return write_spectrum(con, files, a, run.scans, run.spectrum) && written;
     } catch (const Stop&) {
         return false;
     } catch (const std::bad_alloc&) {
@@ -302,7 +303,7 @@ std::string description(const Choices& c, const RunState& run) {
                     : iscan == separate_answer ? scans(nscans) + " separately"
                                                : "scan " + std::to_string(iscan);
     d += c.answers.icps == 0 ? ", counts" : ", counts per second";
-    d += c.answers.iunits == 2 ? ", Q" : c.answers.iunits == 3 ? ", d-spacing" : ", 2-theta";
+    d += ", " + summary_x_name(c.answers, run.scans);
     return d;
 }
 

@@ -45,8 +45,9 @@ bool output_stage(Console& con, RunFiles& files, const Answers& answers, const S
                   Spectrum& spectrum);
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
                         Spectrum& spectrum);
-bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
-                    const Spectrum& spectrum);
+// The Genie file's x label names the axis the scans move (driver/x_axis.h).
+bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
+                    const ScanTables& scans, const Spectrum& spectrum);
 
 // Every scan as one entry of a Genie file: the name question, then the
 // writing (alone, for a run that has set files.output_name); spectrum is the

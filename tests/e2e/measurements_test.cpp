@@ -98,6 +98,16 @@ TEST_F(Measurements, EveryBranchOnEveryFile) {
             EXPECT_EQ(r.status, 0) << answers << r.out;
         }
         EXPECT_TRUE(exists(stem + ".weights") && exists(stem + ".write"));
+        // Each entry's x label names the axis the scan moves.
+        const std::string cmd = "cd \"" + dir.string() + "\" && \"" G2DUMP_EXE "\" --columns \"" +
+                                stem + ".write\" > columns.txt";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        const std::string label = std::string(m.axis) == "2Theta" ? "2-theta" : m.axis;
+        const std::string columns = read("columns.txt");
+        std::size_t labels = 0;
+        for (std::size_t at = 0; (at = columns.find("\n# x: ", at)) != std::string::npos; ++at, ++labels)
+            EXPECT_EQ(columns.substr(at + 6, label.size() + 1), label + "\n");
+        EXPECT_EQ(labels, static_cast<std::size_t>(m.nscans));
 
         // Q (and d-spacing) only from 2-theta.
         const std::string remembered = read("orvalt.tmp");
