@@ -204,7 +204,7 @@ void load_single_scan(Console& con, const RunFiles& files, const Answers& answer
                       const ScanTables& scans, Spectrum& spectrum) {
     const std::int32_t s = answers.iscan - 1;
     xrdml::ReaderStatus status;
-    xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+    xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
                        spectrum.ny, answers.iscan, 1);
     xrdml::ERRCHECK(con, status);
     const double start = scans.par.start_position[s];
@@ -227,7 +227,7 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
 
     std::array<std::int32_t, xrdml::max_scans> npts{};
     xrdml::ReaderStatus status;
-    xrdml::ORVALTDATATOT(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn, npts,
+    xrdml::ORVALTDATATOT(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn, npts,
                          weight, spectrum.ny, nscans, verbose);
     xrdml::ERRCHECK(con, status);
 
@@ -303,7 +303,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     // Scans count from 0 here; the reader numbers them from 1.
     for (std::int32_t s = 0; s < nscans; ++s) {
         xrdml::ReaderStatus status;
-        xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+        xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
                            spectrum.ny, s + 1, 1, offsets);
         // A scan that cannot be read ends the run; those before it are kept.
         if (status.ierr != 0 && inew == 0) commit_genie_file(con, name, staged);

@@ -17,7 +17,10 @@ struct Console;
 // the input file question, and the passes that tell what the file holds.
 Answers load_remembered_answers(Console& con, RunFiles& files);
 void choose_input_file(Console& con, RunFiles& files);
-ScanTables take_census(Console& con, const RunFiles& files);
+// A compressed input's text is kept in files.plain_copy for the later passes.
+ScanTables take_census(Console& con, RunFiles& files);
+// The name the reading passes open: the input, or the copy of its text.
+std::string_view read_name(const RunFiles& files);
 
 // The scan menu and the questions on intensity, units and output file.
 void ask_scan_menu(Console& con, Answers& answers, std::int32_t nscans);

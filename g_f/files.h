@@ -53,6 +53,9 @@ public:
     // damaged archive); Fault::none when it did not.
     InputStream::Fault fault() const { return in_.fault(); }
     bool failed() const { return in_.fault() != InputStream::Fault::none; }
+    // The text read is also written to `copy`, once (InputStream::copy_to).
+    void copy_to(std::FILE* copy) { in_.copy_to(copy); }
+    bool copy_complete() const { return in_.copy_complete(); }
     void close();
     // Where the last line handed out begins, and where the line after it
     // begins, in bytes from the file's start.

@@ -171,6 +171,10 @@ void InputStream::close() {
     compression_ = Compression::none;
     position_ = 0;
     fault_ = Fault::none;
+    copy_ = nullptr;
+    copied_ = 0;
+    copy_failed_ = false;
+    text_size_.reset();
 }
 
 std::size_t InputStream::read(char* out, std::size_t n) {
@@ -181,6 +185,14 @@ std::size_t InputStream::read(char* out, std::size_t n) {
     } else {
         got = std::fread(out, 1, n, file_);
         if (std::ferror(file_) != 0) fault_ = Fault::read_error;
+    }
+    if (got < n && fault_ == Fault::none) text_size_ = position_ + got;
+    // Only what lies beyond the copy's end: a line read again is in it already.
+    if (copy_ != nullptr && !copy_failed_ && position_ <= copied_ && position_ + got > copied_) {
+        const auto skip = static_cast<std::size_t>(copied_ - position_);
+        const std::size_t more = got - skip;
+        if (std::fwrite(out + skip, 1, more, copy_) != more) copy_failed_ = true;
+        copied_ += more;
     }
     position_ += got;
     return got;

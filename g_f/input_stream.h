@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -48,6 +49,15 @@ public:
     bool seek(std::uint64_t offset);
     Fault fault() const { return fault_; }
 
+    // From here on every byte of the text read for the first time is also
+    // written to `copy` (a decompressed copy that later passes read instead
+    // of decompressing again); a write that fails ends the copying.
+    void copy_to(std::FILE* copy) { copy_ = copy; }
+    // The whole text has been read and written to the copy.
+    bool copy_complete() const {
+        return copy_ != nullptr && !copy_failed_ && text_size_ && copied_ == *text_size_;
+    }
+
 private:
     struct Decoder;
     std::size_t decode(char* out, std::size_t n);
@@ -56,6 +66,10 @@ private:
     Compression compression_ = Compression::none;
     std::uint64_t position_ = 0;  // in the text
     Fault fault_ = Fault::none;
+    std::FILE* copy_ = nullptr;
+    std::uint64_t copied_ = 0;    // bytes of the text written to copy_
+    bool copy_failed_ = false;
+    std::optional<std::uint64_t> text_size_;  // known once a read has met the end
 };
 
 // One line telling what a fault means for the user.

@@ -4,6 +4,7 @@
 #include "xrdml/reader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
@@ -31,11 +32,21 @@ struct StopPoint {
 }  // namespace
 
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
-                       ScanParameters& par, std::int32_t verbose) {
+                       ScanParameters& par, std::int32_t verbose, StagedFile* plain_copy) {
     FileSurvey out;
     LineReader in;
-    if (!in.open(std::string(trimmed(name)))) return out;
+    const std::string path(trimmed(name));
+    if (plain_copy != nullptr) plain_copy->abandon();
+    if (!in.open(path)) return out;
     out.opened = true;
+    // Without room for the copy, the later passes decompress the file again.
+    if (plain_copy != nullptr && compression_of(path) != Compression::none) {
+        std::error_code ec;
+        const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+        int error = 0;
+        if (!ec && plain_copy->create((folder / "orvalt-input.xrdml").string(), false, error))
+            in.copy_to(plain_copy->stream());
+    }
     out.census_status = status;
 
     std::istringstream no_input;
@@ -81,7 +92,10 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     }
     out.too_long = in.too_long();
     const InputStream::Fault fault = in.fault();
+    const bool copied = in.copy_complete();
     in.close();
+    if (plain_copy != nullptr && plain_copy->active() && !(copied && plain_copy->close_stream()))
+        plain_copy->abandon();
     if (census_going) census_pass.finish(con, out.census_status, verbose);
     // A file that could not be read to its end (a damaged archive) is not
     // converted from the part that could; whatever else the part showed
