@@ -140,14 +140,23 @@ TEST(RealFiles, CompressedCopiesReadAsThePlainFiles) {
         const std::string bz = dir.write(std::string(name) + ".bz2", bzip2(text));
         EXPECT_TRUE(read_everything(gz) == plain) << name << ".gz";
         EXPECT_TRUE(read_everything(bz) == plain) << name << ".bz2";
+        // The survey's copy of the text, which the later passes read.
+        ScanCensus census;
+        ScanParameters par;
+        StagedFile copy;
+        survey_file(bz, ReaderStatus{}, census, par, 0, &copy);
+        ASSERT_TRUE(copy.active()) << name;
+        EXPECT_TRUE(read_all(copy.temporary_name()) == text) << name;
+        const std::string copy_name = copy.temporary_name();
+        survey_file(real_file(name), ReaderStatus{}, census, par, 0, &copy);
+        EXPECT_FALSE(copy.active() || std::filesystem::exists(copy_name)) << name;
 
         const std::string whole = gzip(text);
         const std::string cut =
             dir.write(std::string(name) + ".cut.gz", whole.substr(0, whole.size() / 2));
-        ScanCensus census;
-        ScanParameters par;
-        const FileSurvey s = survey_file(cut, ReaderStatus{}, census, par, 1);
+        const FileSurvey s = survey_file(cut, ReaderStatus{}, census, par, 1, &copy);
         EXPECT_EQ(s.census_status.ierr, 19) << name;
+        EXPECT_FALSE(copy.active()) << name;
         EXPECT_EQ(message(s.census_status), "Truncated gzip file (it ends too early): not converted");
     }
 }
