@@ -21,6 +21,7 @@
 #include "g_f/console.h"
 #include "g_f/files.h"
 #include "g_f/help_format.h"
+#include "g_f/input_stream.h"
 #include "g_f/numbers.h"
 #include "g_f/platform.h"
 #include "g_f/stop.h"
@@ -83,7 +84,12 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         std::string(usage_line),
         "Converts each XRDML powder-diffraction measurement named into an ASCII data file\n"
         "or a Genie binary file, without a question. Run without arguments, ORVALT asks\n"
-        "its questions one by one instead."));
+        "its questions one by one instead.\n"
+        "A measurement compressed with gzip (.xrdml.gz) " +
+            std::string(compression_supported(Compression::bzip2)
+                            ? "or bzip2 (.xrdml.bz2) is read\nas it is."
+                            : "is read as it is; this Windows\nbuild reads no .bz2 file "
+                              "(decompress it first).")));
     app.footer(std::string(examples));
     app.set_version_flag("-V,--version", "orvalt " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
                          "Print the version and the build (platform, compiler) and exit");
@@ -170,7 +176,8 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
     Request r = c.request;
     // Trailing blanks are not part of a name, as in the dialogue's name field.
     r.input = trimmed(argument);
-    add_input_extension(con, r.input);
+    // A name given whole is not extended: only one that names no file.
+    if (file_kind(r.input) == FileKind::missing) add_input_extension(con, r.input);
     const auto placed = [&c](const std::string& name) {
         return c.output_dir.empty() || fs::path(name).is_absolute()
                    ? name

@@ -6,6 +6,7 @@
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
+#include "g_f/input_stream.h"
 #include "g_f/text.h"
 
 namespace orvalt {
@@ -28,8 +29,14 @@ void default_output_kind(Request& request) {
 bool add_input_extension(Console& con, std::string& name) {
     constexpr std::string_view extension = ".xrdml";
     if (name.size() <= extension.size()) return false;
-    const std::string_view last6 = std::string_view(name).substr(name.size() - extension.size());
-    if (ovt_case_blind_compare(con, last6, extension) == 0) return false;
+    const auto ends_in_extension = [&](std::string_view n) {
+        return n.size() >= extension.size() &&
+               ovt_case_blind_compare(con, n.substr(n.size() - extension.size()), extension) == 0;
+    };
+    if (ends_in_extension(name)) return false;
+    // A compressed measurement is named whole (run7.xrdml.gz).
+    const std::string_view stem = without_compression_suffix(name);
+    if (stem.size() < name.size() && ends_in_extension(stem)) return false;
     name += extension;
     return true;
 }

@@ -33,7 +33,8 @@ bool branch_fixes_output(std::int32_t iscan);
 bool branch_sums(std::int32_t iscan);
 
 // The input extension rule: a name of more than six characters that does not
-// end in ".xrdml" (in any case) has it added. True when it was added.
+// end in ".xrdml", ".xrdml.gz" or ".xrdml.bz2" (in any case) has ".xrdml"
+// added. True when it was added.
 bool add_input_extension(Console& con, std::string& name);
 
 struct Request {

@@ -65,10 +65,10 @@ std::string_view fault_text(InputStream::Fault fault, Compression compression) {
         case InputStream::Fault::none: return {};
         case InputStream::Fault::read_error: return "Error reading the file";
         case InputStream::Fault::corrupt:
-            return gz ? "Corrupt gzip file: not converted" : "Corrupt bzip2 file: not converted";
+            return gz ? "The gzip file is corrupt" : "The bzip2 file is corrupt";
         case InputStream::Fault::truncated:
-            return gz ? "Truncated gzip file (it ends too early): not converted"
-                      : "Truncated bzip2 file (it ends too early): not converted";
+            return gz ? "The gzip file is truncated (it ends too early)"
+                      : "The bzip2 file is truncated (it ends too early)";
         case InputStream::Fault::unsupported:
             return "This build does not read .bz2 files: decompress it first";
     }

@@ -157,7 +157,7 @@ TEST(RealFiles, CompressedCopiesReadAsThePlainFiles) {
         const FileSurvey s = survey_file(cut, ReaderStatus{}, census, par, 1, &copy);
         EXPECT_EQ(s.census_status.ierr, 19) << name;
         EXPECT_FALSE(copy.active()) << name;
-        EXPECT_EQ(message(s.census_status), "Truncated gzip file (it ends too early): not converted");
+        EXPECT_EQ(message(s.census_status), "The gzip file is truncated (it ends too early)");
     }
 }
 
