@@ -19,7 +19,7 @@
 #include "driver/steps.h"
 #include "g_f/console.h"
 #include "g_f/files.h"
-#include "g_f/help_format.h"
+#include "programs/help_format.h"
 #include "g_f/numbers.h"
 #include "g_f/platform.h"
 #include "g_f/stop.h"

@@ -13,7 +13,7 @@
 #include <iostream>
 #include <string>
 
-#include "g_f/help_format.h"
+#include "programs/help_format.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "genie/g2file.h"
