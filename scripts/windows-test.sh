@@ -14,7 +14,7 @@ ORVALT_EXE=$ROOT/$WIN_BUILD/driver/orvalt.exe
 G2DUMP_EXE=$ROOT/$WIN_BUILD/genie/g2dump.exe
 [ -f "$ORVALT_EXE" ] && [ -f "$G2DUMP_EXE" ] || { echo "windows-test: run make windows first" >&2; exit 1; }
 
-tools/windows-deps.sh wine
+scripts/windows-deps.sh wine
 
 # The Linux test driver (it starts the program under test with std::system)
 # and the Linux programs for the side-by-side comparison.

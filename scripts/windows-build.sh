@@ -8,8 +8,8 @@ cd "$(dirname "$0")/.."
 BUILD=${BUILD_WINDOWS:-build/windows}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-tools/windows-deps.sh toolchain
-tools/build-deps.sh build
+scripts/windows-deps.sh toolchain
+scripts/build-deps.sh build
 
 start=$SECONDS
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
