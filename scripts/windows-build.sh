@@ -15,5 +15,5 @@ start=$SECONDS
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
       -DCMAKE_BUILD_TYPE=Release -DORVALT_TESTS=OFF -DORVALT_WERROR=ON
 cmake --build "$BUILD" --target orvalt g2dump -j "$JOBS"
-echo "windows-build: $BUILD/driver/orvalt.exe and $BUILD/genie/g2dump.exe built in" \
+echo "windows-build: $BUILD/driver/orvalt.exe and $BUILD/programs/g2dump.exe built in" \
      "$((SECONDS - start)) s"
