@@ -18,13 +18,15 @@
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
-#include "g_f/files.h"
-#include "g_f/help_format.h"
+#include "g_f/file_system.h"
+#include "g_f/input_files.h"
+#include "g_f/interruptions.h"
+#include "g_f/name_safety.h"
 #include "g_f/numbers.h"
-#include "g_f/platform.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "orvalt_version.h"
+#include "programs/help_format.h"
 
 namespace orvalt {
 
