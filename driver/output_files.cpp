@@ -5,8 +5,8 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/files.h"
 #include "g_f/input_stream.h"
+#include "g_f/new_files.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 

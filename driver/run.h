@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "g_f/staged_file.h"
 #include "xrdml/reader.h"
 
 namespace orvalt {

@@ -4,7 +4,7 @@
 // longest line plus one block, and a line beyond max_line is never held. The
 // bytes come from an InputStream, decompressed when the file is; reading a
 // long line again then decompresses the file up to it once more.
-#include "g_f/files.h"
+#include "g_f/line_reader.h"
 
 #include <algorithm>
 #include <cstring>

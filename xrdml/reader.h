@@ -15,10 +15,11 @@
 #include <string_view>
 #include <vector>
 
-#include "g_f/files.h"
+#include "g_f/input_files.h"
 
 namespace orvalt {
 struct Console;
+class StagedFile;
 }
 
 namespace orvalt::xrdml {

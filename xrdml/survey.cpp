@@ -9,6 +9,9 @@
 #include <vector>
 
 #include "g_f/console.h"
+#include "g_f/input_stream.h"
+#include "g_f/line_reader.h"
+#include "g_f/staged_file.h"
 #include "g_f/text.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"

@@ -6,8 +6,8 @@
 #include <functional>
 #include <random>
 
-#include "g_f/files.h"
 #include "g_f/input_stream.h"
+#include "g_f/line_reader.h"
 #include "tests/compress_support.h"
 #include "tests/support.h"
 

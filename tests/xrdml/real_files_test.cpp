@@ -1,6 +1,7 @@
 // Every pass on the real measurement files of tests/data/xrdml.
 #include <gtest/gtest.h>
 
+#include "g_f/staged_file.h"
 #include "tests/compress_support.h"
 #include "tests/support.h"
 #include "xrdml/reader.h"
