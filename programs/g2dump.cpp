@@ -4,7 +4,8 @@
 // read back to the same value.
 // g2dump --columns [N] FILE: entry N (or every entry, in blocks separated by
 // an empty line) as the x, y, e lines of an ASCII data file, after "#" lines
-// with the entry's title and axis labels.
+// with the entry's title and axis labels as plain text.
+// The layout and the exit statuses are those of docs/genie-file-format.md.
 #include <CLI/CLI.hpp>
 
 #include <charconv>
@@ -14,7 +15,6 @@
 #include <string>
 
 #include "g_f/numbers.h"
-#include "g_f/text.h"
 #include "genie/g2file.h"
 #include "orvalt_version.h"
 #include "programs/help_format.h"
@@ -83,9 +83,10 @@ std::vector<double> reals(const orvalt::genie::Field* f) {
     return {};
 }
 
+// A label or title without its markup, on one line whatever it holds.
 std::string text_of(const orvalt::genie::Entry& e, const std::string& name) {
     const auto* f = e.find(e.workspace + "." + name);
-    return f == nullptr ? std::string() : std::string(orvalt::trimmed(f->text()));
+    return f == nullptr ? std::string() : orvalt::genie::plain_text(f->text());
 }
 
 // One entry as columns; false (with the reason on standard error) when it is
@@ -189,7 +190,13 @@ int main(int argc, char** argv) {
         "  g2dump --columns run7.write > run7.txt\n"
         "      every entry as columns x, y, e, one block each, separated by an empty line\n"
         "  g2dump --columns 2 run7.write\n"
-        "      entry 2 only");
+        "      entry 2 only\n"
+        "\n"
+        "Labels and titles are printed as plain text (Q in 1/angstrom), one line each.\n"
+        "Exit status: 0 when all was printed, 1 when the file could not be read or is\n"
+        "not a Genie file, the entry is missing or not a spectrum, or the output could\n"
+        "not be written (the reason on standard error), 2 when the arguments were\n"
+        "refused (then nothing is read).");
     app.set_version_flag("-V,--version", "g2dump " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
                          "Print the version and the build (platform, compiler) and exit");
     bool as_columns = false;
