@@ -22,6 +22,7 @@ for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man) ;;
     package) want+=(dpkg-dev file) ;;
+    bench) want+=(libxy-bin) ;;
     *)
         echo "build-deps: unknown part '$part'" >&2
         exit 2
