@@ -23,6 +23,7 @@ for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man zlib1g-dev libbz2-dev) ;;
     package) want+=(dpkg-dev file) ;;
+    bench) want+=(libxy-bin) ;;
     *)
         echo "build-deps: unknown part '$part'" >&2
         exit 2
