@@ -3,6 +3,7 @@
 // "X Y E" line per point, X in centidegrees 2-theta. Every line is padded
 // with blanks to the 80 columns of the format's records and never longer.
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -38,13 +39,16 @@ void add_field(std::string& line, const std::string& number, std::size_t width) 
     line += number;
 }
 
-// Y and E: counts with six decimals, counts per second in exponent form
-// (13 significant digits whatever their size); -0 is written as 0.
+// Y and E with 13 significant digits: counts in fixed notation (at least six
+// decimals), counts per second, and counts too small or too large for 21
+// columns of it, in exponent form; -0 is written as 0.
 std::string intensity_text(double v, bool counts) {
     v += 0.0;
-    std::string text = counts ? format_fixed(v, 6) : format_exponent(v, 12);
-    if (text.size() > 21) text = format_exponent(v, 12);
-    return text;
+    if (counts && (v == 0.0 || (v >= 1e-3 && v < 1e14))) {
+        const int exponent = v == 0.0 ? 0 : static_cast<int>(std::floor(std::log10(v)));
+        return format_fixed(v, std::clamp(12 - exponent, 6, 15));
+    }
+    return format_exponent(v, 12);
 }
 
 std::string centidegrees(double two_theta) { return format_fixed(two_theta * 100.0, 6); }
