@@ -99,7 +99,7 @@ bool PatternFile::add(const Pattern& given) {
 }
 
 bool PatternFile::fail(std::string_view why) {
-    say_line(con_, "**ERROR in orvalt: " + std::string(why));
+    say_error(con_, "**ERROR in orvalt: " + std::string(why));
     failed_ = true;
     file_ = OutputFile();  // an open temporary is removed
     return false;

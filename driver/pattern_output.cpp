@@ -3,6 +3,7 @@
 
 #include <span>
 
+#include "driver/request.h"
 #include "g_f/numbers.h"
 
 namespace orvalt {
@@ -68,12 +69,12 @@ PatternDescription describe_run(const RunFiles& files, const Answers& a, const S
     const xrdml::ScanCensus& c = scans.census;
     PatternDescription d;
     d.input_name = files.full_name;
-    d.scan_choice = a.iscan > 0   ? "scan " + format_integer(a.iscan) + " of " +
-                                       format_integer(c.nscans)
-                    : a.iscan == -3 ? plural_scans(c.nscans) + " separately"
-                    : a.iscan == -2 ? "sum of " + format_integer(nincl) + " of " +
-                                          plural_scans(c.nscans)
-                                    : "sum of " + plural_scans(c.nscans);
+    d.scan_choice = a.iscan > 0 ? "scan " + format_integer(a.iscan) + " of " +
+                                      format_integer(c.nscans)
+                    : a.iscan == separate_answer ? plural_scans(c.nscans) + " separately"
+                    : a.iscan == gudrun_answer   ? "sum of " + format_integer(nincl) + " of " +
+                                                     plural_scans(c.nscans)
+                                                 : "sum of " + plural_scans(c.nscans);
     d.wavelengths = {c.kalpha1, c.kalpha2, c.ratio, c.wavelength};
     const std::string_view axis =
         c.nscans > 0 ? scan_axis(scans, scans_taken(a, scans).first) : xrdml::two_theta_axis;
