@@ -50,16 +50,9 @@ std::string cif_number_su(double v, double su) {
     v += 0.0;
     int decimals = decimals_for(v);
     if (su > 0.0) decimals = v == 0.0 ? decimals_for(su) : std::min(decimals, decimals_for(su));
-    std::string value = format_fixed(v, decimals);
+    const std::string value = format_fixed(v, decimals);
     std::string digits = format_fixed(su, decimals);
     std::erase(digits, '.');
-    // Zeros that both end with say nothing.
-    while (decimals > 0 && value.ends_with('0') && digits.size() > 1 && digits.ends_with('0')) {
-        value.pop_back();
-        digits.pop_back();
-        --decimals;
-    }
-    if (value.ends_with('.')) value.pop_back();
     const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size() - 1);
     return value + "(" + digits.substr(first) + ")";
 }
