@@ -45,6 +45,8 @@ constexpr std::string_view examples =
     "      gudrunX data without scans 2 and 5: run7.dat and the weights run7.weights\n"
     "  orvalt --separate run7.xrdml\n"
     "      every scan as one entry of the Genie file run7.write\n"
+    "  orvalt --separate --counts --format cif run7.xrdml\n"
+    "      every scan in counts as one data block of the powder CIF run7.cif\n"
     "  orvalt -d converted data/*.xrdml\n"
     "      every file of a folder, the outputs in the folder converted\n"
     "\n"
@@ -81,9 +83,9 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     CLI::App app{"", "orvalt"};
     app.formatter(std::make_shared<HelpFormat>(
         std::string(usage_line),
-        "Converts each XRDML powder-diffraction measurement named into an ASCII data file\n"
-        "or a Genie binary file, without a question. Run without arguments, ORVALT asks\n"
-        "its questions one by one instead."));
+        "Converts each XRDML powder-diffraction measurement named into an ASCII data file,\n"
+        "a Genie binary file, or an .xye, GSAS .fxye or powder CIF file, without a\n"
+        "question. Run without arguments, ORVALT asks its questions one by one instead."));
     app.footer(std::string(examples));
     app.set_version_flag("-V,--version", "orvalt " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
                          "Print the version and the build (platform, compiler) and exit");
@@ -111,8 +113,8 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         ->type_name("2theta|q|d")
         ->check(one_of({"2theta", "q", "d"}));
     auto* o_format = app.add_option("--format", format,
-                                    "Output file: genie (the default), ascii, xye (x, y, e after "
-                                    "# comments), fxye (GSAS powder data) or cif (powder CIF)")
+                                    "Output file: genie (the default), ascii, xye, fxye (GSAS, "
+                                    "2-theta only) or cif (powder CIF)")
                          ->type_name("ascii|genie|xye|fxye|cif")
                          ->check(one_of({"ascii", "genie", "xye", "fxye", "cif"}));
     app.add_option("-o,--output", c.request.output, "Output file name (one input file only)")

@@ -64,7 +64,7 @@ std::vector<Point> cif_points(const std::string& path) {
         if (item.type != cif::ItemType::Loop || !item.loop.tags[0].starts_with("_pd_")) continue;
         for (std::size_t k = 0; k < item.loop.length(); ++k)
             points.push_back({cif::as_number(item.loop.val(k, 0)),
-                              cif::as_number(item.loop.val(k, 1)), 0.0});
+                              cif::as_number(item.loop.val(k, 1)), std::nan("")});
     }
     return points;
 }
@@ -87,7 +87,7 @@ void expect_points(const std::vector<Point>& got, std::vector<Point> want, doubl
         EXPECT_NEAR(got[k][0], want[k][0], x_slack) << what << " point " << k;
         const double slack = 1e-12 * (want[k][1] + want[k][2]);
         EXPECT_NEAR(got[k][1], want[k][1], slack) << what << " point " << k;
-        if (got[k][2] != 0.0) {  // the CIF's su is not read here
+        if (!std::isnan(got[k][2])) {
             EXPECT_NEAR(got[k][2], want[k][2], slack) << what << " point " << k;
         }
     }
@@ -160,13 +160,11 @@ TEST_F(Orvalt, EveryRealFileInEveryPatternFormat) {
                 ASSERT_EQ(std::system(points.c_str()), 0);
                 std::istringstream lines(read("points.txt"));
                 std::string block;
-                double x = 0, y = 0;
-                for (const Point& p : read_back) {
-                    ASSERT_TRUE(lines >> block >> x >> y) << "python3-gemmi read fewer points";
-                    lines.ignore(1000, '\n');
-                    EXPECT_EQ(x, p[0]);
-                    EXPECT_EQ(y, p[1]);
-                }
+                std::vector<Point> by_python;
+                std::string x, y, su;  // su "nan" where y has none: then it is not compared
+                while (by_python.size() < ref.size() && lines >> block >> x >> y >> su)
+                    by_python.push_back({std::stod(x), std::stod(y), std::stod(su)});
+                expect_points(by_python, ref, 0.0, "cif through python3-gemmi");
             }
             written += q || phi ? 2 : 3;
         }
