@@ -19,13 +19,15 @@
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
-#include "g_f/files.h"
-#include "g_f/help_format.h"
+#include "g_f/file_system.h"
+#include "g_f/input_files.h"
+#include "g_f/interruptions.h"
+#include "g_f/name_safety.h"
 #include "g_f/numbers.h"
-#include "g_f/platform.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "orvalt_version.h"
+#include "programs/help_format.h"
 
 namespace orvalt {
 
@@ -201,18 +203,21 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
     return r;
 }
 
-// The files of the batch: its inputs, and the outputs written so far.
+// The files of the batch, by identity: an output is never one of its
+// inputs or a file it has written, whatever its name (another spelling, a
+// case the file system ignores, a hard or symbolic link).
 struct Batch {
-    std::vector<std::string> inputs;
-    std::vector<std::string> written;
+    std::set<FileId> inputs;
+    std::set<FileId> written;
+    void add(std::set<FileId>& to, std::string_view name) {
+        FileId id;
+        if (file_id(name, id)) to.insert(id);
+    }
 };
 
-// True when `name` is one of `files`, under any spelling or through a link.
-bool one_of_files(std::string_view name, const std::vector<std::string>& files) {
-    const std::string full = full_file_name(name);
-    for (const std::string& f : files)
-        if (same_existing_file(name, f) || same_spelling(full, full_file_name(f))) return true;
-    return false;
+bool one_of_files(std::string_view name, const std::set<FileId>& files) {
+    FileId id;
+    return !files.empty() && file_id(name, id) && files.contains(id);
 }
 
 // Why the request's names cannot be used, or empty.
@@ -315,8 +320,8 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
         if (trimmed_length(line) > 0) report(MessageKind::error, line);
     // A file that failed may still have been written, but never the output
     // of a failed conversion.
-    if (ok) batch.written.push_back(request.output);
-    if (!run->files.weights_name.empty()) batch.written.push_back(run->files.weights_name);
+    if (ok) batch.add(batch.written, request.output);
+    if (!run->files.weights_name.empty()) batch.add(batch.written, run->files.weights_name);
     if (!ok) {
         err << argument << ": not converted\n";
         return false;
@@ -344,7 +349,7 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
         std::ostream no_transcript(nullptr);
         Console con{no_answers, no_transcript};
         for (const std::string& file : files)
-            batch.inputs.push_back(request_for(con, c, file).input);
+            batch.add(batch.inputs, request_for(con, c, file).input);
     }
     int status = 0;
     for (const std::string& file : files) {

@@ -13,11 +13,11 @@
 #include <iostream>
 #include <string>
 
-#include "g_f/help_format.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "genie/g2file.h"
 #include "orvalt_version.h"
+#include "programs/help_format.h"
 
 namespace {
 
