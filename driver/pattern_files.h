@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "g_f/files.h"
+#include "g_f/new_files.h"
 
 namespace orvalt {
 
