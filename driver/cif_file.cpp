@@ -70,10 +70,11 @@ std::string block_name(const PatternDescription& d, const Pattern& p) {
 // The x item, or empty when the powder dictionary has none for the axis.
 std::string x_item(const PatternDescription& d, const Pattern& p) {
     switch (d.x) {
-    case XQuantity::two_theta: return p.scan > 0 ? "_pd_meas_2theta_scan" : "_pd_proc_2theta_corrected";
-    case XQuantity::q: return "_pd_proc_recip_len_Q";
-    case XQuantity::d_spacing: return "_pd_proc_d_spacing";
-    case XQuantity::angle: break;
+        case XQuantity::two_theta:
+            return p.scan > 0 ? "_pd_meas_2theta_scan" : "_pd_proc_2theta_corrected";
+        case XQuantity::q: return "_pd_proc_recip_len_Q";
+        case XQuantity::d_spacing: return "_pd_proc_d_spacing";
+        case XQuantity::angle: break;
     }
     std::string axis = d.axis;
     for (char& c : axis) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -93,7 +94,8 @@ bool plain_counts(const PatternDescription& d, const Pattern& p) {
 std::string data_reduction(const PatternDescription& d, const Pattern& p) {
     std::string text;
     if (p.scan == 0) {
-        text = "The " + d.scan_choice + " of the measurement: at each point the counts of the "
+        text = "The " + d.scan_choice +
+               " of the measurement: at each point the counts of the "
                "scans added\nand divided by the sum of their counting times";
         text += d.counts ? ", then multiplied by the\ncounting time of scan 1 (counts as one "
                            "scan of that time would give them).\n"

@@ -56,8 +56,7 @@ std::string centidegrees(double two_theta) { return format_fixed(two_theta * 100
 // Why the points cannot be a bank, or empty. x runs upwards when this is called.
 std::string bank_refusal(const PatternDescription& d, const std::vector<double>& x,
                          std::span<const double> y, std::span<const double> e) {
-    if (d.x != XQuantity::two_theta)
-        return "the GSAS file holds 2-theta only, not " + x_label(d);
+    if (d.x != XQuantity::two_theta) return "the GSAS file holds 2-theta only, not " + x_label(d);
     if (x.empty()) return "a GSAS bank needs at least one point; " + d.scan_choice + " has none";
     if (!(x.front() > 0.0 && x.back() < 180.0))
         return "2-theta must lie between 0 and 180 degrees in a GSAS file";
@@ -99,8 +98,7 @@ BlockText fxye_block(const PatternDescription& d, const Pattern& p, std::size_t 
     if (index == 0) {
         const std::string leaf = std::filesystem::path(d.input_name).filename().string();
         add_record(t, ascii_text("ORVALT: " + leaf + ", " + d.scan_choice + ", " +
-                                 std::string(intensity_unit(d)) +
-                                 ", x = 2-theta in centidegrees"));
+                                 std::string(intensity_unit(d)) + ", x = 2-theta in centidegrees"));
         const Wavelengths& w = d.wavelengths;
         add_comment(t, ascii_text("Input file: " + d.input_name));
         add_comment(t, "Scans: " + d.scan_choice);

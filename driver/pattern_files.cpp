@@ -26,25 +26,27 @@ std::size_t first_not_finite(const Pattern& p) {
 
 std::string_view pattern_extension(PatternFormat format) {
     switch (format) {
-    case PatternFormat::xye: return ".xye";
-    case PatternFormat::fxye: return ".fxye";
-    case PatternFormat::cif: return ".cif";
+        case PatternFormat::xye: return ".xye";
+        case PatternFormat::fxye: return ".fxye";
+        case PatternFormat::cif: return ".cif";
     }
     return {};
 }
 
 std::string x_label(const PatternDescription& d) {
     switch (d.x) {
-    case XQuantity::two_theta: return "2-theta";
-    case XQuantity::q: return "Q";
-    case XQuantity::d_spacing: return "d-spacing";
-    case XQuantity::angle: return d.axis;
+        case XQuantity::two_theta: return "2-theta";
+        case XQuantity::q: return "Q";
+        case XQuantity::d_spacing: return "d-spacing";
+        case XQuantity::angle: return d.axis;
     }
     return {};
 }
 
 std::string_view x_unit(const PatternDescription& d) {
-    return d.x == XQuantity::q ? "1/angstrom" : d.x == XQuantity::d_spacing ? "angstrom" : "degrees";
+    return d.x == XQuantity::q           ? "1/angstrom"
+           : d.x == XQuantity::d_spacing ? "angstrom"
+                                         : "degrees";
 }
 
 std::string_view intensity_unit(const PatternDescription& d) {

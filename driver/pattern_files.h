@@ -25,8 +25,8 @@ std::string_view pattern_extension(PatternFormat format);
 struct Wavelengths {
     double kalpha1 = 0.0;  // angstrom
     double kalpha2 = 0.0;
-    double ratio = 0.0;    // K-alpha2 to K-alpha1
-    double mean = 0.0;     // the weighted mean that Q and d are made with
+    double ratio = 0.0;  // K-alpha2 to K-alpha1
+    double mean = 0.0;   // the weighted mean that Q and d are made with
 };
 
 // What x holds: 2-theta, Q or d-spacing made from it, or the angles of
@@ -40,8 +40,8 @@ struct PatternDescription {
                               // "91 scans separately", ...
     Wavelengths wavelengths;
     XQuantity x = XQuantity::two_theta;
-    std::string axis;         // for XQuantity::angle: the axis as the file names it ("Phi")
-    bool counts = false;      // intensity in counts, else in counts per second
+    std::string axis;     // for XQuantity::angle: the axis as the file names it ("Phi")
+    bool counts = false;  // intensity in counts, else in counts per second
 };
 
 // The labels every format shares: "2-theta", "Q", "d-spacing" or the axis;
@@ -67,12 +67,10 @@ struct BlockText {
     std::string text;
     std::string refusal;
 };
-BlockText xye_block(const PatternDescription& d, const Pattern& p, std::size_t index,
-                    bool several);
+BlockText xye_block(const PatternDescription& d, const Pattern& p, std::size_t index, bool several);
 BlockText fxye_block(const PatternDescription& d, const Pattern& p, std::size_t index,
                      bool several);
-BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t index,
-                    bool several);
+BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t index, bool several);
 
 // Non-ASCII and control bytes of a name as "?" (the GSAS file and the CIF are
 // ASCII text).

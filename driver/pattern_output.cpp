@@ -69,19 +69,19 @@ PatternDescription describe_run(const RunFiles& files, const Answers& a, const S
     const xrdml::ScanCensus& c = scans.census;
     PatternDescription d;
     d.input_name = files.full_name;
-    d.scan_choice = a.iscan > 0 ? "scan " + format_integer(a.iscan) + " of " +
-                                      format_integer(c.nscans)
+    d.scan_choice = a.iscan > 0
+                        ? "scan " + format_integer(a.iscan) + " of " + format_integer(c.nscans)
                     : a.iscan == separate_answer ? plural_scans(c.nscans) + " separately"
-                    : a.iscan == gudrun_answer   ? "sum of " + format_integer(nincl) + " of " +
-                                                     plural_scans(c.nscans)
-                                                 : "sum of " + plural_scans(c.nscans);
+                    : a.iscan == gudrun_answer
+                        ? "sum of " + format_integer(nincl) + " of " + plural_scans(c.nscans)
+                        : "sum of " + plural_scans(c.nscans);
     d.wavelengths = {c.kalpha1, c.kalpha2, c.ratio, c.wavelength};
     const std::string_view axis =
         c.nscans > 0 ? scan_axis(scans, scans_taken(a, scans).first) : xrdml::two_theta_axis;
-    d.x = a.iunits == 2                      ? XQuantity::q
-          : a.iunits == 3                    ? XQuantity::d_spacing
+    d.x = a.iunits == 2                   ? XQuantity::q
+          : a.iunits == 3                 ? XQuantity::d_spacing
           : axis == xrdml::two_theta_axis ? XQuantity::two_theta
-                                             : XQuantity::angle;
+                                          : XQuantity::angle;
     if (d.x == XQuantity::angle) d.axis = axis;
     d.counts = a.icps == 0;
     return d;

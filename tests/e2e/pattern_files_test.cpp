@@ -72,7 +72,9 @@ std::vector<Point> cif_points(const std::string& path) {
 // A Python that has gemmi, or empty.
 std::string python_with_gemmi() {
     for (const char* python : {"python3", "/usr/bin/python3"})
-        if (std::system((std::string(python) + " -I -c 'import gemmi; gemmi.cif' 2>/dev/null").c_str()) == 0)
+        if (std::system(
+                (std::string(python) + " -I -c 'import gemmi; gemmi.cif' 2>/dev/null").c_str()) ==
+            0)
             return python;
     return {};
 }
@@ -130,11 +132,13 @@ TEST_F(Orvalt, EveryRealFileInEveryPatternFormat) {
             ASSERT_EQ(ascii.status, 0) << ascii.err;
             const std::vector<Point> ref = ascii_points(read("ref.dat"));
 
-            const Result xye = run("", "", std::string(c.args) + " --format xye -o out.xye " + name);
+            const Result xye =
+                run("", "", std::string(c.args) + " --format xye -o out.xye " + name);
             ASSERT_EQ(xye.status, 0) << xye.err;
             EXPECT_EQ(ascii_points(read("out.xye")), ref);
 
-            const Result fxye = run("", "", std::string(c.args) + " --format fxye -o out.fxye " + name);
+            const Result fxye =
+                run("", "", std::string(c.args) + " --format fxye -o out.fxye " + name);
             if (q || phi) {
                 EXPECT_EQ(fxye.status, q ? 2 : 1);
                 EXPECT_NE(fxye.err.find("holds 2-theta only"), std::string::npos) << fxye.err;
@@ -149,14 +153,15 @@ TEST_F(Orvalt, EveryRealFileInEveryPatternFormat) {
                 fs::remove(dir / "out.fxye");
             }
 
-            const Result cif = run("", "", std::string(c.args) + " --format cif -o out.cif " + name);
+            const Result cif =
+                run("", "", std::string(c.args) + " --format cif -o out.cif " + name);
             ASSERT_EQ(cif.status, 0) << cif.err;
             const std::vector<Point> read_back = cif_points((dir / "out.cif").string());
             expect_points(read_back, ref, 0.0, "cif");
             if (!python.empty()) {
-                const std::string points = python + " -I \"" + (formats / "cif_points.py").string() +
-                                           "\" \"" + (dir / "out.cif").string() + "\" > \"" +
-                                           (dir / "points.txt").string() + "\"";
+                const std::string points =
+                    python + " -I \"" + (formats / "cif_points.py").string() + "\" \"" +
+                    (dir / "out.cif").string() + "\" > \"" + (dir / "points.txt").string() + "\"";
                 ASSERT_EQ(std::system(points.c_str()), 0);
                 std::istringstream lines(read("points.txt"));
                 std::string block;

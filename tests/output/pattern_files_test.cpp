@@ -94,8 +94,8 @@ TEST(FxyeFile, RefusesWhatABankCannotHold) {
         SCOPED_TRACE(c.reason);
         Dialogue con;
         const Pattern p = c.p.pattern(2);
-        EXPECT_FALSE(write_pattern_file(con.con, path, PatternFormat::fxye,
-                                        description(c.x), std::span(&p, 1)));
+        EXPECT_FALSE(write_pattern_file(con.con, path, PatternFormat::fxye, description(c.x),
+                                        std::span(&p, 1)));
         EXPECT_NE(con.text().find("**ERROR in orvalt: "), std::string::npos);
         EXPECT_NE(con.text().find(c.reason), std::string::npos) << con.text();
     }
@@ -103,8 +103,8 @@ TEST(FxyeFile, RefusesWhatABankCannotHold) {
     Dialogue con;
     const Points nan{{10, 11}, {1, std::nan("")}, {1, 1}};
     const Pattern p = nan.pattern(1);
-    EXPECT_FALSE(write_pattern_file(con.con, path, PatternFormat::cif, description(),
-                                    std::span(&p, 1)));
+    EXPECT_FALSE(
+        write_pattern_file(con.con, path, PatternFormat::cif, description(), std::span(&p, 1)));
     EXPECT_EQ(con.text(), " **ERROR in orvalt: Point 2 of the spectrum is not a finite number\n");
     EXPECT_EQ(read_all(path), "older\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
@@ -123,7 +123,8 @@ TEST(FxyeFile, ReadBackByColumnsAndByTheChecker) {
 
     const std::vector<std::string> ls = lines_of(read_all(path));
     for (const std::string& l : ls) EXPECT_EQ(l.size(), 80u) << l;
-    EXPECT_EQ(ls[0], "ORVALT: run7.xrdml, 2 scans separately, counts per second, x = 2-theta in centid");
+    EXPECT_EQ(ls[0],
+              "ORVALT: run7.xrdml, 2 scans separately, counts per second, x = 2-theta in centid");
     struct Bank {
         std::size_t line;
         const char* head;
@@ -165,8 +166,8 @@ struct CifCase {
     Points p;
     const char* x_tag;
     const char* y_tag;
-    const char* units;  // _pd_meas_units_of_intensity, or null when absent
-    bool reduction;     // whether _pd_proc_info_data_reduction is there
+    const char* units;    // _pd_meas_units_of_intensity, or null when absent
+    bool reduction;       // whether _pd_proc_info_data_reduction is there
     const char* first_y;  // the first y as written
 };
 
