@@ -1,5 +1,6 @@
 // The one conversion routine and the rules that the dialogue and the command
 // line share.
+#include <algorithm>
 #include <string>
 
 #include "driver/output_files.h"
