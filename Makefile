@@ -22,6 +22,7 @@ run: build-release
 	cd $(SCRATCH) && $(CURDIR)/$(BUILD_RELEASE)/driver/orvalt
 
 build-test: deps
+	tools/build-deps.sh test
 	cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DORVALT_SANITIZE=ON -DORVALT_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 

@@ -206,6 +206,30 @@ std::string format_data_line(double x, double y, double e) {
     return line;
 }
 
+std::string& append_fixed(std::string& out, double x, int decimals) {
+    if (!std::isfinite(x)) x = 0.0;
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    const char* const end = r.ptr;
+    if (r.ec != std::errc()) return out += '0';
+    // A value that rounds to zero is shown without its sign.
+    const char* p = buf;
+    if (*p == '-' && std::all_of(p + 1, end, [](char c) { return c == '0' || c == '.'; })) ++p;
+    return out.append(p, end);
+}
+
+std::string format_fixed(double x, int decimals) {
+    std::string out;
+    return append_fixed(out, x, decimals);
+}
+
+std::string format_shortest(double x) {
+    if (!std::isfinite(x)) return "0";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x);
+    return std::string(buf, r.ptr);
+}
+
 bool parse_real(std::string_view item, double& value) {
     // from_chars takes neither a leading "+" nor a "D" exponent: normalise first.
     std::string norm;

@@ -37,6 +37,17 @@ std::string format_data_line(double x, double y, double e);
 inline constexpr std::size_t data_line_length = 3 * 24 + 2;
 char* format_data_line_to(char* out, double x, double y, double e);
 
+// Fixed notation with `decimals` digits after the point ("-0" shown as "0"):
+// coordinates and tick labels of the pictures. A value that is not finite
+// gives "0".
+std::string format_fixed(double x, int decimals);
+// The same appended to out; returns out.
+std::string& append_fixed(std::string& out, double x, int decimals);
+
+// The shortest text that reads back as x ("0" for a value that is not
+// finite): figures in a picture's title and the scan table.
+std::string format_shortest(double x);
+
 // Parses a whole item as a real: optional sign, digits with an optional point
 // (at least one digit), optional exponent E/D/e/d with optional sign and
 // digits. Anything else, including NaN, Inf and out-of-range values, fails.

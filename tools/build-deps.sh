@@ -2,6 +2,8 @@
 # Installs from the Debian packages what the build needs beyond a C++
 # compiler, CMake and GoogleTest, when missing:
 #   build    CLI11 (header-only argument parser) and help2man (man pages)
+#   test     the picture tests' renderer (rsvg-convert, librsvg2-bin), and
+#            libpng and expat to read its PNG and parse the SVG
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -21,6 +23,7 @@ want=()
 for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man) ;;
+    test) want+=(librsvg2-bin libpng-dev libexpat1-dev) ;;
     package) want+=(dpkg-dev file) ;;
     *)
         echo "build-deps: unknown part '$part'" >&2
