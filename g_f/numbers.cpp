@@ -230,6 +230,13 @@ std::string format_shortest(double x) {
     return std::string(buf, r.ptr);
 }
 
+std::string format_significant(double x, int digits) {
+    if (!std::isfinite(x)) return "0";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, digits);
+    return std::string(buf, r.ptr);
+}
+
 bool parse_real(std::string_view item, double& value) {
     // from_chars takes neither a leading "+" nor a "D" exponent: normalise first.
     std::string norm;

@@ -47,6 +47,9 @@ std::string& append_fixed(std::string& out, double x, int decimals);
 // The shortest text that reads back as x ("0" for a value that is not
 // finite): figures in a picture's title and the scan table.
 std::string format_shortest(double x);
+// x rounded to `digits` significant digits, in the shorter of fixed and
+// exponent notation without trailing zeros: a step computed from two ends.
+std::string format_significant(double x, int digits);
 
 // Parses a whole item as a real: optional sign, digits with an optional point
 // (at least one digit), optional exponent E/D/e/d with optional sign and
