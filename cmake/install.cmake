@@ -36,10 +36,14 @@ if(NOT CMAKE_CROSSCOMPILING)
     add_custom_command(
       OUTPUT ${page}.gz
       COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
+      # The include file adds the sections --help has no room for; the version
+      # string keeps the build line of --version out of the page.
       COMMAND ${HELP2MAN} --no-info --section=1 "--name=${${program}_man_name}"
+              --include=${CMAKE_SOURCE_DIR}/docs/man/${program}.h2m
+              "--version-string=${program} ${PROJECT_VERSION}"
               --output=${page} $<TARGET_FILE:${program}>
       COMMAND ${GZIP} -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${CMAKE_SOURCE_DIR}/docs/man/${program}.h2m
       COMMENT "Man page of ${program}"
       VERBATIM)
     list(APPEND man_pages ${page}.gz)

@@ -64,43 +64,6 @@ void check_counting_time(Console& con, const ScanTables& scans, std::int32_t s) 
 
 std::string_view input_name(const RunFiles& files) { return trimmed(files.input_name); }
 
-// A Genie name shortened to 80 characters must still name a file of its own:
-// not a bare ".write" after a folder.
-bool shortened_name_usable(std::string_view name) {
-    const std::string leaf = std::filesystem::path(name).filename().string();
-    return !leaf.empty() && leaf != ".write";
-}
-
-// Asks for the output name, with the default formed from the input name,
-// until the run may write it: never a file the run reads, only a regular
-// file. In the output stage a Genie name is first shortened to 80 characters.
-std::string ask_output_name(Console& con, const RunFiles& files, std::string_view extension,
-                            bool shorten) {
-    std::string name(name_field_length, ' ');
-    for (;;) {
-        set_field(name, default_output_name(input_name(files), extension));
-        int n = 0;
-        ask_file_name(con, name, "full name of output file", n, name_field_length);
-        const auto length = static_cast<std::size_t>(trimmed_length(name));
-        if (shorten && length > genie_name_limit) {
-            constexpr std::string_view kept_end = ".write";
-            constexpr std::size_t cut = genie_name_limit - kept_end.size();
-            name.replace(cut, std::string::npos, field(kept_end, name.size() - cut));
-            empty_line(con);
-            say_line(con, "WARNING: Output file name exceeds 80 characters and will be truncated to");
-            say_line(con, trimmed(name));
-            if (!shortened_name_usable(trimmed(name))) {
-                say_line(con, "The shortened file name is not a usable file name");
-                continue;
-            }
-        }
-        const std::string refusal = output_name_refusal(
-            trimmed(name), {input_name(files), files.tmp_name, files.weights_name});
-        if (refusal.empty()) return std::string(trimmed(name));
-        say_line(con, refusal);
-    }
-}
-
 // Only finite numbers are written: a spectrum with a point that is not (from
 // negative counts, an overflow, a tiny counting time) stops the run first.
 // The whole spectrum is tested first; the point is looked for only when
@@ -113,8 +76,8 @@ void check_finite(Console& con, const Spectrum& spectrum) {
     for (std::int32_t k = 0; k < spectrum.ny; ++k) {
         if (!std::isfinite(spectrum.x[k]) || !std::isfinite(spectrum.y[k]) ||
             !std::isfinite(spectrum.e[k]))
-            stop_with_error(con, "Point " + format_integer(k + 1) +
-                                     " of the spectrum is not a finite number");
+            stop_with_error(
+                con, "Point " + format_integer(k + 1) + " of the spectrum is not a finite number");
     }
 }
 
@@ -123,7 +86,7 @@ void check_finite(Console& con, const Spectrum& spectrum) {
 bool report_unwritten(Console& con, std::string_view name, int error) {
     std::string line = "**ERROR in orvalt: Could not write " + std::string(name);
     if (error != 0) line.append(": ").append(std::strerror(error));
-    say_line(con, line);
+    say_error(con, line);
     return false;
 }
 
@@ -238,7 +201,8 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
         step[i] = spacing(par.start_position[i], par.end_position[i], npts[i]);
         if (first < 0) first = i;
     }
-    if (answers.iscan == -2) say_integer(con, "orvalt: First included scan = ", first + 1);
+    if (answers.iscan == gudrun_answer)
+        say_integer(con, "orvalt: First included scan = ", first + 1);
     say_real(con, "orvalt: x-axis spacing = ", step[first]);
     if (weights.nincl > 1) {
         for (std::int32_t i = first + 1; i < nscans; ++i) {
@@ -269,12 +233,6 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
             spectrum.e[k] *= t;
         }
     }
-}
-
-bool write_separate_scans(Console& con, RunFiles& files, const Answers& answers,
-                          const ScanTables& scans, Spectrum& spectrum) {
-    files.output_name = ask_output_name(con, files, ".write", false);
-    return write_scans_to_output(con, files, answers, scans, spectrum);
 }
 
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
@@ -325,14 +283,6 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     return inew != 0 || commit_genie_file(con, name, staged);
 }
 
-bool output_stage(Console& con, RunFiles& files, const Answers& answers, const ScanTables& scans,
-                  Spectrum& spectrum) {
-    report_and_convert(con, answers, scans.census.wavelength, spectrum);
-    const bool genie = answers.ioutput == 2;
-    files.output_name = ask_output_name(con, files, genie ? ".write" : ".dat", genie);
-    return write_spectrum(con, files, answers, scans.census.wavelength, spectrum);
-}
-
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
                         Spectrum& spectrum) {
     const std::int32_t ny = spectrum.ny;
@@ -370,7 +320,7 @@ void report_and_convert(Console& con, const Answers& answers, double wavelength,
 bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
                     const Spectrum& spectrum) {
     const std::string& name = files.output_name;
-    if (answers.ioutput == 1) {
+    if (answers.ioutput == ascii_output) {
         const auto n = static_cast<std::size_t>(spectrum.ny);
         return write_ascii_data_file(con, name, answers.iscan, files.full_name, spectrum.ny,
                                      std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),

@@ -1,8 +1,7 @@
-// ORVALT with arguments. The options stand for the dialogue's answers, and a
-// file is converted by the dialogue's own steps, run on a console that has no
-// input and whose transcript is kept: its progress lines are dropped, and
-// whatever else it says (warnings, errors) goes to standard error under the
-// input's name.
+// ORVALT with arguments. The options fill one request per file, which goes
+// to the conversion routine that the dialogue uses. Its console has no input
+// and no transcript: the warnings and errors it reports go to standard error
+// under the input's name.
 #include "driver/cli.h"
 
 #include <CLI/CLI.hpp>
@@ -16,6 +15,7 @@
 
 #include "driver/errors_to.h"
 #include "driver/output_files.h"
+#include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
 #include "g_f/files.h"
@@ -31,9 +31,6 @@ namespace orvalt {
 namespace {
 
 namespace fs = std::filesystem;
-
-// Scan-menu answers of the branches.
-constexpr std::int32_t sum_answer = 0, gudrun_answer = -2, separate_answer = -3;
 
 constexpr std::string_view usage_line = "Usage: orvalt [OPTIONS] FILE.xrdml...";
 
@@ -53,10 +50,10 @@ constexpr std::string_view examples =
     "Exit status: 0 when every file was converted, 1 when any was not (each is named on\n"
     "standard error), 2 when the arguments were refused (then no file is read).";
 
+// What the options ask of every file: `request` holds the answers, the
+// exclusions and the -o name; each file's request is made from it.
 struct Choices {
-    Answers answers{sum_answer, 1, 1, 2};
-    std::vector<std::int32_t> exclude;
-    std::string output;
+    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}};
     std::string output_dir;
     bool quiet = false;
 };
@@ -72,8 +69,7 @@ const CLI::Validator scan_number(
 
 // Arguments that cannot be used: the message, then the usage line.
 int refuse(std::ostream& err, std::string_view why) {
-    err << "orvalt: " << why << '\n'
-        << usage_line << "\nRun 'orvalt --help' for the options.\n";
+    err << "orvalt: " << why << '\n' << usage_line << "\nRun 'orvalt --help' for the options.\n";
     return 2;
 }
 
@@ -93,31 +89,29 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     std::int32_t scan = 0;
     bool sum = false, gudrun = false, separate = false, counts = false, cps = false;
     std::string units = "2theta", format;
-    auto* o_scan = app.add_option("--scan", scan, "Load scan N")
-                       ->type_name("N")
-                       ->check(scan_number);
+    auto* o_scan =
+        app.add_option("--scan", scan, "Load scan N")->type_name("N")->check(scan_number);
     auto* f_sum = app.add_flag("--sum", sum, "Load all scans summed (the default)");
     auto* f_gudrun = app.add_flag("--gudrun", gudrun,
                                   "Prepare gudrunX data: sum in counts per second against "
                                   "2-theta, ASCII by default, and weights");
     auto* f_separate = app.add_flag("--separate", separate,
                                     "Every scan, against 2-theta, as one entry of a Genie file");
-    auto* o_exclude = app.add_option("--exclude", c.exclude,
-                                     "With --gudrun: scans to exclude, e.g. 2,5")
-                          ->type_name("LIST")
-                          ->delimiter(',')
-                          ->allow_extra_args(false)
-                          ->check(scan_number);
+    auto* o_exclude =
+        app.add_option("--exclude", c.request.excluded, "With --gudrun: scans to exclude, e.g. 2,5")
+            ->type_name("LIST")
+            ->delimiter(',')
+            ->allow_extra_args(false)
+            ->check(scan_number);
     auto* f_counts = app.add_flag("--counts", counts, "Intensity in counts");
     auto* f_cps = app.add_flag("--cps", cps, "Intensity in counts per second (the default)");
-    auto* o_units = app.add_option("--units", units, "x axis: 2theta (the default), q or d")
-                        ->type_name("2theta|q|d")
-                        ->check(one_of({"2theta", "q", "d"}));
-    auto* o_format = app.add_option("--format", format,
-                                    "Output file: genie (the default) or ascii")
+    app.add_option("--units", units, "x axis: 2theta (the default), q or d")
+        ->type_name("2theta|q|d")
+        ->check(one_of({"2theta", "q", "d"}));
+    auto* o_format = app.add_option("--format", format, "Output file: genie (the default) or ascii")
                          ->type_name("ascii|genie")
                          ->check(one_of({"ascii", "genie"}));
-    app.add_option("-o,--output", c.output, "Output file name (one input file only)")
+    app.add_option("-o,--output", c.request.output, "Output file name (one input file only)")
         ->type_name("NAME");
     app.add_option("-d,--output-dir", c.output_dir,
                    "Folder for the outputs (default: beside each input)")
@@ -141,24 +135,25 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, e.what());
     }
 
-    Answers& a = c.answers;
+    Answers& a = c.request.answers;
     if (o_scan->count() > 0) a.iscan = scan;
     if (gudrun) a.iscan = gudrun_answer;
     if (separate) a.iscan = separate_answer;
     a.icps = counts ? 0 : 1;
     a.iunits = units == "q" ? 2 : units == "d" ? 3 : 1;
-    a.ioutput = gudrun ? 1 : 2;
-    if (o_format->count() > 0) a.ioutput = format == "ascii" ? 1 : 2;
+    c.request.output_kind_given = o_format->count() > 0;
+    if (c.request.output_kind_given) a.ioutput = format == "ascii" ? ascii_output : genie_output;
 
+    // What the branch fixes cannot be asked otherwise.
     const std::string_view branch = gudrun ? "--gudrun" : "--separate";
-    if ((gudrun || separate) && a.iunits != 1 && o_units->count() > 0)
+    if (branch_fixes_units(a.iscan) && a.iunits != 1)
         return refuse(err, "--units " + units + " cannot go with " + std::string(branch) +
                                ", whose x axis is 2-theta");
-    if (gudrun && a.icps == 0)
+    if (branch_fixes_intensity(a.iscan) && a.icps == 0)
         return refuse(err, "--counts cannot go with --gudrun, whose data are counts per second");
-    if (separate && a.ioutput == 1)
+    if (branch_fixes_output(a.iscan) && a.ioutput == ascii_output)
         return refuse(err, "--format ascii cannot go with --separate, which writes one Genie file");
-    if (!c.output.empty() && files.size() > 1)
+    if (!c.request.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
     std::error_code ec;
@@ -167,177 +162,154 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     return -1;
 }
 
-// Lines of the dialogue's transcript that only tell how a conversion goes.
-bool progress_line(std::string_view line) {
-    if (line.starts_with(' ')) line.remove_prefix(1);
-    static constexpr std::string_view progress[] = {
-        "orvalt: ", "count_scans: ", "orvaltdata1: ", "inqfilerec: ", "File found : ",
-        "No pre-existing version of file exists", "New file: ", "Saving weights to "};
-    if (trimmed_length(line) == 0) return true;
-    for (const auto p : progress)
-        if (line.starts_with(p)) return true;
+// The request for one input: the input's name as the extension rule makes
+// it, and the output names, as -o and -d say or the defaults. Default names
+// are formed from the file name alone, then placed in the -d folder.
+Request request_for(Console& con, const Choices& c, const std::string& argument) {
+    Request r = c.request;
+    // Trailing blanks are not part of a name, as in the dialogue's name field.
+    r.input = trimmed(argument);
+    add_input_extension(con, r.input);
+    const auto placed = [&c](const std::string& name) {
+        return c.output_dir.empty() || fs::path(name).is_absolute()
+                   ? name
+                   : (fs::path(c.output_dir) / name).string();
+    };
+    const auto default_name = [&](std::string_view extension) {
+        if (c.output_dir.empty()) return default_output_name(r.input, extension);
+        return placed(default_output_name(fs::path(r.input).filename().string(), extension));
+    };
+    default_output_kind(r);
+    const Answers& a = r.answers;
+    const bool genie = a.ioutput == genie_output || branch_fixes_output(a.iscan);
+    r.output = r.output.empty() ? default_name(genie ? ".write" : ".dat") : placed(r.output);
+    if (a.iscan == gudrun_answer) r.weights = default_name(".weights");
+    return r;
+}
+
+// The files of the batch: its inputs, and the outputs written so far.
+struct Batch {
+    std::vector<std::string> inputs;
+    std::vector<std::string> written;
+};
+
+// True when `name` is one of `files`, under any spelling or through a link.
+bool one_of_files(std::string_view name, const std::vector<std::string>& files) {
+    const std::string full = full_file_name(name);
+    for (const std::string& f : files)
+        if (same_existing_file(name, f) || same_spelling(full, full_file_name(f))) return true;
     return false;
 }
 
-// The names one input gives, as the dialogue's defaults or as -o and -d say.
-struct Names {
-    std::string input;    // the name read: the argument, ".xrdml" added as the dialogue adds it
-    std::string data;     // the data file (or the Genie file of the separate scans)
-    std::string weights;  // the gudrunX weights file, or empty
-    std::string base;     // the input name moved to the output folder: the stem of the defaults
-};
-
-Names names_of(Console& con, const Choices& c, const std::string& argument) {
-    Names n;
-    // Trailing blanks are not part of a name, as in the dialogue's name field.
-    n.input = trimmed(argument);
-    constexpr std::string_view extension = ".xrdml";
-    if (n.input.size() > extension.size() &&
-        ovt_case_blind_compare(con, std::string_view(n.input).substr(n.input.size() - 6),
-                               extension) != 0)
-        n.input += extension;
-    n.base = c.output_dir.empty()
-                 ? n.input
-                 : (fs::path(c.output_dir) / fs::path(n.input).filename()).string();
-    if (c.output.empty())
-        n.data = default_output_name(n.base, c.answers.ioutput == 2 ? ".write" : ".dat");
-    else if (c.output_dir.empty() || fs::path(c.output).is_absolute())
-        n.data = c.output;
-    else
-        n.data = (fs::path(c.output_dir) / c.output).string();
-    if (c.answers.iscan == gudrun_answer) n.weights = default_output_name(n.base, ".weights");
-    return n;
-}
-
-// Why the names cannot be used, or empty. `written` holds the full names of
-// the files this run has written so far.
-std::string names_problem(const Choices& c, const Names& n, const std::set<std::string>& written) {
-    if (n.input.size() > name_field_length)
+// Why the request's names cannot be used, or empty.
+std::string names_problem(const Request& r, const Batch& batch) {
+    if (r.input.size() > name_field_length)
         return "the name is longer than " + std::to_string(name_field_length) + " characters";
-    if (!file_exists(n.input)) return "no such file: " + n.input;
-    const bool genie_stage = c.answers.ioutput == 2 && c.answers.iscan != separate_answer;
-    if (genie_stage && n.data.size() > genie_name_limit)
-        return "the output name " + n.data + " is longer than 80 characters, the limit of "
+    if (!file_exists(r.input)) return "no such file: " + r.input;
+    const bool genie_stage =
+        r.answers.ioutput == genie_output && !branch_fixes_output(r.answers.iscan);
+    if (genie_stage && r.output.size() > genie_name_limit)
+        return "the output name " + r.output +
+               " is longer than 80 characters, the limit of "
                "Genie file names; give a shorter one with -o or -d";
-    for (const std::string& target : {n.data, n.weights}) {
+    for (const std::string& target : {r.output, r.weights}) {
         if (target.empty()) continue;
         if (target.size() > name_field_length)
             return "the output name " + target + " is longer than " +
                    std::to_string(name_field_length) + " characters";
         // The same rules as for a typed name: never the input, only a regular file.
-        if (const std::string refusal = output_name_refusal(target, {n.input}); !refusal.empty())
-            return "will not write " + target + ":" + refusal;
-        if (written.contains(full_file_name(target)))
+        if (const std::string refusal = output_name_refusal(target, {r.input}); !refusal.empty())
+            return "will not write " + target + ": " + refusal;
+        if (one_of_files(target, batch.inputs))
+            return "will not write " + target + ": it is an input of this run";
+        if (one_of_files(target, batch.written))
             return "will not write " + target + " again: this run has written it already";
     }
-    if (!n.weights.empty() && full_file_name(n.data) == full_file_name(n.weights))
-        return "the data file and the weights file would both be " + n.data;
+    if (!r.weights.empty() && full_file_name(r.output) == full_file_name(r.weights))
+        return "the data file and the weights file would both be " + r.output;
     return {};
 }
 
-// The dialogue's steps with the answers given. False when the conversion
-// failed (the transcript says why).
-bool convert(Console& con, RunState& run, const Choices& c, const Names& n) {
+// The conversion of one file. False when it failed (the report has said why).
+bool convert_request(Console& con, Request& request, RunState& run) {
     try {
-        const Answers& a = c.answers;
-        RunFiles& files = run.files;
-        set_field(files.input_name, n.input);
-        std::string full(name_field_length, ' ');
-        std::int32_t status = 0;
-        check_file(con, files.input_name, full, 2, 0, status);
-        files.full_name = std::string(trimmed(full));
-        run.scans = take_census(con, files);
-
-        const std::int32_t nscans = run.scans.census.nscans;
-        const std::string holds = ": the file holds " + std::to_string(nscans) + " scans";
-        if (a.iscan > nscans)
-            stop_with_error(con, "there is no scan " + std::to_string(a.iscan) + holds);
-        if (nscans == 0 && (a.iscan == sum_answer || a.iscan == gudrun_answer))
-            stop_with_error(con, "The file holds no scans");
-        for (const std::int32_t s : c.exclude)
-            if (s > nscans)
-                stop_with_error(con,
-                                "there is no scan " + std::to_string(s) + " to exclude" + holds);
-
-        check_units_fit_axes(con, a, run.scans);
-        run.weights = all_included(nscans);
-        bool written = true;
-        if (a.iscan == gudrun_answer) {
-            for (const std::int32_t s : c.exclude) exclude(run.weights, s);
-            if (run.weights.nincl == 0) fail(con, "Error: All scans have been excluded");
-            // The name checked before the run and reported after it.
-            written = write_weights_file(con, n.weights, nscans, run.weights.weight);
-        }
-
-        files.output_name = n.data;
-        if (a.iscan == separate_answer)
-            return write_scans_to_output(con, files, a, run.scans, run.spectrum) && written;
-        // The gudrunX data are summed without the reader's detail lines.
-        if (a.iscan == sum_answer || a.iscan == gudrun_answer)
-            sum_scans(con, files, a, run.scans, run.weights, a.iscan == gudrun_answer ? 0 : 1,
-                      run.spectrum);
-        else
-            load_single_scan(con, files, a, run.scans, run.spectrum);
-        report_and_convert(con, a, run.scans.census.wavelength, run.spectrum);
-        return write_spectrum(con, files, a, run.scans.census.wavelength, run.spectrum) && written;
+        set_field(run.files.input_name, request.input);
+        run.files.full_name = full_file_name(request.input);
+        Questions answered;
+        return convert(con, request, answered, run);
     } catch (const Stop&) {
         return false;
     } catch (const std::bad_alloc&) {
-        say_line(con, "**ERROR in orvalt: Out of memory");
+        say_error(con, "**ERROR in orvalt: Out of memory");
         return false;
     }
 }
 
 // What was written, for the line on standard output.
-std::string description(const Choices& c, const RunState& run) {
+std::string description(const Request& r, const RunState& run) {
     const std::int32_t nscans = run.scans.census.nscans;
-    const std::int32_t iscan = c.answers.iscan;
+    const std::int32_t iscan = r.answers.iscan;
     const auto scans = [](std::int32_t k) {
         return std::to_string(k) + (k == 1 ? " scan" : " scans");
     };
-    std::string d = iscan == sum_answer      ? "sum of " + scans(nscans)
-                    : iscan == gudrun_answer ? "gudrunX data, sum of " +
-                                                   std::to_string(run.weights.nincl) + " of " +
-                                                   scans(nscans)
-                    : iscan == separate_answer ? scans(nscans) + " separately"
-                                               : "scan " + std::to_string(iscan);
-    d += c.answers.icps == 0 ? ", counts" : ", counts per second";
-    d += c.answers.iunits == 2 ? ", Q" : c.answers.iunits == 3 ? ", d-spacing" : ", 2-theta";
+    std::string d =
+        iscan == sum_answer ? "sum of " + scans(nscans)
+        : iscan == gudrun_answer
+            ? "gudrunX data, sum of " + std::to_string(run.weights.nincl) + " of " + scans(nscans)
+        : iscan == separate_answer ? scans(nscans) + " separately"
+                                   : "scan " + std::to_string(iscan);
+    d += r.answers.icps == 0 ? ", counts" : ", counts per second";
+    d += r.answers.iunits == 2 ? ", Q" : r.answers.iunits == 3 ? ", d-spacing" : ", 2-theta";
     return d;
 }
 
-bool convert_file(const Choices& c, const std::string& argument, std::set<std::string>& written,
-                  std::ostream& out, std::ostream& err) {
+bool convert_file(const Choices& c, const std::string& argument, Batch& batch, std::ostream& out,
+                  std::ostream& err) {
     std::istringstream no_answers;
-    std::ostringstream transcript;
-    Console con{no_answers, transcript};
-    const Names n = names_of(con, c, argument);
-    if (const std::string problem = names_problem(c, n, written); !problem.empty()) {
+    std::ostream no_transcript(nullptr);
+    // `err` may be standard error itself, which the Genie library's reports
+    // are taken from below: the run's own go to where it leads now.
+    std::ostream to_err(err.rdbuf());
+    const auto report = [&](MessageKind kind, std::string_view text) {
+        if (kind == MessageKind::warning && c.quiet) return;
+        if (text.starts_with(' ')) text.remove_prefix(1);
+        to_err << argument << ": " << trimmed(text) << '\n';
+    };
+    Console con{no_answers, no_transcript, report};
+    Request request = request_for(con, c, argument);
+    if (const std::string problem = names_problem(request, batch); !problem.empty()) {
         err << argument << ": " << problem << '\n';
         return false;
     }
 
     auto run = std::make_unique<RunState>();
     bool ok = false;
+    std::ostringstream library_reports;
     {
-        const ErrorsTo errors(transcript);
-        ok = convert(con, *run, c, n);
+        const ErrorsTo errors(library_reports);
+        ok = convert_request(con, request, *run);
     }
-    for (const std::string& target : {n.data, n.weights})
-        if (!target.empty()) written.insert(full_file_name(target));
-
-    std::istringstream lines(transcript.str());
-    for (std::string line; std::getline(lines, line);) {
-        if (progress_line(line)) continue;
-        err << argument << ": " << trimmed(line.starts_with(' ') ? line.substr(1) : line) << '\n';
+    // A dialogue run of every scan of a file without any ends normally,
+    // having written nothing; here a file was promised by name.
+    if (ok && request.answers.iscan == separate_answer && run->scans.census.nscans == 0) {
+        report(MessageKind::error, "**ERROR in orvalt: The file holds no scans");
+        ok = false;
     }
+    // The Genie library says only what went wrong.
+    std::istringstream lines(library_reports.str());
+    for (std::string line; std::getline(lines, line);)
+        if (trimmed_length(line) > 0) report(MessageKind::error, line);
+    // A file that failed may still have been written, but never the output
+    // of a failed conversion.
+    if (ok) batch.written.push_back(request.output);
+    if (!run->files.weights_name.empty()) batch.written.push_back(run->files.weights_name);
     if (!ok) {
         err << argument << ": not converted\n";
         return false;
     }
     if (!c.quiet) {
-        out << argument << ": " << description(c, *run) << " -> " << n.data;
-        if (!n.weights.empty()) out << " and " << n.weights;
+        out << argument << ": " << description(request, *run) << " -> " << request.output;
+        if (!request.weights.empty()) out << " and " << request.weights;
         out << '\n';
     }
     return true;
@@ -352,10 +324,17 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
         return status;
 
     handle_interruptions();
-    std::set<std::string> written;
+    Batch batch;
+    {
+        std::istringstream no_answers;
+        std::ostream no_transcript(nullptr);
+        Console con{no_answers, no_transcript};
+        for (const std::string& file : files)
+            batch.inputs.push_back(request_for(con, c, file).input);
+    }
     int status = 0;
     for (const std::string& file : files) {
-        if (!convert_file(c, file, written, out, err)) status = 1;
+        if (!convert_file(c, file, batch, out, err)) status = 1;
         out.flush();
         err.flush();
     }

@@ -1,5 +1,8 @@
-// The scan menu and the questions that follow it. The answers -2 and -3 force
-// some of the later answers; the forced values are the ones remembered.
+// The dialogue's questions: the scan menu and the questions that follow it.
+// The branches of -2 and -3 fix some of the later answers (driver/request.h);
+// the fixed values are the ones remembered.
+#include <filesystem>
+
 #include "driver/output_files.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
@@ -19,15 +22,16 @@ Weights all_included(std::int32_t nscans) {
     return w;
 }
 
-void exclude(Weights& weights, std::int32_t scan) {
+void exclude(Console& con, Weights& weights, std::int32_t scan) {
     std::int32_t& w = weights.weight[static_cast<std::size_t>(scan - 1)];
     if (w == 1) {
         w = 0;
         --weights.nincl;
     }
+    if (weights.nincl == 0) fail(con, "Error: All scans have been excluded");
 }
 
-void ask_scan_menu(Console& con, Answers& answers, std::int32_t nscans) {
+void DialogueQuestions::scan_choice(Console& con, Answers& answers, std::int32_t nscans) {
     empty_line(con);
     say_line(con, "Options...");
     say_line(con, "-3) Load all scans separately");
@@ -37,41 +41,32 @@ void ask_scan_menu(Console& con, Answers& answers, std::int32_t nscans) {
     std::int32_t& iscan = answers.iscan;
     for (;;) {
         ask_integer(con, iscan, "scan number to load, or negative option from list", 1);
-        if (iscan == -1) throw Stop{0};
+        if (iscan == exit_answer) throw Stop{0};
         if (iscan > nscans) {
             say_line(con, "This exceeds the number of scans in the file");
-            iscan = 0;
-        } else if (iscan < -3) {
-            iscan = 0;
+            iscan = sum_answer;
+        } else if (iscan < separate_answer) {
+            iscan = sum_answer;
         } else {
             break;
         }
     }
-    // Nothing to sum in a file without scans.
-    if (nscans == 0 && (iscan == 0 || iscan == -2)) stop_with_error(con, "The file holds no scans");
 }
 
-void ask_intensity(Console& con, Answers& answers) {
-    if (answers.iscan == -2) {
-        answers.icps = 1;
-        return;
-    }
+void DialogueQuestions::intensity(Console& con, Answers& answers) {
     empty_line(con);
     do {
         ask_integer(con, answers.icps, "0 for counts, or 1 for counts per second", 1);
     } while (answers.icps != 0 && answers.icps != 1);
 }
 
-void exclude_scans(Console& con, Weights& weights, std::int32_t nscans) {
+void DialogueQuestions::exclusions(Console& con, Weights& weights, std::int32_t nscans) {
     empty_line(con);
     for (;;) {
         std::int32_t answer = 0;
         ask_integer(con, answer, "scan number to exclude, or 0 to continue", 1);
         if (answer < 0 || answer > nscans) continue;
-        if (answer > 0) {
-            exclude(weights, answer);
-            if (weights.nincl == 0) fail(con, "Error: All scans have been excluded");
-        }
+        if (answer > 0) exclude(con, weights, answer);
         say_line(con, "Weights...");
         for (std::int32_t i = 0; i < nscans; ++i) {
             con.out << " Scan " << format_integer_width(i + 1, 3) << " has weight "
@@ -81,24 +76,20 @@ void exclude_scans(Console& con, Weights& weights, std::int32_t nscans) {
     }
 }
 
-bool save_weights(Console& con, RunFiles& files, const Weights& weights, std::int32_t nscans) {
+bool save_weights(Console& con, RunFiles& files, std::string_view given, const Weights& weights,
+                  std::int32_t nscans) {
     // The weights file is not asked for: one that would be a file the run
     // reads (through a link) ends the run instead.
     const std::string_view input = trimmed(files.input_name);
-    const std::string name = default_output_name(input, ".weights");
+    const std::string name =
+        given.empty() ? default_output_name(input, ".weights") : std::string(given);
     const std::string refusal = output_name_refusal(name, {input, files.tmp_name});
     if (!refusal.empty()) fail(con, refusal);
     files.weights_name = name;
     return write_weights_file(con, name, nscans, weights.weight);
 }
 
-void ask_units(Console& con, Answers& answers, const ScanTables& scans) {
-    empty_line(con);
-    if (answers.iscan == -2 || answers.iscan == -3) {
-        answers.iunits = 1;
-        say_line(con, "orvalt: x-axis units are 2-theta");
-        return;
-    }
+void DialogueQuestions::units(Console& con, Answers& answers) {
     say_line(con, "Output x-axis units options...");
     say_line(con, "1) 2-theta");
     say_line(con, "2) Momentum transfer, Q");
@@ -106,7 +97,6 @@ void ask_units(Console& con, Answers& answers, const ScanTables& scans) {
     do {
         ask_integer(con, answers.iunits, "units option", 1);
     } while (answers.iunits < 1 || answers.iunits > 3);
-    check_units_fit_axes(con, answers, scans);
 }
 
 void check_units_fit_axes(Console& con, const Answers& answers, const ScanTables& scans) {
@@ -123,14 +113,8 @@ void check_units_fit_axes(Console& con, const Answers& answers, const ScanTables
     }
 }
 
-void ask_output(Console& con, Answers& answers) {
+void DialogueQuestions::output_kind(Console& con, Answers& answers) {
     std::int32_t& ioutput = answers.ioutput;
-    if (answers.iscan == -3) {
-        ioutput = 2;
-        say_line(con, "orvalt: Output file is a Genie binary file");
-        return;
-    }
-    if (answers.iscan == -2) ioutput = 1;
     empty_line(con);
     say_line(con, "Output file options...");
     say_line(con, "0) no output file");
@@ -138,8 +122,52 @@ void ask_output(Console& con, Answers& answers) {
     say_line(con, "2) Genie binary file");
     for (;;) {
         ask_integer(con, ioutput, "output file option", 1);
-        if (ioutput == 0) throw Stop{0};
-        if (ioutput == 1 || ioutput == 2) return;
+        if (ioutput == no_output) throw Stop{0};
+        if (ioutput == ascii_output || ioutput == genie_output) return;
+    }
+}
+
+namespace {
+
+// A Genie name shortened to 80 characters must still name a file of its own:
+// not a bare ".write" after a folder.
+bool shortened_name_usable(std::string_view name) {
+    const std::string leaf = std::filesystem::path(name).filename().string();
+    return !leaf.empty() && leaf != ".write";
+}
+
+}  // namespace
+
+// Asked until the run may write it: never a file the run reads, only a
+// regular file. In the output stage a Genie name is first shortened to 80
+// characters.
+std::string DialogueQuestions::output_name(Console& con, const Request& /*request*/,
+                                           const RunFiles& files, std::string_view extension,
+                                           bool shorten) {
+    const std::string_view input = trimmed(files.input_name);
+    std::string name(name_field_length, ' ');
+    for (;;) {
+        set_field(name, default_output_name(input, extension));
+        int n = 0;
+        ask_file_name(con, name, "full name of output file", n, name_field_length);
+        const auto length = static_cast<std::size_t>(trimmed_length(name));
+        if (shorten && length > genie_name_limit) {
+            constexpr std::string_view kept_end = ".write";
+            constexpr std::size_t cut = genie_name_limit - kept_end.size();
+            name.replace(cut, std::string::npos, field(kept_end, name.size() - cut));
+            empty_line(con);
+            say_warning(con,
+                        "WARNING: Output file name exceeds 80 characters and will be truncated to");
+            say_line(con, trimmed(name));
+            if (!shortened_name_usable(trimmed(name))) {
+                say_line(con, "The shortened file name is not a usable file name");
+                continue;
+            }
+        }
+        const std::string refusal =
+            output_name_refusal(trimmed(name), {input, files.tmp_name, files.weights_name});
+        if (refusal.empty()) return std::string(trimmed(name));
+        say_line(con, refusal);
     }
 }
 

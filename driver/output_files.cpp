@@ -21,8 +21,8 @@ constexpr std::size_t replaced_length = 6;
 // reported, and nothing of it is put in place (an older file stays).
 bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name) {
     if (file.close()) return true;
-    say_line(con, "**ERROR in " + std::string(routine) + ": could not write " +
-                      std::string(trimmed(name)));
+    say_error(con, "**ERROR in " + std::string(routine) + ": could not write " +
+                       std::string(trimmed(name)));
     return false;
 }
 

@@ -51,8 +51,9 @@ struct Weights {
 };
 // Every one of nscans scans included.
 Weights all_included(std::int32_t nscans);
-// Takes scan number `scan` (counted from 1) out; a scan already out stays out.
-void exclude(Weights& weights, std::int32_t scan);
+// Takes scan number `scan` (counted from 1) out; a scan already out stays
+// out. Excluding the last included scan stops the run.
+void exclude(Console& con, Weights& weights, std::int32_t scan);
 
 // The spectrum a branch builds and the output stage writes.
 struct Spectrum {
@@ -62,9 +63,9 @@ struct Spectrum {
     std::int32_t ny = 0;
 };
 
+// What a conversion works on; the answers are the request's (driver/request.h).
 struct RunState {
     RunFiles files;
-    Answers answers;
     ScanTables scans;
     Weights weights;
     Spectrum spectrum;

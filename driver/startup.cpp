@@ -59,18 +59,15 @@ Answers load_remembered_answers(Console& con, RunFiles& files) {
 }
 
 void choose_input_file(Console& con, RunFiles& files) {
-    constexpr std::string_view extension = ".xrdml";
+    constexpr std::size_t extension_length = 6;  // ".xrdml"
     std::string& name = files.input_name;
     int n = 0;
     // Room is kept for the extension that may be added.
-    ask_file_name(con, name, "full name of input file", n, name_field_length - extension.size());
-
-    if (n > 6) {
-        std::string_view last6 = std::string_view(name).substr(static_cast<std::size_t>(n) - 6, 6);
-        if (ovt_case_blind_compare(con, last6, extension) != 0) {
-            say_line(con, "orvalt: Assumed input filetype is .xrdml");
-            name.replace(static_cast<std::size_t>(n), extension.size(), extension);
-        }
+    ask_file_name(con, name, "full name of input file", n, name_field_length - extension_length);
+    std::string typed = name.substr(0, static_cast<std::size_t>(n));
+    if (add_input_extension(con, typed)) {
+        say_line(con, "orvalt: Assumed input filetype is .xrdml");
+        set_field(name, typed);
     }
 
     std::string full(name_field_length, ' ');
@@ -98,6 +95,9 @@ ScanTables take_census(Console& con, const RunFiles& files) {
     }
     report_record_census(con, survey.records, 1, nrec, maxlen);
     con.out << survey.census_report;
+    if (con.report)
+        for (const std::string& line : survey.census_warnings)
+            con.report(MessageKind::warning, line);
     xrdml::ERRCHECK(con, survey.census_status);
     xrdml::ERRCHECK(con, survey.parameter_status);
     return scans;
@@ -130,40 +130,18 @@ void stop_with_error(Console& con, std::string_view text) {
 namespace {
 
 int run_steps(Console& con) {
-    RunState run;
     std::int32_t unit = 0;
-    prog_header(con, "ORVALT", "Read data from a .XRDML file", "The ORVALT developers",
-                "23-1-14", 1, unit);
-    run.answers = load_remembered_answers(con, run.files);
+    prog_header(con, "ORVALT", "Read data from a .XRDML file", "The ORVALT developers", "23-1-14",
+                1, unit);
+    RunState run;
+    Request request;
+    request.answers = load_remembered_answers(con, run.files);
     choose_input_file(con, run.files);
-    run.scans = take_census(con, run.files);
-
-    Answers& a = run.answers;
-    const std::int32_t nscans = run.scans.census.nscans;
-    ask_scan_menu(con, a, nscans);
-    ask_intensity(con, a);
-    run.weights = all_included(nscans);
-    bool written = true;
-    if (a.iscan == -2) {
-        exclude_scans(con, run.weights, nscans);
-        written = save_weights(con, run.files, run.weights, nscans);
-    }
-    ask_units(con, a, run.scans);
-    ask_output(con, a);
-
-    empty_line(con);
-    if (a.iscan == 0 || a.iscan == -2) {
-        // The gudrunX data are summed without the reader's detail lines.
-        sum_scans(con, run.files, a, run.scans, run.weights, a.iscan == -2 ? 0 : 1, run.spectrum);
-        written = output_stage(con, run.files, a, run.scans, run.spectrum) && written;
-    } else if (a.iscan == -3) {
-        written = write_separate_scans(con, run.files, a, run.scans, run.spectrum);
-    } else {
-        load_single_scan(con, run.files, a, run.scans, run.spectrum);
-        written = output_stage(con, run.files, a, run.scans, run.spectrum) && written;
-    }
+    request.input = trimmed(run.files.input_name);
+    DialogueQuestions questions;
+    bool written = convert(con, request, questions, run);
     // A run whose output failed keeps the answers of the last good one.
-    if (written) written = save_remembered_answers(con, run.files, a);
+    if (written) written = save_remembered_answers(con, run.files, request.answers);
     return written ? 0 : 1;
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "driver/request.h"
 #include "driver/run.h"
 
 namespace orvalt {
@@ -19,17 +20,27 @@ Answers load_remembered_answers(Console& con, RunFiles& files);
 void choose_input_file(Console& con, RunFiles& files);
 ScanTables take_census(Console& con, const RunFiles& files);
 
-// The scan menu and the questions on intensity, units and output file.
-void ask_scan_menu(Console& con, Answers& answers, std::int32_t nscans);
-void ask_intensity(Console& con, Answers& answers);
-// The exclusion dialogue of the gudrunX branch, then its weights file.
-void exclude_scans(Console& con, Weights& weights, std::int32_t nscans);
-bool save_weights(Console& con, RunFiles& files, const Weights& weights, std::int32_t nscans);
-void ask_units(Console& con, Answers& answers, const ScanTables& scans);
+// The dialogue's questions, asked when a conversion reaches them: the scan
+// menu, intensity, the exclusion dialogue of the gudrunX branch, units, the
+// output kind and the output name.
+class DialogueQuestions final : public Questions {
+public:
+    void scan_choice(Console& con, Answers& answers, std::int32_t nscans) override;
+    void intensity(Console& con, Answers& answers) override;
+    void exclusions(Console& con, Weights& weights, std::int32_t nscans) override;
+    void units(Console& con, Answers& answers) override;
+    void output_kind(Console& con, Answers& answers) override;
+    std::string output_name(Console& con, const Request& request, const RunFiles& files,
+                            std::string_view extension, bool shorten) override;
+};
+
+// The gudrunX weights file, under `name` or, when empty, the default formed
+// from the input name; a name that is a file the run reads ends the run.
+bool save_weights(Console& con, RunFiles& files, std::string_view name, const Weights& weights,
+                  std::int32_t nscans);
 // Stops the run when the units are Q or d-spacing and a scan of the run
 // moves another axis than 2-theta.
 void check_units_fit_axes(Console& con, const Answers& answers, const ScanTables& scans);
-void ask_output(Console& con, Answers& answers);
 
 // The branches that build a spectrum: one scan, or the included scans summed
 // (verbose 0 keeps the reader's detail lines back).
@@ -38,21 +49,15 @@ void load_single_scan(Console& con, const RunFiles& files, const Answers& answer
 void sum_scans(Console& con, const RunFiles& files, const Answers& answers, const ScanTables& scans,
                const Weights& weights, std::int32_t verbose, Spectrum& spectrum);
 
-// The output stage of those branches: the report and x conversion, the name
-// question, then the writing. A run that names its output itself sets
-// files.output_name and calls the two halves around the question.
-bool output_stage(Console& con, RunFiles& files, const Answers& answers, const ScanTables& scans,
-                  Spectrum& spectrum);
+// The output stage of those branches: the report and x conversion, then
+// the writing of files.output_name.
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
                         Spectrum& spectrum);
 bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
                     const Spectrum& spectrum);
 
-// Every scan as one entry of a Genie file: the name question, then the
-// writing (alone, for a run that has set files.output_name); spectrum is the
-// working space of each scan in turn.
-bool write_separate_scans(Console& con, RunFiles& files, const Answers& answers,
-                          const ScanTables& scans, Spectrum& spectrum);
+// Every scan as one entry of the Genie file files.output_name; spectrum is
+// the working space of each scan in turn.
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
                            const ScanTables& scans, Spectrum& spectrum);
 

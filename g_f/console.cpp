@@ -12,8 +12,8 @@ namespace orvalt {
 
 namespace {
 
-constexpr std::size_t string_buffer = 200;   // characters of a text answer that are seen
-constexpr std::size_t integer_buffer = 80;   // characters of an integer answer that are seen
+constexpr std::size_t string_buffer = 200;  // characters of a text answer that are seen
+constexpr std::size_t integer_buffer = 80;  // characters of an integer answer that are seen
 
 // A question leaves the line open for the answer, so it must reach the user now.
 void put_question(Console& con, std::string_view prompt, std::string_view shown_default,
@@ -56,12 +56,27 @@ void stop_on_end_of_input(Console& con) {
     fail(con, "**ERROR: End of input on the console");
 }
 
-void say_line(Console& con, std::string_view text) {
-    con.out << ' ' << text << '\n';
+void say_line(Console& con, std::string_view text) { con.out << ' ' << text << '\n'; }
+
+namespace {
+
+void say_kind(Console& con, MessageKind kind, std::string_view line, std::string_view summary) {
+    say_line(con, line);
+    if (con.report) con.report(kind, summary.empty() ? line : summary);
 }
 
-void fail(Console& con, std::string_view line) {
-    say_line(con, line);
+}  // namespace
+
+void say_warning(Console& con, std::string_view line, std::string_view summary) {
+    say_kind(con, MessageKind::warning, line, summary);
+}
+
+void say_error(Console& con, std::string_view line, std::string_view summary) {
+    say_kind(con, MessageKind::error, line, summary);
+}
+
+void fail(Console& con, std::string_view line, std::string_view summary) {
+    say_error(con, line, summary);
     con.out.flush();
     throw Stop{1};
 }
@@ -72,17 +87,21 @@ void ask_string(Console& con, std::string& field, std::string_view prompt, int& 
     if (with_default) {
         // Only blanks end the default here, not tabs or NULs.
         const std::size_t last = field.find_last_not_of(' ');
-        n = last == std::string::npos ? 0 : static_cast<int>(std::min<std::size_t>(last + 1, 0x7fffffff));
+        n = last == std::string::npos
+                ? 0
+                : static_cast<int>(std::min<std::size_t>(last + 1, 0x7fffffff));
     }
     for (;;) {
-        put_question(con, prompt,
-                     std::string_view(field).substr(0, with_default ? static_cast<std::size_t>(n) : 0),
-                     with_default);
+        put_question(
+            con, prompt,
+            std::string_view(field).substr(0, with_default ? static_cast<std::size_t>(n) : 0),
+            with_default);
         const std::optional<std::string> line = read_console_line(con);
         if (!line) stop_on_end_of_input(con);
         if (!line->empty()) {
             // The field gets what the 200-character buffer saw, cut or padded to its length.
-            set_field(field, std::string_view(*line).substr(0, std::min(line->size(), string_buffer)));
+            set_field(field,
+                      std::string_view(*line).substr(0, std::min(line->size(), string_buffer)));
             n = static_cast<int>(std::min<std::size_t>(line->size(), 0x7fffffff));
             return;
         }
@@ -96,8 +115,10 @@ std::string file_name_refusal(std::string_view name, std::size_t max_length) {
         if (b < 32 || b == 127) return "A file name must not hold control characters";
     }
     if (name.size() > max_length)
-        return "The file name is too long (at most " + format_integer(static_cast<std::int32_t>(
-                   std::min<std::size_t>(max_length, 0x7fffffff))) + " characters)";
+        return "The file name is too long (at most " +
+               format_integer(
+                   static_cast<std::int32_t>(std::min<std::size_t>(max_length, 0x7fffffff))) +
+               " characters)";
     return {};
 }
 
@@ -137,7 +158,8 @@ void ask_integer(Console& con, std::int32_t& value, std::string_view prompt, int
             if (with_default) return;
             continue;
         }
-        const std::string_view seen = std::string_view(*line).substr(0, std::min(count, integer_buffer));
+        const std::string_view seen =
+            std::string_view(*line).substr(0, std::min(count, integer_buffer));
         if (seen[0] == 'f' || seen[0] == 'F') continue;
         if (is_blank_or_tab(seen[0]) && count == 1) continue;
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -11,9 +12,16 @@
 
 namespace orvalt {
 
+// What a message is. The dialogue prints every kind on `out` alike; a
+// console that reports (the command line's) also hands each warning and
+// error to its report, with no need to read the transcript again.
+enum class MessageKind { warning, error };
+
 struct Console {
     std::istream& in;
     std::ostream& out;
+    // Receives the warnings and errors, once each, besides `out`; none in the dialogue.
+    std::function<void(MessageKind, std::string_view)> report{};
 };
 
 // One line from the console with LF or CRLF removed; nullopt at end of input.
@@ -24,12 +32,19 @@ std::optional<std::string> read_console_line(Console& con);
 // the program with status 1.
 [[noreturn]] void stop_on_end_of_input(Console& con);
 
-// A line in the free layout: one blank, then the text.
+// A line in the free layout: one blank, then the text. Every line of the
+// transcript that is neither a warning nor an error goes this way.
 void say_line(Console& con, std::string_view text);
 
-// The one way an error stops the program: `line` as say_line prints it, the
+// A warning or an error line, printed as say_line prints it. The report
+// gets `summary` when one is given (a fuller reason than the transcript's
+// line holds), the line otherwise.
+void say_warning(Console& con, std::string_view line, std::string_view summary = {});
+void say_error(Console& con, std::string_view line, std::string_view summary = {});
+
+// The one way an error stops the program: `line` as say_error prints it, the
 // console flushed, then Stop with status 1.
-[[noreturn]] void fail(Console& con, std::string_view line);
+[[noreturn]] void fail(Console& con, std::string_view line, std::string_view summary = {});
 
 // `field` is the answer field (its size is its length L). With default_flag 1
 // the field's text up to its last non-blank is the default. On return n holds

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 #include <utility>
@@ -99,7 +100,7 @@ void report_record_census(Console& con, const RecordCensus& census, std::int32_t
     if (print != 0) {
         say_integer(con, "inqfilerec: Number of records in file = ", nrec);
         say_integer(con, "inqfilerec: Maximum record length = ", maxlen);
-        if (maxlen >= long_record) say_line(con, "**WARNING** Excessively long record(s) encountered");
+        if (maxlen >= long_record) say_warning(con, "**WARNING** Excessively long record(s) encountered");
     }
 }
 
@@ -277,7 +278,8 @@ OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
     if (path.empty() || !out.staged_.create(path, true, iostat)) {
         if (iostat == 0) iostat = ENOENT;
         error_number = 1;
-        say_line(con, "** Error in open_new_file **");
+        say_error(con, "** Error in open_new_file **",
+                  "could not write " + path + ": " + std::strerror(iostat));
         say_integer(con, "iostat (see page 7-2 of Fortran Users Guide) = ", iostat);
         say_line(con, "File = " + path);
         say_integer(con, "Unit number = ", unit);

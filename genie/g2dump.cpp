@@ -165,7 +165,8 @@ int dump(const std::string& path) {
     return 0;
 }
 
-constexpr const char* usage_line = "Usage: g2dump [OPTIONS] FILE\n       g2dump --columns [N] FILE";
+// "or:" marks the second form, as help2man expects of a usage line.
+constexpr const char* usage_line = "Usage: g2dump [OPTIONS] FILE\n   or: g2dump --columns [N] FILE";
 
 int refuse(const std::string& why) {
     std::cerr << "g2dump: " << why << '\n'

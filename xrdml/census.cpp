@@ -44,7 +44,7 @@ void CensusPass::finish(Console& con, ReaderStatus& status, std::int32_t verbose
             status.set(5, "Problem reading wavelength");
             return;
         }
-        if (el.count > 1) say_integer(con, el.warning, el.count);
+        if (el.count > 1) say_warning(con, std::string(el.warning) + format_integer(el.count));
     }
     const double ka1 = elements_[0].value;
     const double ka2 = elements_[1].value;

@@ -102,6 +102,7 @@ struct FileSurvey {
     bool too_long = false;  // a line longer than LineReader::max_line ended the reading
     RecordCensus records;
     std::string census_report;
+    std::vector<std::string> census_warnings;  // the lines of census_report that warn
     ReaderStatus census_status;
     ReaderStatus parameter_status;
 };

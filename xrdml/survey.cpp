@@ -40,7 +40,9 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
 
     std::istringstream no_input;
     std::ostringstream report;
-    Console con{no_input, report};
+    Console con{no_input, report, [&out](MessageKind, std::string_view line) {
+                    out.census_warnings.emplace_back(line);
+                }};
     CensusPass census_pass(census);
     bool census_going = true;
 

@@ -199,6 +199,49 @@ TEST_F(Orvalt, AFolderWithBadFilesConvertsTheOthers) {
                          "written it already\n");
 }
 
+// The command line's own refusals and reports, one case per rule: what goes
+// to standard error is the run's warnings and errors, never its progress.
+TEST_F(Orvalt, CommandLineReportsOnlyWarningsAndErrors) {
+    const std::string good = xrdml_text({{10.0, 12.0, 2.0, "4 9 16"}});
+    write("a.dat", good);
+    write("a", good);
+    write("run1", good);
+    write("none.xrdml", xrdml_text({}));
+    std::string twice_k1 = good;
+    twice_k1.insert(twice_k1.find("<kAlpha1"), "<kAlpha1 unit=\"Angstrom\">1.5</kAlpha1>\n");
+    write("w.xrdml", twice_k1);
+    fs::create_directories(dir / "converted");
+    struct Expect {
+        const char* args;
+        int status;
+        const char* err;      // all of standard error
+        const char* written;  // a file the run leaves, or ""
+    };
+    const Expect rules[] = {
+        // Default names come from the file name alone, then go to the folder.
+        {"-d converted run1", 0, "", "converted/run1.write"},
+        // An output is never an input of the same run.
+        {"--format ascii a.dat a", 1,
+         "a: will not write a.dat: it is an input of this run\n", ""},
+        // A file without scans has nothing to write separately either.
+        {"--separate none.xrdml", 1,
+         "none.xrdml: **ERROR in orvalt: The file holds no scans\nnone.xrdml: not converted\n", ""},
+        // Warnings go to standard error unless -q.
+        {"w.xrdml", 0,
+         "w.xrdml: **WARNING: Unexpected number of kAlpha1 values in file = 2\n", "w.write"},
+        {"-q w.xrdml", 0, "", "w.write"},
+    };
+    for (const Expect& c : rules) {
+        const Result r = run("", "", c.args);
+        EXPECT_EQ(r.status, c.status) << c.args;
+        EXPECT_EQ(r.err, c.err) << c.args;
+        if (*c.written) {
+            EXPECT_TRUE(exists(c.written)) << c.args;
+        }
+    }
+    EXPECT_EQ(read("a.dat"), good);
+}
+
 // --help shows an example of every branch; --version the version that
 // CMakeLists.txt sets, which the README names too.
 TEST_F(Orvalt, HelpAndVersion) {
