@@ -16,6 +16,7 @@
 #include "g_f/numbers.h"
 #include "g_f/platform.h"
 #include "g_f/text.h"
+#include "plot/svg.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_offsets.h"
 
@@ -236,7 +237,7 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
 }
 
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
-                           const ScanTables& scans, Spectrum& spectrum) {
+                           const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
     activate_genie_session();
     deactivate_genie_session();
     G2IntGenDp h = genie_header(files, scans.census.wavelength);
@@ -272,6 +273,12 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
         if (!finite) check_finite(con, spectrum);
+        if (figure != nullptr) {
+            const auto n = static_cast<std::size_t>(spectrum.ny);
+            figure->add(s + 1, plot::Style::scan, std::span<const double>(spectrum.x).first(n),
+                        std::span<const double>(spectrum.y).first(n),
+                        std::span<const double>(spectrum.e).first(n));
+        }
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
         // An interruption waiting for the temporary to be let go finds it closed.

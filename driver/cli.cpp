@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <set>
@@ -15,6 +17,8 @@
 
 #include "driver/errors_to.h"
 #include "driver/output_files.h"
+#include "driver/pictures.h"
+#include "driver/scan_list.h"
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
@@ -25,6 +29,8 @@
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "orvalt_version.h"
+#include "xrdml/reader.h"
+#include "xrdml/scan_table.h"
 
 namespace orvalt {
 
@@ -46,6 +52,10 @@ constexpr std::string_view examples =
     "      every scan as one entry of the Genie file run7.write\n"
     "  orvalt -d converted data/*.xrdml\n"
     "      every file of a folder, the outputs in the folder converted\n"
+    "  orvalt --plot run7.xrdml\n"
+    "      the sum run7.write and its picture run7.svg\n"
+    "  orvalt --list --plot run7.xrdml\n"
+    "      the table of run7's scans, and every scan drawn in run7.svg\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when any was not (each is named on\n"
     "standard error), 2 when the arguments were refused (then no file is read).";
@@ -53,10 +63,31 @@ constexpr std::string_view examples =
 // What the options ask of every file: `request` holds the answers, the
 // exclusions and the -o name; each file's request is made from it.
 struct Choices {
-    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}};
+    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}, {}, false};
     std::string output_dir;
     bool quiet = false;
+    bool list = false;  // the scan tables only, nothing converted
+    bool plot = false;  // a picture, named request.picture or by default
 };
+
+// "--plot NAME.svg" as one argument, so that --plot takes a name only when
+// it is a picture's (".svg", any case) and the argument after a bare --plot
+// is an input.
+std::vector<std::string> joined_plot_names(int argc, const char* const* argv) {
+    std::vector<std::string> args(argv, argv + argc);
+    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
+        const std::string& next = args[i + 1];
+        const bool svg = next.size() > 4 && !next.starts_with('-') &&
+                         std::equal(next.end() - 4, next.end(), ".svg", [](char a, char b) {
+                             return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
+                         });
+        if (args[i] == "--plot" && svg) {
+            args[i] += "=" + next;
+            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+        }
+    }
+    return args;
+}
 
 // A scan number as the options take it: 1 or more.
 const CLI::Validator scan_number(
@@ -117,6 +148,15 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                    "Folder for the outputs (default: beside each input)")
         ->type_name("DIR");
     app.add_flag("-q,--quiet", c.quiet, "Print only errors");
+    auto* f_list = app.add_flag("--list", c.list,
+                                "Print each file's wavelengths and a table of its scans; convert "
+                                "nothing (with --plot: draw every scan)");
+    auto* f_plot = app.add_flag("--plot{}", c.request.picture,
+                                "Also draw what is converted as an SVG picture, NAME.svg or by "
+                                "default the output's name with .svg")
+                       ->type_name("[NAME.svg]");
+    app.add_flag("--plot-log", c.request.picture_log,
+                 "Draw the picture with a logarithmic y axis (zero counts at its foot)");
     app.add_option("FILE.xrdml", files, "XRDML files to convert")->required();
 
     CLI::Option* branches[] = {o_scan, f_sum, f_gudrun, f_separate};
@@ -128,7 +168,10 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     o_exclude->needs(f_gudrun);
 
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> args = joined_plot_names(argc, argv);
+        std::reverse(args.begin() + 1, args.end());
+        args.erase(args.begin());
+        app.parse(args);
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -156,6 +199,17 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     if (!c.request.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
+    c.plot = f_plot->count() > 0 || c.request.picture_log;
+    if (c.plot && !c.request.picture.empty() && files.size() > 1)
+        return refuse(err, "--plot " + c.request.picture + " names one picture, but " +
+                               std::to_string(files.size()) + " input files were given");
+    if (c.list) {
+        for (const CLI::Option* o : {o_scan, f_sum, f_gudrun, f_separate, o_exclude, o_format,
+                                     app.get_option("--units"), app.get_option("--output")})
+            if (o->count() > 0)
+                return refuse(err, o->get_name() + " cannot go with --list, which converts nothing");
+    }
+    (void)f_list;
     std::error_code ec;
     if (!c.output_dir.empty() && !fs::is_directory(c.output_dir, ec))
         return refuse(err, "-d: there is no folder " + c.output_dir);
@@ -184,6 +238,9 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
     const bool genie = a.ioutput == genie_output || branch_fixes_output(a.iscan);
     r.output = r.output.empty() ? default_name(genie ? ".write" : ".dat") : placed(r.output);
     if (a.iscan == gudrun_answer) r.weights = default_name(".weights");
+    if (c.plot)
+        r.picture = r.picture.empty() ? default_picture_name(c.list ? default_name(".svg") : r.output)
+                                      : placed(r.picture);
     return r;
 }
 
@@ -199,6 +256,16 @@ bool one_of_files(std::string_view name, const std::vector<std::string>& files) 
     for (const std::string& f : files)
         if (same_existing_file(name, f) || same_spelling(full, full_file_name(f))) return true;
     return false;
+}
+
+// Why the request's picture cannot be written, or empty (no picture asked).
+std::string picture_problem(const Request& r, const Batch& batch) {
+    if (r.picture.empty()) return {};
+    if (one_of_files(r.picture, batch.inputs))
+        return "will not write the picture " + r.picture + ": it is an input of this run";
+    if (one_of_files(r.picture, batch.written))
+        return "will not write the picture " + r.picture + ": this run has written it already";
+    return picture_name_problem(r.picture, r.input, {r.output, r.weights});
 }
 
 // Why the request's names cannot be used, or empty.
@@ -227,7 +294,7 @@ std::string names_problem(const Request& r, const Batch& batch) {
     }
     if (!r.weights.empty() && full_file_name(r.output) == full_file_name(r.weights))
         return "the data file and the weights file would both be " + r.output;
-    return {};
+    return picture_problem(r, batch);
 }
 
 // The conversion of one file. False when it failed (the report has said why).
@@ -302,6 +369,7 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     // A file that failed may still have been written, but never the output
     // of a failed conversion.
     if (ok) batch.written.push_back(request.output);
+    if (ok && !request.picture.empty()) batch.written.push_back(request.picture);
     if (!run->files.weights_name.empty()) batch.written.push_back(run->files.weights_name);
     if (!ok) {
         err << argument << ": not converted\n";
@@ -310,8 +378,60 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     if (!c.quiet) {
         out << argument << ": " << description(request, *run) << " -> " << request.output;
         if (!request.weights.empty()) out << " and " << request.weights;
+        if (!request.picture.empty()) out << " and " << request.picture;
         out << '\n';
     }
+    return true;
+}
+
+// --list: the file's scan table on standard output, and with --plot every
+// scan drawn; nothing else is written.
+bool list_file(const Choices& c, const std::string& argument, Batch& batch, std::ostream& out,
+               std::ostream& err) {
+    std::istringstream no_answers;
+    std::ostream no_transcript(nullptr);
+    Console con{no_answers, no_transcript};
+    Request request = request_for(con, c, argument);
+    request.output.clear();
+    const auto fail = [&](std::string_view why) {
+        err << argument << ": " << why << '\n';
+        return false;
+    };
+    if (request.input.size() > name_field_length || !file_exists(request.input))
+        return fail("no such file: " + request.input);
+    if (const std::string problem = picture_problem(request, batch); !problem.empty())
+        return fail(problem);
+
+    ScanTables scans;
+    const xrdml::FileSurvey survey =
+        xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, 0);
+    const xrdml::ScanTable table = xrdml::list_scans(request.input);
+    if (!survey.opened || !table.opened) return fail("cannot read " + request.input);
+    const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
+    out << format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0);
+    out.flush();
+    if (request.picture.empty()) return true;
+
+    // The picture needs what a conversion needs of the file.
+    const xrdml::ReaderStatus& status =
+        survey.census_status.ierr != 0 ? survey.census_status : survey.parameter_status;
+    if (status.ierr != 0)
+        return fail("no picture: ierr = " + std::to_string(status.ierr) + ", " +
+                    std::string(trimmed(status.message)));
+    const Answers& a = request.answers;
+    plot::Figure figure = new_picture(request.input, "every scan (" + std::to_string(
+                                          scans.census.nscans) + ")", a,
+                                      scans.census.wavelength, request.picture_log);
+    figure.x_label = picture_x_label(1, scans.census.nscans > 0 ? scans.par.axis[0] : "");
+    xrdml::ReaderStatus read;
+    if (!add_file_scans(request.input, scans, nullptr, a.icps, figure, read))
+        return fail("no picture: ierr = " + std::to_string(read.ierr) + ", " +
+                    std::string(trimmed(read.message)));
+    int error = 0;
+    if (!plot::write_svg(request.picture, figure, error))
+        return fail("could not write " + request.picture + ": " + std::strerror(error));
+    batch.written.push_back(request.picture);
+    if (!c.quiet) out << argument << ": every scan drawn -> " << request.picture << '\n';
     return true;
 }
 
@@ -334,7 +454,9 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     }
     int status = 0;
     for (const std::string& file : files) {
-        if (!convert_file(c, file, batch, out, err)) status = 1;
+        const bool ok = c.list ? list_file(c, file, batch, out, err)
+                               : convert_file(c, file, batch, out, err);
+        if (!ok) status = 1;
         out.flush();
         err.flush();
     }

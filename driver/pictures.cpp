@@ -2,10 +2,12 @@
 // one after the other for them.
 #include "driver/pictures.h"
 
+#include <cstring>
 #include <filesystem>
 #include <sstream>
 
 #include "g_f/console.h"
+#include "g_f/files.h"
 #include "g_f/numbers.h"
 #include "xrdml/scan_offsets.h"
 
@@ -72,6 +74,29 @@ bool add_file_scans(std::string_view input_name, const ScanTables& scans, const 
                    std::span<const double>(e).first(n));
     }
     return true;
+}
+
+std::string picture_name_problem(std::string_view picture, std::string_view input,
+                                 std::initializer_list<std::string_view> outputs) {
+    const std::string start = "will not write the picture " + std::string(picture) + ": ";
+    if (reaches_any(picture, {input})) return start + "it is the input file";
+    if (reaches_any(picture, {"orvalt.tmp"}))
+        return start + "orvalt.tmp holds the dialogue's remembered answers";
+    for (const std::string_view o : outputs)
+        if (!o.empty() && reaches_any(picture, {o})) return start + "it is an output of this run";
+    if (!output_name_refusal(picture, {}).empty()) return start + "it is not a regular file";
+    StagedFile trial;
+    int error = 0;
+    if (!trial.create(picture, false, error))
+        return "cannot write the picture " + std::string(picture) + ": " + std::strerror(error);
+    return {};
+}
+
+bool write_picture(Console& con, const std::string& name, const plot::Figure& figure) {
+    int error = 0;
+    if (plot::write_svg(name, figure, error)) return true;
+    say_error(con, "**ERROR in orvalt: Could not write " + name + ": " + std::strerror(error));
+    return false;
 }
 
 std::string default_picture_name(std::string_view output_name) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,6 +13,8 @@
 #include "plot/svg.h"
 
 namespace orvalt {
+
+struct Console;
 
 // "2-theta (degrees)", "Q (1/angstrom)", "d-spacing (angstrom)", or the
 // scan's own axis ("Phi (degrees)") where units option 1 writes its angles.
@@ -34,6 +37,17 @@ plot::Figure new_picture(std::string_view input_name, std::string_view choice,
 // a scan that cannot be read.
 bool add_file_scans(std::string_view input_name, const ScanTables& scans, const Weights* weights,
                     std::int32_t icps, plot::Figure& figure, xrdml::ReaderStatus& status);
+
+// Why `picture` may not be written by a run that reads `input` and writes
+// `outputs` (empty names skipped), or empty: it must reach none of them nor
+// orvalt.tmp (however spelt or linked), be a regular file if it exists, and
+// lie in a folder where a file can be made (tried, and nothing left).
+std::string picture_name_problem(std::string_view picture, std::string_view input,
+                                 std::initializer_list<std::string_view> outputs);
+
+// Writes the picture as every output is written; false, reported as an
+// output that could not be written, when it fails.
+bool write_picture(Console& con, const std::string& name, const plot::Figure& figure);
 
 // The picture's name by default: the output's with its extension replaced by
 // ".svg" (or added when it has none).

@@ -10,6 +10,10 @@
 #include "driver/request.h"
 #include "driver/run.h"
 
+namespace orvalt::plot {
+class Figure;
+}
+
 namespace orvalt {
 
 struct Console;
@@ -58,8 +62,10 @@ bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
 
 // Every scan as one entry of the Genie file files.output_name; spectrum is
 // the working space of each scan in turn.
+// Each scan written is also drawn into `figure` when there is one.
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
-                           const ScanTables& scans, Spectrum& spectrum);
+                           const ScanTables& scans, Spectrum& spectrum,
+                           plot::Figure* figure = nullptr);
 
 // End of a run that produced output: the remembered answers are rewritten.
 bool save_remembered_answers(Console& con, const RunFiles& files, const Answers& answers);
