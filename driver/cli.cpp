@@ -70,19 +70,23 @@ struct Choices {
     bool plot = false;  // a picture, named request.picture or by default
 };
 
+// A picture's name: ".svg" at its end, in any case.
+bool svg_name(std::string_view name) {
+    if (name.size() <= 4) return false;
+    std::string end(name.substr(name.size() - 4));
+    for (char& ch : end)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    return end == ".svg";
+}
+
 // "--plot NAME.svg" as one argument, so that --plot takes a name only when
 // it is a picture's (".svg", any case) and the argument after a bare --plot
 // is an input.
 std::vector<std::string> joined_plot_names(int argc, const char* const* argv) {
     std::vector<std::string> args(argv, argv + argc);
     for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        const std::string& next = args[i + 1];
-        const bool svg = next.size() > 4 && !next.starts_with('-') &&
-                         std::equal(next.end() - 4, next.end(), ".svg", [](char a, char b) {
-                             return (a >= 'A' && a <= 'Z' ? a - 'A' + 'a' : a) == b;
-                         });
-        if (args[i] == "--plot" && svg) {
-            args[i] += "=" + next;
+        if (args[i] == "--plot" && !args[i + 1].starts_with('-') && svg_name(args[i + 1])) {
+            args[i] += "=" + args[i + 1];
             args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         }
     }
@@ -200,6 +204,9 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
     c.plot = f_plot->count() > 0 || c.request.picture_log;
+    const std::string& picture = c.request.picture;
+    if (!picture.empty() && !svg_name(picture))
+        return refuse(err, "--plot " + picture + ": a picture's name ends in .svg");
     if (c.plot && !c.request.picture.empty() && files.size() > 1)
         return refuse(err, "--plot " + c.request.picture + " names one picture, but " +
                                std::to_string(files.size()) + " input files were given");

@@ -39,7 +39,7 @@ plot::Figure new_picture(std::string_view input_name, std::string_view choice,
     const std::string file = std::filesystem::path(std::string(input_name)).filename().string();
     fig.title = file + ": " + std::string(choice) + ", " + picture_y_label(answers.icps);
     if (wavelength > 0.0)
-        fig.subtitle = "wavelength " + format_shortest(wavelength) + " angstrom";
+        fig.subtitle = "wavelength " + format_significant(wavelength, 7) + " angstrom";
     fig.y_label = picture_y_label(answers.icps);
     fig.log_y = log_y;
     return fig;
