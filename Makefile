@@ -8,7 +8,7 @@ JOBS          ?= $(shell nproc 2>/dev/null || echo 2)
 
 # The Debian packages the build needs beyond a compiler, CMake and GoogleTest.
 deps:
-	tools/build-deps.sh build
+	scripts/build-deps.sh build
 
 build-release: deps
 	cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DORVALT_TESTS=OFF
@@ -22,7 +22,7 @@ run: build-release
 	cd $(SCRATCH) && $(CURDIR)/$(BUILD_RELEASE)/driver/orvalt
 
 build-test: deps
-	tools/build-deps.sh test
+	scripts/build-deps.sh test
 	cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DORVALT_SANITIZE=ON -DORVALT_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 
@@ -44,10 +44,10 @@ fuzz: build-test
 # 32-bit Windows console build (mingw-w64 i686), and the end-to-end suite
 # run against it under Wine.
 windows:
-	tools/windows-build.sh
+	scripts/windows-build.sh
 
 test-windows: windows
-	tools/windows-test.sh
+	scripts/windows-test.sh
 
 # Whole runs timed against the floor of the same work; prints the rows of the
 # README's performance table. BENCH_RUNS rounds (medians are shown).
@@ -67,7 +67,7 @@ bench-windows: build-release windows
 # of the Windows build, in build/packages.
 PACKAGES ?= build/packages
 package: build-release windows
-	tools/build-deps.sh package
+	scripts/build-deps.sh package
 	mkdir -p $(PACKAGES)
 	cd $(BUILD_RELEASE) && cpack -B $(CURDIR)/$(PACKAGES)
 	cd build/windows && cpack -B $(CURDIR)/$(PACKAGES)

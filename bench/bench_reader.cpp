@@ -21,7 +21,7 @@
 
 #include "bench/synthetic_xrdml.h"
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/input_files.h"
 #include "xrdml/reader.h"
 
 #if defined(__linux__)

@@ -6,7 +6,7 @@
 #include "driver/output_files.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/name_safety.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/new_files.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 

@@ -7,7 +7,8 @@
 #include <sstream>
 
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/name_safety.h"
+#include "g_f/staged_file.h"
 #include "g_f/numbers.h"
 #include "xrdml/scan_offsets.h"
 

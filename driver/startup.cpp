@@ -5,10 +5,12 @@
 
 #include "driver/steps.h"
 #include "g_f/console.h"
-#include "g_f/files.h"
 #include "g_f/header.h"
+#include "g_f/input_files.h"
+#include "g_f/interruptions.h"
+#include "g_f/name_safety.h"
+#include "g_f/new_files.h"
 #include "g_f/numbers.h"
-#include "g_f/platform.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
 

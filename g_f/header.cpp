@@ -6,7 +6,7 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/platform.h"
+#include "g_f/frame_chars.h"
 
 namespace orvalt {
 

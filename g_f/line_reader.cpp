@@ -2,12 +2,12 @@
 // fits in the block is handed out in place; a longer one is first measured,
 // then read again whole into long_line_, sized exactly, so memory stays the
 // longest line plus one block, and a line beyond max_line is never held.
-#include "g_f/files.h"
+#include "g_f/line_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "g_f/platform.h"
+#include "g_f/file_system.h"
 
 namespace orvalt {
 

@@ -71,4 +71,23 @@ void set_field(std::string& dest, std::string_view text) {
     std::copy(tmp.begin(), tmp.end(), dest.begin());
 }
 
+std::string& double_backslashes(std::string& result, std::string_view source, std::int32_t n) {
+    if (n <= 0) return result;
+    const auto count = static_cast<std::size_t>(n);
+    // Never beyond either field, whatever n says.
+    const std::size_t limit = std::min(count, result.size());
+    const std::size_t last = std::min(count, source.size());
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < last; ++i) {
+        const char c = source[i];
+        if (j < limit) result[j] = c;
+        if (c == '\\') {
+            ++j;
+            if (j < limit) result[j] = '\\';
+        }
+        ++j;
+    }
+    return result;
+}
+
 }  // namespace orvalt

@@ -1,5 +1,6 @@
 // Small text routines: case-blind comparison, digit count, trimmed length,
-// and the fixed-field helpers used wherever a text lives in a blank-padded field.
+// the fixed-field helpers used wherever a text lives in a blank-padded field,
+// and the doubling of backslashes.
 #pragma once
 
 #include <cstddef>
@@ -35,5 +36,9 @@ std::string field(std::string_view text, std::size_t length, char pad = ' ');
 
 // Overwrites `dest` (keeping its length) with `text`, cut or blank-padded.
 void set_field(std::string& dest, std::string_view text);
+
+// Writes every backslash of the first n characters of source twice into the
+// first n positions of result (positions beyond n untouched); returns result.
+std::string& double_backslashes(std::string& result, std::string_view source, std::int32_t n);
 
 }  // namespace orvalt

@@ -10,7 +10,7 @@
 #include <limits>
 #include <set>
 
-#include "g_f/files.h"
+#include "g_f/staged_file.h"
 #include "g_f/numbers.h"
 
 namespace orvalt::plot {

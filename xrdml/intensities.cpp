@@ -7,7 +7,7 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/platform.h"
+#include "g_f/vector_roots.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/scan_offsets.h"
 

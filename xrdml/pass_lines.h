@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "g_f/files.h"
+#include "g_f/line_reader.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
 

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "g_f/files.h"
+#include "g_f/input_files.h"
 
 namespace orvalt {
 struct Console;

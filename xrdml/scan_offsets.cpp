@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "g_f/line_reader.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
 

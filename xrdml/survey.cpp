@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "g_f/console.h"
+#include "g_f/line_reader.h"
 #include "g_f/text.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"

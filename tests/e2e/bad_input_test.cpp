@@ -11,7 +11,8 @@
 #include <sstream>
 
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/input_files.h"
+#include "g_f/new_files.h"
 #include "g_f/stop.h"
 #include "genie/g2file.h"
 #include "xrdml/reader.h"

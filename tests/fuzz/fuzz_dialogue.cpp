@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/input_files.h"
 #include "g_f/stop.h"
 
 namespace {

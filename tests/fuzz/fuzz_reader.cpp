@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "g_f/console.h"
-#include "g_f/files.h"
+#include "g_f/input_files.h"
 #include "g_f/stop.h"
 #include "xrdml/reader.h"
 

@@ -35,7 +35,6 @@ FLAGS="-std=c++20 -g -O1 -fno-omit-frame-pointer -I$ROOT -fsanitize=address,unde
 # The libraries once, as objects instrumented for coverage.
 mkdir -p "$OUT/obj"
 for src in "$ROOT"/g_f/*.cpp "$ROOT"/genie/*.cpp "$ROOT"/xrdml/*.cpp; do
-  case "$src" in */g2dump.cpp) continue ;; esac
   obj="$OUT/obj/$(basename "$(dirname "$src")")_$(basename "$src" .cpp).o"
   if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ -n "$(find "$ROOT/g_f" "$ROOT/genie" "$ROOT/xrdml" -name '*.h' -newer "$obj")" ]; then
     echo "run_fuzzers: compiling $(basename "$src")"

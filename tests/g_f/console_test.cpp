@@ -4,8 +4,8 @@
 #include <array>
 
 #include "g_f/console.h"
+#include "g_f/frame_chars.h"
 #include "g_f/header.h"
-#include "g_f/platform.h"
 #include "tests/support.h"
 
 namespace orvalt {

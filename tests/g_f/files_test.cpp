@@ -8,9 +8,11 @@
 #include <optional>
 #include <tuple>
 
-#include "g_f/files.h"
+#include "g_f/file_system.h"
+#include "g_f/input_files.h"
+#include "g_f/interruptions.h"
+#include "g_f/new_files.h"
 #include "g_f/numbers.h"
-#include "g_f/platform.h"
 #include "g_f/text.h"
 #include "tests/support.h"
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "driver/output_files.h"
-#include "g_f/platform.h"
+#include "g_f/file_system.h"
 #include "g_f/text.h"
 #include "tests/support.h"
 

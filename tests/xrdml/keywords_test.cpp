@@ -6,7 +6,7 @@
 #include <random>
 #include <tuple>
 
-#include "g_f/files.h"
+#include "g_f/line_reader.h"
 #include "g_f/numbers.h"
 #include "tests/support.h"
 #include "xrdml/reader.h"

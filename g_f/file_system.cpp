@@ -1,19 +1,10 @@
-// Platform-specific pieces: the header's frame characters, file-system
-// queries, the creation and replacement of output files, and what an
-// interruption does.
-#include "g_f/platform.h"
+// File-system calls: std::filesystem where it serves every platform, the
+// system's own calls where the platforms differ (Windows file identities,
+// read-only bits and replacing moves; POSIX descriptors and permissions).
+#include "g_f/file_system.h"
 
-#include <atomic>
 #include <cerrno>
-#include <csignal>
-#include <cstring>
-#include <filesystem>
 #include <system_error>
-
-#if defined(__GNUC__) && defined(__x86_64__)
-#include <immintrin.h>
-#define ORVALT_WIDE_ROOTS 1
-#endif
 
 #ifdef _WIN32
 #include <fcntl.h>
@@ -27,33 +18,8 @@
 
 namespace orvalt {
 
+#ifdef _WIN32
 namespace {
-
-// The temporaries an interruption must remove. Filled and emptied with the
-// interruptions held back (or, on Windows, read by the handler thread only
-// through the `active` flags), so a handler never sees half a path.
-constexpr int max_watched = 4;
-constexpr std::size_t watched_path_capacity = 16384;
-struct Watched {
-    std::atomic<int> active{0};
-    char path[watched_path_capacity];
-};
-Watched watched[max_watched];
-
-constexpr char interrupted_line[] = "\n **ERROR in orvalt: Run interrupted\n";
-
-void remove_watched() {
-    for (auto& w : watched) {
-        if (w.active.load() == 0) continue;
-#ifdef _WIN32
-        DeleteFileA(w.path);
-#else
-        ::unlink(w.path);
-#endif
-    }
-}
-
-#ifdef _WIN32
 
 int errno_of_last_error() {
     switch (GetLastError()) {
@@ -68,43 +34,6 @@ int errno_of_last_error() {
         case ERROR_HANDLE_DISK_FULL: return ENOSPC;
         default: return EIO;
     }
-}
-
-// The exit status of an interruption that waits for a writer to let its
-// temporary go; 0 when there is none.
-std::atomic<UINT> pending_status{0};
-// The thread that runs the program, held still while an interruption acts.
-HANDLE main_thread = nullptr;
-
-[[noreturn]] void end_interrupted(UINT status) {
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), interrupted_line, sizeof interrupted_line - 1,
-              &written, nullptr);
-    // At once, like a signal: nothing more may run, flush or write.
-    TerminateProcess(GetCurrentProcess(), status);
-    ExitProcess(status);
-}
-
-// Runs on a thread of its own, with the program's thread held still so that
-// it cannot make a temporary again after its removal. A temporary that a
-// writer holds open (the Genie library opens files without sharing their
-// deletion) cannot be removed now: the program's thread then ends the run at
-// its next check instead.
-BOOL WINAPI on_console_event(DWORD event) {
-    // Ctrl-C as SIGINT (2), Ctrl-Break as SIGBREAK (21), the console going
-    // away as a hang-up (1).
-    const UINT status = event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 149 : 129;
-    if (main_thread != nullptr) SuspendThread(main_thread);
-    bool all_gone = true;
-    for (auto& w : watched) {
-        if (w.active.load() == 0) continue;
-        if (DeleteFileA(w.path) == 0 && GetLastError() != ERROR_FILE_NOT_FOUND) all_gone = false;
-    }
-    if (all_gone) end_interrupted(status);
-    pending_status.store(status);
-    if (main_thread != nullptr) ResumeThread(main_thread);
-    Sleep(INFINITE);
-    return TRUE;
 }
 
 class Handle {
@@ -126,46 +55,8 @@ bool file_identity(std::string_view name, BY_HANDLE_FILE_INFORMATION& info) {
     return h.get() != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h.get(), &info) != 0;
 }
 
-#else
-
-extern "C" void on_signal(int signal_number) {
-    remove_watched();
-    [[maybe_unused]] const ssize_t n =
-        ::write(STDOUT_FILENO, interrupted_line, sizeof interrupted_line - 1);
-    ::_exit(128 + signal_number);
-}
-
-constexpr int handled_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
-
-// Holds the handled signals back for its lifetime.
-class SignalsHeld {
-public:
-    SignalsHeld() {
-        sigset_t set;
-        sigemptyset(&set);
-        for (int s : handled_signals) sigaddset(&set, s);
-        sigprocmask(SIG_BLOCK, &set, &old_);
-    }
-    ~SignalsHeld() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
-
-private:
-    sigset_t old_;
-};
-
-#endif
-
 }  // namespace
-
-const std::array<std::string, 6>& box_frame_chars() {
-#ifdef _WIN32
-    // The Windows console shows code page 437, where these single bytes are the frame.
-    static const std::array<std::string, 6> chars{"\xDA", "\xBF", "\xC0", "\xD9", "\xC4", "\xB3"};
-#else
-    static const std::array<std::string, 6> chars{"\u250C", "\u2510", "\u2514",
-                                                  "\u2518", "\u2500", "\u2502"};
 #endif
-    return chars;
-}
 
 std::string full_file_name(std::string_view name) {
     if (name.empty()) return std::string();
@@ -173,6 +64,17 @@ std::string full_file_name(std::string_view name) {
     const std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(name), ec);
     if (ec) return std::string(name);
     return p.lexically_normal().string();
+}
+
+std::filesystem::path write_target(const std::filesystem::path& name) {
+    std::filesystem::path p = name;
+    std::error_code ec;
+    for (int hops = 0; hops < 40 && std::filesystem::is_symlink(p, ec); ++hops) {
+        const std::filesystem::path link = std::filesystem::read_symlink(p, ec);
+        if (ec) break;
+        p = link.is_absolute() ? link : p.parent_path() / link;
+    }
+    return p;
 }
 
 FileKind file_kind(std::string_view name) {
@@ -333,100 +235,6 @@ unsigned long process_number() {
     return GetCurrentProcessId();
 #else
     return static_cast<unsigned long>(::getpid());
-#endif
-}
-
-#ifdef ORVALT_WIDE_ROOTS
-namespace {
-// Four roots an instruction where the build itself may use only two.
-__attribute__((target("avx"))) void copy_and_roots_avx(const double* in, double* copy,
-                                                       double* roots, std::size_t n) {
-    std::size_t i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m256d v = _mm256_loadu_pd(in + i);
-        _mm256_storeu_pd(copy + i, v);
-        _mm256_storeu_pd(roots + i, _mm256_sqrt_pd(v));
-    }
-    for (; i < n; ++i) {
-        const __m128d v = _mm_load_sd(in + i);
-        _mm_store_sd(copy + i, v);
-        _mm_store_sd(roots + i, _mm_sqrt_sd(_mm_setzero_pd(), v));
-    }
-}
-}  // namespace
-#endif
-
-bool copy_and_roots_wide(const double* in, double* copy, double* roots, std::size_t n) {
-#ifdef ORVALT_WIDE_ROOTS
-    if (__builtin_cpu_supports("avx")) {
-        copy_and_roots_avx(in, copy, roots, n);
-        return true;
-    }
-#else
-    (void)in;
-    (void)copy;
-    (void)roots;
-    (void)n;
-#endif
-    return false;
-}
-
-void watch_temporary(const std::string& path) {
-    if (path.size() >= watched_path_capacity) return;
-#ifndef _WIN32
-    const SignalsHeld held;
-#endif
-    for (auto& w : watched) {
-        if (w.active.load() != 0) continue;
-        std::memcpy(w.path, path.c_str(), path.size() + 1);
-        w.active.store(1);
-        return;
-    }
-}
-
-void unwatch_temporary(const std::string& path) {
-#ifndef _WIN32
-    const SignalsHeld held;
-#endif
-    for (auto& w : watched)
-        if (w.active.load() != 0 && path == w.path) w.active.store(0);
-}
-
-void end_if_interrupted() {
-#ifdef _WIN32
-    const UINT status = pending_status.load();
-    if (status == 0) return;
-    remove_watched();
-    end_interrupted(status);
-#endif
-}
-
-bool interruption_waiting() {
-#ifdef _WIN32
-    return pending_status.load() != 0;
-#else
-    return false;
-#endif
-}
-
-void handle_interruptions() {
-#ifdef _WIN32
-    // Once per process: a second handler would act on every event twice.
-    if (main_thread != nullptr) return;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0,
-                    FALSE, DUPLICATE_SAME_ACCESS);
-    SetConsoleCtrlHandler(on_console_event, TRUE);
-#else
-    for (int s : handled_signals) {
-        struct sigaction old {};
-        sigaction(s, nullptr, &old);
-        // A signal the caller chose to ignore (nohup, a background job) stays ignored.
-        if (old.sa_handler == SIG_IGN) continue;
-        struct sigaction sa {};
-        sa.sa_handler = on_signal;
-        sigfillset(&sa.sa_mask);
-        sigaction(s, &sa, nullptr);
-    }
 #endif
 }
 

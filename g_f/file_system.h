@@ -1,28 +1,29 @@
-// Everything that differs between the platforms ORVALT ships on.
+// Calls on the file system: what a name stands for, opening, creating,
+// replacing and removing files. Where the platforms differ, the difference
+// stays inside file_system.cpp.
 #pragma once
 
-#include <array>
-#include <cstddef>
 #include <cstdio>
+#include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
 namespace orvalt {
 
-// The six frame characters of a box-drawing header, in the order top-left,
-// top-right, bottom-left, bottom-right, horizontal, vertical: CP437 bytes on
-// Windows, UTF-8 box-drawing characters elsewhere. Each counts as one column.
-const std::array<std::string, 6>& box_frame_chars();
-
-// copy[i] = in[i] and roots[i] = the square root of in[i] for i < n, in one
-// pass with vector instructions wider than the build's own where the
-// processor has them (on 64-bit x86 hosts); false, with nothing done, where
-// it does not. A square root is correctly rounded whatever the instructions,
-// so the bits are those of std::sqrt.
-bool copy_and_roots_wide(const double* in, double* copy, double* roots, std::size_t n);
+// The one owner of an open stream: closes it when dropped. Where the close
+// itself can fail a write, it is done by hand and checked.
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // The absolute, normalised form of a file name.
 std::string full_file_name(std::string_view name);
+
+// Where a write to `name` lands: the file at the end of a chain of links
+// (which may not exist yet), else the name itself.
+std::filesystem::path write_target(const std::filesystem::path& name);
 
 // What a name stands for, links followed.
 enum class FileKind { missing, regular, other };
@@ -67,20 +68,5 @@ bool remove_file(const std::string& path);
 
 // A number that differs between processes running at once.
 unsigned long process_number();
-
-// The temporaries being written are watched: an interruption (Ctrl-C,
-// SIGTERM, SIGHUP, a closed console pipe; on Windows the console's control
-// events) removes them, prints one line and ends the program with 128 + the
-// signal number. At most a few are watched at once; paths are copied.
-void watch_temporary(const std::string& path);
-void unwatch_temporary(const std::string& path);
-// Installs the handlers at the start of a run; a later run in the same
-// process installs them again to the same effect.
-void handle_interruptions();
-// Ends the run here if an interruption is waiting for a temporary to be let
-// go (Windows: a file open elsewhere cannot be removed); else returns.
-void end_if_interrupted();
-// Whether one is waiting so (never elsewhere than on Windows).
-bool interruption_waiting();
 
 }  // namespace orvalt

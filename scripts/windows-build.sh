@@ -8,12 +8,12 @@ cd "$(dirname "$0")/.."
 BUILD=${BUILD_WINDOWS:-build/windows}
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-tools/windows-deps.sh toolchain
-tools/build-deps.sh build
+scripts/windows-deps.sh toolchain
+scripts/build-deps.sh build
 
 start=$SECONDS
 cmake -S . -B "$BUILD" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
       -DCMAKE_BUILD_TYPE=Release -DORVALT_TESTS=OFF -DORVALT_WERROR=ON
 cmake --build "$BUILD" --target orvalt g2dump -j "$JOBS"
-echo "windows-build: $BUILD/driver/orvalt.exe and $BUILD/genie/g2dump.exe built in" \
+echo "windows-build: $BUILD/driver/orvalt.exe and $BUILD/programs/g2dump.exe built in" \
      "$((SECONDS - start)) s"

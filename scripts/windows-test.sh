@@ -11,10 +11,10 @@ WIN_BUILD=${BUILD_WINDOWS:-build/windows}
 E2E_BUILD=build/wine-e2e
 JOBS=${JOBS:-$(nproc 2>/dev/null || echo 2)}
 ORVALT_EXE=$ROOT/$WIN_BUILD/driver/orvalt.exe
-G2DUMP_EXE=$ROOT/$WIN_BUILD/genie/g2dump.exe
+G2DUMP_EXE=$ROOT/$WIN_BUILD/programs/g2dump.exe
 [ -f "$ORVALT_EXE" ] && [ -f "$G2DUMP_EXE" ] || { echo "windows-test: run make windows first" >&2; exit 1; }
 
-tools/windows-deps.sh wine
+scripts/windows-deps.sh wine
 
 # The Linux test driver (it starts the program under test with std::system)
 # and the Linux programs for the side-by-side comparison.
@@ -66,7 +66,7 @@ echo "windows-test: end-to-end suite under Wine took $((SECONDS - start)) s"
 # bit) are counted and shown.
 start=$SECONDS
 LINUX_EXE=$ROOT/$E2E_BUILD/driver/orvalt
-LINUX_DUMP=$ROOT/$E2E_BUILD/genie/g2dump
+LINUX_DUMP=$ROOT/$E2E_BUILD/programs/g2dump
 CROSS=$ROOT/build/wine-e2e/side-by-side
 rm -rf "$CROSS"
 failures=0
