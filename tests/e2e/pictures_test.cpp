@@ -140,6 +140,23 @@ TEST_F(Pictures, StrongestPeakIsDrawnWhereItsAxisPutsIt) {
     }
 }
 
+// g2dump draws an entry of a Genie file as orvalt draws a conversion.
+TEST_F(Pictures, GenieEntryIsDrawnWhereItsColumnsPutIt) {
+    fs::copy_file(fs::path(ORVALT_SOURCE_DIR) / "examples/Na_Mg_mirror.xrdml", dir / "s.xrdml");
+    ASSERT_EQ(run("", "", "--separate --units 2theta s.xrdml").status, 0);
+    const std::string cmd = "cd \"" + dir.string() + "\" && \"" G2DUMP_EXE "\" --columns 2 s.write"
+                            " > c.txt && \"" G2DUMP_EXE "\" --plot 2 s.write > out.txt";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(read("out.txt"), "s.write: entry 2 drawn -> s.svg\n");
+    const auto [x, y] = columns_of(read("c.txt"));
+    const auto peak = std::max_element(y.begin(), y.end()) - y.begin();
+    const pic::Picture p = look("s.svg");
+    const Frame f = x_axis(x.front(), x.back());
+    const auto [col, top] = highest_near(p, (Frame::left + Frame::right) / 2.0, 415);
+    EXPECT_NEAR(col, f.x_pixel(x[peak]), 2.0);
+    EXPECT_GT(top, Frame::top);
+}
+
 TEST_F(Pictures, GudrunPictureDrawsExcludedScansGreyAndTheSumBlack) {
     write("g.xrdml", xrdml_text({{10.0, 20.0, 1.0, counts(101, 100, 20, 500)},
                                  {10.0, 20.0, 1.0, counts(101, 100, 70, 2000)},
