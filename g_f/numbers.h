@@ -44,6 +44,12 @@ std::string format_fixed(double x, int decimals);
 // The same appended to out; returns out.
 std::string& append_fixed(std::string& out, double x, int decimals);
 
+// x rounded to a tenth in fixed notation with one decimal ("-12.3", "0.0"),
+// written at out (at most 13 characters); returns the end. |x| is taken as
+// at most 1e9 and a value that is not finite as 0: the pictures' pixel
+// coordinates, of which a picture holds hundreds of thousands.
+char* format_tenths_to(char* out, double x);
+
 // The shortest text that reads back as x ("0" for a value that is not
 // finite): figures in a picture's title and the scan table.
 std::string format_shortest(double x);

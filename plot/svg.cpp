@@ -50,13 +50,24 @@ std::string xml_text(std::string_view s) {
     return out;
 }
 
-void px(std::string& out, double v) { append_fixed(out, v, 1); }
+void px(std::string& out, double v) {
+    char buf[16];
+    out.append(buf, format_tenths_to(buf, v));
+}
+
+// The points of a path are many: each written straight into its place.
+char* point_to(char* p, double x, double y) {
+    p = format_tenths_to(p, x);
+    *p++ = ',';
+    p = format_tenths_to(p, y);
+    *p++ = ' ';
+    return p;
+}
+constexpr std::size_t point_room = 2 * 13 + 2;
 
 void point(std::string& out, double x, double y) {
-    px(out, x);
-    out += ',';
-    px(out, y);
-    out += ' ';
+    char buf[point_room];
+    out.append(buf, point_to(buf, x, y));
 }
 
 bool has_band(Style s) { return s == Style::single || s == Style::sum; }
@@ -134,18 +145,22 @@ void draw_series(std::string& out, const Series& s, const Frame& f, const ScanRa
     }
     out += "<path fill=\"none\" stroke-linejoin=\"round\" " + stroke_of(s, scans);
     out += " data-scan=\"" + format_integer(s.scan) + "\" d=\"M";
+    const std::size_t at = out.size();
+    out.resize(at + 2 * point_room * cols.size());
+    char* p = out.data() + at;
     for (const Column& c : cols) {
         const double x = xc(c);
         if (c.y_min == c.y_max) {
-            point(out, x, f.y_pixel(c.y_min));
+            p = point_to(p, x, f.y_pixel(c.y_min));
         } else if (c.y_first <= c.y_last) {
-            point(out, x, f.y_pixel(c.y_min));
-            point(out, x, f.y_pixel(c.y_max));
+            p = point_to(p, x, f.y_pixel(c.y_min));
+            p = point_to(p, x, f.y_pixel(c.y_max));
         } else {
-            point(out, x, f.y_pixel(c.y_max));
-            point(out, x, f.y_pixel(c.y_min));
+            p = point_to(p, x, f.y_pixel(c.y_max));
+            p = point_to(p, x, f.y_pixel(c.y_min));
         }
     }
+    out.resize(static_cast<std::size_t>(p - out.data()));
     if (cols.size() == 1 && cols.front().y_min == cols.front().y_max) {
         // A lone point still shows as a short mark.
         out += "h0.1";

@@ -157,9 +157,11 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
     }
     orvalt::plot::Figure figure;
     const auto& first = file.entries[entry == 0 ? 0 : entry - 1];
-    figure.title = std::filesystem::path(path).filename().string() + ": " +
-                   (entry == 0 ? "every entry (" + std::to_string(count) + ")"
-                               : "entry " + std::to_string(entry));
+    std::string drawn = "every entry";
+    if (entry != 0) drawn.assign("entry ").append(std::to_string(entry));
+    figure.title = std::filesystem::path(path).filename().string();
+    figure.title.append(": ").append(drawn);
+    if (entry == 0) figure.title.append(" (").append(std::to_string(count)).append(")");
     figure.subtitle = text_of(first, "title");
     figure.x_label = text_of(first, "xlabel");
     figure.y_label = text_of(first, "ylabel");
@@ -179,8 +181,7 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
                   << std::strerror(status) << '\n';
         return 1;
     }
-    std::cout << path << ": " << (entry == 0 ? "every entry" : "entry " + std::to_string(entry))
-              << " drawn -> " << picture.string() << '\n';
+    std::cout << path << ": " << drawn << " drawn -> " << picture.string() << '\n';
     return 0;
 }
 
