@@ -134,13 +134,17 @@ std::string stroke_of(const Series& s, const ScanRange& scans) {
 void draw_series(std::string& out, const Series& s, const Frame& f, const ScanRange& scans) {
     const std::vector<Column> cols = merge_columns(s.columns, f.x.low, f.x.high, plot_columns);
     if (cols.empty()) return;
-    auto xc = [&](const Column& c) { return f.x_pixel(0.5 * (c.x_first + c.x_last)); };
+    // On linear axes a pixel is a + b * v, worked out once per series.
+    const double xa = f.x_pixel(0.0), xb = f.x_pixel(1.0) - xa;
+    auto xc = [&](const Column& c) { return xa + xb * (0.5 * (c.x_first + c.x_last)); };
+    const double ya = f.y_pixel(0.0), yb = f.y_pixel(1.0) - ya;
+    auto yp = [&](double v) { return f.y.log ? f.y_pixel(v) : ya + yb * v; };
     if (has_band(s.style)) {
         out += "<path fill=\"";
         out += s.style == Style::sum ? sum_colour : single_colour;
         out += "\" fill-opacity=\"0.22\" stroke=\"none\" d=\"M";
-        for (const Column& c : cols) point(out, xc(c), f.y_pixel(c.band_high));
-        for (auto c = cols.rbegin(); c != cols.rend(); ++c) point(out, xc(*c), f.y_pixel(c->band_low));
+        for (const Column& c : cols) point(out, xc(c), yp(c.band_high));
+        for (auto c = cols.rbegin(); c != cols.rend(); ++c) point(out, xc(*c), yp(c->band_low));
         out += "Z\"/>\n";
     }
     out += "<path fill=\"none\" stroke-linejoin=\"round\" " + stroke_of(s, scans);
@@ -151,13 +155,13 @@ void draw_series(std::string& out, const Series& s, const Frame& f, const ScanRa
     for (const Column& c : cols) {
         const double x = xc(c);
         if (c.y_min == c.y_max) {
-            p = point_to(p, x, f.y_pixel(c.y_min));
+            p = point_to(p, x, yp(c.y_min));
         } else if (c.y_first <= c.y_last) {
-            p = point_to(p, x, f.y_pixel(c.y_min));
-            p = point_to(p, x, f.y_pixel(c.y_max));
+            p = point_to(p, x, yp(c.y_min));
+            p = point_to(p, x, yp(c.y_max));
         } else {
-            p = point_to(p, x, f.y_pixel(c.y_max));
-            p = point_to(p, x, f.y_pixel(c.y_min));
+            p = point_to(p, x, yp(c.y_max));
+            p = point_to(p, x, yp(c.y_min));
         }
     }
     out.resize(static_cast<std::size_t>(p - out.data()));
@@ -320,9 +324,27 @@ Frame Figure::frame() const {
 }
 
 std::string Figure::svg() const {
+    std::string out;
+    render(out, {});
+    return out;
+}
+
+bool Figure::write(std::FILE* stream) const {
+    bool ok = true;
+    const auto put = [&](std::string& text) {
+        ok = ok && std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+        text.clear();
+    };
+    std::string out;
+    render(out, put);
+    put(out);
+    return ok;
+}
+
+void Figure::render(std::string& out, const std::function<void(std::string&)>& spill) const {
     const Frame f = frame();
     const ScanRange scans = coloured_scans(series_);
-    std::string out =
+    out +=
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
         format_integer(Frame::width) + "\" height=\"" + format_integer(Frame::height) +
@@ -338,18 +360,19 @@ std::string Figure::svg() const {
     std::stable_sort(order.begin(), order.end(), [](const Series* a, const Series* b) {
         return layer(a->style) < layer(b->style);
     });
-    for (const Series* s : order) draw_series(out, *s, f, scans);
+    for (const Series* s : order) {
+        draw_series(out, *s, f, scans);
+        if (spill) spill(out);
+    }
     out += "</g>\n";
     draw_legend(out, series_, scans);
     out += "</svg>\n";
-    return out;
 }
 
 bool write_svg(const std::string& path, const Figure& figure, int& error) {
-    const std::string text = figure.svg();
     StagedFile file;
     if (!file.create(path, false, error)) return false;
-    if (std::fwrite(text.data(), 1, text.size(), file.stream()) != text.size()) {
+    if (!figure.write(file.stream())) {
         error = errno != 0 ? errno : EIO;
         file.abandon();
         return false;

@@ -6,6 +6,8 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -67,8 +69,14 @@ public:
     Frame frame() const;
     // The whole SVG document.
     std::string svg() const;
+    // The same written to a stream a series at a time, never held whole;
+    // false when a write failed.
+    bool write(std::FILE* stream) const;
 
 private:
+    // The document into `out`; spill, when given, is handed `out` after each
+    // series and may empty it.
+    void render(std::string& out, const std::function<void(std::string&)>& spill) const;
     std::vector<Series> series_;
 };
 
