@@ -154,9 +154,9 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                    "Folder for the outputs (default: beside each input)")
         ->type_name("DIR");
     app.add_flag("-q,--quiet", c.quiet, "Print only errors");
-    auto* f_list = app.add_flag("--list", c.list,
-                                "Print each file's wavelengths and a table of its scans; convert "
-                                "nothing (with --plot: draw every scan)");
+    app.add_flag("--list", c.list,
+                 "Print each file's wavelengths and a table of its scans; convert nothing "
+                 "(with --plot: draw every scan)");
     auto* f_plot = app.add_flag("--plot{}", c.request.picture,
                                 "Also draw what is converted as an SVG picture, NAME.svg or by "
                                 "default the output's name with .svg")
@@ -218,7 +218,6 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
             if (o->count() > 0)
                 return refuse(err, o->get_name() + " cannot go with --list, which converts nothing");
     }
-    (void)f_list;
     std::error_code ec;
     if (!c.output_dir.empty() && !fs::is_directory(c.output_dir, ec))
         return refuse(err, "-d: there is no folder " + c.output_dir);

@@ -273,9 +273,9 @@ int main(int argc, char** argv) {
                  "Columns x, y, e of entry N (default: every entry) in the ASCII data "
                  "file's layout");
     bool as_plot = false, log_y = false;
-    auto* f_plot = app.add_flag("--plot", as_plot,
-                                "Draw entry N (default: every entry) in an SVG picture named as "
-                                "the file with .svg");
+    app.add_flag("--plot", as_plot,
+                 "Draw entry N (default: every entry) in an SVG picture named as the file with "
+                 ".svg");
     app.add_flag("--plot-log", log_y, "With --plot: a logarithmic y axis");
     app.add_option("FILE", args)->required();
     try {
@@ -286,7 +286,6 @@ int main(int argc, char** argv) {
         return refuse(e.what());
     }
 
-    (void)f_plot;
     if (as_columns && as_plot) return refuse("--columns and --plot cannot go together");
     if (log_y && !as_plot) return refuse("--plot-log goes with --plot");
     std::size_t entry = 0;
