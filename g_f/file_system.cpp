@@ -87,18 +87,25 @@ FileKind file_kind(std::string_view name) {
 
 bool file_exists(std::string_view name) { return file_kind(name) == FileKind::regular; }
 
-bool same_existing_file(std::string_view a, std::string_view b) {
-    if (a.empty() || b.empty()) return false;
+bool file_id(std::string_view name, FileId& id) {
+    if (name.empty()) return false;
 #ifdef _WIN32
-    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    return file_identity(a, ia) && file_identity(b, ib) &&
-           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
-           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!file_identity(name, info)) return false;
+    id.volume = info.dwVolumeSerialNumber;
+    id.index = (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
 #else
-    struct stat sa {}, sb {};
-    return ::stat(std::string(a).c_str(), &sa) == 0 && ::stat(std::string(b).c_str(), &sb) == 0 &&
-           sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    struct stat st {};
+    if (::stat(std::string(name).c_str(), &st) != 0) return false;
+    id.volume = static_cast<unsigned long long>(st.st_dev);
+    id.index = static_cast<unsigned long long>(st.st_ino);
 #endif
+    return true;
+}
+
+bool same_existing_file(std::string_view a, std::string_view b) {
+    FileId ia, ib;
+    return file_id(a, ia) && file_id(b, ib) && ia == ib;
 }
 
 bool same_spelling(std::string_view a, std::string_view b) {

@@ -33,6 +33,17 @@ FileKind file_kind(std::string_view name);
 // folder, FIFO, device or socket is not a file the program reads or writes.
 bool file_exists(std::string_view name);
 
+// What tells one existing file from every other, however it is named:
+// device and inode, or on Windows volume serial and file index.
+struct FileId {
+    unsigned long long volume = 0;
+    unsigned long long index = 0;
+    bool operator==(const FileId&) const = default;
+    auto operator<=>(const FileId&) const = default;
+};
+// False when `name` reaches no existing file.
+bool file_id(std::string_view name, FileId& id);
+
 // True when both names reach one existing file, however spelt (links,
 // another path to it). False when either is missing.
 bool same_existing_file(std::string_view a, std::string_view b);

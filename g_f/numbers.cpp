@@ -236,11 +236,6 @@ char* format_tenths_to(char* out, double x) {
     return out;
 }
 
-std::string format_fixed(double x, int decimals) {
-    std::string out;
-    return append_fixed(out, x, decimals);
-}
-
 std::string format_shortest(double x) {
     if (!std::isfinite(x)) return "0";
     char buf[64];
@@ -248,11 +243,31 @@ std::string format_shortest(double x) {
     return std::string(buf, r.ptr);
 }
 
-std::string format_significant(double x, int digits) {
-    if (!std::isfinite(x)) return "0";
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::general, digits);
-    return std::string(buf, r.ptr);
+namespace {
+
+std::string to_text(double x, std::chars_format form, int precision) {
+    // The longest fixed text of a double has 309 digits before the point.
+    std::string text(static_cast<std::size_t>(std::max(precision, 0)) + 330, ' ');
+    const auto res =
+        std::to_chars(text.data(), text.data() + text.size(), x, form, std::max(precision, 0));
+    text.resize(static_cast<std::size_t>(res.ptr - text.data()));
+    return text;
+}
+
+}  // namespace
+
+std::string format_fixed(double x, int decimals) {
+    return to_text(x, std::chars_format::fixed, decimals);
+}
+
+std::string format_exponent(double x, int decimals) {
+    std::string text = to_text(x, std::chars_format::scientific, decimals);
+    if (const std::size_t e = text.find('e'); e != std::string::npos) text[e] = 'E';
+    return text;
+}
+
+std::string format_significant(double x, int significant) {
+    return to_text(x, std::chars_format::general, std::max(significant, 1));
 }
 
 bool parse_real(std::string_view item, double& value) {

@@ -37,11 +37,9 @@ std::string format_data_line(double x, double y, double e);
 inline constexpr std::size_t data_line_length = 3 * 24 + 2;
 char* format_data_line_to(char* out, double x, double y, double e);
 
-// Fixed notation with `decimals` digits after the point ("-0" shown as "0"):
-// coordinates and tick labels of the pictures. A value that is not finite
-// gives "0".
-std::string format_fixed(double x, int decimals);
-// The same appended to out; returns out.
+// Fixed notation with `decimals` digits after the point appended to out, a
+// value that rounds to zero without its sign and one that is not finite as
+// 0: the pictures' tick labels. Returns out.
 std::string& append_fixed(std::string& out, double x, int decimals);
 
 // x rounded to a tenth in fixed notation with one decimal ("-12.3", "0.0"),
@@ -51,11 +49,16 @@ std::string& append_fixed(std::string& out, double x, int decimals);
 char* format_tenths_to(char* out, double x);
 
 // The shortest text that reads back as x ("0" for a value that is not
-// finite): figures in a picture's title and the scan table.
+// finite): figures in the scan table.
 std::string format_shortest(double x);
-// x rounded to `digits` significant digits, in the shorter of fixed and
-// exponent notation without trailing zeros: a step computed from two ends.
-std::string format_significant(double x, int digits);
+
+// Plain decimal texts without a field width, for the pattern files: `decimals`
+// digits after the point ("%.*f"); exponent form with `decimals` digits after
+// the point and at least two exponent digits ("%.*E"); at most `significant`
+// digits with trailing zeros dropped ("%.*g").
+std::string format_fixed(double x, int decimals);
+std::string format_exponent(double x, int decimals);
+std::string format_significant(double x, int significant);
 
 // Parses a whole item as a real: optional sign, digits with an optional point
 // (at least one digit), optional exponent E/D/e/d with optional sign and

@@ -40,7 +40,8 @@ Axis linear_axis(double lo, double hi, int wanted) {
     for (long i = 0; i <= count; ++i) {
         // Each tick from its index, so no rounding error builds up.
         const double v = axis.low + static_cast<double>(i) * step;
-        axis.ticks.push_back({v, format_fixed(v, decimals)});
+        std::string label;
+        axis.ticks.push_back({v, append_fixed(label, v, decimals)});
     }
     return axis;
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs from the Debian packages what the build needs beyond a C++
 # compiler, CMake and GoogleTest, when missing:
-#   build    CLI11 (header-only argument parser) and help2man (man pages)
+#   build    CLI11 (header-only argument parser), help2man (man pages),
+#            gemmi (header-only CIF writer), and for the tests gemmi's
+#            CIF reader (its PEGTL parser) and its Python module
 #   test     the picture tests' renderer (rsvg-convert, librsvg2-bin), and
 #            libpng and expat to read its PNG and parse the SVG
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
@@ -22,9 +24,10 @@ installed() {
 want=()
 for part in "$@"; do
     case $part in
-    build) want+=(libcli11-dev help2man) ;;
+    build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi) ;;
     test) want+=(librsvg2-bin libpng-dev libexpat1-dev) ;;
     package) want+=(dpkg-dev file) ;;
+    bench) want+=(libxy-bin) ;;
     *)
         echo "build-deps: unknown part '$part'" >&2
         exit 2
