@@ -84,15 +84,24 @@ bool svg_name(std::string_view name) {
     return end == ".svg";
 }
 
-// "--plot NAME.svg" as one argument, so that --plot takes a name only when
-// it is a picture's (".svg", any case) and the argument after a bare --plot
-// is an input.
-std::vector<std::string> joined_plot_names(int argc, const char* const* argv) {
-    std::vector<std::string> args(argv, argv + argc);
-    for (std::size_t i = 1; i + 1 < args.size(); ++i) {
-        if (args[i] == "--plot" && !args[i + 1].starts_with('-') && svg_name(args[i + 1])) {
-            args[i] += "=" + args[i + 1];
-            args.erase(args.begin() + static_cast<std::ptrdiff_t>(i) + 1);
+// --plot, taken out of the arguments before they are parsed: it takes a
+// name only when one is joined to it ("--plot=NAME") or the argument after
+// it is a picture's (".svg", any case), so that the argument after a bare
+// --plot is an input. `given` tells whether it was there at all.
+std::vector<std::string> take_plot_option(int argc, const char* const* argv, bool& given,
+                                          std::string& picture) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (i == 0 || (arg != "--plot" && !arg.starts_with("--plot="))) {
+            args.emplace_back(arg);
+            continue;
+        }
+        given = true;
+        if (arg.starts_with("--plot=")) {
+            picture = arg.substr(7);
+        } else if (i + 1 < argc && argv[i + 1][0] != '-' && svg_name(argv[i + 1])) {
+            picture = argv[++i];
         }
     }
     return args;
@@ -163,10 +172,11 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     app.add_flag("--list", c.list,
                  "Print each file's wavelengths and a table of its scans; convert nothing "
                  "(with --plot: draw every scan)");
-    auto* f_plot = app.add_flag("--plot{}", c.request.picture,
-                                "Also draw what is converted as an SVG picture, NAME.svg or by "
-                                "default the output's name with .svg")
-                       ->type_name("[NAME.svg]");
+    // Parsed by take_plot_option; named here for the help.
+    bool plot_help = false;
+    app.add_flag("--plot", plot_help,
+                 "[NAME.svg] Also draw what is converted as an SVG picture, NAME.svg or by "
+                 "default the output's name with .svg");
     app.add_flag("--plot-log", c.request.picture_log,
                  "Draw the picture with a logarithmic y axis (zero counts at its foot)");
     app.add_option("FILE.xrdml", files, "XRDML files to convert")->required();
@@ -180,7 +190,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     o_exclude->needs(f_gudrun);
 
     try {
-        std::vector<std::string> args = joined_plot_names(argc, argv);
+        std::vector<std::string> args = take_plot_option(argc, argv, c.plot, c.request.picture);
         std::reverse(args.begin() + 1, args.end());
         args.erase(args.begin());
         app.parse(args);
@@ -216,7 +226,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     if (!c.request.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
-    c.plot = f_plot->count() > 0 || c.request.picture_log;
+    c.plot = c.plot || c.request.picture_log;
     const std::string& picture = c.request.picture;
     if (!picture.empty() && !svg_name(picture))
         return refuse(err, "--plot " + picture + ": a picture's name ends in .svg");
