@@ -157,21 +157,6 @@ TEST_F(PictureTest, ExcludedScanIsGreyAndTheSumBlack) {
     EXPECT_GT(gaps, 10);
 }
 
-TEST_F(PictureTest, OverlaidScansTakeTheColoursOfTheirNumbers) {
-    Figure fig;
-    const std::vector<double> at = {20, 30, 40, 50};
-    std::vector<Spectrum> scans;
-    for (const double a : at) scans.push_back(spectrum(10, 60, 0.01, 100, {{a, 850}}));
-    for (std::size_t k = 0; k < at.size(); ++k)
-        fig.add(static_cast<std::int32_t>(k + 1), Style::scan, scans[k].x, scans[k].y, scans[k].e);
-    const Picture pic = rendered(fig, dir, "separate.svg");
-    const Frame f = fig.frame();
-    for (std::size_t k = 0; k < at.size(); ++k) {
-        const std::string want = scan_colour(static_cast<std::int32_t>(k + 1), 1, 4);
-        expect_top(pic, f.x_pixel(at[k]), f.y_pixel(950), want, "scan " + std::to_string(k + 1));
-    }
-}
-
 TEST(PlotReduction, EveryPeakAndDipSurvives) {
     std::vector<double> x(25000), y(25000, 10.0);
     for (std::size_t i = 0; i < x.size(); ++i) x[i] = 5.0 + 0.004 * static_cast<double>(i);
