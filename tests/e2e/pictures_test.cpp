@@ -249,9 +249,9 @@ TEST_F(Orvalt, BadPictureNamesWriteNothing) {
     fs::copy_file(dir / "a.xrdml", dir / "two/x.xrdml");
     const Result r = run("", "", "--list --plot -d . one/x.xrdml two/x.xrdml");
     EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err.find("two/x.xrdml: will not write the picture ./x.svg: this run has written it"),
-              std::string::npos)
-        << r.err;
+    // (./x.svg, or .\x.svg as the Windows build writes the folder's name)
+    EXPECT_NE(r.err.find("two/x.xrdml: will not write the picture ."), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("x.svg: this run has written it already"), std::string::npos) << r.err;
 }
 
 }  // namespace
