@@ -53,6 +53,7 @@
 // Runs need fork, exec and wait4, so on other platforms the program only says
 // that it is unsupported.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -326,6 +327,9 @@ struct Scenario {
     const char* input;    // the measurement it reads
     const char* answers;  // one answer a line, as typed at the console
     const char* output;   // the file the run writes
+    // A run from the command line: its arguments (no answers are read).
+    std::vector<std::string> args = {};
+    const char* picture = nullptr;  // the picture it also writes
 };
 
 const Scenario summing = {"all scans summed to an ASCII file", "big.xrdml",
@@ -340,6 +344,17 @@ const Scenario summing_bz2 = {"all scans summed, .bz2 input", "big.xrdml.bz2",
                               "big.xrdml.bz2\n0\n1\n1\n1\n\n", "big.dat"};
 const Scenario separate_gz = {"every scan separately, .gz input", "big.xrdml.gz",
                               "big.xrdml.gz\n-3\n1\n\n", "big.write"};
+// The picture's cost: the same conversions from the command line, without
+// and with --plot.
+const Scenario cli_summing = {"summed, command line", "big.xrdml", "", "big.dat",
+                              {"--sum", "--format", "ascii", "big.xrdml"}};
+const Scenario cli_summing_plot = {"summed, command line, --plot", "big.xrdml", "", "big.dat",
+                                   {"--sum", "--format", "ascii", "--plot", "big.xrdml"},
+                                   "big.svg"};
+const Scenario cli_separate = {"separately, command line", "big.xrdml", "", "big.write",
+                               {"--separate", "big.xrdml"}};
+const Scenario cli_separate_plot = {"separately, command line, --plot", "big.xrdml", "",
+                                    "big.write", {"--separate", "--plot", "big.xrdml"}, "big.svg"};
 
 struct Series {
     std::vector<double> cpu, wall, ratio;
@@ -359,10 +374,14 @@ RunResult run_scenario(Launcher& launcher, const std::vector<std::string>& comma
     std::error_code ec;
     fs::remove(dir / s.output, ec);
     fs::remove(dir / "orvalt.tmp", ec);
+    if (s.picture != nullptr) fs::remove(dir / s.picture, ec);
     const fs::path answers = dir / "answers.txt";
     if (!write_text(answers, s.answers)) return {};
-    RunResult r = launcher.run(command, dir, answers.string(), (dir / "run.log").string());
-    r.ok = r.ok && fs::exists(dir / s.output, ec);
+    std::vector<std::string> words = command;
+    words.insert(words.end(), s.args.begin(), s.args.end());
+    RunResult r = launcher.run(words, dir, answers.string(), (dir / "run.log").string());
+    r.ok = r.ok && fs::exists(dir / s.output, ec) &&
+           (s.picture == nullptr || fs::exists(dir / s.picture, ec));
     return r;
 }
 
@@ -507,6 +526,11 @@ int main(int argc, char** argv) {
 
     Series sum_runs, sep_runs, half_runs, gz_runs, bz2_runs, sep_gz_runs;
     std::vector<double> gunzip_cpu, bunzip_cpu;
+    // Without and with the picture, from the command line.
+    const std::array<const Scenario*, 4> plot_scenarios = {&cli_summing, &cli_summing_plot,
+                                                           &cli_separate, &cli_separate_plot};
+    std::array<Series, 4> plot_runs;
+    std::uintmax_t sum_svg = 0, sep_svg = 0;
     std::vector<double> start_cpu, read_cpu, parse_cpu, format_cpu, write_cpu, sum_floor,
         sep_floor;
     for (int round = 0; round < runs && ok; ++round) {
@@ -547,6 +571,13 @@ int main(int argc, char** argv) {
         gz_runs.add(g, 0);
         bz2_runs.add(z, 0);
         sep_gz_runs.add(h, 0);
+        for (std::size_t k = 0; k < plot_scenarios.size() && ok; ++k) {
+            const RunResult r = run_scenario(launcher, linux_command, dir, *plot_scenarios[k]);
+            if (!r.ok) ok = report_failure(dir, *plot_scenarios[k]);
+            plot_runs[k].add(r, 0);
+            if (k == 1) sum_svg = fs::file_size(dir / "big.svg", ec);
+            if (k == 3) sep_svg = fs::file_size(dir / "big.svg", ec);
+        }
     }
     if (!ok) {
         std::printf("kept: %s\n", dir.string().c_str());
@@ -571,6 +602,16 @@ int main(int argc, char** argv) {
                 median(half_runs.wall));
     std::printf("peak resident memory: summing %.1f MiB, separate %.1f MiB\n", sum_runs.peak_mib,
                 sep_runs.peak_mib);
+    const auto cost = [&](std::size_t without) {
+        return 100.0 * (median(plot_runs[without + 1].cpu) / median(plot_runs[without].cpu) - 1.0);
+    };
+    std::printf("\n| --plot (command line) | without | with | cost | picture |\n|---|---|---|---|---|\n");
+    std::printf("| summed to an ASCII file | %.3f s | %.3f s | %+.1f %% | %.2f MB |\n",
+                median(plot_runs[0].cpu), median(plot_runs[1].cpu), cost(0),
+                static_cast<double>(sum_svg) / 1e6);
+    std::printf("| every scan separately | %.3f s | %.3f s | %+.1f %% | %.2f MB |\n",
+                median(plot_runs[2].cpu), median(plot_runs[3].cpu), cost(2),
+                static_cast<double>(sep_svg) / 1e6);
 
     // What reading a compressed copy adds to the plain run, against what
     // decompressing it takes on its own.

@@ -20,6 +20,7 @@
 #include "g_f/numbers.h"
 #include "g_f/staged_file.h"
 #include "g_f/text.h"
+#include "plot/svg.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_offsets.h"
 
@@ -252,7 +253,8 @@ void check_every_counting_time(Console& con, const Answers& answers, const ScanT
 // `take` returns false to end the loop (having said why), and so does this.
 bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
                const ScanTables& scans, Spectrum& spectrum,
-               const std::function<bool(std::int32_t)>& take, const std::function<void()>& keep) {
+               const std::function<bool(std::int32_t)>& take, const std::function<void()>& keep,
+               plot::Figure* figure) {
     const auto& par = scans.par;
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
@@ -270,6 +272,12 @@ bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
         const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
         if (!finite) check_finite(con, spectrum);
+        if (figure != nullptr) {
+            const auto n = static_cast<std::size_t>(spectrum.ny);
+            figure->add(s + 1, plot::Style::scan, std::span<const double>(spectrum.x).first(n),
+                        std::span<const double>(spectrum.y).first(n),
+                        std::span<const double>(spectrum.e).first(n));
+        }
         if (!take(s)) return false;
     }
     return true;
@@ -278,7 +286,7 @@ bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
 }  // namespace
 
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
-                           const ScanTables& scans, Spectrum& spectrum) {
+                           const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
     activate_genie_session();
     deactivate_genie_session();
     G2IntGenDp h = genie_header(files, scans.census.wavelength);
@@ -303,7 +311,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         return true;
     };
     if (!each_scan(con, files, answers, scans, spectrum, take,
-                   [&] { commit_genie_file(con, name, staged); }))
+                   [&] { commit_genie_file(con, name, staged); }, figure))
         return false;
     // A file without scans holds no entry: none is made.
     return inew != 0 || commit_genie_file(con, name, staged);
@@ -311,7 +319,8 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
 
 bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
                                  const PatternDescription& d, const Answers& answers,
-                                 const ScanTables& scans, Spectrum& spectrum) {
+                                 const ScanTables& scans, Spectrum& spectrum,
+                                 plot::Figure* figure) {
     check_every_counting_time(con, answers, scans);
     PatternFile file(con, files.output_name, format, d, true);
     const auto take = [&](std::int32_t s) {
@@ -319,7 +328,7 @@ bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFor
         return file.add({s + 1, std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
                          std::span(spectrum.e).first(n)});
     };
-    return each_scan(con, files, answers, scans, spectrum, take, [&] { file.commit(); }) &&
+    return each_scan(con, files, answers, scans, spectrum, take, [&] { file.commit(); }, figure) &&
            file.commit();
 }
 

@@ -47,6 +47,8 @@ struct Request {
     std::string output;                  // the data or Genie file; empty: the question's
     std::string weights;                 // the gudrunX weights file; empty: the default
     std::optional<PatternFormat> pattern;  // an xye, GSAS or CIF file instead of the output kind
+    std::string picture;                   // an SVG picture of what is converted; empty: none
+    bool picture_log = false;              // the picture's y axis logarithmic
 };
 
 // The output kind of a request that names none: gudrunX data go to an

@@ -11,6 +11,10 @@
 #include "driver/request.h"
 #include "driver/run.h"
 
+namespace orvalt::plot {
+class Figure;
+}
+
 namespace orvalt {
 
 struct Console;
@@ -62,14 +66,17 @@ bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
                     const ScanTables& scans, const Spectrum& spectrum);
 
 // Every scan as one entry of the Genie file files.output_name; spectrum is
-// the working space of each scan in turn.
+// the working space of each scan in turn. Each scan is also drawn into
+// `figure` when there is one (and so in the pattern file's case below).
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
-                           const ScanTables& scans, Spectrum& spectrum);
+                           const ScanTables& scans, Spectrum& spectrum,
+                           plot::Figure* figure = nullptr);
 
 // Every scan as one block of the pattern file files.output_name.
 bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
                                  const PatternDescription& d, const Answers& answers,
-                                 const ScanTables& scans, Spectrum& spectrum);
+                                 const ScanTables& scans, Spectrum& spectrum,
+                                 plot::Figure* figure = nullptr);
 
 // End of a run that produced output: the remembered answers are rewritten.
 bool save_remembered_answers(Console& con, const RunFiles& files, const Answers& answers);
