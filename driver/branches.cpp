@@ -15,6 +15,9 @@
 #include "driver/x_axis.h"
 #include "g_f/console.h"
 #include "g_f/genie_writer.h"
+#include "g_f/new_files.h"
+#include "g_f/stop.h"
+#include "genie/genie.h"
 #include "g_f/interruptions.h"
 #include "g_f/name_safety.h"
 #include "g_f/numbers.h"
@@ -102,11 +105,22 @@ bool stage_genie_file(Console& con, std::string_view name, StagedFile& staged) {
     return true;
 }
 
-bool commit_genie_file(Console& con, std::string_view name, StagedFile& staged) {
+// A pending `before` (the weights file) is put in place with it, first.
+bool commit_genie_file(Console& con, std::string_view name, StagedFile& staged,
+                       OutputFile* before = nullptr) {
     // The library may still hold the file open for a further entry.
-    if (!close_genie_file()) return report_unwritten(con, name, 0);
+    if (!close_genie_file()) {
+        staged.abandon();
+        return report_unwritten(con, name, genie_last_error());
+    }
     int error = 0;
+    if (before != nullptr) return before->close_before(staged, error) || report_unwritten(con, name, error);
     return staged.commit(error) || report_unwritten(con, name, error);
+}
+
+// A scan of no points makes no spectrum; s counts from 0.
+void check_points(Console& con, std::int32_t s, std::int32_t n) {
+    if (n == 0) stop_with_error(con, "Scan " + format_integer(s + 1) + " holds no points");
 }
 
 // However the entries end, the library lets the file go before the
@@ -170,8 +184,9 @@ void load_single_scan(Console& con, const RunFiles& files, const Answers& answer
     const std::int32_t s = answers.iscan - 1;
     xrdml::ReaderStatus status;
     xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
-                       spectrum.ny, answers.iscan, 1);
+                       spectrum.ny, answers.iscan, 1, scans.expected());
     xrdml::ERRCHECK(con, status);
+    check_points(con, s, spectrum.ny);
     const double start = scans.par.start_position[s];
     fill_x(spectrum, start, spacing(start, scans.par.end_position[s], spectrum.ny));
     if (answers.icps == 1) {
@@ -193,8 +208,10 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
     std::array<std::int32_t, xrdml::max_scans> npts{};
     xrdml::ReaderStatus status;
     xrdml::ORVALTDATATOT(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn, npts,
-                         weight, spectrum.ny, nscans, verbose);
+                         weight, spectrum.ny, nscans, verbose, scans.expected());
     xrdml::ERRCHECK(con, status);
+    for (std::int32_t i = 0; i < nscans; ++i)
+        if (weight[i] != 0) check_points(con, i, npts[i]);
 
     // Scans count from 0 here; the message numbers the first one from 1.
     std::array<double, xrdml::max_scans> step{};
@@ -249,11 +266,13 @@ void check_every_counting_time(Console& con, const Answers& answers, const ScanT
 // Every scan in turn, as the separate scans are written: read into
 // `spectrum` (counts per second when asked), its x filled and every point
 // found finite, then handed to `take` with its number counted from 0. A scan
-// that cannot be read ends the run once `keep` has kept the scans before it;
-// `take` returns false to end the loop (having said why), and so does this.
-bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
+// that cannot be read ends the run once `keep` has kept the scans before it
+// (true when it could), which the run then says; of an input that changed
+// while it was read nothing is kept. `take` returns false to end the loop
+// (having said why), and so does this.
+bool each_scan(Console& con, RunFiles& files, const Answers& answers,
                const ScanTables& scans, Spectrum& spectrum,
-               const std::function<bool(std::int32_t)>& take, const std::function<void()>& keep,
+               const std::function<bool(std::int32_t)>& take, const std::function<bool()>& keep,
                plot::Figure* figure) {
     const auto& par = scans.par;
     // Each scan's search starts where the one before it was found.
@@ -262,10 +281,23 @@ bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
     for (std::int32_t s = 0; s < scans.census.nscans; ++s) {
         xrdml::ReaderStatus status;
         xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
-                           spectrum.ny, s + 1, 1, offsets);
-        // A scan that cannot be read ends the run; those before it are kept.
-        if (status.ierr != 0 && s > 0) keep();
+                           spectrum.ny, s + 1, 1, offsets, scans.expected());
+        // A scan that cannot be read ends the run; those before it are kept,
+        // and the run says so.
+        if (status.ierr != 0 && s > 0 && status.ierr != xrdml::file_changed && keep()) {
+            files.output_written = true;
+            try {
+                xrdml::ERRCHECK(con, status);
+            } catch (const Stop&) {
+                say_error(con, "**ERROR in orvalt: " + files.output_name + " holds " +
+                                   format_integer(s) + (s == 1 ? " entry" : " entries") +
+                                   ", the scans before scan " + format_integer(s + 1) +
+                                   ", which stopped the run");
+                throw;
+            }
+        }
         xrdml::ERRCHECK(con, status);
+        check_points(con, s, spectrum.ny);
         const double start = par.start_position[s];
         const double end = par.end_position[s];
         if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
@@ -285,7 +317,7 @@ bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
 
 }  // namespace
 
-bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
+bool write_scans_to_output(Console& con, RunFiles& files, const Answers& answers,
                            const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
     activate_genie_session();
     deactivate_genie_session();
@@ -303,7 +335,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     const auto take = [&](std::int32_t s) {
         set_field(h.xlabel, scan_angle_name(scans, s + 1));
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
-            return report_unwritten(con, name, 0);
+            return report_unwritten(con, name, genie_last_error());
         // An interruption waiting for the temporary to be let go finds it closed.
         if (interruption_waiting()) close_genie_file();
         staged.check_interruption();
@@ -311,13 +343,21 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         return true;
     };
     if (!each_scan(con, files, answers, scans, spectrum, take,
-                   [&] { commit_genie_file(con, name, staged); }, figure))
+                   [&] { return commit_genie_file(con, name, staged); }, figure))
         return false;
     // A file without scans holds no entry: none is made.
-    return inew != 0 || commit_genie_file(con, name, staged);
+    if (inew != 0) return true;
+    files.output_written = commit_genie_file(con, name, staged);
+    return files.output_written;
 }
 
-bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
+void check_wavelength(Console& con, const xrdml::ScanCensus& census) {
+    if (xrdml::wavelength_usable(census)) return;
+    if (!(census.ratio >= 0.0)) stop_with_error(con, "The ratio of the wavelengths is negative");
+    stop_with_error(con, "Wavelength is not a positive number");
+}
+
+bool write_scans_to_pattern_file(Console& con, RunFiles& files, PatternFormat format,
                                  const PatternDescription& d, const Answers& answers,
                                  const ScanTables& scans, Spectrum& spectrum,
                                  plot::Figure* figure) {
@@ -328,8 +368,10 @@ bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFor
         return file.add({s + 1, std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
                          std::span(spectrum.e).first(n)});
     };
-    return each_scan(con, files, answers, scans, spectrum, take, [&] { file.commit(); }, figure) &&
-           file.commit();
+    files.output_written =
+        each_scan(con, files, answers, scans, spectrum, take, [&] { return file.commit(); }, figure) &&
+        file.commit();
+    return files.output_written;
 }
 
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
@@ -344,6 +386,7 @@ void report_and_convert(Console& con, const Answers& answers, double wavelength,
 
     constexpr double half_pi = 1.5707963267948966;
     constexpr double four_pi = 12.566370614359172;
+    // check_wavelength has passed it already; a spectrum never takes another.
     if ((answers.iunits == 2 || answers.iunits == 3) &&
         !(std::isfinite(wavelength) && wavelength > 0.0))
         stop_with_error(con, "Wavelength is not a positive number");
@@ -366,14 +409,15 @@ void report_and_convert(Console& con, const Answers& answers, double wavelength,
     check_finite(con, spectrum);
 }
 
-bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
-                    const ScanTables& scans, const Spectrum& spectrum) {
+bool write_spectrum(Console& con, RunFiles& files, const Answers& answers,
+                    const ScanTables& scans, const Spectrum& spectrum, OutputFile* weights) {
     const std::string& name = files.output_name;
     if (answers.ioutput == ascii_output) {
         const auto n = static_cast<std::size_t>(spectrum.ny);
-        return write_ascii_data_file(con, name, answers.iscan, files.full_name, spectrum.ny,
-                                     std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
-                                     std::span(spectrum.e).first(n));
+        files.output_written = write_ascii_data_file(
+            con, name, answers.iscan, files.full_name, spectrum.ny, std::span(spectrum.x).first(n),
+            std::span(spectrum.y).first(n), std::span(spectrum.e).first(n), weights);
+        return files.output_written;
     }
 
     activate_genie_session();
@@ -383,9 +427,13 @@ bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
     set_field(h.ylabel, answers.icps == 0 ? "Counts" : "Counts per second");
     StagedFile staged;
     if (!stage_genie_file(con, name, staged)) return false;
-    if (!write_genie_entry(con, h, spectrum, 1, staged.temporary_name()))
-        return report_unwritten(con, name, 0);
-    return commit_genie_file(con, name, staged);
+    if (!write_genie_entry(con, h, spectrum, 1, staged.temporary_name())) {
+        const int error = genie_last_error();
+        close_genie_file();
+        return report_unwritten(con, name, error);
+    }
+    files.output_written = commit_genie_file(con, name, staged, weights);
+    return files.output_written;
 }
 
 }  // namespace orvalt

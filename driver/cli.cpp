@@ -64,8 +64,12 @@ constexpr std::string_view examples =
     "  orvalt --list --plot run7.xrdml\n"
     "      the table of run7's scans, and every scan drawn in run7.svg\n"
     "\n"
+    "A file whose name begins with '-' is named after '--': orvalt -- -run7.xrdml\n"
+    "\n"
     "Exit status: 0 when every file was converted, 1 when any was not (each is named on\n"
-    "standard error), 2 when the arguments were refused (then no file is read).";
+    "standard error), 2 when the arguments were refused (then no file is read), 128 + n\n"
+    "when signal n ended the run (130 Ctrl-C, 129 hang-up, 131 quit, 141 closed pipe,\n"
+    "143 SIGTERM; the file being written is dropped, the old file of its name stays).";
 
 // What the options ask of every file: `request` holds the answers, the
 // exclusions and the -o name; each file's request is made from it.
@@ -122,6 +126,72 @@ const CLI::Validator scan_number(
 int refuse(std::ostream& err, std::string_view why) {
     err << "orvalt: " << why << '\n' << usage_line << "\nRun 'orvalt --help' for the options.\n";
     return 2;
+}
+
+// A name as a message shows it: control characters as escapes, so that a
+// name can neither split a line nor hide its end.
+std::string shown(std::string_view name) {
+    std::string out;
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 32 || c == 127) {
+            constexpr char hex[] = "0123456789ABCDEF";
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+// The options, as the arguments may spell them: those that take a value
+// and those that do not.
+constexpr std::string_view valued_options[] = {"--scan", "--exclude", "--units", "--format",
+                                               "-o", "--output", "-d", "--output-dir"};
+constexpr std::string_view flag_options[] = {"--sum",  "--gudrun", "--separate", "--counts",
+                                             "--cps",  "-q",       "--quiet",    "-V",
+                                             "--version", "-h",    "--help",     "--list",
+                                             "--plot", "--plot-log"};
+
+// The first argument that looks like an option but is none (before "--",
+// values of options passed over); empty when there is none. A file named
+// "-x.xrdml" would otherwise be taken for options and lost.
+std::string unknown_option(int argc, const char* const* argv) {
+    const auto is_one_of = [](std::string_view name, const auto& names) {
+        for (const std::string_view n : names)
+            if (n == name) return true;
+        return false;
+    };
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--") break;
+        if (arg.size() < 2 || arg[0] != '-') continue;
+        if (arg.starts_with("--")) {
+            const std::string_view name = arg.substr(0, arg.find('='));
+            if (is_one_of(name, valued_options)) {
+                if (name.size() == arg.size()) ++i;  // the value follows
+                continue;
+            }
+            if (!is_one_of(name, flag_options)) return std::string(arg);
+            continue;
+        }
+        // Short options: -o NAME, -oNAME, -q, -qV ...
+        for (std::size_t k = 1; k < arg.size(); ++k) {
+            const std::string option = std::string("-") + arg[k];
+            if (is_one_of(option, valued_options)) {
+                if (k + 1 == arg.size()) ++i;
+                break;
+            }
+            if (!is_one_of(option, flag_options)) return std::string(arg);
+        }
+    }
+    return {};
 }
 
 // Reads the arguments into `c` and `files`. Returns -1 to go on, otherwise
@@ -188,6 +258,12 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                  "Draw the picture with a logarithmic y axis (zero counts at its foot)");
     app.add_option("FILE.xrdml", files, "XRDML files to convert")->required();
 
+    if (const std::string unknown = unknown_option(argc, argv); !unknown.empty())
+        return refuse(err, "unknown option " + shown(unknown) +
+                               "; a file whose name begins with '-' is named after '--', as in: "
+                               "orvalt -- " +
+                               shown(unknown));
+
     CLI::Option* branches[] = {o_scan, f_sum, f_gudrun, f_separate};
     for (auto* a : branches)
         for (auto* b : branches)
@@ -235,6 +311,8 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                                " input files were given");
     c.plot = c.plot || c.request.picture_log;
     const std::string& picture = c.request.picture;
+    if (const std::string why = file_name_refusal(picture, output_name_limit); !why.empty())
+        return refuse(err, "--plot " + shown(picture) + ": " + why);
     if (!picture.empty() && !svg_name(picture))
         return refuse(err, "--plot " + picture + ": a picture's name ends in .svg");
     if (c.plot && !c.request.picture.empty() && files.size() > 1)
@@ -246,9 +324,22 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
             if (o->count() > 0)
                 return refuse(err, o->get_name() + " cannot go with --list, which converts nothing");
     }
-    std::error_code ec;
-    if (!c.output_dir.empty() && !fs::is_directory(c.output_dir, ec))
-        return refuse(err, "-d: there is no folder " + c.output_dir);
+    // The names given follow the rules of every name.
+    c.request.output = std::string(without_trailing_blanks(c.request.output));
+    if (const std::string why = file_name_refusal(c.request.output, output_name_limit); !why.empty())
+        return refuse(err, "-o " + shown(c.request.output) + ": " + why);
+    c.output_dir = std::string(without_trailing_blanks(c.output_dir));
+    if (const std::string why = file_name_refusal(c.output_dir, output_name_limit); !why.empty())
+        return refuse(err, "-d " + shown(c.output_dir) + ": " + why);
+    if (!c.output_dir.empty()) {
+        std::error_code ec;
+        const fs::file_status st = fs::status(c.output_dir, ec);
+        if (ec && st.type() != fs::file_type::not_found)
+            return refuse(err, "-d " + shown(c.output_dir) + ": " + ec.message());
+        if (!fs::exists(st)) return refuse(err, "-d: there is no folder " + shown(c.output_dir));
+        if (!fs::is_directory(st))
+            return refuse(err, "-d " + shown(c.output_dir) + " is not a folder");
+    }
     return -1;
 }
 
@@ -258,7 +349,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
 Request request_for(Console& con, const Choices& c, const std::string& argument) {
     Request r = c.request;
     // Trailing blanks are not part of a name, as in the dialogue's name field.
-    r.input = trimmed(argument);
+    r.input = without_trailing_blanks(argument);
     // A name given whole is not extended: only one that names no file.
     if (file_kind(r.input) == FileKind::missing) add_input_extension(con, r.input);
     const auto placed = [&c](const std::string& name) {
@@ -311,11 +402,17 @@ std::string picture_problem(const Request& r, const Batch& batch) {
     return picture_name_problem(r.picture, r.input, {r.output, r.weights});
 }
 
-// Why the request's names cannot be used, or empty.
-std::string names_problem(const Request& r, const Batch& batch) {
-    if (r.input.size() > name_field_length)
-        return "the name is longer than " + std::to_string(name_field_length) + " characters";
-    if (!file_exists(r.input)) return "no such file: " + r.input;
+// Why the request's names cannot be used, or empty. `given` is the input's
+// name as given, without trailing blanks.
+std::string names_problem(std::string_view given, const Request& r, const Batch& batch) {
+    if (const std::string why = file_name_refusal(given, input_name_limit); !why.empty())
+        return why;
+    switch (file_kind(r.input)) {
+        case FileKind::missing: return "no such file: " + r.input;
+        case FileKind::other:
+            return "not a regular file (a folder, FIFO or device): nothing is read";
+        case FileKind::regular: break;
+    }
     const bool genie_stage = !r.pattern && r.answers.ioutput == genie_output &&
                              !branch_fixes_output(r.answers.iscan);
     if (genie_stage && r.output.size() > genie_name_limit)
@@ -328,8 +425,13 @@ std::string names_problem(const Request& r, const Batch& batch) {
             return "the output name " + target + " is longer than " +
                    std::to_string(name_field_length) + " characters";
         // The same rules as for a typed name: never the input, only a regular file.
-        if (const std::string refusal = output_name_refusal(target, {r.input}); !refusal.empty())
-            return "will not write " + target + ": " + refusal;
+        switch (output_problem(target, {r.input})) {
+            case OutputProblem::not_regular:
+                return "will not write " + target + ": it is not a regular file";
+            case OutputProblem::read_file:
+                return "will not write " + target + ": it is the input file";
+            case OutputProblem::none: break;
+        }
         if (one_of_files(target, batch.inputs))
             return "will not write " + target + ": it is an input of this run";
         if (one_of_files(target, batch.written))
@@ -380,15 +482,17 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     // `err` may be standard error itself, which the Genie library's reports
     // are taken from below: the run's own go to where it leads now.
     std::ostream to_err(err.rdbuf());
+    const std::string name = shown(argument);
     const auto report = [&](MessageKind kind, std::string_view text) {
         if (kind == MessageKind::warning && c.quiet) return;
         if (text.starts_with(' ')) text.remove_prefix(1);
-        to_err << argument << ": " << trimmed(text) << '\n';
+        to_err << name << ": " << shown(trimmed(text)) << '\n';
     };
     Console con{no_answers, no_transcript, report};
     Request request = request_for(con, c, argument);
-    if (const std::string problem = names_problem(request, batch); !problem.empty()) {
-        err << argument << ": " << problem << '\n';
+    if (const std::string problem = names_problem(without_trailing_blanks(argument), request, batch);
+        !problem.empty()) {
+        err << name << ": " << shown(problem) << '\n';
         return false;
     }
 
@@ -405,21 +509,23 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
         report(MessageKind::error, "**ERROR in orvalt: The file holds no scans");
         ok = false;
     }
-    // The Genie library says only what went wrong.
+    // The Genie library says only what went wrong; a file it could not write
+    // the run has named already, with the reason, under its own name.
     std::istringstream lines(library_reports.str());
     for (std::string line; std::getline(lines, line);)
-        if (trimmed_length(line) > 0) report(MessageKind::error, line);
-    // A file that failed may still have been written, but never the output
-    // of a failed conversion.
-    if (ok) batch.add(batch.written, request.output);
-    if (!run->files.weights_name.empty()) batch.add(batch.written, run->files.weights_name);
+        if (trimmed_length(line) > 0 && line.find("genie: cannot write ") != 0)
+            report(MessageKind::error, line);
+    // What was put in place is this batch's, whether the conversion went
+    // through or not; a failed write left nothing of its own.
+    if (run->files.output_written) batch.add(batch.written, request.output);
+    if (run->files.weights_written) batch.add(batch.written, run->files.weights_name);
     if (ok && !request.picture.empty()) batch.add(batch.written, request.picture);
     if (!ok) {
-        err << argument << ": not converted\n";
+        err << name << ": not converted\n";
         return false;
     }
     if (!c.quiet) {
-        out << argument << ": " << description(request, *run) << " -> " << request.output;
+        out << name << ": " << description(request, *run) << " -> " << request.output;
         if (!request.weights.empty()) out << " and " << request.weights;
         if (!request.picture.empty()) out << " and " << request.picture;
         out << '\n';
@@ -486,7 +592,7 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     if (const int status = parse_arguments(argc, argv, c, files, out, err); status >= 0)
         return status;
 
-    handle_interruptions();
+    handle_interruptions(true);
     Batch batch;
     {
         std::istringstream no_answers;

@@ -11,6 +11,7 @@
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/input_stream.h"
 #include "g_f/text.h"
 
@@ -95,6 +96,40 @@ void check_pattern_fits(Console& con, PatternFormat format, const Answers& a,
     if (!why.empty()) stop_with_error(con, why);
 }
 
+// The weights file goes in place with the data file; when the run ends
+// without one (a stop, 0 at the output menu, a failed write), it goes alone,
+// as it would have had it been put in place at once.
+class WeightsKept {
+public:
+    WeightsKept(Console& con, RunState& run) : con_(con), run_(run) {}
+    ~WeightsKept() {
+        try {
+            finish();
+        } catch (...) {  // a report that could not be made: the file is in place or not
+        }
+    }
+    WeightsKept(const WeightsKept&) = delete;
+    WeightsKept& operator=(const WeightsKept&) = delete;
+    // False when the weights file could not be put in place.
+    bool finish() {
+        OutputFile& f = run_.weights_file;
+        // Of an input that changed while it was read, nothing is written.
+        const ScanTables& scans = run_.scans;
+        if (f.pending() && scans.stamped &&
+            !still_the_same(std::string(trimmed(run_.files.input_name)), scans.stamp)) {
+            f.abandon();
+            return false;
+        }
+        const bool ok = put_weights_in_place(con_, f, run_.files.weights_name);
+        if (f.in_place()) run_.files.weights_written = true;
+        return ok && !f.failed();
+    }
+
+private:
+    Console& con_;
+    RunState& run_;
+};
+
 }  // namespace
 
 bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
@@ -111,10 +146,12 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
 
     run.weights = all_included(nscans);
     bool written = true;
+    WeightsKept weights_kept(con, run);
     if (a.iscan == gudrun_answer) {
         exclude_requested(con, request, run.weights, nscans);
         ask.exclusions(con, run.weights, nscans);
-        written = save_weights(con, run.files, request.weights, run.weights, nscans);
+        written = save_weights(con, run.files, request.weights, run.weights, nscans,
+                               run.weights_file);
     }
 
     empty_line(con);
@@ -136,6 +173,11 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
         default_output_kind(request);
         ask.output_kind(con, a);
     }
+
+    // The wavelengths go into Q, d-spacing, every Genie file's header and
+    // every pattern file.
+    if (a.iunits != 1 || a.ioutput == genie_output || request.pattern)
+        check_wavelength(con, run.scans.census);
 
     empty_line(con);
     RunFiles& files = run.files;
@@ -180,13 +222,16 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     if (figure != nullptr) draw_spectrum(con, request, run, *figure);
     if (request.pattern) {
         const PatternDescription d = pattern_file_name();
-        return with_picture(write_pattern_spectrum(con, files.output_name, *request.pattern, d,
-                                                   run.spectrum, std::max(a.iscan, 0)) &&
-                            written);
+        files.output_written = write_pattern_spectrum(con, files.output_name, *request.pattern, d,
+                                                      run.spectrum, std::max(a.iscan, 0),
+                                                      &run.weights_file);
+        return with_picture(weights_kept.finish() && files.output_written && written);
     }
     const bool genie = a.ioutput == genie_output;
     files.output_name = ask.output_name(con, request, files, genie ? ".write" : ".dat", genie);
-    return with_picture(write_spectrum(con, files, a, run.scans, run.spectrum) && written);
+    const bool output =
+        write_spectrum(con, files, a, run.scans, run.spectrum, &run.weights_file);
+    return with_picture(weights_kept.finish() && output && written);
 }
 
 }  // namespace orvalt

@@ -77,7 +77,7 @@ void DialogueQuestions::exclusions(Console& con, Weights& weights, std::int32_t 
 }
 
 bool save_weights(Console& con, RunFiles& files, std::string_view given, const Weights& weights,
-                  std::int32_t nscans) {
+                  std::int32_t nscans, OutputFile& file) {
     // The weights file is not asked for: one that would be a file the run
     // reads (through a link) ends the run instead.
     const std::string_view input = trimmed(files.input_name);
@@ -86,7 +86,7 @@ bool save_weights(Console& con, RunFiles& files, std::string_view given, const W
     const std::string refusal = output_name_refusal(name, {input, files.tmp_name});
     if (!refusal.empty()) fail(con, refusal);
     files.weights_name = name;
-    return write_weights_file(con, name, nscans, weights.weight);
+    return write_weights_file(con, name, nscans, weights.weight, file);
 }
 
 void DialogueQuestions::units(Console& con, Answers& answers) {

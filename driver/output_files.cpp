@@ -2,6 +2,7 @@
 #include "driver/output_files.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "g_f/console.h"
@@ -20,14 +21,21 @@ constexpr std::size_t replaced_length = 6;
 
 // A write that did not go through must not pass for a written file: it is
 // reported, and nothing of it is put in place (an older file stays).
-bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name) {
-    if (file.close()) return true;
-    say_error(con, "**ERROR in " + std::string(routine) + ": could not write " +
-                       std::string(trimmed(name)));
+bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name,
+            OutputFile* before = nullptr) {
+    if (file.close(before)) return true;
+    say_error(con, could_not_write(routine, name, file.error()));
     return false;
 }
 
 }  // namespace
+
+std::string could_not_write(std::string_view routine, std::string_view name, int error) {
+    std::string line = "**ERROR in " + std::string(routine) + ": could not write " +
+                       std::string(trimmed(name));
+    if (error != 0) line.append(": ").append(std::strerror(error));
+    return line;
+}
 
 std::string default_output_name(std::string_view input_name, std::string_view extension) {
     // run7.xrdml.gz gives the names run7.xrdml gives.
@@ -45,7 +53,7 @@ std::string default_output_name(std::string_view input_name, std::string_view ex
 bool write_ascii_data_file(Console& con, std::string_view output_name, std::int32_t iscan,
                            std::string_view full_input_name, std::int32_t ny,
                            std::span<const double> x, std::span<const double> y,
-                           std::span<const double> e) {
+                           std::span<const double> e, OutputFile* before) {
     std::int32_t error_number = 0;
     OutputFile file = open_new_file(con, output_name, output_unit, 0, error_number, 0, 0, 1);
     if (error_number != 0 || !file.is_open()) return false;  // reported by open_new_file
@@ -71,16 +79,16 @@ bool write_ascii_data_file(Console& con, std::string_view output_name, std::int3
         }
         file.write_line(std::string_view(block.data(), static_cast<std::size_t>(p - block.data()) - 1));
     }
-    return finish(con, file, "write_ascii_data_file", output_name);
+    return finish(con, file, "write_ascii_data_file", output_name, before);
 }
 
 bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans,
-                        std::span<const std::int32_t> weight) {
+                        std::span<const std::int32_t> weight, OutputFile& file) {
     say_line(con, "Saving weights to " + std::string(name));
     con.out << '\n';
 
     std::int32_t error_number = 0;
-    OutputFile file = open_new_file(con, name, output_unit, 0, error_number, 0, 0, 0);
+    file = open_new_file(con, name, output_unit, 0, error_number, 0, 0, 0);
     if (error_number != 0 || !file.is_open()) return false;  // reported by open_new_file
 
     const auto n = std::min(static_cast<std::size_t>(std::max(nscans, 0)), weight.size());
@@ -88,6 +96,13 @@ bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans
         file.write_line(format_integer_width(static_cast<std::int32_t>(s + 1), 3) + " " +
                         format_integer_width(weight[s], 1));
     }
+    if (file.finish_writing()) return true;
+    say_error(con, could_not_write("write_weights_file", name, file.error()));
+    return false;
+}
+
+bool put_weights_in_place(Console& con, OutputFile& file, std::string_view name) {
+    if (!file.pending()) return true;
     return finish(con, file, "write_weights_file", name);
 }
 

@@ -10,6 +10,7 @@
 namespace orvalt {
 
 struct Console;
+class OutputFile;
 
 // The input name without its last six characters, followed by `extension`;
 // of a compressed input, ".gz" or ".bz2" is dropped first.
@@ -20,15 +21,24 @@ std::string default_output_name(std::string_view input_name, std::string_view ex
 // Creates the file through open_new_file (messages on) and writes the three
 // header lines when iscan is 0, then one data line per point. False when the
 // file could not be created or a write failed (writes are then skipped).
+// A pending `before` (the weights file) is put in place with it, first.
 bool write_ascii_data_file(Console& con, std::string_view output_name, std::int32_t iscan,
                            std::string_view full_input_name, std::int32_t ny,
                            std::span<const double> x, std::span<const double> y,
-                           std::span<const double> e);
+                           std::span<const double> e, OutputFile* before = nullptr);
 
 // Prints "Saving weights to " with the name and an empty line, and writes
-// one line per scan, messages of open_new_file off. False on a failed create
-// or write.
+// one line per scan into `file`, messages of open_new_file off; the file is
+// put in place later (put_weights_in_place, or with the data file). False on
+// a failed create or write (reported).
 bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans,
-                        std::span<const std::int32_t> weight);
+                        std::span<const std::int32_t> weight, OutputFile& file);
+// Puts a pending weights file in place on its own; false (reported) when
+// that fails. True when nothing is pending.
+bool put_weights_in_place(Console& con, OutputFile& file, std::string_view name);
+
+// The line of a file that could not be written, with the system's reason
+// when there is one.
+std::string could_not_write(std::string_view routine, std::string_view name, int error);
 
 }  // namespace orvalt

@@ -107,18 +107,19 @@ bool PatternFile::fail(std::string_view why) {
     return false;
 }
 
-bool PatternFile::commit() {
+bool PatternFile::commit(OutputFile* before) {
     if (failed_) return false;
     if (blocks_ == 0) return true;
-    return file_.close() || fail("Could not write " + name_);
+    return file_.close(before) || fail("Could not write " + name_);
 }
 
 bool write_pattern_file(Console& con, std::string_view name, PatternFormat format,
-                        const PatternDescription& d, std::span<const Pattern> patterns) {
+                        const PatternDescription& d, std::span<const Pattern> patterns,
+                        OutputFile* before) {
     PatternFile file(con, name, format, d, patterns.size() > 1);
     for (const Pattern& p : patterns)
         if (!file.add(p)) return false;
-    return file.commit();
+    return file.commit(before);
 }
 
 }  // namespace orvalt

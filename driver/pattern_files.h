@@ -88,8 +88,9 @@ public:
     // False when the block was refused, the file could not be created or a
     // write failed; the file is then dropped and every later call is false.
     bool add(const Pattern& p);
-    // Puts the file in place; false (reported) when anything went wrong.
-    bool commit();
+    // Puts the file in place; false (reported) when anything went wrong. A
+    // pending `before` (the gudrunX weights) goes in place with it, first.
+    bool commit(OutputFile* before = nullptr);
 
 private:
     bool fail(std::string_view why);  // reported; the file dropped; false
@@ -105,6 +106,7 @@ private:
 
 // The whole file of one or more patterns.
 bool write_pattern_file(Console& con, std::string_view name, PatternFormat format,
-                        const PatternDescription& d, std::span<const Pattern> patterns);
+                        const PatternDescription& d, std::span<const Pattern> patterns,
+                        OutputFile* before = nullptr);
 
 }  // namespace orvalt

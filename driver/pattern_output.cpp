@@ -89,11 +89,11 @@ PatternDescription describe_run(const RunFiles& files, const Answers& a, const S
 
 bool write_pattern_spectrum(Console& con, std::string_view name, PatternFormat format,
                             const PatternDescription& d, const Spectrum& spectrum,
-                            std::int32_t scan) {
+                            std::int32_t scan, OutputFile* before) {
     const auto n = static_cast<std::size_t>(spectrum.ny);
     const Pattern p{scan, std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
                     std::span(spectrum.e).first(n)};
-    return write_pattern_file(con, name, format, d, std::span(&p, 1));
+    return write_pattern_file(con, name, format, d, std::span(&p, 1), before);
 }
 
 }  // namespace orvalt

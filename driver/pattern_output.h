@@ -30,8 +30,9 @@ PatternDescription describe_run(const RunFiles& files, const Answers& answers,
                                 const ScanTables& scans, std::int32_t nincl);
 
 // The spectrum of one scan (1-based) or of a sum (scan 0) as the whole file.
+// A pending `before` (the gudrunX weights) goes in place with it, first.
 bool write_pattern_spectrum(Console& con, std::string_view name, PatternFormat format,
                             const PatternDescription& d, const Spectrum& spectrum,
-                            std::int32_t scan);
+                            std::int32_t scan, OutputFile* before = nullptr);
 
 }  // namespace orvalt

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "g_f/new_files.h"
 #include "g_f/staged_file.h"
 #include "xrdml/reader.h"
 
@@ -35,8 +36,11 @@ struct RunFiles {
     std::string input_name = std::string(name_field_length, ' ');
     std::string full_name;     // the input's full name, as the file check gives it
     std::string tmp_name;      // full name of the remembered-answers file
-    std::string weights_name;  // the weights file of this run, once written
+    std::string weights_name;  // the weights file of this run, once named
     std::string output_name;   // the data or Genie file, once named
+    // Whether each was put in place (a separate-scans file partly written too).
+    bool weights_written = false;
+    bool output_written = false;
     // A compressed input's text, written out by the census's reading of it,
     // for the later passes to read instead of decompressing it again; gone
     // with the run (inactive when the input is not compressed, or there was
@@ -48,6 +52,10 @@ struct RunFiles {
 struct ScanTables {
     xrdml::ScanCensus census;
     xrdml::ScanParameters par;
+    // The input as the census read it: every later reading must find it so.
+    bool stamped = false;
+    FileStamp stamp;
+    const FileStamp* expected() const { return stamped ? &stamp : nullptr; }
 };
 
 // The scans a sum takes: weight 1 = included.
@@ -75,6 +83,9 @@ struct RunState {
     ScanTables scans;
     Weights weights;
     Spectrum spectrum;
+    // The gudrunX weights file, written and waiting to be put in place with
+    // the data file (or alone, when no data file comes).
+    OutputFile weights_file;
 };
 
 // Runs the program on the console; returns the exit status of a normal end

@@ -1,5 +1,6 @@
 // Start and end of a run: the remembered answers, the input file and the two
 // passes that tell what the file holds.
+#include <cstring>
 #include <new>
 #include <string>
 
@@ -41,6 +42,8 @@ Answers load_remembered_answers(Console& con, RunFiles& files) {
     std::string bytes;
     if (!read_file_start(files.tmp_name, 5 * line_limit, bytes)) return {};
     std::string_view rest = bytes;
+    // A byte order mark (an editor's) is not part of the name.
+    if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
     std::string_view lines[5];
     for (auto& line : lines) {
         if (rest.empty()) return {};
@@ -61,11 +64,10 @@ Answers load_remembered_answers(Console& con, RunFiles& files) {
 }
 
 void choose_input_file(Console& con, RunFiles& files) {
-    constexpr std::size_t extension_length = 6;  // ".xrdml"
     std::string& name = files.input_name;
     int n = 0;
     // Room is kept for the extension that may be added.
-    ask_file_name(con, name, "full name of input file", n, name_field_length - extension_length);
+    ask_file_name(con, name, "full name of input file", n, input_name_limit);
     std::string typed = name.substr(0, static_cast<std::size_t>(n));
     if (add_input_extension(con, typed)) {
         say_line(con, "orvalt: Assumed input filetype is .xrdml");
@@ -101,8 +103,16 @@ ScanTables take_census(Console& con, RunFiles& files) {
     if (con.report)
         for (const std::string& line : survey.census_warnings)
             con.report(MessageKind::warning, line);
-    xrdml::ERRCHECK(con, survey.census_status);
+    // A file that is not a measurement at all fails on its wavelength first;
+    // a report can say what it is (a damaged archive says so itself).
+    const bool not_xrdml = survey.census_status.ierr == 5 && !survey.xrdml_root;
+    xrdml::ERRCHECK(con, survey.census_status,
+                    not_xrdml ? "not an XRDML file (it holds no xrdMeasurement element)"
+                              : std::string_view());
     xrdml::ERRCHECK(con, survey.parameter_status);
+    // A compressed input is read on from this run's own copy, which nothing changes.
+    scans.stamped = survey.stamped && !files.plain_copy.active();
+    scans.stamp = survey.stamp;
     return scans;
 }
 
@@ -125,7 +135,9 @@ bool save_remembered_answers(Console& con, const RunFiles& files, const Answers&
     for (std::int32_t value : {answers.iscan, answers.icps, answers.iunits, answers.ioutput})
         file.write_line(format_integer_width(value, 12));
     if (!file.close()) {
-        say_line(con, "**ERROR in orvalt: Could not write " + files.tmp_name);
+        std::string line = "**ERROR in orvalt: Could not write " + files.tmp_name;
+        if (file.error() != 0) line.append(": ").append(std::strerror(file.error()));
+        say_line(con, line);
         return false;
     }
     return true;

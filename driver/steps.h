@@ -44,8 +44,10 @@ public:
 
 // The gudrunX weights file, under `name` or, when empty, the default formed
 // from the input name; a name that is a file the run reads ends the run.
+// The file is written into `file`, to be put in place with the data file
+// (or alone, when there is none).
 bool save_weights(Console& con, RunFiles& files, std::string_view name, const Weights& weights,
-                  std::int32_t nscans);
+                  std::int32_t nscans, OutputFile& file);
 // Stops the run when the units are Q or d-spacing and a scan of the run
 // moves another axis than 2-theta.
 void check_units_fit_axes(Console& con, const Answers& answers, const ScanTables& scans);
@@ -57,23 +59,30 @@ void load_single_scan(Console& con, const RunFiles& files, const Answers& answer
 void sum_scans(Console& con, const RunFiles& files, const Answers& answers, const ScanTables& scans,
                const Weights& weights, std::int32_t verbose, Spectrum& spectrum);
 
+// Stops the run when the wavelengths cannot be used (xrdml::wavelength_usable):
+// for Q, d-spacing and every Genie file, whose header holds the wavelength.
+void check_wavelength(Console& con, const xrdml::ScanCensus& census);
+
 // The output stage of those branches: the report and x conversion, then
-// the writing of files.output_name.
+// the writing of files.output_name (a pending weights file put in place with
+// it, first); files.output_written tells whether it was.
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
                         Spectrum& spectrum);
 // The Genie file's x label names the axis the scans move (driver/x_axis.h).
-bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
-                    const ScanTables& scans, const Spectrum& spectrum);
+bool write_spectrum(Console& con, RunFiles& files, const Answers& answers,
+                    const ScanTables& scans, const Spectrum& spectrum,
+                    OutputFile* weights = nullptr);
 
 // Every scan as one entry of the Genie file files.output_name; spectrum is
 // the working space of each scan in turn. Each scan is also drawn into
-// `figure` when there is one (and so in the pattern file's case below).
-bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
+// `figure` when there is one (and so in the pattern file's case below). A
+// scan that cannot be read ends the run, the scans before it kept (said so).
+bool write_scans_to_output(Console& con, RunFiles& files, const Answers& answers,
                            const ScanTables& scans, Spectrum& spectrum,
                            plot::Figure* figure = nullptr);
 
 // Every scan as one block of the pattern file files.output_name.
-bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
+bool write_scans_to_pattern_file(Console& con, RunFiles& files, PatternFormat format,
                                  const PatternDescription& d, const Answers& answers,
                                  const ScanTables& scans, Spectrum& spectrum,
                                  plot::Figure* figure = nullptr);

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "g_f/chars.h"
+#include "g_f/name_safety.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
@@ -107,19 +108,6 @@ void ask_string(Console& con, std::string& field, std::string_view prompt, int& 
         }
         if (with_default) return;
     }
-}
-
-std::string file_name_refusal(std::string_view name, std::size_t max_length) {
-    for (const char c : name) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 32 || b == 127) return "A file name must not hold control characters";
-    }
-    if (name.size() > max_length)
-        return "The file name is too long (at most " +
-               format_integer(
-                   static_cast<std::int32_t>(std::min<std::size_t>(max_length, 0x7fffffff))) +
-               " characters)";
-    return {};
 }
 
 void ask_file_name(Console& con, std::string& field, std::string_view prompt, int& n,

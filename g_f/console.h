@@ -52,11 +52,6 @@ void say_error(Console& con, std::string_view line, std::string_view summary = {
 void ask_string(Console& con, std::string& field, std::string_view prompt, int& n,
                 int default_flag);
 
-// The refusal line for a typed file name that holds a control character (a
-// byte below 32, or 127) or is longer than `max_length`; empty when the name
-// may be used. Names are taken as typed or refused, never cut or changed.
-std::string file_name_refusal(std::string_view name, std::size_t max_length);
-
 // ask_string for a file name: the whole line typed, or the default on a bare
 // Return, into `field`; a name the rules above refuse is refused with its
 // line and asked again. With `max_length` below the field's length, room is

@@ -3,7 +3,9 @@
 // read-only bits and replacing moves; POSIX descriptors and permissions).
 #include "g_f/file_system.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <functional>
 #include <system_error>
 
 #ifdef _WIN32
@@ -12,6 +14,8 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -101,6 +105,36 @@ bool file_id(std::string_view name, FileId& id) {
     id.index = static_cast<unsigned long long>(st.st_ino);
 #endif
     return true;
+}
+
+bool file_stamp(std::FILE* file, FileStamp& stamp) {
+    if (file == nullptr) return false;
+#ifdef _WIN32
+    BY_HANDLE_FILE_INFORMATION info{};
+    const auto h = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    if (h == INVALID_HANDLE_VALUE || GetFileInformationByHandle(h, &info) == 0) return false;
+    stamp.id.volume = info.dwVolumeSerialNumber;
+    stamp.id.index =
+        (static_cast<unsigned long long>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    stamp.size = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    stamp.modified = static_cast<long long>(
+        (static_cast<unsigned long long>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+        info.ftLastWriteTime.dwLowDateTime);
+#else
+    struct stat st {};
+    if (::fstat(::fileno(file), &st) != 0) return false;
+    stamp.id.volume = static_cast<unsigned long long>(st.st_dev);
+    stamp.id.index = static_cast<unsigned long long>(st.st_ino);
+    stamp.size = static_cast<unsigned long long>(st.st_size);
+    stamp.modified = static_cast<long long>(st.st_mtim.tv_sec) * 1000000000LL + st.st_mtim.tv_nsec;
+#endif
+    return true;
+}
+
+bool still_the_same(const std::string& path, const FileStamp& stamp) {
+    const FilePtr f(open_regular_for_reading(path));
+    FileStamp now;
+    return f && file_stamp(f.get(), now) && now == stamp;
 }
 
 bool same_existing_file(std::string_view a, std::string_view b) {
@@ -224,8 +258,15 @@ void copy_permission_bits(const std::string& model, const std::string& path) {
 
 bool replace_file(const std::string& from, const std::string& to, int& error) {
 #ifdef _WIN32
-    if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
+    // Another process replacing the same file at this moment (two runs
+    // ending at once) makes the move fail for a moment: it is tried again.
+    for (int attempt = 0;; ++attempt) {
+        if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return true;
+        const DWORD why = GetLastError();
+        if (attempt >= 50 || (why != ERROR_ACCESS_DENIED && why != ERROR_SHARING_VIOLATION)) break;
+        Sleep(20);
+    }
     error = errno_of_last_error();
     return false;
 #else
@@ -243,6 +284,184 @@ unsigned long process_number() {
 #else
     return static_cast<unsigned long>(::getpid());
 #endif
+}
+
+bool process_exists(unsigned long number) {
+#ifdef _WIN32
+    const HANDLE h = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(number));
+    if (h == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+    DWORD code = 0;
+    const bool running = GetExitCodeProcess(h, &code) == 0 || code == STILL_ACTIVE;
+    CloseHandle(h);
+    return running;
+#else
+    if (number == 0 || number > 0x7fffffffUL) return true;
+    return ::kill(static_cast<pid_t>(number), 0) == 0 || errno != ESRCH;
+#endif
+}
+
+const std::string& machine_name() {
+    static const std::string name = [] {
+        char buf[256] = {};
+#ifdef _WIN32
+        DWORD n = sizeof buf;
+        if (GetComputerNameA(buf, &n) == 0) buf[0] = '\0';
+#else
+        if (::gethostname(buf, sizeof buf - 1) != 0) buf[0] = '\0';
+#endif
+        std::string s(buf);
+        for (char& c : s) {
+            const bool kept = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
+                              (c >= '0' && c <= '9') || c == '.' || c == '-';
+            if (!kept) c = '_';
+        }
+        return s.empty() ? std::string("host") : s;
+    }();
+    return name;
+}
+
+int create_unnamed(const std::string& folder, int& error) {
+#if defined(__linux__) && defined(O_TMPFILE)
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) error = errno;
+    return fd;
+#else
+    (void)folder;
+    error = ENOTSUP;
+    return -1;
+#endif
+}
+
+bool name_unnamed(int fd, const std::string& path, int& error) {
+#ifdef __linux__
+    const std::string from = reopening_name(fd);
+    if (::linkat(AT_FDCWD, from.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0)
+        return true;
+    error = errno;
+#else
+    (void)fd;
+    (void)path;
+    error = ENOTSUP;
+#endif
+    return false;
+}
+
+std::string reopening_name(int fd) {
+#ifdef __linux__
+    const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    return ::access(name.c_str(), F_OK) == 0 ? name : std::string();
+#else
+    (void)fd;
+    return {};
+#endif
+}
+
+void copy_permission_bits_to(const std::string& model, int fd) {
+#ifdef _WIN32
+    (void)model;
+    (void)fd;
+#else
+    struct stat st {};
+    if (::stat(model.c_str(), &st) == 0) ::fchmod(fd, st.st_mode & 07777);
+#endif
+}
+
+int duplicate_descriptor(int fd) {
+#ifdef _WIN32
+    (void)fd;
+    return -1;
+#else
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+#endif
+}
+
+std::FILE* stream_of_descriptor(int fd) {
+#ifdef _WIN32
+    (void)fd;
+    return nullptr;
+#else
+    return ::fdopen(fd, "wb");
+#endif
+}
+
+void close_descriptor(int fd) {
+#ifndef _WIN32
+    if (fd >= 0) ::close(fd);
+#else
+    (void)fd;
+#endif
+}
+
+namespace {
+
+// The folder of a file to be written, as one full name (the folder of the
+// file a link points to).
+std::string folder_of(std::string_view file) {
+    const std::filesystem::path target = write_target(std::filesystem::path(file));
+    std::filesystem::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    std::error_code ec;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(folder, ec);
+    return (ec ? std::filesystem::absolute(folder, ec) : canonical).string();
+}
+
+}  // namespace
+
+FolderLock::FolderLock(std::initializer_list<std::string_view> files) {
+    std::vector<std::string> folders;
+    for (const std::string_view f : files)
+        if (!f.empty()) folders.push_back(folder_of(f));
+    // One order for every process, so that two never wait on each other.
+    std::sort(folders.begin(), folders.end());
+    folders.erase(std::unique(folders.begin(), folders.end(),
+                              [](const std::string& a, const std::string& b) {
+                                  return same_spelling(a, b);
+                              }),
+                  folders.end());
+    for (const std::string& folder : folders) {
+#ifdef _WIN32
+        // A folder cannot be locked as a file: a mutex named after it can.
+        std::string lowered = folder;
+        for (char& c : lowered)
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+        const std::string name =
+            "Local\\orvalt-folder-" + std::to_string(std::hash<std::string>{}(lowered));
+        const HANDLE m = CreateMutexA(nullptr, FALSE, name.c_str());
+        if (m == nullptr) continue;
+        const DWORD w = WaitForSingleObject(m, INFINITE);
+        if (w != WAIT_OBJECT_0 && w != WAIT_ABANDONED) {
+            CloseHandle(m);
+            continue;
+        }
+        held_.push_back(reinterpret_cast<std::intptr_t>(m));
+#else
+        const int fd = ::open(folder.c_str(), O_RDONLY | O_CLOEXEC | O_DIRECTORY);
+        if (fd < 0) continue;
+        int r = 0;
+        do {
+            r = ::flock(fd, LOCK_EX);
+        } while (r != 0 && errno == EINTR);
+        if (r != 0) {
+            ::close(fd);
+            continue;
+        }
+        held_.push_back(fd);
+#endif
+    }
+}
+
+FolderLock::~FolderLock() {
+    for (auto it = held_.rbegin(); it != held_.rend(); ++it) {
+#ifdef _WIN32
+        const auto m = reinterpret_cast<HANDLE>(*it);
+        ReleaseMutex(m);
+        CloseHandle(m);
+#else
+        const int fd = static_cast<int>(*it);
+        ::flock(fd, LOCK_UN);
+        ::close(fd);
+#endif
+    }
 }
 
 }  // namespace orvalt

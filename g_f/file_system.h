@@ -3,11 +3,14 @@
 // stays inside file_system.cpp.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
+#include <initializer_list>
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvalt {
 
@@ -44,6 +47,19 @@ struct FileId {
 // False when `name` reaches no existing file.
 bool file_id(std::string_view name, FileId& id);
 
+// What an open file is at one moment: which file, its size and its last
+// modification. A file replaced under its name, or written to, differs.
+struct FileStamp {
+    FileId id;
+    unsigned long long size = 0;
+    long long modified = 0;  // nanoseconds (POSIX) or 100-ns ticks (Windows)
+    bool operator==(const FileStamp&) const = default;
+};
+// False when the system cannot tell.
+bool file_stamp(std::FILE* file, FileStamp& stamp);
+// Whether the regular file `path` is still what `stamp` says.
+bool still_the_same(const std::string& path, const FileStamp& stamp);
+
 // True when both names reach one existing file, however spelt (links,
 // another path to it). False when either is missing.
 bool same_existing_file(std::string_view a, std::string_view b);
@@ -79,5 +95,45 @@ bool remove_file(const std::string& path);
 
 // A number that differs between processes running at once.
 unsigned long process_number();
+
+// Whether a process of that number runs on this machine now (true when the
+// system cannot tell).
+bool process_exists(unsigned long number);
+
+// This machine's name, as far as a file name may hold it: letters, digits,
+// '.' and '-' (other characters become '_'); "host" when it has none.
+const std::string& machine_name();
+
+// A file without a name in `folder`, open for writing, where the system offers
+// one (Linux O_TMPFILE): it vanishes with the process unless it is given a
+// name by name_unnamed(). -1 (with `error`) where it cannot be made.
+int create_unnamed(const std::string& folder, int& error);
+// Gives the unnamed file open as `fd` the new name `path` (which must not
+// exist). False with `error`.
+bool name_unnamed(int fd, const std::string& path, int& error);
+// The name under which another writer opens the unnamed file `fd` of this
+// process again ("/proc/self/fd/N"); empty where there is none.
+std::string reopening_name(int fd);
+// Gives the file open as `fd` the permission bits of `model`.
+void copy_permission_bits_to(const std::string& model, int fd);
+// Another descriptor of the same open file, or -1; closes one.
+int duplicate_descriptor(int fd);
+// A stream for writing on the descriptor, which it then owns; nullptr on failure.
+std::FILE* stream_of_descriptor(int fd);
+void close_descriptor(int fd);
+
+// Holds the folders of the named files against other processes doing the
+// same, while it lives: the files put in place together under it come from
+// one process. (An advisory lock: only processes that ask for it wait.)
+class FolderLock {
+public:
+    explicit FolderLock(std::initializer_list<std::string_view> files);
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    std::vector<std::intptr_t> held_;
+};
 
 }  // namespace orvalt

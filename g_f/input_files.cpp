@@ -8,6 +8,7 @@
 #include "g_f/console.h"
 #include "g_f/file_system.h"
 #include "g_f/line_reader.h"
+#include "g_f/name_safety.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 

@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+#include "g_f/file_system.h"
+
 namespace orvalt {
 
 // By the name's last extension, in any case: ".gz" gzip, ".bz2" bzip2.
@@ -48,6 +50,9 @@ public:
     // cannot be positioned (a fault).
     bool seek(std::uint64_t offset);
     Fault fault() const { return fault_; }
+    // What the file open is now (file_system.h): its identity, size and
+    // modification time; false when it cannot be told.
+    bool stamp(FileStamp& out) const { return file_stamp(file_, out); }
 
     // From here on every byte of the text read for the first time is also
     // written to `copy` (a decompressed copy that later passes read instead

@@ -29,6 +29,8 @@ struct Watched {
 Watched watched[max_watched];
 
 constexpr char interrupted_line[] = "\n **ERROR in orvalt: Run interrupted\n";
+// The dialogue's line goes with its transcript; the command line's with its errors.
+std::atomic<int> line_to_errors{0};
 
 void remove_watched() {
     for (auto& w : watched) {
@@ -51,7 +53,8 @@ HANDLE main_thread = nullptr;
 
 [[noreturn]] void end_interrupted(UINT status) {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), interrupted_line, sizeof interrupted_line - 1,
+    WriteFile(GetStdHandle(line_to_errors.load() != 0 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE),
+              interrupted_line, sizeof interrupted_line - 1,
               &written, nullptr);
     // At once, like a signal: nothing more may run, flush or write.
     TerminateProcess(GetCurrentProcess(), status);
@@ -85,11 +88,12 @@ BOOL WINAPI on_console_event(DWORD event) {
 extern "C" void on_signal(int signal_number) {
     remove_watched();
     [[maybe_unused]] const ssize_t n =
-        ::write(STDOUT_FILENO, interrupted_line, sizeof interrupted_line - 1);
+        ::write(line_to_errors.load() != 0 ? STDERR_FILENO : STDOUT_FILENO, interrupted_line,
+                sizeof interrupted_line - 1);
     ::_exit(128 + signal_number);
 }
 
-constexpr int handled_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+constexpr int handled_signals[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT};
 
 // Holds the handled signals back for its lifetime.
 class SignalsHeld {
@@ -148,7 +152,8 @@ bool interruption_waiting() {
 #endif
 }
 
-void handle_interruptions() {
+void handle_interruptions(bool line_to_standard_error) {
+    line_to_errors.store(line_to_standard_error ? 1 : 0);
 #ifdef _WIN32
     // Once per process: a second handler would act on every event twice.
     if (main_thread != nullptr) return;
@@ -166,6 +171,11 @@ void handle_interruptions() {
         sigfillset(&sa.sa_mask);
         sigaction(s, &sa, nullptr);
     }
+    // A write beyond the file size limit (ulimit -f) then fails with EFBIG
+    // and is reported like any failed write, instead of ending the run.
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, nullptr);
 #endif
 }
 

@@ -1,6 +1,7 @@
 // Output names compared with the files a run reads, by what they reach.
 #include "g_f/name_safety.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -43,11 +44,37 @@ bool reaches_any(std::string_view name, std::initializer_list<std::string_view> 
     return false;
 }
 
+std::string_view without_trailing_blanks(std::string_view name) {
+    const std::size_t last = name.find_last_not_of(' ');
+    return last == std::string_view::npos ? std::string_view() : name.substr(0, last + 1);
+}
+
+std::string file_name_refusal(std::string_view name, std::size_t max_length) {
+    for (const char c : name) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b < 32 || b == 127) return "A file name must not hold control characters";
+    }
+    if (name.size() > max_length)
+        return "The file name is too long (at most " +
+               std::to_string(std::min<std::size_t>(max_length, 0x7fffffff)) + " characters)";
+    return {};
+}
+
+OutputProblem output_problem(std::string_view name,
+                             std::initializer_list<std::string_view> read_files) {
+    if (file_kind(name) == FileKind::other) return OutputProblem::not_regular;
+    if (reaches_any(name, read_files)) return OutputProblem::read_file;
+    return OutputProblem::none;
+}
+
 std::string output_name_refusal(std::string_view name,
                                 std::initializer_list<std::string_view> read_files) {
-    if (file_kind(name) == FileKind::other) return "The output file must be a regular file";
-    if (reaches_any(name, read_files))
-        return "The output file must not be the input file, orvalt.tmp or the weights file";
+    switch (output_problem(name, read_files)) {
+        case OutputProblem::not_regular: return "The output file must be a regular file";
+        case OutputProblem::read_file:
+            return "The output file must not be the input file, orvalt.tmp or the weights file";
+        case OutputProblem::none: break;
+    }
     return {};
 }
 

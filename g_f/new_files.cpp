@@ -23,18 +23,50 @@ void OutputFile::write_line(std::string_view line) {
         failed_ = true;
         return;
     }
-    if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fputc('\n', f) == EOF)
+    if (failed_) return;
+    errno = 0;
+    if (std::fwrite(line.data(), 1, line.size(), f) != line.size() || std::fputc('\n', f) == EOF) {
         failed_ = true;
+        error_ = errno;
+    }
 }
 
-bool OutputFile::close() {
-    if (!staged_.active()) return !failed_;
+bool OutputFile::finish_writing() {
+    if (!staged_.active() || failed_) return !failed_;
+    int error = 0;
+    if (!staged_.close_stream(error)) {
+        failed_ = true;
+        if (error_ == 0) error_ = error;
+        staged_.abandon();
+    }
+    return !failed_;
+}
+
+bool OutputFile::close_before(StagedFile& after, int& error) {
+    if (!pending()) return after.commit(error);
+    const bool done = after.commit(error, &staged_);
+    if (!staged_.put_in_place()) failed_ = true;
+    return done;
+}
+
+bool OutputFile::close(OutputFile* before) {
+    if (!staged_.active()) {
+        // Nothing of this one to put in place: the other still goes.
+        if (before != nullptr && before->pending()) before->close();
+        return !failed_;
+    }
     if (failed_) {
         staged_.abandon();
+        if (before != nullptr && before->pending()) before->close();
         return false;
     }
     int error = 0;
-    if (!staged_.commit(error)) failed_ = true;
+    StagedFile* first = before != nullptr && before->pending() ? &before->staged_ : nullptr;
+    if (!staged_.commit(error, first)) {
+        failed_ = true;
+        if (error_ == 0) error_ = error;
+    }
+    if (first != nullptr && !first->put_in_place()) before->failed_ = true;
     return !failed_;
 }
 

@@ -18,16 +18,34 @@ public:
     OutputFile() = default;
     bool is_open() const { return staged_.is_open(); }
     void write_line(std::string_view line);
+    // Ends the writing without putting the file in place yet (close() does
+    // that later); false if any write or the close failed.
+    bool finish_writing();
     // Puts the file in place; false if any write, the close or the move failed
-    // (then nothing of this file is left and an older one stays).
-    bool close();
+    // (then nothing of this file is left and an older one stays). With
+    // `before`, that file is put in place first, the two together
+    // (StagedFile::commit).
+    bool close(OutputFile* before = nullptr);
+    // Puts `after` in place together with this file, this one first, when
+    // this one is pending; otherwise `after` alone. The result is `after`'s;
+    // failed() and in_place() tell this one's.
+    bool close_before(StagedFile& after, int& error);
+    // Drops what was written; an older file stays.
+    void abandon() { staged_.abandon(); }
+    // Whether this file was put in place.
+    bool in_place() const { return staged_.put_in_place(); }
     bool failed() const { return failed_; }
+    // Written but not yet put in place (nor abandoned).
+    bool pending() const { return staged_.active() && !failed_; }
+    // The system's error number of the failure, 0 when it gave none.
+    int error() const { return error_; }
 
 private:
     friend OutputFile open_new_file(Console&, std::string_view, std::int32_t, std::int32_t,
                                     std::int32_t&, std::int32_t, std::int32_t, std::int32_t);
     StagedFile staged_;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // Creates (replacing, once closed) the named file. error_number 0 = open, 1 =

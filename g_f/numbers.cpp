@@ -362,6 +362,15 @@ bool read_first_real(std::string_view text, double& value) {
     return !item.empty() && parse_real(item, value);
 }
 
+OneNumber read_one_real(std::string_view text, double& value) {
+    const std::string_view item = first_item(text, false);
+    if (item.empty() || !parse_real(item, value)) return OneNumber::not_a_number;
+    const std::size_t after = static_cast<std::size_t>(item.data() + item.size() - text.data());
+    for (std::size_t i = after; i < text.size(); ++i)
+        if (!is_blank_or_tab(text[i])) return OneNumber::more;
+    return OneNumber::ok;
+}
+
 bool read_first_integer(std::string_view text, std::int32_t& value) {
     const std::string_view item = first_item(text, true);
     return !item.empty() && parse_integer(item, value);

@@ -74,6 +74,13 @@ bool parse_integer(std::string_view item, std::int32_t& value);
 // is blank or the first item is not a real.
 bool read_first_real(std::string_view text, double& value);
 
+// The text of an element that holds one number: blanks and tabs around it,
+// nothing else. `more` when the number is followed by anything but blanks
+// and tabs ("0,7093170", "0.70 93170", "2,5"); `not_a_number` when the
+// first item is no number (or there is none).
+enum class OneNumber { ok, not_a_number, more };
+OneNumber read_one_real(std::string_view text, double& value);
+
 // Free-form read of the first item of a text as an integer (leading blanks
 // and tabs skipped; the item ends at a blank, tab, comma, slash or the end).
 // False when there is no item or it is not a valid 32-bit integer.

@@ -1,9 +1,12 @@
-// StagedFile: a temporary beside the target, watched for interruptions,
-// moved over the target once complete.
+// StagedFile: a temporary beside the target (without a name where the system
+// allows), watched for interruptions, moved over the target once complete.
 #include "g_f/staged_file.h"
 
 #include <cerrno>
 #include <filesystem>
+#include <mutex>
+#include <set>
+#include <system_error>
 #include <utility>
 
 #include "g_f/file_system.h"
@@ -13,28 +16,93 @@ namespace orvalt {
 
 namespace {
 
-std::string temporary_name_for(const std::filesystem::path& target, int attempt) {
-    const std::filesystem::path folder = target.parent_path();
-    const std::string leaf = ".orvalt-" + std::to_string(process_number()) + "-" +
-                             std::to_string(attempt) + ".part";
-    return (folder.empty() ? std::filesystem::path(leaf) : folder / leaf).string();
+namespace fs = std::filesystem;
+
+constexpr std::string_view prefix = ".orvalt-";
+constexpr std::string_view suffix = ".part";
+
+fs::path folder_of(const fs::path& target) {
+    const fs::path folder = target.parent_path();
+    return folder.empty() ? fs::path(".") : folder;
+}
+
+std::string temporary_name_for(const fs::path& target, int attempt) {
+    const std::string leaf = std::string(prefix) + machine_name() + "-" +
+                             std::to_string(process_number()) + "-" + std::to_string(attempt) +
+                             std::string(suffix);
+    const fs::path folder = target.parent_path();
+    return (folder.empty() ? fs::path(leaf) : folder / leaf).string();
+}
+
+// The process number of a temporary of this program made on this machine,
+// or 0 when `leaf` is not one.
+unsigned long owner_of(std::string_view leaf) {
+    if (!leaf.starts_with(prefix) || !leaf.ends_with(suffix)) return 0;
+    leaf.remove_prefix(prefix.size());
+    leaf.remove_suffix(suffix.size());
+    const std::string& host = machine_name();
+    if (!leaf.starts_with(host) || leaf.size() <= host.size() || leaf[host.size()] != '-') return 0;
+    leaf.remove_prefix(host.size() + 1);
+    const std::size_t dash = leaf.find('-');
+    if (dash == 0 || dash == std::string_view::npos) return 0;
+    unsigned long pid = 0;
+    for (std::size_t i = 0; i < leaf.size(); ++i) {
+        const char c = leaf[i];
+        if (i == dash) continue;
+        if (c < '0' || c > '9') return 0;
+        if (i < dash) {
+            if (pid > 0xffffffffUL / 10) return 0;
+            pid = pid * 10 + static_cast<unsigned long>(c - '0');
+        }
+    }
+    return pid;
+}
+
+// Temporaries of runs of this program on this machine that were killed
+// before they could remove them: removed, once per folder and process.
+void remove_stale_temporaries(const fs::path& folder) {
+    static std::mutex lock;
+    static std::set<std::string> done;
+    std::error_code ec;
+    const std::string key = fs::absolute(folder, ec).lexically_normal().string();
+    {
+        const std::lock_guard<std::mutex> held(lock);
+        if (!done.insert(key).second) return;
+    }
+    fs::directory_iterator it(folder, ec);
+    for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+        const std::string leaf = it->path().filename().string();
+        const unsigned long pid = owner_of(leaf);
+        if (pid == 0 || pid == process_number() || process_exists(pid)) continue;
+        std::error_code type_error;
+        if (!fs::is_regular_file(fs::symlink_status(it->path(), type_error))) continue;
+        remove_file(it->path().string());
+    }
 }
 
 }  // namespace
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
-    : target_(std::move(other.target_)),
+    : target_(std::exchange(other.target_, std::string())),
       temporary_(std::exchange(other.temporary_, std::string())),
+      named_(std::exchange(other.named_, std::string())),
       stream_(std::exchange(other.stream_, nullptr)),
-      failed_(other.failed_) {}
+      anchor_(std::exchange(other.anchor_, -1)),
+      failed_(other.failed_),
+      error_(other.error_),
+      in_place_(other.in_place_) {}
 
 StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
     if (this != &other) {
         abandon();
-        target_ = std::move(other.target_);
+        target_ = std::exchange(other.target_, std::string());
         temporary_ = std::exchange(other.temporary_, std::string());
+        named_ = std::exchange(other.named_, std::string());
         stream_ = std::exchange(other.stream_, nullptr);
+        anchor_ = std::exchange(other.anchor_, -1);
         failed_ = other.failed_;
+        error_ = other.error_;
+        in_place_ = other.in_place_;
     }
     return *this;
 }
@@ -42,7 +110,9 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 bool StagedFile::create(std::string_view target, bool text, int& error) {
     abandon();
     failed_ = false;
-    const std::filesystem::path path = write_target(std::filesystem::path(target));
+    error_ = 0;
+    in_place_ = false;
+    const fs::path path = write_target(fs::path(target));
     const std::string target_name = path.string();
     switch (file_kind(target_name)) {
         case FileKind::other:
@@ -54,6 +124,31 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
             break;
         case FileKind::missing: break;
     }
+    remove_stale_temporaries(folder_of(path));
+
+    // A file without a name, where there is one: nothing to remove, ever.
+    int unnamed_error = 0;
+    const int fd = create_unnamed(folder_of(path).string(), unnamed_error);
+    if (fd < 0 && unnamed_error != ENOTSUP && unnamed_error != EOPNOTSUPP &&
+        unnamed_error != EISDIR && unnamed_error != EINVAL) {
+        // The folder itself cannot take a file (missing, not writable).
+        error = unnamed_error;
+        return false;
+    }
+    if (fd >= 0) {
+        const int anchor = duplicate_descriptor(fd);
+        std::string reopen = anchor >= 0 ? reopening_name(anchor) : std::string();
+        std::FILE* f = reopen.empty() ? nullptr : stream_of_descriptor(fd);
+        if (f != nullptr) {
+            target_ = target_name;
+            temporary_ = std::move(reopen);
+            stream_ = f;
+            anchor_ = anchor;
+            return true;
+        }
+        close_descriptor(anchor);
+        close_descriptor(fd);
+    }
     for (int attempt = 0; attempt < 1000; ++attempt) {
         const std::string temporary = temporary_name_for(path, attempt);
         // Watched before it exists, so that no interruption can leave it.
@@ -63,6 +158,7 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
         if (stream_ != nullptr) {
             target_ = target_name;
             temporary_ = temporary;
+            named_ = temporary;
             return true;
         }
         unwatch_temporary(temporary);
@@ -76,36 +172,89 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
 }
 
 bool StagedFile::close_stream() {
+    int ignored = 0;
+    return close_stream(ignored);
+}
+
+bool StagedFile::close_stream(int& error) {
     if (stream_ != nullptr) {
-        if (std::ferror(stream_) != 0) failed_ = true;
-        if (std::fclose(stream_) != 0) failed_ = true;
+        errno = 0;
+        if (std::ferror(stream_) != 0 && !failed_) {
+            failed_ = true;
+            error_ = EIO;
+        }
+        errno = 0;
+        if (std::fclose(stream_) != 0 && !failed_) {
+            failed_ = true;
+            error_ = errno != 0 ? errno : EIO;
+        }
         stream_ = nullptr;
     }
+    if (failed_) error = error_ != 0 ? error_ : EIO;
     return !failed_;
 }
 
-bool StagedFile::commit(int& error) {
-    if (temporary_.empty()) {
+bool StagedFile::prepare(int& error) {
+    if (!active()) {
         error = EIO;
         return false;
     }
-    const int before = errno;
-    const bool closed = close_stream();
+    const bool closed = close_stream(error);
     // Never put in place what an interruption has ended.
     end_if_interrupted();
     if (!closed) {
-        error = errno != before && errno != 0 ? errno : EIO;
         abandon();
         return false;
     }
-    if (file_exists(target_)) copy_permission_bits(target_, temporary_);
-    if (!replace_file(temporary_, target_, error)) {
-        abandon();
-        return false;
+    const bool replaces = file_exists(target_);
+    if (anchor_ >= 0) {
+        if (replaces) copy_permission_bits_to(target_, anchor_);
+        // The name it needs for the move, held as briefly as can be.
+        for (int attempt = 0; named_.empty(); ++attempt) {
+            const std::string name = temporary_name_for(fs::path(target_), attempt);
+            watch_temporary(name);
+            int err = 0;
+            if (name_unnamed(anchor_, name, err)) {
+                named_ = name;
+                break;
+            }
+            unwatch_temporary(name);
+            if (err != EEXIST || attempt >= 1000) {
+                error = err;
+                abandon();
+                return false;
+            }
+        }
+        close_descriptor(anchor_);
+        anchor_ = -1;
+    } else if (replaces) {
+        copy_permission_bits(target_, named_);
     }
-    unwatch_temporary(temporary_);
-    temporary_.clear();
     return true;
+}
+
+bool StagedFile::move_into_place(int& error) {
+    if (!replace_file(named_, target_, error)) {
+        abandon();
+        return false;
+    }
+    unwatch_temporary(named_);
+    named_.clear();
+    temporary_.clear();
+    target_.clear();
+    in_place_ = true;
+    return true;
+}
+
+bool StagedFile::commit(int& error, StagedFile* before) {
+    if (before == nullptr || !before->active()) return prepare(error) && move_into_place(error);
+    int before_error = 0;
+    const bool before_ready = before->prepare(before_error);
+    const bool ready = prepare(error);
+    const FolderLock held({before->target_, target_});
+    const bool before_done = before_ready && before->move_into_place(before_error);
+    (void)before_done;
+    return ready && move_into_place(error);
 }
 
 void StagedFile::check_interruption() const { end_if_interrupted(); }
@@ -115,10 +264,15 @@ void StagedFile::abandon() {
         std::fclose(stream_);
         stream_ = nullptr;
     }
-    if (temporary_.empty()) return;
-    remove_file(temporary_);
-    unwatch_temporary(temporary_);
+    close_descriptor(anchor_);
+    anchor_ = -1;
+    if (!named_.empty()) {
+        remove_file(named_);
+        unwatch_temporary(named_);
+        named_.clear();
+    }
     temporary_.clear();
+    target_.clear();
 }
 
 }  // namespace orvalt

@@ -1,4 +1,4 @@
-// How every file is written: under a temporary name, put in place whole.
+// How every file is written: under a temporary, put in place whole.
 #pragma once
 
 #include <cstdio>
@@ -7,11 +7,17 @@
 
 namespace orvalt {
 
-// The one way a file is written: under a new, exclusively created
-// temporary name in the target's folder (the folder of the file a link
-// points to), put in place of the target at once and whole by commit(). Any
-// other end (abandon(), the destructor, an interruption) removes the
-// temporary and leaves an existing target as it was.
+// The one way a file is written: into a new temporary in the target's folder
+// (the folder of the file a link points to), put in place of the target at
+// once and whole by commit(). Any other end (abandon(), the destructor, an
+// interruption) drops the temporary and leaves an existing target as it was.
+//
+// Where the system offers a file without a name (Linux O_TMPFILE), the
+// temporary is one: a process killed outright leaves nothing behind. Only
+// for the moment of commit() does it get a name (".orvalt-HOST-PID-N.part"),
+// and elsewhere it has one from the start. Such named temporaries of this
+// program whose process no longer runs on this machine are removed when a
+// file is next written into their folder.
 class StagedFile {
 public:
     StagedFile() = default;
@@ -25,25 +31,44 @@ public:
     bool create(std::string_view target, bool text, int& error);
     bool is_open() const { return stream_ != nullptr; }
     std::FILE* stream() const { return stream_; }
-    // Where the data go until commit(); another writer (the Genie library)
-    // may fill it by name once close_stream() has been called.
+    // The name under which another writer (the Genie library) opens and fills
+    // the temporary, once close_stream() has been called.
     const std::string& temporary_name() const { return temporary_; }
-    // False when a write through stream() failed.
+    // The file this one will replace.
+    const std::string& target() const { return target_; }
+    // False when a write through stream() failed (then `error` is set, where
+    // the system gave a reason).
     bool close_stream();
+    bool close_stream(int& error);
     // Flushes, closes and moves the temporary over the target, which keeps
     // its permission bits. False with the error number (the temporary then
-    // removed, the target untouched).
-    bool commit(int& error);
+    // removed, the target untouched). With `before`, that file is put in
+    // place first and the two together, with their folders held against
+    // other runs doing the same (FolderLock): a pair of files from one run.
+    // `before` is put in place even when this one fails.
+    bool commit(int& error, StagedFile* before = nullptr);
     void abandon();
-    bool active() const { return !temporary_.empty(); }
+    bool active() const { return !target_.empty(); }
+    // Whether the last commit() put this file in place.
+    bool put_in_place() const { return in_place_; }
     // Ends the run if an interruption came while another writer held the
     // temporary open; to be called whenever that writer has let it go.
     void check_interruption() const;
 
 private:
-    std::string target_, temporary_;
+    // Everything of commit() but the move: closed, checked, named, given
+    // the target's permission bits.
+    bool prepare(int& error);
+    bool move_into_place(int& error);
+
+    std::string target_;     // empty when nothing is staged
+    std::string temporary_;  // as temporary_name() gives it
+    std::string named_;      // the temporary's name on disk, once it has one
     std::FILE* stream_ = nullptr;
+    int anchor_ = -1;  // keeps an unnamed temporary alive
     bool failed_ = false;
+    int error_ = 0;
+    bool in_place_ = false;
 };
 
 }  // namespace orvalt

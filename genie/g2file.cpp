@@ -25,18 +25,19 @@ std::uint64_t get_u64(const unsigned char* p) {
 }
 
 // Reads forward through [pos, end) of the data; every read first checks
-// that the bytes are there.
+// that the bytes are there. Positions count from the file's start, where the
+// data begin at `base` (an entry read on its own).
 class Cursor {
 public:
-    Cursor(const unsigned char* data, std::size_t pos, std::size_t end)
-        : data_(data), pos_(pos), end_(end) {}
+    Cursor(const unsigned char* data, std::size_t pos, std::size_t end, std::size_t base = 0)
+        : data_(data), base_(base), pos_(pos), end_(end) {}
 
     std::size_t pos() const { return pos_; }
     std::size_t left() const { return end_ - pos_; }
 
     bool u32(std::uint32_t& v) {
         if (left() < 4) return false;
-        v = get_u32(data_ + pos_);
+        v = get_u32(here());
         pos_ += 4;
         return true;
     }
@@ -48,20 +49,22 @@ public:
     }
     bool bytes(std::size_t n, std::vector<unsigned char>& out) {
         if (left() < n) return false;
-        out.assign(data_ + pos_, data_ + pos_ + n);
+        out.assign(here(), here() + n);
         pos_ += n;
         return true;
     }
     bool str(std::string& s) {
         std::uint32_t n = 0;
         if (!u32(n) || left() < n) return false;
-        s.assign(reinterpret_cast<const char*>(data_ + pos_), n);
+        s.assign(reinterpret_cast<const char*>(here()), n);
         pos_ += n;
         return true;
     }
 
 private:
+    const unsigned char* here() const { return data_ + (pos_ - base_); }
     const unsigned char* data_;
+    std::size_t base_;
     std::size_t pos_;
     std::size_t end_;
 };
@@ -355,24 +358,132 @@ bool parse_file(const std::vector<unsigned char>& data, File& file, std::string&
     return true;
 }
 
+namespace {
+
+bool seek_file(std::FILE* f, std::uint64_t offset, int whence) {
+#ifdef _WIN32
+    return _fseeki64(f, static_cast<__int64>(offset), whence) == 0;
+#else
+    return fseeko(f, static_cast<off_t>(offset), whence) == 0;
+#endif
+}
+
+std::int64_t tell_file(std::FILE* f) {
+#ifdef _WIN32
+    return _ftelli64(f);
+#else
+    return static_cast<std::int64_t>(ftello(f));
+#endif
+}
+
+std::string read_error() { return errno != 0 ? std::strerror(errno) : "read error"; }
+
+}  // namespace
+
+bool FileReader::open(std::FILE* file, std::string& error) {
+    file_.reset(file);
+    entries_ = 0;
+    version_ = 0;
+    if (!file_) {
+        error = "no file";
+        return false;
+    }
+    errno = 0;
+    const std::int64_t size = seek_file(file_.get(), 0, SEEK_END) ? tell_file(file_.get()) : -1;
+    if (size < 0) {
+        error = read_error();
+        return false;
+    }
+    size_ = static_cast<std::uint64_t>(size);
+    // The signature is checked before anything else is read.
+    unsigned char head[file_header_size];
+    const std::size_t n =
+        seek_file(file_.get(), 0, SEEK_SET) ? std::fread(head, 1, sizeof head, file_.get()) : 0;
+    if (std::ferror(file_.get())) {
+        error = read_error();
+        return false;
+    }
+    if (n < file_header_size || !std::equal(file_signature.begin(), file_signature.end(), head)) {
+        error = "not a Genie file: no Genie signature" + at(0);
+        return false;
+    }
+    version_ = get_u32(head + file_signature.size());
+    if (version_ != file_version) {
+        error = "Genie file version " + std::to_string(version_) + " is not supported" +
+                at(file_signature.size());
+        return false;
+    }
+    if (size_ == file_header_size) {
+        error = "the file holds no entry" + at(file_header_size);
+        return false;
+    }
+    pos_ = file_header_size;
+    return true;
+}
+
+bool FileReader::rewind(std::string& error) {
+    entries_ = 0;
+    pos_ = file_header_size;
+    if (file_ && seek_file(file_.get(), pos_, SEEK_SET)) return true;
+    error = read_error();
+    return false;
+}
+
+bool FileReader::next(Entry& entry, std::string& error) {
+    error.clear();
+    if (!file_ || pos_ >= size_) return false;
+    const std::string which = "entry " + std::to_string(entries_ + 1) + ": ";
+    const std::uint64_t start = pos_;
+    unsigned char word[4];
+    errno = 0;
+    const std::size_t got = std::fread(word, 1, sizeof word, file_.get());
+    if (std::ferror(file_.get())) {
+        error = read_error();
+        return false;
+    }
+    const std::uint32_t length = got == sizeof word ? get_u32(word) : 0;
+    // A length is trusted only as far as the file reaches: no more memory is
+    // set aside than the entry's bytes on disk.
+    if (got < sizeof word || size_ - pos_ - sizeof word < length) {
+        error = which + "runs past the end of the file" + at(static_cast<std::size_t>(start));
+        return false;
+    }
+    std::vector<unsigned char> bytes(length);
+    if (std::fread(bytes.data(), 1, length, file_.get()) != length) {
+        error = std::ferror(file_.get()) ? read_error()
+                                         : which + "runs past the end of the file" +
+                                               at(static_cast<std::size_t>(start));
+        return false;
+    }
+    const auto begin = static_cast<std::size_t>(start + sizeof word);
+    Cursor inner(bytes.data(), begin, begin + length, begin);
+    entry = Entry{};
+    if (!parse_entry(inner, static_cast<std::size_t>(start), entry, error)) {
+        error = which + error;
+        return false;
+    }
+    pos_ = start + sizeof word + length;
+    ++entries_;
+    return true;
+}
+
 bool read_file(const std::string& path, File& file, std::string& error) {
     file = File{};
     errno = 0;
-    FilePtr f(std::fopen(path.c_str(), "rb"));
-    if (!f) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
         error = std::strerror(errno);
         return false;
     }
-    std::vector<unsigned char> data;
-    std::vector<unsigned char> buf(1 << 16);
-    std::size_t n = 0;
-    while ((n = std::fread(buf.data(), 1, buf.size(), f.get())) > 0)
-        data.insert(data.end(), buf.begin(), buf.begin() + static_cast<std::ptrdiff_t>(n));
-    if (std::ferror(f.get())) {
-        error = errno != 0 ? std::strerror(errno) : "read error";
+    FileReader reader;
+    if (!reader.open(f, error)) return false;
+    file.version = reader.version();
+    for (Entry e; reader.next(e, error);) file.entries.push_back(std::move(e));
+    if (!error.empty()) {
+        file = File{};
         return false;
     }
-    return parse_file(data, file, error);
+    return true;
 }
 
 }  // namespace orvalt::genie

@@ -100,6 +100,31 @@ struct File {
     std::vector<Entry> entries;
 };
 
+// Reads a file entry by entry, holding one entry at a time: its memory is
+// bounded by the largest entry, whatever the file's size. The signature is
+// checked before anything else is read. Messages are those of read_file.
+class FileReader {
+public:
+    // Takes over the open stream (positioned anywhere) and checks the file's
+    // header. False with `error` when it is not a Genie file of this library
+    // or holds no entry.
+    bool open(std::FILE* file, std::string& error);
+    std::uint32_t version() const { return version_; }
+    // The next entry, read and checked whole. False at the end of the file
+    // (`error` empty) or when the entry is damaged or cannot be read
+    // (`error` says why and where).
+    bool next(Entry& entry, std::string& error);
+    // Back to the first entry.
+    bool rewind(std::string& error);
+
+private:
+    FilePtr file_;
+    std::uint64_t size_ = 0;
+    std::uint64_t pos_ = 0;
+    std::size_t entries_ = 0;
+    std::uint32_t version_ = 0;
+};
+
 // Reads a whole file. On failure returns false with `error` saying why (the
 // file cannot be read, or which rule its contents break and at which byte
 // offset, as the format's description lists them); a file of any contents

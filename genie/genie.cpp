@@ -59,6 +59,7 @@ struct Library {
     std::string appending_path;
     std::uintmax_t appending_size = 0;
     int failures = 0;
+    int last_error = 0;
     // A released workspace's body, kept for the next one: a writer fills
     // workspace after workspace of about the same size.
     std::vector<unsigned char> spare;
@@ -182,7 +183,11 @@ bool encode_head(std::string_view handle, const Workspace& ws, std::string_view 
     return true;
 }
 
-std::string system_reason(int err) { return err != 0 ? std::strerror(err) : "write error"; }
+// Also remembered as the last failure's error number.
+std::string system_reason(int err) {
+    library().last_error = err;
+    return err != 0 ? std::strerror(err) : "write error";
+}
 
 using Bytes = std::span<const unsigned char>;
 
@@ -455,6 +460,7 @@ void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
             std::int32_t kind_length, const std::int32_t& index, const char* mode,
             std::int32_t mode_length, const char* description, std::int32_t description_length) {
     auto& lib = library();
+    lib.last_error = 0;
     const auto name = name_argument(handle, handle_length);
     const auto ws = lib.workspaces.find(name);
     if (ws == lib.workspaces.end()) {
@@ -517,8 +523,13 @@ void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length) {
     spaces.erase(ws);
 }
 
-void genie_close_file() { close_appending_or_report(); }
+void genie_close_file() {
+    library().last_error = 0;
+    close_appending_or_report();
+}
 
 int genie_failure_count() { return library().failures; }
+
+int genie_last_error() { return library().last_error; }
 
 }  // namespace orvalt

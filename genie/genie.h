@@ -68,4 +68,8 @@ void genie_close_file();
 // Number of calls so far that failed (an entry not written, a field refused).
 int genie_failure_count();
 
+// The system's error number of the last GF_PUT or genie_close_file that
+// failed on a write (0 when the last one failed otherwise, or did not fail).
+int genie_last_error();
+
 }  // namespace orvalt

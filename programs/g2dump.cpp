@@ -8,6 +8,7 @@
 // The layout and the exit statuses are those of docs/genie-file-format.md.
 #include <CLI/CLI.hpp>
 
+#include <cerrno>
 #include <charconv>
 #include <cstdio>
 #include <algorithm>
@@ -17,6 +18,7 @@
 #include <iostream>
 #include <string>
 
+#include "g_f/file_system.h"
 #include "g_f/numbers.h"
 #include "g_f/name_safety.h"
 #include "g_f/text.h"
@@ -136,16 +138,39 @@ bool print_columns(const std::string& path, const orvalt::genie::Entry& e, std::
     return true;
 }
 
+// The file opened for reading entry by entry, its entries counted and
+// checked once before anything is printed: a damaged file prints only why.
+// Only a regular file is read (nothing waits on a FIFO or reads a device).
+bool open_checked(const std::string& path, orvalt::genie::FileReader& reader, std::size_t& count) {
+    const auto fail = [&](const std::string& why) {
+        std::cerr << "g2dump: " << path << ": " << why << '\n';
+        return false;
+    };
+    errno = 0;
+    std::FILE* f = orvalt::open_regular_for_reading(path);
+    if (f == nullptr) {
+        switch (orvalt::file_kind(path)) {
+            case orvalt::FileKind::missing: return fail(std::strerror(ENOENT));
+            case orvalt::FileKind::other:
+                return fail("not a regular file (a folder, FIFO or device)");
+            case orvalt::FileKind::regular:
+                return fail(errno != 0 ? std::strerror(errno) : "cannot be opened");
+        }
+    }
+    std::string error;
+    if (!reader.open(f, error)) return fail(error);
+    orvalt::genie::Entry e;
+    for (count = 0; reader.next(e, error);) ++count;
+    if (!error.empty() || !reader.rewind(error)) return fail(error);
+    return true;
+}
+
 // Entry `entry` (0: every entry, each in the colour of its number) drawn in
 // the picture named as the file with ".svg" in place of its extension.
 int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
-    orvalt::genie::File file;
-    std::string error;
-    if (!orvalt::genie::read_file(path, file, error)) {
-        std::cerr << "g2dump: " << path << ": " << error << '\n';
-        return 1;
-    }
-    const std::size_t count = file.entries.size();
+    orvalt::genie::FileReader reader;
+    std::size_t count = 0;
+    if (!open_checked(path, reader, count)) return 1;
     if (entry > count || count == 0) {
         std::cerr << "g2dump: " << path << ": there is no entry " << std::max<std::size_t>(entry, 1)
                   << ", the file holds " << count << '\n';
@@ -158,24 +183,34 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
         return 1;
     }
     orvalt::plot::Figure figure;
-    const auto& first = file.entries[entry == 0 ? 0 : entry - 1];
     std::string drawn = "every entry";
     if (entry != 0) drawn.assign("entry ").append(std::to_string(entry));
     figure.title = std::filesystem::path(path).filename().string();
     figure.title.append(": ").append(drawn);
     if (entry == 0) figure.title.append(" (").append(std::to_string(count)).append(")");
-    figure.subtitle = text_of(first, "title");
-    figure.x_label = text_of(first, "xlabel");
-    figure.y_label = text_of(first, "ylabel");
     figure.log_y = log_y;
-    for (std::size_t k = 1; k <= count; ++k) {
+    orvalt::genie::Entry e;
+    std::string error;
+    bool labelled = false;
+    for (std::size_t k = 1; k <= count && reader.next(e, error); ++k) {
         if (entry != 0 && k != entry) continue;
+        // The first entry drawn gives the picture its labels.
+        if (!labelled) {
+            figure.subtitle = text_of(e, "title");
+            figure.x_label = text_of(e, "xlabel");
+            figure.y_label = text_of(e, "ylabel");
+            labelled = true;
+        }
         Spectrum s;
-        if (!spectrum_of(path, file.entries[k - 1], k, s)) return 1;
+        if (!spectrum_of(path, e, k, s)) return 1;
         figure.add(static_cast<std::int32_t>(k),
                    entry != 0 || count == 1 ? orvalt::plot::Style::single
                                             : orvalt::plot::Style::scan,
                    s.x, s.y, s.e);
+    }
+    if (!error.empty()) {
+        std::cerr << "g2dump: " << path << ": " << error << '\n';
+        return 1;
     }
     int status = 0;
     if (!orvalt::plot::write_svg(picture.string(), figure, status)) {
@@ -189,21 +224,24 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
 
 // entry 0: every entry.
 int columns(const std::string& path, std::size_t entry) {
-    orvalt::genie::File file;
-    std::string error;
-    if (!orvalt::genie::read_file(path, file, error)) {
-        std::cerr << "g2dump: " << path << ": " << error << '\n';
-        return 1;
-    }
-    if (entry > file.entries.size()) {
+    orvalt::genie::FileReader reader;
+    std::size_t count = 0;
+    if (!open_checked(path, reader, count)) return 1;
+    if (entry > count) {
         std::cerr << "g2dump: " << path << ": there is no entry " << entry << ", the file holds "
-                  << file.entries.size() << '\n';
+                  << count << '\n';
         return 1;
     }
-    for (std::size_t k = 1; k <= file.entries.size(); ++k) {
+    orvalt::genie::Entry e;
+    std::string error;
+    for (std::size_t k = 1; k <= count && reader.next(e, error); ++k) {
         if (entry != 0 && k != entry) continue;
         if (entry == 0 && k > 1) std::cout << '\n';
-        if (!print_columns(path, file.entries[k - 1], k)) return 1;
+        if (!print_columns(path, e, k)) return 1;
+    }
+    if (!error.empty()) {
+        std::cerr << "g2dump: " << path << ": " << error << '\n';
+        return 1;
     }
     std::cout.flush();
     if (!std::cout) {
@@ -214,21 +252,23 @@ int columns(const std::string& path, std::size_t entry) {
 }
 
 int dump(const std::string& path) {
-    orvalt::genie::File file;
+    orvalt::genie::FileReader reader;
+    std::size_t count = 0;
+    if (!open_checked(path, reader, count)) return 1;
+    std::cout << "Genie file " << path << ": version " << reader.version() << ", " << count
+              << (count == 1 ? " entry" : " entries") << '\n';
+    orvalt::genie::Entry e;
     std::string error;
-    if (!orvalt::genie::read_file(path, file, error)) {
-        std::cerr << "g2dump: " << path << ": " << error << '\n';
-        return 1;
-    }
-    std::cout << "Genie file " << path << ": version " << file.version << ", "
-              << file.entries.size() << (file.entries.size() == 1 ? " entry" : " entries") << '\n';
-    for (std::size_t k = 0; k < file.entries.size(); ++k) {
-        const auto& e = file.entries[k];
+    for (std::size_t k = 0; k < count && reader.next(e, error); ++k) {
         std::cout << "entry " << k + 1 << ": workspace " << escaped(e.workspace) << ", kind "
                   << escaped(e.kind) << ", index " << e.index << ", " << escaped(e.description)
                   << ", " << e.fields.size() << (e.fields.size() == 1 ? " field" : " fields")
                   << '\n';
         for (const auto& f : e.fields) print_field(f);
+    }
+    if (!error.empty()) {
+        std::cerr << "g2dump: " << path << ": " << error << '\n';
+        return 1;
     }
     std::cout.flush();
     if (!std::cout) {

@@ -1,6 +1,9 @@
 // The scan census: number of scans and the mean X-ray wavelength.
 #include "xrdml/reader.h"
 
+#include <cmath>
+#include <string>
+
 #include "g_f/console.h"
 #include "g_f/numbers.h"
 #include "xrdml/pass_lines.h"
@@ -8,14 +11,20 @@
 
 namespace orvalt::xrdml {
 
+bool wavelength_usable(const ScanCensus& c) {
+    const auto positive = [](double v) { return std::isfinite(v) && v > 0.0; };
+    return positive(c.kalpha1) && positive(c.kalpha2) && positive(c.wavelength) &&
+           std::isfinite(c.ratio) && c.ratio >= 0.0;
+}
+
 CensusPass::CensusPass(ScanCensus& census)
     : census_(census),
       elements_{{
-          {"kAlpha1 unit=\"Angstrom\"", "count_scans: kAlpha1 = ",
+          {"kAlpha1 unit=\"Angstrom\"", "kAlpha1", "count_scans: kAlpha1 = ",
            "**WARNING: Unexpected number of kAlpha1 values in file = "},
-          {"kAlpha2 unit=\"Angstrom\"", "count_scans: kAlpha2 = ",
+          {"kAlpha2 unit=\"Angstrom\"", "kAlpha2", "count_scans: kAlpha2 = ",
            "**WARNING: Unexpected number of kAlpha2 values in file = "},
-          {"ratioKAlpha2KAlpha1", "count_scans: ratioKAlpha2KAlpha1 = ",
+          {"ratioKAlpha2KAlpha1", "ratioKAlpha2KAlpha1", "count_scans: ratioKAlpha2KAlpha1 = ",
            "**WARNING: Unexpected number of wavelength ratio values in file = "},
       }} {
     census_.nscans = 0;
@@ -29,9 +38,12 @@ bool CensusPass::take(Console& con, std::string_view line, ReaderStatus& status,
     for (WavelengthElement& el : elements_) {
         if (!first.matches(el.keyword)) continue;
         ++el.count;
-        if (!read_first_real(element_text(line).text, el.value)) {
-            status.set(5, "Problem reading wavelength");
-            return false;
+        switch (read_one_real(element_text(line).text, el.value)) {
+            case OneNumber::ok: break;
+            case OneNumber::not_a_number: status.set(5, "Problem reading wavelength"); return false;
+            case OneNumber::more:
+                status.set(more_than_one_number, std::string(one_number_message).append(el.name));
+                return false;
         }
         if (verbose == 1) say_real(con, el.label, el.value);
     }

@@ -163,6 +163,18 @@ std::unique_ptr<double[]> read_buffer(std::size_t cap) {
     return std::make_unique_for_overwrite<double[]>(cap);
 }
 
+// ierr 22: a count below zero, where no count can be; point counted from 0.
+void negative_in(ReaderStatus& status, std::int32_t scan, std::int32_t point) {
+    status.set(negative_count, "Negative count at point " + std::to_string(point + 1) +
+                                   " of scan " + std::to_string(scan));
+}
+
+// The list's first negative count, where it comes before any bad field.
+bool has_negative(const FieldScan& scanned) {
+    return scanned.first_negative >= 0 &&
+           (scanned.first_bad < 0 || scanned.first_negative < scanned.first_bad);
+}
+
 void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::size_t cap,
                      std::int32_t verbose) {
     status.set(9, "Too many data points");
@@ -176,14 +188,14 @@ void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::s
 
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose) {
+                 std::int32_t verbose, const FileStamp* expected) {
     ScanOffsets none;
-    ORVALTDATA1(con, name, status, y, e, mn_points, ny, scan, verbose, none);
+    ORVALTDATA1(con, name, status, y, e, mn_points, ny, scan, verbose, none, expected);
 }
 
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose, ScanOffsets& offsets) {
+                 std::int32_t verbose, ScanOffsets& offsets, const FileStamp* expected) {
     if (scan < 1) {
         status.set(14, "Unexpected scan number received by orvaltdata1");
         return;
@@ -196,6 +208,7 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     std::unique_ptr<PassLines> kept = offsets.take_open(scan, after);
     if (!kept) kept = std::make_unique<PassLines>(name);
     PassLines& lines = *kept;
+    if (!lines.unchanged(expected, status)) return;
     std::string_view line;
     IntensityLines filter;
     if (!find_scan_line(lines, scan, counter, line, filter, offsets, after)) {
@@ -217,8 +230,13 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     AttenuationFactors& factors = filter.factors;
     bool attenuated = filter.counts && filter.factors_before;
     // The file stays open for the next scan unless it was read past the line.
-    if (filter.counts && !attenuated) {
-        attenuated = factors_after(lines, factors);
+    if (filter.counts && !attenuated) attenuated = factors_after(lines, factors);
+    // Whatever was read must be of the file the census read.
+    if (!lines.unchanged(expected, status)) {
+        offsets.forget();
+        return;
+    }
+    if (filter.counts && !filter.factors_before) {
         lines.close();
     } else {
         offsets.keep_open(std::move(kept), counter);
@@ -249,13 +267,14 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
         y[i] *= f[i];
         e[i] *= f[i];
     }
-    if (scanned.first_bad >= 0) status.set(10, bad_intensities);
+    if (has_negative(scanned)) negative_in(status, scan, scanned.first_negative);
+    else if (scanned.first_bad >= 0) status.set(10, bad_intensities);
 }
 
 void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                    std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
                    std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
-                   std::int32_t verbose) {
+                   std::int32_t verbose, const FileStamp* expected) {
     const std::size_t cap = capacity(mn_points, y.size(), e.size());
     status.ierr = 0;
     ny = 0;
@@ -289,6 +308,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
 
     std::int32_t n = 0;
     PassLines lines(name);
+    if (!lines.unchanged(expected, status)) return;
     std::string_view line;
     do {
         if (!lines.next(line)) {
@@ -331,6 +351,12 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
             too_many_points(con, status, scanned.count, cap, verbose);
             return;
         }
+        // As for one scan: no count of a sum is below zero.
+        if (has_negative(scanned)) {
+            lines.close();
+            negative_in(status, n, scanned.first_negative);
+            return;
+        }
         const bool attenuated = counts && factors.before();
         factors.list_read(counts);
         if (factors.awaiting()) {
@@ -340,6 +366,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
             break;
         }
     } while (n < nscans || is_pending);
+    if (status.ierr == 0 && !lines.unchanged(expected, status)) return;
     lines.close();
     if (status.ierr != 0) return;
 

@@ -103,10 +103,10 @@ std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& star
     return n;
 }
 
-void ERRCHECK(Console& con, const ReaderStatus& status) {
+void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary) {
     if (status.ierr == 0) return;
     say_integer(con, "ierr = ", status.ierr);
-    fail(con, trimmed(status.message));
+    fail(con, trimmed(status.message), summary);
 }
 
 // --- line helpers of the passes ------------------------------------------------
@@ -165,9 +165,10 @@ FieldScan read_number_fields(std::string_view text, std::span<double> out) {
             double& v = out[count];
             if (plain) {
                 v = static_cast<double>(digits);
-            } else if (!(q > p && parse_real(std::string_view(p, static_cast<std::size_t>(q - p)), v)) &&
-                       scan.first_bad < 0) {
-                scan.first_bad = static_cast<std::int32_t>(count);
+            } else if (!(q > p && parse_real(std::string_view(p, static_cast<std::size_t>(q - p)), v))) {
+                if (scan.first_bad < 0) scan.first_bad = static_cast<std::int32_t>(count);
+            } else if (v < 0.0 && scan.first_negative < 0) {
+                scan.first_negative = static_cast<std::int32_t>(count);
             }
         }
         ++count;

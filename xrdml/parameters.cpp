@@ -42,9 +42,9 @@ void ParameterPass::Element::store(double value) {
 ParameterPass::ParameterPass(ScanParameters& par)
     : par_(par),
       elements_{{
-          {"startPosition", &par.start_position, 4, "Problem reading x-axis"},
-          {"endPosition", &par.end_position, 4, "Problem reading x-axis"},
-          {"commonCountingTime unit=\"seconds\"", &par.counting_time, 6,
+          {"startPosition", "startPosition", &par.start_position, 4, "Problem reading x-axis"},
+          {"endPosition", "endPosition", &par.end_position, 4, "Problem reading x-axis"},
+          {"commonCountingTime unit=\"seconds\"", "commonCountingTime", &par.counting_time, 6,
            "Problem reading counting time"},
       }} {
     par_.axis.fill(std::string());
@@ -76,9 +76,12 @@ bool ParameterPass::take(std::string_view line, ReaderStatus& status) {
     for (Element& el : elements_) {
         if (!first.matches(el.keyword)) continue;
         double value = 0.0;
-        if (!read_first_real(element_text(line).text, value)) {
-            status.set(el.ierr, el.message);
-            return false;
+        switch (read_one_real(element_text(line).text, value)) {
+            case OneNumber::ok: break;
+            case OneNumber::not_a_number: status.set(el.ierr, el.message); return false;
+            case OneNumber::more:
+                status.set(more_than_one_number, std::string(one_number_message).append(el.name));
+                return false;
         }
         el.store(value);
         if (&el != &counting_time) {

@@ -10,6 +10,7 @@
 
 #include "g_f/line_reader.h"
 #include "g_f/text.h"
+#include "xrdml/passes.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
@@ -66,6 +67,17 @@ public:
     }
 
     void close() { in_.close(); }
+    // False when the file open is no longer what `expected` says (another
+    // file under the name, another size or modification time): ierr 21 set,
+    // and the file closed. True when nothing is expected.
+    bool unchanged(const FileStamp* expected, ReaderStatus& status) {
+        if (expected == nullptr || !in_.is_open()) return true;
+        FileStamp now;
+        if (in_.stamp(now) && now == *expected) return true;
+        close();
+        status.set(file_changed, changed_message);
+        return false;
+    }
     bool is_open() const { return in_.is_open(); }
 
     // Byte offsets of the last line read and of the line after it, and

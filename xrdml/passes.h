@@ -13,6 +13,12 @@
 
 namespace orvalt::xrdml {
 
+// The message of ierr 21.
+inline constexpr std::string_view changed_message = "XRDML file changed while it was being read";
+
+// The message of ierr 20, followed by the element's name.
+inline constexpr std::string_view one_number_message = "More than one number where one is expected: ";
+
 class CensusPass {
 public:
     explicit CensusPass(ScanCensus& census);
@@ -26,6 +32,7 @@ public:
 private:
     struct WavelengthElement {
         std::string_view keyword;
+        std::string_view name;     // in messages
         std::string_view label;    // progress line
         std::string_view warning;  // more than one occurrence
         double value = 0.0;
@@ -54,6 +61,7 @@ public:
 private:
     struct Element {
         std::string_view keyword;
+        std::string_view name;  // in messages
         std::array<double, max_scans>* table;
         std::int32_t ierr;
         std::string_view message;

@@ -15,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "g_f/file_system.h"
 #include "g_f/input_files.h"
 
 namespace orvalt {
@@ -47,6 +48,15 @@ struct ScanCensus {
     double ratio = 0.0;       // K-alpha2 to K-alpha1
 };
 
+// Whether the wavelengths can be used: kAlpha1, kAlpha2 and their mean
+// positive finite numbers, the ratio not negative.
+bool wavelength_usable(const ScanCensus& census);
+
+// The reader's statuses beyond those of one pass (ierr).
+inline constexpr std::int32_t more_than_one_number = 20;  // in a one-value element
+inline constexpr std::int32_t file_changed = 21;          // since the census read it
+inline constexpr std::int32_t negative_count = 22;
+
 struct ScanParameters {
     std::array<double, max_scans> start_position{};
     std::array<double, max_scans> end_position{};
@@ -76,7 +86,9 @@ std::string_view GET_VALUES_XRDML(std::string_view line, std::vector<std::int32_
 std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& starts);
 
 // Nothing when ierr is 0; otherwise "ierr = " and the message, then Stop{1}.
-void ERRCHECK(Console& con, const ReaderStatus& status);
+// A console that reports (the command line's) is given `summary` instead of
+// the message, when there is one.
+void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary = {});
 
 // --- the passes -----------------------------------------------------------------
 
@@ -110,6 +122,9 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
 // is left active only when it holds the whole text.
 struct FileSurvey {
     bool opened = false;
+    bool xrdml_root = false;  // a line held "<xrdMeasurement": an XRDML file
+    bool stamped = false;     // the file's stamp is known...
+    FileStamp stamp;          // ...as it was when the survey read it
     bool too_long = false;  // a line longer than LineReader::max_line ended the reading
     RecordCensus records;
     std::string census_report;
@@ -124,27 +139,30 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
 // ny the number of points; a counts list with attenuation factors gives c*f
 // and sqrt(c)*f. y and e hold at least mn entries; nothing is written past
-// mn_points or their sizes. ierr 1, 9, 10, 14 or 17.
+// mn_points or their sizes. ierr 1, 9, 10, 14, 17 or 22 (a negative count).
+// With `expected`, the file must still be what the survey found (the same
+// file, size and modification time), before and after the reading:
+// otherwise ierr 21 (file_changed).
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose);
+                 std::int32_t verbose, const FileStamp* expected = nullptr);
 // The same, starting at the remembered line of the nearest scan before it
 // while the file is unchanged, and remembering the lines it meets
 // (xrdml/scan_offsets.h): for loading one scan after the other.
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                  std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose, ScanOffsets& offsets);
+                 std::int32_t verbose, ScanOffsets& offsets, const FileStamp* expected = nullptr);
 
 // Sums the scans whose weight is exactly 1: y the summed counts (c*f with
 // attenuation factors), e the square root of their summed variance (c*f*f),
 // npts per included scan, ny the largest npts. Reads up to the line of scan
 // nscans (and on to the end of its dataPoints for factors that follow its
 // counts); scans past the weight or npts table are never included. ierr 1,
-// 9, 10 or 17 (stopping at once).
+// 9, 10, 17, 21 or 22 (stopping at once), as for ORVALTDATA1.
 void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
                    std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
                    std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
-                   std::int32_t verbose);
+                   std::int32_t verbose, const FileStamp* expected = nullptr);
 
 // Reverses entries 0..n-1 of a; the rest is untouched.
 void REVERSEARRAY(std::span<double> a, std::int32_t n);
@@ -178,6 +196,7 @@ ElementText element_text(std::string_view line);
 struct FieldScan {
     std::int32_t count = 0;
     std::int32_t first_bad = -1;
+    std::int32_t first_negative = -1;  // the first read field below zero
 };
 FieldScan read_number_fields(std::string_view text, std::span<double> out);
 

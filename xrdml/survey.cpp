@@ -42,6 +42,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     if (plain_copy != nullptr) plain_copy->abandon();
     if (!in.open(path)) return out;
     out.opened = true;
+    out.stamped = in.stamp(out.stamp);
     // Without room for the copy, the later passes decompress the file again.
     if (plain_copy != nullptr && compression_of(path) != Compression::none) {
         std::error_code ec;
@@ -75,6 +76,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     while (in.next(line)) {
         out.records.add(line);
         last.assign(PassLines::shown_part(line));
+        if (!out.xrdml_root && line.find("<xrdMeasurement") != std::string_view::npos)
+            out.xrdml_root = true;
         if (comments.inside(line)) continue;
         if (census_going) census_going = census_pass.take(con, line, out.census_status, verbose);
         // A failed census ends the run before its parameters are looked at.
@@ -98,6 +101,10 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     out.too_long = in.too_long();
     const InputStream::Fault fault = in.fault();
     const bool copied = in.copy_complete();
+    // A file written to while it was read: what was read may be of either
+    // version, and every later reading compares with this stamp.
+    FileStamp after;
+    const bool changed = out.stamped && (!in.stamp(after) || !(after == out.stamp));
     in.close();
     if (plain_copy != nullptr && plain_copy->active() && !(copied && plain_copy->close_stream()))
         plain_copy->abandon();
@@ -108,6 +115,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     if (fault != InputStream::Fault::none)
         out.census_status.set(19, fault_text(fault, compression_of(trimmed(name))));
     out.census_report = std::move(report).str();
+    if (changed && out.census_status.ierr == 0) out.census_status.set(file_changed, changed_message);
 
     out.parameter_status = out.census_status;
     out.parameter_status.ierr = 0;

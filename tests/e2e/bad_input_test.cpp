@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/input_files.h"
 #include "g_f/new_files.h"
 #include "g_f/stop.h"
@@ -89,9 +90,10 @@ protected:
     }
 
     // Runs the program with `limit_blocks` of 512 bytes as the largest file it
-    // may write: a write past it fails as on a full disk.
+    // may write: a write past it fails as on a full disk. The program ignores
+    // SIGXFSZ itself; Wine cannot, so there the shell ignores it for it.
     Result run_with_file_limit(const std::string& answers, int limit_blocks) const {
-        return run(answers, "trap '' XFSZ && ulimit -f " + std::to_string(limit_blocks) + " && ");
+        return run(answers, file_limit(limit_blocks));
     }
 };
 
@@ -131,7 +133,9 @@ TEST_F(BadInput, TruncatedInsideAnIntensityLine) {
     // ...and the separate scans keep the scan read before the cut.
     Result r = run("cut.xrdml\n-3\n0\n\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r, " ierr = 10\n Problem reading intensities\n")) << r.out;
+    EXPECT_TRUE(has(r, " ierr = 10\n Problem reading intensities\n **ERROR in orvalt: cut.write "
+                       "holds 1 entry, the scans before scan 2, which stopped the run\n"))
+        << r.out;
     EXPECT_EQ(written(), std::set<std::string>{"cut.write"});
     EXPECT_EQ(read("orvalt.tmp"), remembered);
     fs::remove(dir / "cut.write");
@@ -328,7 +332,15 @@ TEST_F(BadInput, OutputFileThatMayNotBeReplacedIsKept) {
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(has(r, " ** Error in open_new_file **\n")) << r.out;
     r = run("s.xrdml\n" + sum_to_genie);
+    // A -d folder the user cannot reach is said to be so, not to be missing.
+    fs::create_directories(dir / "locked/in");
+    fs::permissions(dir / "locked", fs::perms::none);
+    const Result unreachable = run("", "", "-d locked/in s.xrdml");
+    fs::permissions(dir / "locked", fs::perms::owner_all);
     ::unsetenv("ORVALT_EXE_CMD");
+    EXPECT_EQ(unreachable.status, 2);
+    EXPECT_TRUE(unreachable.err.starts_with("orvalt: -d locked/in: Permission denied\n"))
+        << unreachable.err;
     EXPECT_EQ(r.status, 1) << r.out;
     EXPECT_TRUE(has(r, " **ERROR in orvalt: Could not write s.write: Permission denied\n")) << r.out;
     EXPECT_EQ(read("s.dat"), "precious\n");
@@ -409,6 +421,12 @@ TEST_F(BadInput, OutputNamesThatAreRefusedAndAskedAgain) {
         {genie, deep + "/" + std::string(12, 'x') + ".write",
          " " + deep + "/.write\n The shortened file name is not a usable file name\n"},
     };
+    // A hard link is the input under another name; so, where names ignore
+    // letter case, is another spelling.
+    fs::create_hard_link(dir / "s.xrdml", dir / "hard.dat");
+    cases.push_back({ascii, "hard.dat", refused_same});
+    cases.push_back({separate, "hard.dat", refused_same});
+    if (windows_program()) cases.push_back({genie, "S.XRDML", refused_same});
 #ifndef _WIN32
     if (!windows_program()) {
         fs::create_symlink("s.xrdml", dir / "link.dat");
@@ -535,13 +553,39 @@ TEST_F(BadInput, ReplacedFilesKeepTheirPlaceAndTheirPermissions) {
 }
 
 TEST_F(BadInput, FailedWritesLeaveTheOlderFile) {
-    // 3000 points make files far larger than the 8 KB the run may write.
+    // 3000 points make files far larger than the 8 KB the run may write;
+    // 20 points an ASCII file of 1.5 KB, which under a 1 KB limit fails only
+    // when the file is closed (all of it waits in the stream's buffer).
     write("s.xrdml", xrdml_text({{10.0, 40.0, 2.0, points(3000)}, {10.0, 40.0, 2.0, points(3000)}}));
+    write("t.xrdml", xrdml_text({{10.0, 40.0, 2.0, points(20)}}));
     write("s.dat", "precious\n");
     write("s.write", "precious\n");
-    for (const std::string& answers : {single_to_ascii, sum_to_genie, std::string("-3\n0\n\n")}) {
-        SCOPED_TRACE(answers);
-        const Result r = run_with_file_limit("s.xrdml\n" + answers, 16);
+    const std::tuple<std::string, std::string, int> runs[] = {
+        {"s.xrdml\n", single_to_ascii, 16},
+        {"s.xrdml\n", sum_to_genie, 16},
+        {"s.xrdml\n", "-3\n0\n\n", 16},
+        // (The dialogue's transcript is larger than 1 KB: the command line
+        // writes only what fails.)
+        {"", "--scan 1 --counts --format ascii -o s.dat t.xrdml", 2},
+    };
+    for (const auto& [input, answers, limit] : runs) {
+        SCOPED_TRACE(input + answers);
+        const Result r = input.empty() ? run("", file_limit(limit), answers)
+                                       : run_with_file_limit(input + answers, limit);
+        if (input.empty()) {
+            EXPECT_EQ(r.status, 1);
+            // (Under Wine the reason of a POSIX limit has no Windows name.)
+            EXPECT_TRUE(r.err.starts_with("t.xrdml: **ERROR in write_ascii_data_file: could not "
+                                          "write s.dat: "))
+                << r.err;
+            if (!windows_program()) {
+                EXPECT_EQ(r.err, "t.xrdml: **ERROR in write_ascii_data_file: could not write s.dat: "
+                                 "File too large\nt.xrdml: not converted\n");
+            }
+            EXPECT_EQ(read("s.dat"), "precious\n");
+            EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
+            continue;
+        }
         EXPECT_EQ(r.status, 1) << r.out << r.err;
         EXPECT_TRUE(has(r, "ould not write s.")) << r.out;
         EXPECT_EQ(read("s.dat"), "precious\n");
@@ -575,22 +619,36 @@ TEST_F(BadInput, InterruptionsWhileWritingLeaveNoTemporary) {
     write("s.xrdml", xrdml_text(scans));
     write("s.write", "precious\n");
     // The program runs in the foreground (a background job would ignore
-    // Ctrl-C), and is interrupted as soon as its temporary appears.
+    // Ctrl-C), and is interrupted once it is writing: its first scans have
+    // reached the console (a temporary without a name cannot be seen).
     const std::string interrupt_when_writing =
-        "(for i in $(seq 1 3000); do ls -A | grep -q '^[.]orvalt-' && break; sleep 0.01; done; "
-        "kill -$SIG $(cat pid)) & sh -c 'echo $$ > pid; exec " + program_command() +
-        " < in.txt > run.out 2>&1'; echo $? > run.status; wait";
+        "rm -f run.out; (for i in $(seq 1 3000); do grep -q 'First and last' run.out 2>/dev/null "
+        "&& break; sleep 0.01; done; kill -$SIG $(cat pid)) & sh -c 'echo $$ > pid; exec " +
+        program_command() + " < in.txt > run.out 2>&1'; echo $? > run.status; wait";
     write("in.txt", "s.xrdml\n-3\n0\n\n");
-    for (const auto& [sig, status] : {std::pair{"INT", 130}, {"TERM", 143}, {"HUP", 129}}) {
+    // Every signal a user or the system sends: each handled one ends the run
+    // with its line; -KILL cannot be handled, and leaves nothing all the same.
+    const std::tuple<const char*, int, bool> signals[] = {
+        {"INT", 130, true}, {"TERM", 143, true}, {"HUP", 129, true}, {"QUIT", 131, true},
+        {"KILL", 137, false}};
+    for (const auto& [sig, status, line] : signals) {
         SCOPED_TRACE(sig);
         // Windows knows Ctrl-C (Wine makes it of SIGINT); a process ended
         // from outside otherwise cannot act on it.
-        if (windows_program() && std::string(sig) != "INT") continue;
+        if (windows_program() && std::string(sig) != "INT" && std::string(sig) != "KILL") continue;
         shell(std::string("SIG=") + sig + "; " + interrupt_when_writing);
         EXPECT_EQ(read("run.status"), std::to_string(status) + "\n");
-        EXPECT_TRUE(read("run.out").ends_with(" **ERROR in orvalt: Run interrupted\n"));
+        if (line) {
+            EXPECT_TRUE(read("run.out").ends_with(" **ERROR in orvalt: Run interrupted\n"));
+        }
         EXPECT_TRUE(read("s.write") == "precious\n");
         EXPECT_EQ(read("orvalt.tmp"), remembered);
+        if (windows_program() && !line) {
+            // Where every temporary has a name, the next run writing into the
+            // folder removes those of runs that no longer exist.
+            write("one.xrdml", xrdml_text(two_scans));
+            EXPECT_EQ(run("", "", "--scan 1 one.xrdml").status, 0);
+        }
         EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
     }
     // The console pipe closed under the program: SIGPIPE at its next line
@@ -601,12 +659,95 @@ TEST_F(BadInput, InterruptionsWhileWritingLeaveNoTemporary) {
     EXPECT_EQ(read("run.status"), "141\n");
     EXPECT_TRUE(read("s.write") == "precious\n");
     EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
+
+    // The command line's line goes to standard error, with its errors.
+    // (It writes no progress: it is caught holding its temporary open.)
+    shell("rm -f pid; (for i in $(seq 1 3000); do ls -l /proc/$(cat pid 2>/dev/null)/fd "
+          "2>/dev/null | grep -q '(deleted)' && break; sleep 0.01; done; kill -TERM $(cat pid)) "
+          "& sh -c 'echo $$ > pid; exec " + program_command() +
+          " --separate s.xrdml > cli.out 2> run.out'; echo $? > run.status; wait");
+    EXPECT_EQ(read("run.status"), "143\n");
+    EXPECT_EQ(read("cli.out"), "");
+    EXPECT_EQ(read("run.out"), "\n **ERROR in orvalt: Run interrupted\n");
+    EXPECT_TRUE(read("s.write") == "precious\n");
 }
 #endif
 
+// An input changed while the run reads it (replaced under its name, written
+// over, or only touched) between the first reading and the conversion: the
+// run stops with a clear line and writes nothing, in every branch.
+TEST_F(BadInput, InputChangedWhileTheRunReadsIt) {
+    const std::vector<Scan> before = {{10.0, 12.0, 2.0, "1 2 3"}, {10.0, 12.0, 2.0, "4 5 6"}};
+    const std::vector<Scan> after = {{20.0, 30.0, 8.0, "7 8 9"}, {20.0, 30.0, 8.0, "9 9 9"}};
+    write("new.xrdml", xrdml_text(after));
+    const std::pair<const char*, const char*> changes[] = {
+        {"replaced", "cp new.xrdml next && mv next s.xrdml"},
+        {"written over", "cat new.xrdml > s.xrdml"},
+        {"touched", "touch -d '2001-01-01' s.xrdml"},
+    };
+    const std::string answers[] = {"1\n0\n1\n1\n\n", "0\n0\n1\n2\n\n", "-3\n0\n\n",
+                                   "-2\n1\n0\n1\n\n"};
+    for (const auto& [how, change] : changes) {
+        for (const std::string& rest : answers) {
+            SCOPED_TRACE(std::string(how) + ", answers " + rest);
+            write("s.xrdml", xrdml_text(before));
+            write("rest.txt", rest);
+            // The input's name, then the change once the scan menu shows.
+            shell("rm -f run.out; { printf 's.xrdml\\n'; for i in $(seq 1 3000); do grep -q 'Give scan number "
+                  "to load' run.out 2>/dev/null && break; sleep 0.01; done; " +
+                  std::string(change) + "; cat rest.txt; } | " + program_command() +
+                  " > run.out 2>&1; echo $? > run.status");
+            EXPECT_EQ(read("run.status"), "1\n");
+            const std::string out = read("run.out");
+            EXPECT_NE(out.find(" ierr = 21\n XRDML file changed while it was being read\n"),
+                      std::string::npos)
+                << out;
+            std::set<std::string> left = written();
+            left.erase("run.out");
+            left.erase("run.status");
+            left.erase("rest.txt");
+            left.erase("new.xrdml");
+            EXPECT_EQ(left, std::set<std::string>{});
+            EXPECT_EQ(read("orvalt.tmp"), remembered);
+        }
+    }
+}
+
+// Where a temporary must have a name (Windows; a file system without
+// unnamed files), a run killed outright leaves it: the next run writing into
+// its folder removes those of this program and this machine whose process is
+// gone, and no other.
+TEST_F(BadInput, TemporariesOfRunsThatAreGoneAreRemoved) {
+    write("s.xrdml", xrdml_text(two_scans));
+    std::string upper = orvalt::machine_name();  // as Windows spells its name
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    const std::vector<std::string> gone = {".orvalt-" + orvalt::machine_name() + "-99999999-0.part",
+                                           ".orvalt-" + upper + "-99999999-1.part"};
+    const std::vector<std::string> kept = {
+        ".orvalt-" + orvalt::machine_name() + "-" + std::to_string(::getpid()) + "-0.part",
+        ".orvalt-elsewhere-99999999-0.part", ".orvalt-99999999-0.part", ".orvalt-notes.txt"};
+    for (const auto& name : gone) write(name, "left by a killed run\n");
+    for (const auto& name : kept) write(name, "not ours to remove\n");
+    EXPECT_EQ(run("", "", "--scan 1 s.xrdml").status, 0);
+    int removed = 0;
+    for (const auto& name : gone) removed += exists(name) ? 0 : 1;
+    // The Linux build names its machine as the system does; the Windows build
+    // as Windows does (one of the two forms).
+    EXPECT_EQ(removed, upper == orvalt::machine_name() ? 2 : 1);
+    for (const auto& name : kept) {
+        if (windows_program() && name.find(std::to_string(::getpid())) != std::string::npos) continue;
+        EXPECT_TRUE(exists(name)) << name;
+    }
+}
+
 // --- only finite numbers; bounded memory -----------------------------------------------
 
-TEST_F(BadInput, SpectraThatAreNotFiniteAreNotWritten) {
+// Values no spectrum may hold are refused in every branch alike: a point
+// that is not finite, a negative count (summed or not), a scan of no points,
+// a wavelength that is not a positive number wherever it is used or written
+// (Q, d-spacing, the header of every Genie file).
+TEST_F(BadInput, SpectraThatCannotBeRightAreNotWritten) {
     struct Case {
         std::vector<Scan> scans;
         Wavelengths w;
@@ -614,20 +755,54 @@ TEST_F(BadInput, SpectraThatAreNotFiniteAreNotWritten) {
         std::string message;
     };
     const std::string point = " **ERROR in orvalt: Point ";
+    const std::string negative = " ierr = 22\n Negative count at point ";
+    const std::string no_points = " **ERROR in orvalt: Scan 2 holds no points\n";
+    const std::string wavelength = " **ERROR in orvalt: Wavelength is not a positive number\n";
+    const Scan good{10.0, 12.0, 2.0, "1 2 3"};
+    const std::string gudrun = "-2\n0\n1\n\n", separate = "-3\n1\n\n";
     const std::vector<Case> cases = {
-        {{{10.0, 12.0, 2.0, "1 -4 3"}}, {}, single_to_ascii, point + "2 of the spectrum is not a finite number\n"},
         {{{10.0, 12.0, 2.0, "1 2 1e308"}, {10.0, 12.0, 2.0, "1 2 1e308"}}, {}, sum_to_genie,
          point + "3 of the spectrum is not a finite number\n"},
         {{{10.0, 12.0, 1e-320, "1 2 3"}}, {}, "-3\n1\n\n", point + "1 of the spectrum is not a finite number\n"},
         // d-spacing reverses the spectrum: the point is counted as written.
-        {{{10.0, 12.0, 2.0, "1 2 -3"}}, {}, "1\n0\n3\n1\n\n", point + "1 of the spectrum is not a finite number\n"},
-        {{{10.0, 12.0, 2.0, "1 2 3"}}, {"0", "0", "0.5"}, "1\n0\n2\n1\n\n",
-         " **ERROR in orvalt: Wavelength is not a positive number\n"},
+        {{{10.0, 12.0, 1e-320, "0 0 3"}}, {}, "1\n1\n3\n1\n\n",
+         point + "1 of the spectrum is not a finite number\n"},
+        // Negative counts, in one scan or in a sum where others outweigh them.
+        {{{10.0, 12.0, 2.0, "1 -4 3"}}, {}, single_to_ascii, negative + "2 of scan 1\n"},
+        {{good, {10.0, 12.0, 2.0, "-1 -1 -1"}}, {}, sum_to_genie, negative + "1 of scan 2\n"},
+        {{good, {10.0, 12.0, 2.0, "5 -1 5"}}, {}, gudrun, negative + "2 of scan 2\n"},
+        {{{10.0, 12.0, 2.0, "-1 2 3"}, good}, {}, separate, negative + "1 of scan 1\n"},
+        // A scan of no points.
+        {{good, {10.0, 12.0, 2.0, ""}}, {}, "2\n0\n1\n1\n\n", no_points},
+        {{good, {10.0, 12.0, 2.0, ""}}, {}, "2\n0\n1\n2\n\n", no_points},
+        {{good, {10.0, 12.0, 2.0, ""}}, {}, sum_to_genie, no_points},
+        {{good, {10.0, 12.0, 2.0, ""}}, {}, separate, no_points},
+        // Wavelengths: for Q, and for any Genie file.
+        {{good}, {"0", "0", "0.5"}, "1\n0\n2\n1\n\n", wavelength},
+        {{good}, {"-1.5406", "1.5444", "0.5"}, sum_to_genie, wavelength},
+        {{good}, {"1.5406", "0", "0"}, "1\n0\n1\n2\n\n", wavelength},
+        {{good}, {"1.5406", "1.5444", "-1"}, separate,
+         " **ERROR in orvalt: The ratio of the wavelengths is negative\n"},
+        {{good}, {"1.5406", "1.5444", "-0.5"}, "-2\n0\n2\n\n",
+         " **ERROR in orvalt: The ratio of the wavelengths is negative\n"},
     };
     for (const Case& c : cases) {
         write("f.xrdml", xrdml_text(c.scans, c.w));
-        expect_refused("f.xrdml", c.answers, c.message);
+        if (!c.answers.starts_with("-2")) {
+            expect_refused("f.xrdml", c.answers, c.message);
+            continue;
+        }
+        // The gudrunX weights stay, as specified; nothing else is written.
+        const Result r = run("f.xrdml\n" + c.answers);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_TRUE(has(r, c.message)) << r.out;
+        EXPECT_EQ(written(), std::set<std::string>{"f.weights"});
+        fs::remove(dir / "f.weights");
     }
+    // 2-theta in an ASCII file does not use the wavelength: it goes on.
+    write("f.xrdml", xrdml_text({good}, {"1.5406", "0", "-1"}));
+    EXPECT_EQ(run("f.xrdml\n" + single_to_ascii).status, 0);
+    EXPECT_TRUE(exists("f.dat"));
 }
 
 TEST_F(BadInput, MeasurementLineOverSixtyFourMebibytes) {

@@ -2,6 +2,10 @@
 // a folder with a bad file, --help and --version.
 #include "e2e_support.h"
 
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
 #include <map>
 #include <regex>
 
@@ -109,6 +113,90 @@ TEST_F(Orvalt, GenieColumnsEqualTheAsciiDataFile) {
     EXPECT_EQ(data_lines(columns("2 s.write")), data_lines(read("s2.dat")));
 }
 
+// g2dump reads only regular files, checks the signature before anything
+// else, and holds one entry at a time: a file of 120 MB is read in the memory
+// of one of its entries (it was read whole, twice its size).
+TEST_F(Orvalt, G2dumpReadsRegularGenieFilesEntryByEntry) {
+    // Its exit status, and the most memory it held (kB).
+    long max_kb = 0;
+    const auto g2dump = [this, &max_kb](const std::string& args) {
+        const std::string cmd = "cd \"" + dir.string() + "\" && ASAN_OPTIONS=quarantine_size_mb=1 "
+                                "exec timeout 60 \"" G2DUMP_EXE "\" " + args + " > dump.out 2> dump.err";
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::execl("/bin/sh", "sh", "-c", cmd.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        int status = 0;
+        struct rusage usage {};
+        ::wait4(pid, &status, 0, &usage);
+        max_kb = usage.ru_maxrss;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    ASSERT_EQ(::mkfifo((dir / "fifo.write").c_str(), 0644), 0);
+    EXPECT_EQ(g2dump("fifo.write"), 1);
+    EXPECT_EQ(read("dump.err"), "g2dump: fifo.write: not a regular file (a folder, FIFO or device)\n");
+    EXPECT_EQ(g2dump("/dev/zero"), 1);
+    EXPECT_EQ(read("dump.err"), "g2dump: /dev/zero: not a regular file (a folder, FIFO or device)\n");
+    write("zeros.write", std::string(1 << 20, '\0'));
+    EXPECT_EQ(g2dump("--columns zeros.write"), 1);
+    EXPECT_EQ(read("dump.err"), "g2dump: zeros.write: not a Genie file: no Genie signature (at byte 0)\n");
+
+    // One entry of 25000 points (600 KB), then the same entry 210 times.
+    std::string counts;
+    for (int i = 0; i < 25000; ++i) counts += std::to_string(i % 1000) + " ";
+    write("big.xrdml", xrdml_text({{10.0, 60.0, 1.0, counts}}));
+    ASSERT_EQ(run("", "", "--scan 1 big.xrdml").status, 0);
+    const std::string one = read_bytes("big.write");
+    const std::string entry = one.substr(12);
+    {
+        std::ofstream f(dir / "big.write", std::ios::binary);
+        f << one.substr(0, 12);
+        for (int k = 0; k < 210; ++k) f << entry;
+    }
+    ASSERT_GT(fs::file_size(dir / "big.write"), 120u << 20);
+    EXPECT_EQ(g2dump("--columns 210 big.write"), 0) << read("dump.err");
+    EXPECT_LT(max_kb, 100 * 1024) << "kB at most";
+    const std::string cols = read("dump.out");
+    EXPECT_EQ(std::count(cols.begin(), cols.end(), '\n'), 25000 + 3);
+    // A damaged last entry is said to be, and nothing is printed before.
+    fs::resize_file(dir / "big.write", fs::file_size(dir / "big.write") - 1);
+    EXPECT_EQ(g2dump("big.write"), 1);
+    EXPECT_EQ(read("dump.out"), "");
+    EXPECT_NE(read("dump.err").find("entry 210: runs past the end of the file"), std::string::npos)
+        << read("dump.err");
+    fs::remove(dir / "big.write");
+}
+
+// Two gudrunX preparations of one file at once, with different exclusions:
+// the data file and the weights file always come from one run (they are put
+// in place together, the folder held against the other run meanwhile).
+TEST_F(Orvalt, TwoGudrunRunsAtOnceLeaveAPairOfOneRun) {
+    std::vector<Scan> scans;
+    for (int s = 0; s < 4; ++s) {
+        std::string counts;
+        for (int i = 0; i < 20000; ++i) counts += std::to_string((i * (s + 3)) % 5000 + 1) + " ";
+        scans.push_back({10.0, 60.0, 1.0 + s, counts});
+    }
+    write("s.xrdml", xrdml_text(scans));
+    const std::string a = "--gudrun --exclude 1 s.xrdml", b = "--gudrun --exclude 2 s.xrdml";
+    ASSERT_EQ(run("", "", a).status, 0);
+    const std::string dat_a = read_bytes("s.dat"), weights_a = read_bytes("s.weights");
+    ASSERT_EQ(run("", "", b).status, 0);
+    const std::string dat_b = read_bytes("s.dat"), weights_b = read_bytes("s.weights");
+    ASSERT_NE(dat_a, dat_b);
+    int mixed = 0;
+    for (int trial = 0; trial < 20; ++trial) {
+        const std::string cmd = "cd \"" + dir.string() + "\" && { " + program_command() + " " + a +
+                                " & " + program_command() + " " + b + "; wait; } > /dev/null 2>&1";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        const std::string dat = read_bytes("s.dat"), weights = read_bytes("s.weights");
+        const bool one_run = (dat == dat_a && weights == weights_a) || (dat == dat_b && weights == weights_b);
+        if (!one_run) ++mixed;
+    }
+    EXPECT_EQ(mixed, 0) << "trials of 20 that left a pair from two runs";
+}
+
 // Arguments that cannot go together are refused before any file is read:
 // status 2, the usage line on standard error, nothing written.
 TEST_F(Orvalt, RefusedArgumentsTouchNoFile) {
@@ -206,30 +294,83 @@ TEST_F(Orvalt, CommandLineReportsOnlyWarningsAndErrors) {
     write("a.dat", good);
     write("a", good);
     write("run1", good);
+    write("-x.xrdml", good);
+    write("n\nl", good);
     write("none.xrdml", xrdml_text({}));
+    write("junk.xrdml", "hello\n");
+    write("empty.xrdml", xrdml_text({{10.0, 12.0, 2.0, ""}}));
     std::string twice_k1 = good;
     twice_k1.insert(twice_k1.find("<kAlpha1"), "<kAlpha1 unit=\"Angstrom\">1.5</kAlpha1>\n");
     write("w.xrdml", twice_k1);
+    std::string comma = good;
+    comma.replace(comma.find("1.5406"), 6, "0,7093170");
+    write("comma.xrdml", comma);
+    std::string long_line = good;
+    long_line.insert(long_line.find('\n') + 1, "<!--" + std::string(200000, 'x') + "-->\n");
+    write("long.xrdml", long_line);
+    std::string cut = xrdml_text({{10.0, 12.0, 2.0, "1 2 3"}, {10.0, 12.0, 2.0, "4 5 6"}});
+    write("cut.xrdml", cut.substr(0, cut.find("4 5 6") + 3));
     fs::create_directories(dir / "converted");
+    fs::create_directories(dir / "folder.xrdml");
+    const std::string usage =
+        "Usage: orvalt [OPTIONS] FILE.xrdml...\nRun 'orvalt --help' for the options.\n";
     struct Expect {
-        const char* args;
+        std::string args;
         int status;
-        const char* err;      // all of standard error
+        std::string err;      // all of standard error
         const char* written;  // a file the run leaves, or ""
     };
     const Expect rules[] = {
         // Default names come from the file name alone, then go to the folder.
         {"-d converted run1", 0, "", "converted/run1.write"},
         // An output is never an input of the same run.
-        {"--format ascii a.dat a", 1,
-         "a: will not write a.dat: it is an input of this run\n", ""},
+        {"--format ascii a.dat a", 1, "a: will not write a.dat: it is an input of this run\n", ""},
+        {"-o a.dat a.dat", 1, "a.dat: will not write a.dat: it is the input file\n", ""},
         // A file without scans has nothing to write separately either.
         {"--separate none.xrdml", 1,
          "none.xrdml: **ERROR in orvalt: The file holds no scans\nnone.xrdml: not converted\n", ""},
-        // Warnings go to standard error unless -q.
+        // Warnings go to standard error unless -q, the long-record one too.
         {"w.xrdml", 0,
          "w.xrdml: **WARNING: Unexpected number of kAlpha1 values in file = 2\n", "w.write"},
         {"-q w.xrdml", 0, "", "w.write"},
+        {"long.xrdml", 0, "long.xrdml: **WARNING** Excessively long record(s) encountered\n",
+         "long.write"},
+        {"-q long.xrdml", 0, "", "long.write"},
+        // The rules of every name: control characters refused wherever they
+        // stand (shown as escapes), trailing blanks not part of a name.
+        {"'n\nl'", 1, "n\\nl: A file name must not hold control characters\n", ""},
+        {"-o 'x\t.dat' a", 2, "orvalt: -o x\\t.dat: A file name must not hold control characters\n" + usage,
+         ""},
+        {"-o 'x\n.dat' a", 2, "orvalt: -o x\\n.dat: A file name must not hold control characters\n" + usage,
+         ""},
+        {"--format ascii -o 'blank.dat  ' a", 0, "", "blank.dat"},
+        // An unknown option is said to be one, with the way to name such a file.
+        {"-x.xrdml", 2,
+         "orvalt: unknown option -x.xrdml; a file whose name begins with '-' is named after "
+         "'--', as in: orvalt -- -x.xrdml\n" + usage,
+         ""},
+        {"-- -x.xrdml", 0, "", "-x.write"},
+        // What is not a regular file is said to be so; what is not XRDML too.
+        {"folder.xrdml", 1, "folder.xrdml: not a regular file (a folder, FIFO or device): nothing is read\n",
+         ""},
+        {"junk.xrdml", 1,
+         "junk.xrdml: not an XRDML file (it holds no xrdMeasurement element)\n"
+         "junk.xrdml: not converted\n",
+         ""},
+        // A one-value element with a second number; a scan of no points.
+        {"comma.xrdml", 1,
+         "comma.xrdml: More than one number where one is expected: kAlpha1\n"
+         "comma.xrdml: not converted\n",
+         ""},
+        {"--scan 1 --format ascii empty.xrdml", 1,
+         "empty.xrdml: **ERROR in orvalt: Scan 1 holds no points\nempty.xrdml: not converted\n", ""},
+        // A separate-scans file cut short by an unreadable scan says what it holds.
+        {"--separate cut.xrdml", 1,
+         "cut.xrdml: Problem reading intensities\n"
+         "cut.xrdml: **ERROR in orvalt: cut.write holds 1 entry, the scans before scan 2, which "
+         "stopped the run\n"
+         "cut.xrdml: not converted\n",
+         "cut.write"},
     };
     for (const Expect& c : rules) {
         const Result r = run("", "", c.args);
@@ -240,6 +381,86 @@ TEST_F(Orvalt, CommandLineReportsOnlyWarningsAndErrors) {
         }
     }
     EXPECT_EQ(read("a.dat"), good);
+    EXPECT_FALSE(exists("converte.write") || exists("converted/.write"));
+}
+
+// Outputs that are one file under two names: decided by the file's identity
+// (device and inode; volume serial and file index on Windows), not by its
+// spelling. A hard link to an input is the input; where names ignore letter
+// case (Windows), Run and run are one file, and the second is refused.
+TEST_F(Orvalt, OneFileUnderTwoNamesIsWrittenOnce) {
+    const std::string x = xrdml_text({{10.0, 12.0, 2.0, "4 9 16"}});
+    const std::string y = xrdml_text({{10.0, 12.0, 2.0, "1 1 1"}});
+    fs::create_directories(dir / "x");
+    fs::create_directories(dir / "y");
+    fs::create_directories(dir / "out");
+    write("x/Run.xrdml", x);
+    write("y/run.xrdml", y);
+    fs::create_hard_link(dir / "x/Run.xrdml", dir / "hard.dat");
+    const auto cli = [this](const std::string& args) {
+        Result r = run("", "", args);
+        std::replace(r.err.begin(), r.err.end(), '\\', '/');
+        return r;
+    };
+    Result r = cli("--format ascii -o hard.dat x/Run.xrdml");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "x/Run.xrdml: will not write hard.dat: it is the input file\n");
+    EXPECT_EQ(read("hard.dat"), x);
+
+    r = cli("-d out x/Run.xrdml y/run.xrdml");
+    if (windows_program()) {
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "y/run.xrdml: will not write out/run.write again: this run has written "
+                         "it already\n");
+        EXPECT_EQ(r.out.find("y/run.xrdml"), std::string::npos) << r.out;
+    } else {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(exists("out/run.write"));
+    }
+    // Whatever the system, out/Run.write holds x's data: it was not overwritten.
+    const std::string cmd = "cd \"" + dir.string() + "\" && \"" G2DUMP_EXE "\" --columns out/Run.write > cols.txt";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_NE(read("cols.txt").find("8.00000000000000"), std::string::npos) << read("cols.txt");
+}
+
+// A batch whose writes fail (a file size limit: the write fails with the
+// system's reason instead of ending the run) goes on with the next file; a
+// file that could not be written is not "written already" for a later one.
+TEST_F(Orvalt, FailedWritesInABatchSayWhyAndTheBatchGoesOn) {
+    fs::create_directories(dir / "in/sub");
+    fs::create_directories(dir / "out");
+    std::string many;
+    for (int i = 0; i < 3000; ++i) many += std::to_string(i % 97 + 1) + " ";
+    write("in/big.xrdml", xrdml_text({{10.0, 40.0, 2.0, many}}));
+    write("in/sub/big.xrdml", xrdml_text({{10.0, 40.0, 2.0, many}}));
+    write("in/small.xrdml", xrdml_text({{10.0, 12.0, 2.0, "4 9 16"}}));
+    // No "trap '' XFSZ": the program itself must not die of the limit.
+    for (const std::string format : {"ascii", "genie"}) {
+        SCOPED_TRACE(format);
+        const std::string ext = format == "ascii" ? ".dat" : ".write";
+        Result r = run("", file_limit(16), "--format " + format +
+                                                  " -d out in/big.xrdml in/sub/big.xrdml in/small.xrdml");
+        std::replace(r.err.begin(), r.err.end(), '\\', '/');
+        std::replace(r.out.begin(), r.out.end(), '\\', '/');
+        EXPECT_EQ(r.status, 1);
+        const std::string routine = format == "ascii" ? "write_ascii_data_file" : "orvalt";
+        const std::string what = format == "ascii" ? "could" : "Could";
+        // (Under Wine the limit is a POSIX one the Windows C library has no
+        // name for: some reason is given, not that one.)
+        const std::string reason = windows_program() ? "" : "File too large\n" ;
+        for (const std::string input : {"in/big.xrdml", "in/sub/big.xrdml"})
+            EXPECT_NE(r.err.find(input + ": **ERROR in " + routine + ": " + what +
+                                 " not write out/big" + ext + ": " + reason),
+                      std::string::npos)
+                << r.err;
+        EXPECT_EQ(r.err.find("written it already"), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find(".part"), std::string::npos) << r.err;
+        EXPECT_NE(r.out.find("in/small.xrdml: "), std::string::npos) << r.out;
+        EXPECT_FALSE(exists("out/big" + ext));
+        EXPECT_TRUE(exists("out/small" + ext));
+        for (const auto& e : fs::directory_iterator(dir / "out"))
+            EXPECT_FALSE(e.path().filename().string().starts_with(".orvalt-")) << e.path();
+    }
 }
 
 // --help shows an example of every branch; --version the version that
@@ -247,6 +468,8 @@ TEST_F(Orvalt, CommandLineReportsOnlyWarningsAndErrors) {
 TEST_F(Orvalt, HelpAndVersion) {
     const Result help = run("", "", "--help");
     EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("128 + n"), std::string::npos);
+    EXPECT_NE(help.out.find("orvalt -- -run7.xrdml"), std::string::npos);
     for (const char* example : {"orvalt run7.xrdml", "orvalt --scan 2", "orvalt --gudrun --exclude",
                                 "orvalt --separate", "orvalt -d "})
         EXPECT_NE(help.out.find(example), std::string::npos) << example;

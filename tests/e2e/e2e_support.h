@@ -304,7 +304,7 @@ private:
         ProcessStateKept& operator=(const ProcessStateKept&) = delete;
 
     private:
-        static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
+        static constexpr int signals_[] = {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXFSZ};
         fs::path folder_;
         struct sigaction actions_[std::size(signals_)] {};
     };
@@ -312,6 +312,15 @@ private:
     Result run_here(const std::string&, const std::string&) const { return {}; }
 #endif
 };
+
+// Shell text that limits the size of a file the program may write to
+// `blocks` of 512 bytes. The program ignores SIGXFSZ itself, so that a write
+// past the limit fails like one on a full disk; Wine cannot ignore a POSIX
+// signal for the Windows build, so there the shell does.
+inline std::string file_limit(int blocks) {
+    return std::string(windows_program() ? "trap '' XFSZ && " : "") + "ulimit -f " +
+           std::to_string(blocks) + " && ";
+}
 
 // The header every run opens with.
 inline std::string header() {

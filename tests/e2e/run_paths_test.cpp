@@ -4,6 +4,8 @@
 #include <cmath>
 #include <tuple>
 
+#include "genie/g2file.h"
+
 namespace e2e {
 namespace {
 
@@ -194,6 +196,56 @@ TEST_F(Orvalt, GudrunBranchExcludesScansAndWritesWeights) {
     expect_near_rel(rows[0][1], (10.0 + 1.0) / 4.0);
     EXPECT_EQ(read("orvalt.tmp"),
               "g.xrdml\n          -2\n           1\n           1\n           1\n");
+}
+
+// With scan 1 excluded, the first included scan gives the grid: its start
+// and its spacing (scan 1's are other), and the report names it.
+TEST_F(Orvalt, GudrunBranchWithoutScanOneTakesTheGridOfTheFirstIncluded) {
+    write("g.xrdml", xrdml_text({{10.0, 14.0, 2.0, "7 7 7"},
+                                 {10.0, 14.0, 2.0, "4 8 12 16 20"},
+                                 {10.0, 14.0, 2.0, "4 8 12 16 20"}}));
+    const Result r = run("g.xrdml\n-2\n1\n0\n1\n\n");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_NE(r.out.find(" orvalt: First included scan = 2\n"
+                         " orvalt: x-axis spacing =   1.000000000000    \n"),
+              std::string::npos)
+        << r.out;
+    const auto rows = numbers_of(read("g.dat"));
+    ASSERT_EQ(rows.size(), 5u);
+    for (int k = 0; k < 5; ++k) {
+        expect_near_rel(rows[k][0], 10.0 + k);
+        expect_near_rel(rows[k][1], (8.0 + 8.0 * k) / 4.0);
+        expect_near_rel(rows[k][2], std::sqrt(8.0 + 8.0 * k) / 4.0);
+    }
+}
+
+// Counts per second with a counting time that is not a power of two: every
+// value and error divided by it (1.5 s), in one scan and in separate scans.
+TEST_F(Orvalt, CountsPerSecondOfACountingTimeOfOneAndAHalfSeconds) {
+    write("t.xrdml", xrdml_text({{10.0, 12.0, 1.5, "2 5 8"}}));
+    ASSERT_EQ(run("t.xrdml\n1\n1\n1\n1\n\n").status, 0);
+    const auto rows = numbers_of(read("t.dat"));
+    ASSERT_EQ(rows.size(), 3u);
+    const double c[] = {2, 5, 8};
+    for (int k = 0; k < 3; ++k) {
+        expect_near_rel(rows[k][1], c[k] / 1.5);
+        expect_near_rel(rows[k][2], std::sqrt(c[k]) / 1.5);
+    }
+    // To the bit, in the Genie file of the separate scans: y is c / 1.5 and e
+    // sqrt(c) / 1.5, which their products with the rounded 1 / 1.5 are not
+    // (for 5 counts the value, for 2 and 8 the error differ in the last bit).
+    ASSERT_EQ(run("t.xrdml\n-3\n1\n\n").status, 0);
+    orvalt::genie::File file;
+    std::string error;
+    ASSERT_TRUE(orvalt::genie::read_file((dir / "t.write").string(), file, error)) << error;
+    ASSERT_EQ(file.entries.size(), 1u);
+    const auto y = file.entries[0].find("h_block.y")->float64s();
+    const auto e = file.entries[0].find("h_block.e")->float64s();
+    ASSERT_EQ(e.size(), 3u);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(y[k], c[k] / 1.5) << k;
+        EXPECT_EQ(e[k], std::sqrt(c[k]) / 1.5) << k;
+    }
 }
 
 TEST_F(Orvalt, GudrunBranchStopsWhenEveryScanIsExcluded) {

@@ -2,6 +2,8 @@
 #include "e2e_support.h"
 #include "tests/compress_support.h"
 
+#include <tuple>
+
 #include "driver/errors_to.h"
 #include "genie/genie.h"
 
@@ -47,7 +49,8 @@ TEST_F(Orvalt, AFailureBeforeTheRunDoesNotFailIt) {
 
 TEST_F(Orvalt, RememberedAnswersAreOfferedAsDefaults) {
     write("s.xrdml", xrdml_text(two_scans));
-    write("orvalt.tmp", "s.xrdml\n           2\n           0\n           3\n           1\n");
+    // An editor's byte order mark is not part of the remembered name.
+    write("orvalt.tmp", "\xEF\xBB\xBFs.xrdml\n           2\n           0\n           3\n           1\n");
     const Result r = run("\n\n\n\n\n\n");
     EXPECT_EQ(r.status, 0);
     EXPECT_TRUE(has(r, " Give full name of input file (s.xrdml) > "));
@@ -70,27 +73,31 @@ TEST_F(Orvalt, ShortOrGarbledRememberedAnswersFallBackToTheDefaults) {
     }
 }
 
+// ".xrdml" is added to a name of more than six characters that does not end
+// in it (in any case); a name of six or fewer is taken as it is.
 TEST_F(Orvalt, ExtensionRule) {
-    write("sample1.xrdml", xrdml_text(two_scans));
-    Result r = run("sample1\n-1\n");
-    EXPECT_TRUE(has(r, ">  orvalt: Assumed input filetype is .xrdml\n File found : "
-                       "<DIR>/sample1.xrdml\n"))
-        << r.out;
-
-    write("RUN7.XRDML", xrdml_text(two_scans));
-    r = run("RUN7.XRDML\n-1\n");
-    EXPECT_FALSE(has(r, "Assumed input filetype"));
-    EXPECT_TRUE(has(r, " File found : <DIR>/RUN7.XRDML\n"));
-
-    write("abc", xrdml_text(two_scans));
-    r = run("abc\n-1\n");
-    EXPECT_FALSE(has(r, "Assumed input filetype"));
-    EXPECT_TRUE(has(r, " File found : <DIR>/abc\n"));
-    EXPECT_EQ(r.status, 0);
-
-    // A compressed measurement is named whole; any other compressed name
-    // keeps the rule in the dialogue. The command line takes a name that
-    // exists as it is given.
+    const std::tuple<std::string, std::string, bool> names[] = {
+        // typed, found, extension added
+        {"sample1", "sample1.xrdml", true},
+        {"RUN7.XRDML", "RUN7.XRDML", false},
+        {"abcdef", "abcdef", false},  // exactly six
+        {"abc", "abc", false},
+        // A compressed measurement is named whole; any other compressed name
+        // keeps the rule in the dialogue.
+        {"RUN8.XRDML.GZ", "RUN8.XRDML.GZ", false},
+    };
+    for (const auto& [typed, found, added] : names) {
+        SCOPED_TRACE(typed);
+        write(found, found.ends_with(".GZ") ? orvalt::test::gzip(xrdml_text(two_scans))
+                                            : xrdml_text(two_scans));
+        const Result r = run(typed + "\n-1\n");
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(has(r, ">  orvalt: Assumed input filetype is .xrdml\n"), added) << r.out;
+        EXPECT_TRUE(has(r, " File found : <DIR>/" + found + "\n")) << r.out;
+        fs::remove(dir / found);
+    }
+    // The command line takes a name that exists as it is given.
+    Result r;
     write("RUN8.XRDML.GZ", orvalt::test::gzip(xrdml_text(two_scans)));
     write("run9.gz", orvalt::test::gzip(xrdml_text(two_scans)));
     write("run10.data", xrdml_text(two_scans));

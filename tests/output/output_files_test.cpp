@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "driver/output_files.h"
+#include "g_f/new_files.h"
 #include "g_f/file_system.h"
 #include "g_f/text.h"
 #include "tests/support.h"
@@ -90,24 +91,38 @@ TEST(WeightsFile, OneLinePerScan) {
     TempDir dir;
     const std::string path = dir.file("run7.weights");
     Dialogue d;
-    EXPECT_TRUE(write_weights_file(d.con, path, 3, std::array<std::int32_t, 3>{1, 0, 1}));
+    // Written, then put in place on its own (or with the data file).
+    const auto weights = [&d](const std::string& name, std::int32_t n,
+                              std::span<const std::int32_t> w) {
+        OutputFile f;
+        return write_weights_file(d.con, name, n, w, f) && put_weights_in_place(d.con, f, name);
+    };
+    EXPECT_TRUE(weights(path, 3, std::array<std::int32_t, 3>{1, 0, 1}));
     EXPECT_EQ(d.text(), " Saving weights to " + path + "\n\n");  // nothing from the opening
     EXPECT_EQ(read_all(path), "  1 1\n  2 0\n  3 1\n");
 
     std::array<std::int32_t, 200> all{};  // written again: replaced; 200 lines
     all.fill(1);
-    EXPECT_TRUE(write_weights_file(d.con, path, 200, all));
+    EXPECT_TRUE(weights(path, 200, all));
     const std::string text = read_all(path);
     EXPECT_EQ(text.size(), 200u * 6u);
     EXPECT_NE(text.find("  1 1\n  2 1\n"), std::string::npos);
     EXPECT_NE(text.find("\n 99 1\n100 1\n"), std::string::npos);
 
-    EXPECT_TRUE(write_weights_file(d.con, dir.file("none.weights"), 0, {}));
+    EXPECT_TRUE(weights(dir.file("none.weights"), 0, {}));
     EXPECT_EQ(read_all(dir.file("none.weights")), "");
     Dialogue failed;
+    OutputFile f;
     EXPECT_FALSE(write_weights_file(failed.con, dir.file("gone/run7.weights"), 1,
-                                    std::array<std::int32_t, 1>{1}));
+                                    std::array<std::int32_t, 1>{1}, f));
     EXPECT_NE(failed.text().find(" ** Error in open_new_file **\n"), std::string::npos);
+
+    // Until it is put in place, an older file stays as it was.
+    OutputFile pending;
+    ASSERT_TRUE(write_weights_file(d.con, path, 1, std::array<std::int32_t, 1>{0}, pending));
+    EXPECT_EQ(read_all(path).size(), 200u * 6u);
+    EXPECT_TRUE(put_weights_in_place(d.con, pending, path));
+    EXPECT_EQ(read_all(path), "  1 0\n");
 }
 
 }  // namespace

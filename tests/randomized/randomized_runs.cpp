@@ -3,14 +3,27 @@
 // hazards a busy lab folder holds (the input itself, links to it, orvalt.tmp,
 // the weights file, folders, FIFOs, control characters, overlong names), and
 // now and then an interruption or a console pipe closed under the program.
+// Runs of the dialogue alternate with runs of the command line: random
+// options and batches of one to five names drawn from the same hazards
+// (several measurements, the same file twice, a hard link to one, names that
+// begin with '-', folders of outputs that are not there). A run may be ended
+// by any signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT, or SIGKILL, which it
+// cannot catch), its console pipe closed, or it may write under a file size
+// limit (ulimit -f) that a large output passes.
 // After every run:
-//   - the exit status is 0 or 1, or 128 + n when signal n was sent;
+//   - the exit status is 0 or 1 (2 for refused arguments), or 128 + n when
+//     signal n was sent, or the run was killed by SIGKILL;
 //   - the measurement, the links, folders and FIFOs are as they were;
 //   - "orvalt.tmp" is unchanged after a failed run, and whole otherwise;
 //   - every file written is whole: a Genie file lists every entry it should,
 //     an ASCII file has the promised number of lines, a weights file one line
 //     per scan; a replaced file keeps its permission bits;
-//   - no temporary file is left, no sanitizer spoke, nothing hung.
+//   - no temporary file is left, also after SIGKILL, no sanitizer spoke,
+//     nothing hung;
+//   - from the command line: every file it says it wrote is there and whole,
+//     the exit status agrees with what it reported, nothing went to standard
+//     output but the lines of converted files, the measurements are unchanged
+//     and orvalt.tmp is never touched.
 //
 //   randomized_runs PROGRAM SCRATCH [--seed N] [--seconds S]
 //
@@ -18,6 +31,7 @@
 // SCRATCH/findings/run-<n>/. Exit status 1 when there was a finding.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -140,9 +154,15 @@ std::string measurement(Rng& rng) {
 
 const std::string remembered_valid = "s.xrdml\n           1\n           1\n           1\n           1\n";
 
-void make_folder(Rng& rng, const fs::path& dir, const std::string& xrdml) {
+void make_folder(Rng& rng, const fs::path& dir, const std::string& xrdml,
+                 const std::string& second) {
     fs::create_directories(dir / "sub");
+    fs::create_directories(dir / "out");
     write_bytes(dir / "s.xrdml", xrdml);
+    write_bytes(dir / "t.xrdml", second);
+    write_bytes(dir / "sub/s.xrdml", second);
+    write_bytes(dir / "-x.xrdml", xrdml);
+    fs::create_hard_link(dir / "t.xrdml", dir / "hard.dat");
     write_bytes(dir / "precious.dat", "precious\n");
     fs::permissions(dir / "precious.dat", fs::perms::owner_read | fs::perms::owner_write |
                                               fs::perms::group_read);
@@ -204,9 +224,62 @@ std::string answers(Rng& rng) {
     return text;
 }
 
+// --- the command line ------------------------------------------------------------------
+
+std::vector<std::string> cli_arguments(Rng& rng) {
+    std::vector<std::string> a;
+    switch (pick(rng, 0, 5)) {
+        case 1: a.push_back("--sum"); break;
+        case 2: a.insert(a.end(), {"--scan", std::to_string(pick(rng, 1, 5))}); break;
+        case 3:
+            a.push_back("--gudrun");
+            if (chance(rng, 0.6)) {
+                std::string list = std::to_string(pick(rng, 1, 4));
+                while (chance(rng, 0.3)) list += "," + std::to_string(pick(rng, 1, 5));
+                a.insert(a.end(), {"--exclude", list});
+            }
+            break;
+        case 4: a.push_back("--separate"); break;
+        default: break;
+    }
+    // Mostly options that go together; now and then those that do not.
+    const bool fixed = std::find(a.begin(), a.end(), "--gudrun") != a.end() ||
+                       std::find(a.begin(), a.end(), "--separate") != a.end();
+    if (chance(rng, fixed ? 0.05 : 0.3)) a.push_back("--counts");
+    if (chance(rng, 0.05)) a.push_back("--cps");
+    if (chance(rng, fixed ? 0.05 : 0.3))
+        a.insert(a.end(), {"--units", one_of(rng, std::vector<std::string>{"q", "d", "2theta", "q", "d"})});
+    if (chance(rng, 0.02)) a.insert(a.end(), {"--units", "Q"});
+    if (chance(rng, 0.3))
+        a.insert(a.end(), {"--format", one_of(rng, std::vector<std::string>{"ascii", "genie"})});
+    if (chance(rng, 0.3)) a.push_back("-q");
+    if (chance(rng, 0.35))
+        a.insert(a.end(), {"-d", one_of(rng, std::vector<std::string>{
+                                             "out", "out", "out", "sub", "out/", ".", "nosuch",
+                                             "folder.dat", "s.xrdml", "out\t"})});
+    const std::vector<std::string> inputs = {
+        "s.xrdml", "t.xrdml", "s.xrdml", "t.xrdml", "sub/s.xrdml", "s", "t", "sub/s.xrdml",
+        "missing.xrdml", "folder.dat", "fifo.dat", "link.dat", "hard.dat", "s.xrdml  ",
+        "s.xrdml\t", "-x.xrdml", "sub/../s.xrdml", std::string("s\n.xrdml"), "precious.dat"};
+    const int n = chance(rng, 0.6) ? 1 : pick(rng, 2, 5);
+    std::vector<std::string> files;
+    for (int k = 0; k < n; ++k) files.push_back(one_of(rng, inputs));
+    if (chance(rng, 0.25) || (n == 1 && chance(rng, 0.1)))
+        a.insert(a.end(), {"-o", one_of(rng, output_names())});
+    if (chance(rng, 0.03)) a.push_back(one_of(rng, std::vector<std::string>{"--bogus", "-k"}));
+    const bool dashed = std::any_of(files.begin(), files.end(),
+                                    [](const std::string& f) { return f.starts_with("-"); });
+    if (dashed && chance(rng, 0.8)) a.push_back("--");
+    a.insert(a.end(), files.begin(), files.end());
+    // Options after the names, now and then.
+    if (chance(rng, 0.05)) a.push_back("-q");
+    return a;
+}
+
 // --- one run ----------------------------------------------------------------------------
 
 struct Outcome {
+    pid_t pid = 0;
     bool exited = false;
     int status = -1;  // exit status, or the signal that ended it
     bool hung = false;
@@ -215,8 +288,11 @@ struct Outcome {
 
 enum class Disturbance { none, signal, closed_pipe };
 
-Outcome run_program(const std::string& program, const fs::path& dir, Disturbance how, int signal_number,
-                    int delay_ms) {
+// `args` are the program's arguments (none: the dialogue); `size_limit` the
+// largest file it may write, in bytes (0: no limit).
+Outcome run_program(const std::string& program, const std::vector<std::string>& args,
+                    const fs::path& dir, Disturbance how, int signal_number, int delay_ms,
+                    long size_limit) {
     int pipe_fds[2] = {-1, -1};
     if (how == Disturbance::closed_pipe && ::pipe(pipe_fds) != 0) std::abort();
     const pid_t pid = ::fork();
@@ -235,12 +311,22 @@ Outcome run_program(const std::string& program, const fs::path& dir, Disturbance
         ::dup2(out, 1);
         ::dup2(err, 2);
         // As from a terminal, whatever this driver was started with (a
-        // background job ignores Ctrl-C, nohup a hang-up).
-        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) ::signal(s, SIG_DFL);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        // background job ignores Ctrl-C, nohup a hang-up): the program must
+        // catch or ignore what it needs to itself, SIGXFSZ too.
+        for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXFSZ}) ::signal(s, SIG_DFL);
+        if (size_limit > 0) {
+            struct rlimit limit {};
+            limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(size_limit);
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        ::execv(program.c_str(), argv.data());
         ::_exit(98);
     }
     Outcome o;
+    o.pid = pid;
     const auto started = std::chrono::steady_clock::now();
     if (how == Disturbance::closed_pipe) {
         ::close(pipe_fds[1]);
@@ -380,16 +466,35 @@ std::string whole(const fs::path& dir, const std::string& rel, const std::string
     return {};
 }
 
+// How a run was started and disturbed.
+struct Scenario {
+    std::vector<std::string> args;  // none: the dialogue
+    Disturbance how = Disturbance::none;
+    int signal_number = 0;
+    long size_limit = 0;  // bytes, 0: none
+    bool command_line() const { return !args.empty(); }
+};
+
+bool named(const Scenario& sc, std::initializer_list<const char*> names) {
+    for (std::size_t i = 0; i + 1 < sc.args.size(); ++i)
+        if (sc.args[i] == "-o")
+            for (const char* n : names)
+                if (sc.args[i + 1] == n) return true;
+    return false;
+}
+
 std::vector<std::string> check(const fs::path& dir, const Snapshot& before, const Outcome& o,
-                               Disturbance how, int signal_number) {
+                               const Scenario& sc, long& kill_window_leftovers) {
     std::vector<std::string> findings;
     auto finding = [&](const std::string& what) { findings.push_back(what); };
 
     if (o.hung) finding("the program did not end within 60 s");
+    const Disturbance how = sc.how;
     const bool disturbed = how != Disturbance::none;
-    const int sig = how == Disturbance::closed_pipe ? SIGPIPE : signal_number;
+    const int sig = how == Disturbance::closed_pipe ? SIGPIPE : sc.signal_number;
     if (o.exited) {
-        const bool ok = o.status == 0 || o.status == 1 || (disturbed && o.status == 128 + sig);
+        const bool ok = o.status == 0 || o.status == 1 || (sc.command_line() && o.status == 2) ||
+                        (disturbed && sig != SIGKILL && o.status == 128 + sig);
         if (!ok) finding("exit status " + std::to_string(o.status));
     } else if (!(disturbed && o.status == sig)) {
         finding("ended by signal " + std::to_string(o.status));
@@ -397,29 +502,55 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
     for (const char* word : {"AddressSanitizer", "runtime error:", "LeakSanitizer"})
         if (o.err.find(word) != std::string::npos) finding("sanitizer: " + o.err.substr(0, 2000));
 
-    // What the run must leave alone.
-    if (read_bytes(dir / "s.xrdml") != before.files.at("s.xrdml")) finding("the measurement changed");
+    // What the run must leave alone: every measurement, links, a folder, a FIFO.
+    // (A command line may name s.xrdml, or a link to it, as its output when
+    // s.xrdml is none of its inputs: it is then only another file.)
+    bool s_is_input = false;
+    for (auto it = sc.args.begin(); it != sc.args.end(); ++it) {
+        const std::string& a = *it;
+        for (const char* name : {"s.xrdml", "s", "sub/../s.xrdml", "s.xrdml  ", "link.dat"})
+            if (a == name && (it == sc.args.begin() || *(it - 1) != "-o")) s_is_input = true;
+    }
+    const bool s_named = named(sc, {"s.xrdml", "./sub/../s.xrdml", "link.dat", "orvalt.tmp",
+                                    "tmplink.dat"});
+    for (const char* input : {"s.xrdml", "t.xrdml", "sub/s.xrdml", "-x.xrdml", "hard.dat"}) {
+        if (read_bytes(dir / input) == before.files.at(input)) continue;
+        if (std::string(input) == "s.xrdml" && s_named && !s_is_input) continue;
+        finding(std::string("the measurement ") + input + " changed");
+    }
     if (!fs::is_symlink(dir / "link.dat") || !fs::is_symlink(dir / "tmplink.dat") ||
         !fs::is_symlink(dir / "wlink.write"))
         finding("a link was replaced");
     if (!fs::is_directory(dir / "folder.dat")) finding("the folder was replaced");
     if (!fs::is_fifo(dir / "fifo.dat")) finding("the FIFO was replaced");
 
-    // No temporary left, anywhere.
-    for (const auto& e : fs::recursive_directory_iterator(dir))
-        if (e.path().filename().string().starts_with(".orvalt-"))
-            finding("temporary left: " + e.path().string());
+    // No temporary left, anywhere, also after SIGKILL: an unnamed temporary
+    // vanishes with the process. Only between naming it and moving it over
+    // its target (microseconds) does it have a name; one of the killed
+    // process left there is counted, and removed by the next run that
+    // writes into its folder.
+    for (const auto& e : fs::recursive_directory_iterator(dir)) {
+        const std::string leaf = e.path().filename().string();
+        if (!leaf.starts_with(".orvalt-")) continue;
+        if (sig == SIGKILL && leaf.find("-" + std::to_string(o.pid) + "-") != std::string::npos) {
+            ++kill_window_leftovers;
+            continue;
+        }
+        finding("temporary left: " + e.path().string());
+    }
 
-    const bool transcript_complete = !disturbed;
+    const bool transcript_complete = !disturbed && sc.size_limit == 0 && !sc.command_line();
     const bool failed = !(o.exited && o.status == 0);
     const Snapshot after = snapshot(dir);
     for (const auto& [rel, bytes] : after.files) {
         const auto old = before.files.find(rel);
         if (old != before.files.end() && old->second == bytes) continue;
         if (rel == "orvalt.tmp") {
-            if (failed && !disturbed) finding("orvalt.tmp changed by a failed run");
-            const auto lines = split_lines(bytes);
-            if (lines.size() != 5) finding("orvalt.tmp not whole");
+            // The command line never writes it, unless told to by -o.
+            if (sc.command_line() && !named(sc, {"orvalt.tmp", "tmplink.dat"}))
+                finding("orvalt.tmp changed by the command line");
+            if (!sc.command_line() && failed && !disturbed) finding("orvalt.tmp changed by a failed run");
+            if (!sc.command_line() && split_lines(bytes).size() != 5) finding("orvalt.tmp not whole");
             continue;
         }
         const std::string why = whole(dir, rel, bytes, o, transcript_complete);
@@ -427,10 +558,65 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
         if (old != before.files.end() && after.perms.at(rel) != before.perms.at(rel))
             finding(rel + ": permission bits changed");
     }
-    if (failed && !disturbed && before.files.count("orvalt.tmp") != 0 &&
+    if (!sc.command_line() && failed && !disturbed && before.files.count("orvalt.tmp") != 0 &&
         after.files.count("orvalt.tmp") != 0 &&
         before.files.at("orvalt.tmp") != after.files.at("orvalt.tmp"))
         finding("orvalt.tmp changed by a failed run");
+    if (!sc.command_line()) return findings;
+
+    // The command line: what it says agrees with what it did.
+    if (o.out.find("Run interrupted") != std::string::npos)
+        finding("the interruption line went to standard output");
+    if (disturbed) return findings;
+    const auto options_end = std::find(sc.args.begin(), sc.args.end(), "--");
+    const bool quiet = std::find(sc.args.begin(), options_end, "-q") != options_end;
+    const auto out_lines = split_lines(o.out);
+    if (o.exited && o.status == 2) {
+        if (!o.out.empty()) finding("refused arguments, yet standard output: " + o.out);
+        if (o.err.find("\nUsage: orvalt") == std::string::npos) finding("refused without the usage line");
+        for (const auto& [rel, bytes] : after.files)
+            if (!before.files.count(rel) || before.files.at(rel) != bytes)
+                finding("refused arguments, yet " + rel + " was written");
+        return findings;
+    }
+    if (o.exited && o.status == 0 && o.err.find(": not converted\n") != std::string::npos)
+        finding("status 0 with a file not converted");
+    if (o.exited && o.status == 1 && o.err.empty()) finding("status 1 without a word on standard error");
+    if (quiet && !o.out.empty()) finding("-q, yet standard output: " + o.out);
+    // Every line: "NAME: what -> OUTPUT" (" and WEIGHTS"); those files whole.
+    for (const std::string& line : out_lines) {
+        const auto arrow = line.rfind(" -> ");
+        if (arrow == std::string::npos) {
+            finding("a line on standard output that names no output: " + line);
+            continue;
+        }
+        std::string outputs = line.substr(arrow + 4);
+        std::vector<std::string> names;
+        const auto and_at = outputs.find(" and ");
+        if (and_at != std::string::npos) {
+            names.push_back(outputs.substr(0, and_at));
+            names.push_back(outputs.substr(and_at + 5));
+        } else {
+            names.push_back(outputs);
+        }
+        for (const std::string& name : names) {
+            std::error_code ec;
+            if (!fs::exists(dir / name, ec)) {
+                finding("reported written, but missing: " + name);
+                continue;
+            }
+            if (fs::is_fifo(dir / name) || fs::is_directory(dir / name))
+                finding("reported written to what is not a regular file: " + name);
+        }
+        // A Genie file of one spectrum holds one entry.
+        if (line.find(" separately") == std::string::npos && names[0].ends_with(".write")) {
+            orvalt::genie::File file;
+            std::string error;
+            if (orvalt::genie::read_file((dir / names[0]).string(), file, error) &&
+                file.entries.size() != 1)
+                finding(names[0] + ": a spectrum in " + std::to_string(file.entries.size()) + " entries");
+        }
+    }
     return findings;
 }
 
@@ -456,8 +642,10 @@ int main(int argc, char** argv) {
     ::signal(SIGPIPE, SIG_IGN);
 
     const auto start = std::chrono::steady_clock::now();
-    long runs = 0, finding_runs = 0, disturbed_runs = 0;
+    long runs = 0, finding_runs = 0, disturbed_runs = 0, cli_runs = 0, limited_runs = 0;
+    long kill_window_leftovers = 0;
     std::map<int, long> statuses;  // exit status (a signal as its negative)
+    std::map<int, long> signals_sent;
     long writing_runs = 0;
     const fs::path dir = scratch / "run";
     for (;; ++runs) {
@@ -466,20 +654,32 @@ int main(int argc, char** argv) {
         Rng rng(seed * 1000003ULL + static_cast<unsigned long long>(runs));
         fs::remove_all(dir);
         fs::create_directories(dir);
-        make_folder(rng, dir, measurement(rng));
-        write_bytes(dir / "stdin.txt", answers(rng));
+        const std::string first = measurement(rng);
+        make_folder(rng, dir, first, measurement(rng));
+        Scenario sc;
+        if (chance(rng, 0.45)) {
+            sc.args = cli_arguments(rng);
+            ++cli_runs;
+        }
+        write_bytes(dir / "stdin.txt", sc.command_line() ? std::string() : answers(rng));
         const Snapshot before = snapshot(dir);
 
-        Disturbance how = Disturbance::none;
-        int sig = 0;
-        if (chance(rng, 0.2)) {
-            how = chance(rng, 0.25) ? Disturbance::closed_pipe : Disturbance::signal;
-            sig = one_of(rng, std::vector<int>{SIGINT, SIGTERM, SIGHUP});
+        if (chance(rng, 0.25)) {
+            sc.how = chance(rng, 0.2) ? Disturbance::closed_pipe : Disturbance::signal;
+            sc.signal_number = one_of(rng, std::vector<int>{SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGKILL,
+                                                            SIGKILL});
+            if (sc.how == Disturbance::signal) ++signals_sent[sc.signal_number];
             ++disturbed_runs;
         }
-        const int delay = pick(rng, 0, 40);
-        const Outcome o = run_program(program, dir, how, sig, delay);
-        const auto findings = check(dir, before, o, how, sig);
+        if (chance(rng, 0.1)) {
+            sc.size_limit = 512L * pick(rng, 1, 64);
+            ++limited_runs;
+        }
+        // Early (before the handlers are in place) or late (while writing).
+        const int delay = chance(rng, 0.3) ? pick(rng, 0, 40) : pick(rng, 40, 400);
+        const Outcome o =
+            run_program(program, sc.args, dir, sc.how, sc.signal_number, delay, sc.size_limit);
+        const auto findings = check(dir, before, o, sc, kill_window_leftovers);
         ++statuses[o.exited ? o.status : -o.status];
         if (std::getenv("RANDOMIZED_TRACE") != nullptr) {
             const auto lines = split_lines(o.out);
@@ -501,17 +701,25 @@ int main(int argc, char** argv) {
         fs::copy_file(dir / "stdin.txt", keep / "stdin.txt", fs::copy_options::overwrite_existing);
         write_bytes(keep / "stdout.txt", o.out);
         write_bytes(keep / "stderr.txt", o.err);
+        std::string args_text;
+        for (const std::string& a : sc.args) args_text += " [" + a + "]";
+        write_bytes(keep / "args.txt", args_text + "\n");
         std::cerr << "randomized_runs: FINDING in run " << runs << " (seed " << seed
-                  << "): disturbance " << static_cast<int>(how) << " signal " << sig << " after "
-                  << delay << " ms\n";
+                  << "): disturbance " << static_cast<int>(sc.how) << " signal " << sc.signal_number
+                  << " after " << delay << " ms, size limit " << sc.size_limit << ", arguments"
+                  << args_text << "\n";
         for (const auto& f : findings) std::cerr << "  " << f << '\n';
     }
     fs::remove_all(dir);
     const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::cout << "randomized_runs: " << runs << " runs (" << disturbed_runs << " interrupted) in "
+    std::cout << "randomized_runs: " << runs << " runs (" << cli_runs << " of the command line, "
+              << disturbed_runs << " interrupted, " << limited_runs << " under a file size limit) in "
               << elapsed << " s, seed " << seed << ", " << finding_runs << " with findings\n"
               << "randomized_runs: " << writing_runs << " runs wrote a file; exit statuses:";
     for (const auto& [status, n] : statuses) std::cout << ' ' << status << ':' << n;
-    std::cout << '\n';
+    std::cout << "\nrandomized_runs: signals sent:";
+    for (const auto& [signal_number, n] : signals_sent) std::cout << ' ' << signal_number << ':' << n;
+    std::cout << "; temporaries of a killed run caught between naming and moving: "
+              << kill_window_leftovers << '\n';
     return finding_runs == 0 ? 0 : 1;
 }

@@ -55,8 +55,8 @@ TEST(Census, ScansWavelengthAndKeywordRules) {
 }
 
 TEST(Census, WarningsAndFailures) {
-    // the first item of the first ratio; the last ratio counts, and 0 gives K-alpha1
-    CensusRun r = census_of(with(5, "<ratioKAlpha2KAlpha1>0,7</ratioKAlpha2KAlpha1>",
+    // the last ratio counts, and 0 gives K-alpha1
+    CensusRun r = census_of(with(5, "<ratioKAlpha2KAlpha1>0.7</ratioKAlpha2KAlpha1>",
                                  {"<ratioKAlpha2KAlpha1>0.0D0</ratioKAlpha2KAlpha1>"}));
     EXPECT_EQ(r.status.ierr, 0);
     EXPECT_EQ(r.census.wavelength, 1.5406);
@@ -77,6 +77,59 @@ TEST(Census, WarningsAndFailures) {
     EXPECT_EQ(r.status.ierr, 16);
     EXPECT_EQ(message(r.status), "Too many scans in file (maximum 200)");
     EXPECT_NE(r.out.find("count_scans: Number of scans in file = 201\n"), std::string::npos);
+}
+
+// An element of one value holds one number, blanks and tabs around it: a
+// second number, or a decimal comma, is never cut off silently (ierr 20,
+// naming the element). The lists keep their separators.
+TEST(OneValueElements, HoldOneNumberOnly) {
+    const std::string start = "<startPosition>10</startPosition>",
+                      end = "<endPosition>12</endPosition>",
+                      time = "<commonCountingTime unit=\"seconds\">1</commonCountingTime>";
+    struct Case {
+        std::size_t line;      // of wavelength_lines, or 99: a scan's parameters
+        std::string element;   // as the message names it
+        std::string open, close;
+    };
+    const Case elements[] = {
+        {3, "kAlpha1", "<kAlpha1 unit=\"Angstrom\">", "</kAlpha1>"},
+        {4, "kAlpha2", "<kAlpha2 unit=\"Angstrom\">", "</kAlpha2>"},
+        {5, "ratioKAlpha2KAlpha1", "<ratioKAlpha2KAlpha1>", "</ratioKAlpha2KAlpha1>"},
+        {99, "startPosition", "<startPosition>", "</startPosition>"},
+        {99, "endPosition", "<endPosition>", "</endPosition>"},
+        {99, "commonCountingTime", "<commonCountingTime unit=\"seconds\">", "</commonCountingTime>"},
+    };
+    const std::pair<std::string, std::int32_t> texts[] = {
+        {"0,7093170", 20}, {"2,5", 20},  {"120,5", 20}, {"0.70 93170", 20}, {"1.5\t2", 20},
+        {"1.5x", -1},      {" 0.7 ", 0}, {"\t0.7\t", 0}, {"7E-1", 0},
+    };
+    for (const Case& c : elements) {
+        for (const auto& [text, ierr] : texts) {
+            SCOPED_TRACE(c.element + " holding \"" + text + "\"");
+            const std::string line = c.open + text + c.close;
+            ReaderStatus status;
+            if (c.line != 99) {
+                const CensusRun r = census_of(with(c.line, line), 0);
+                status = r.status;
+            } else {
+                std::vector<std::string> ls = {start, end, time};
+                for (std::string& l : ls)
+                    if (l.starts_with(c.open.substr(0, c.open.find(' ')))) l = line;
+                ScanParameters par;
+                TempDir dir;
+                ORVALTPAR(dir.write("f.xrdml", lines(ls)), status, par, 1);
+            }
+            if (ierr == 20) {
+                EXPECT_EQ(status.ierr, 20);
+                EXPECT_EQ(message(status), "More than one number where one is expected: " + c.element);
+            } else if (ierr == 0) {
+                EXPECT_EQ(status.ierr, 0);
+            } else {
+                EXPECT_NE(status.ierr, 0);  // not a number: the element's own status
+                EXPECT_NE(status.ierr, 20);
+            }
+        }
+    }
 }
 
 ReaderStatus par_of(const std::string& text, ScanParameters& par, std::int32_t nscans) {
@@ -125,6 +178,14 @@ TEST(Parameters, Failures) {
         EXPECT_EQ(s.ierr, ierr) << text;
         EXPECT_EQ(message(s), msg) << text;
     }
+    // Of a single scan too: a counting time in milliseconds is never read as
+    // seconds, so the pass finds none (the file ends first).
+    const ReaderStatus ms = par_of(
+        lines({start, end, "<commonCountingTime unit=\"ms\">1500</commonCountingTime>",
+               "\t</xrdMeasurements>"}),
+        par, 1);
+    EXPECT_EQ(ms.ierr, 1);
+    EXPECT_EQ(message(ms), "Error reading XRDML file: \t</xrdMeasurements>");
     // More elements than the tables hold: counted on, never stored past 200.
     std::vector<std::string> ls;
     for (int i = 0; i < 205; ++i) ls.push_back("<startPosition>" + std::to_string(i) + "</startPosition>");
