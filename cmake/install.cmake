@@ -19,6 +19,10 @@ install(TARGETS orvalt g2dump RUNTIME DESTINATION ${ORVALT_BIN_DIR})
 install(FILES README.md DESTINATION ${ORVALT_README_DIR})
 install(FILES docs/genie-file-format.md examples/Na_Mg_mirror.xrdml DESTINATION ${ORVALT_DOC_DIR})
 install(FILES examples/README.md DESTINATION ${ORVALT_DOC_DIR} RENAME Na_Mg_mirror.md)
+# Every Debian package holds its copyright file in its documentation folder.
+if(NOT WIN32)
+  install(FILES docs/copyright DESTINATION ${ORVALT_DOC_DIR})
+endif()
 
 # Man pages from each program's --help and --version, remade whenever the
 # program is. A cross build cannot run its programs, and Windows has no man.
