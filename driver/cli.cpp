@@ -158,8 +158,9 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     if (!c.request.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
+    c.output_dir = name_meant(c.output_dir);
     std::error_code ec;
-    if (!c.output_dir.empty() && !fs::is_directory(c.output_dir, ec))
+    if (!c.output_dir.empty() && !fs::is_directory(path_of(c.output_dir), ec))
         return refuse(err, "-d: there is no folder " + c.output_dir);
     return -1;
 }
@@ -170,16 +171,17 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
 Request request_for(Console& con, const Choices& c, const std::string& argument) {
     Request r = c.request;
     // Trailing blanks are not part of a name, as in the dialogue's name field.
-    r.input = trimmed(argument);
+    r.input = name_meant(trimmed(argument));
     add_input_extension(con, r.input);
-    const auto placed = [&c](const std::string& name) {
-        return c.output_dir.empty() || fs::path(name).is_absolute()
+    const auto placed = [&c](const std::string& given) {
+        const std::string name = name_meant(given);
+        return c.output_dir.empty() || path_of(name).is_absolute()
                    ? name
-                   : (fs::path(c.output_dir) / name).string();
+                   : (path_of(c.output_dir) / path_of(name)).string();
     };
     const auto default_name = [&](std::string_view extension) {
         if (c.output_dir.empty()) return default_output_name(r.input, extension);
-        return placed(default_output_name(fs::path(r.input).filename().string(), extension));
+        return placed(default_output_name(path_of(r.input).filename().string(), extension));
     };
     default_output_kind(r);
     const Answers& a = r.answers;

@@ -4,6 +4,7 @@
 #include "g_f/file_system.h"
 
 #include <cerrno>
+#include <exception>
 #include <system_error>
 
 #ifdef _WIN32
@@ -58,10 +59,31 @@ bool file_identity(std::string_view name, BY_HANDLE_FILE_INFORMATION& info) {
 }  // namespace
 #endif
 
+std::filesystem::path path_of(std::string_view name) {
+#ifdef _WIN32
+    try {
+        return std::filesystem::path(
+            std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+    } catch (const std::exception&) {
+        // Not UTF-8 (bytes piped in another code page): the library's own reading.
+    }
+#endif
+    return std::filesystem::path(name);
+}
+
+std::string name_meant(std::string_view name) {
+#ifdef _WIN32
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"' &&
+        file_kind(name) == FileKind::missing)
+        return std::string(name.substr(1, name.size() - 2));
+#endif
+    return std::string(name);
+}
+
 std::string full_file_name(std::string_view name) {
     if (name.empty()) return std::string();
     std::error_code ec;
-    const std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(name), ec);
+    const std::filesystem::path p = std::filesystem::absolute(path_of(name), ec);
     if (ec) return std::string(name);
     return p.lexically_normal().string();
 }
@@ -80,7 +102,7 @@ std::filesystem::path write_target(const std::filesystem::path& name) {
 FileKind file_kind(std::string_view name) {
     if (name.empty()) return FileKind::missing;
     std::error_code ec;
-    const auto st = std::filesystem::status(std::filesystem::path(name), ec);
+    const auto st = std::filesystem::status(path_of(name), ec);
     if (ec || !std::filesystem::exists(st)) return FileKind::missing;
     return std::filesystem::is_regular_file(st) ? FileKind::regular : FileKind::other;
 }

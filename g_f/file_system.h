@@ -18,6 +18,17 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// The path a name stands for. Names are held as UTF-8 text on every
+// platform (on Windows the program's code page is UTF-8), while the
+// library's own conversion of narrow text there follows another code page.
+std::filesystem::path path_of(std::string_view name);
+
+// The name a user meant by a typed or given name. A name dragged into a
+// Windows console arrives in double quotes, which no Windows name can hold:
+// there, a name in a pair of surrounding quotes that does not exist as
+// written is taken without them. Elsewhere the name as it stands.
+std::string name_meant(std::string_view name);
+
 // The absolute, normalised form of a file name.
 std::string full_file_name(std::string_view name);
 
