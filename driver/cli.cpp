@@ -232,7 +232,8 @@ std::string names_problem(const Request& r, const Batch& batch) {
         if (one_of_files(target, batch.written))
             return "will not write " + target + " again: this run has written it already";
     }
-    if (!r.weights.empty() && full_file_name(r.output) == full_file_name(r.weights))
+    // By what the names reach (RUN.WEIGHTS, the 8.3 name RUN~1.WEI), not by spelling.
+    if (!r.weights.empty() && reaches_any(r.output, {r.weights}))
         return "the data file and the weights file would both be " + r.output;
     return {};
 }

@@ -101,6 +101,30 @@ std::filesystem::path write_target(const std::filesystem::path& name) {
 
 FileKind file_kind(std::string_view name) {
     if (name.empty()) return FileKind::missing;
+#ifdef _WIN32
+    // A device name (NUL, COM1, con.write, C:\x\prn.txt) stands for the
+    // device wherever it is written: its full name is in the device space.
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(std::string(name).c_str(), MAX_PATH, full, nullptr);
+    if (length > 4 && length < MAX_PATH && std::string_view(full, 4) == "\\\\.\\")
+        return FileKind::other;
+    // What the name opens, as a file is opened: the library's status takes
+    // a device for a file or for nothing.
+    const Handle h(CreateFileA(std::string(name).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (h.get() != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileType(h.get()) != FILE_TYPE_DISK ||
+            (GetFileInformationByHandle(h.get(), &info) != 0 &&
+             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+            return FileKind::other;
+        return FileKind::regular;
+    }
+    if (const DWORD e = GetLastError();
+        e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME)
+        return FileKind::missing;
+#endif
     std::error_code ec;
     const auto st = std::filesystem::status(path_of(name), ec);
     if (ec || !std::filesystem::exists(st)) return FileKind::missing;

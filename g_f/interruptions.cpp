@@ -43,11 +43,14 @@ void remove_watched() {
 
 #ifdef _WIN32
 
+// Set by an interruption before it removes the temporaries.
+std::atomic<int> interrupted{0};
+// Set while a temporary is being made: an interruption waits for it to
+// exist (and be removed), so that it never appears after the removal.
+std::atomic<int> creating{0};
 // The exit status of an interruption that waits for a writer to let its
 // temporary go; 0 when there is none.
 std::atomic<UINT> pending_status{0};
-// The thread that runs the program, held still while an interruption acts.
-HANDLE main_thread = nullptr;
 
 [[noreturn]] void end_interrupted(UINT status) {
     DWORD written = 0;
@@ -58,16 +61,18 @@ HANDLE main_thread = nullptr;
     ExitProcess(status);
 }
 
-// Runs on a thread of its own, with the program's thread held still so that
-// it cannot make a temporary again after its removal. A temporary that a
-// writer holds open (the Genie library opens files without sharing their
-// deletion) cannot be removed now: the program's thread then ends the run at
-// its next check instead.
+// Runs on a thread of its own while the program's thread runs on: it never
+// holds that thread still, as a thread held inside the heap or a stream
+// would keep their locks from this one for good. A temporary that a writer
+// holds open (the Genie library opens files without sharing their deletion)
+// cannot be removed now: the program's thread then ends the run at its next
+// check instead.
 BOOL WINAPI on_console_event(DWORD event) {
     // Ctrl-C as SIGINT (2), Ctrl-Break as SIGBREAK (21), the console going
     // away as a hang-up (1).
     const UINT status = event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 149 : 129;
-    if (main_thread != nullptr) SuspendThread(main_thread);
+    interrupted.store(1);
+    while (creating.load() != 0) Sleep(1);
     bool all_gone = true;
     for (auto& w : watched) {
         if (w.active.load() == 0) continue;
@@ -75,7 +80,6 @@ BOOL WINAPI on_console_event(DWORD event) {
     }
     if (all_gone) end_interrupted(status);
     pending_status.store(status);
-    if (main_thread != nullptr) ResumeThread(main_thread);
     Sleep(INFINITE);
     return TRUE;
 }
@@ -131,6 +135,25 @@ void unwatch_temporary(const std::string& path) {
         if (w.active.load() != 0 && path == w.path) w.active.store(0);
 }
 
+void creating_temporary() {
+#ifdef _WIN32
+    for (;;) {
+        creating.store(1);
+        // An interruption at work removing the temporaries ends the run, or
+        // leaves that to this thread (pending_status); until then nothing new.
+        if (interrupted.load() == 0 || pending_status.load() != 0) return;
+        creating.store(0);
+        Sleep(1);
+    }
+#endif
+}
+
+void temporary_created() {
+#ifdef _WIN32
+    creating.store(0);
+#endif
+}
+
 void end_if_interrupted() {
 #ifdef _WIN32
     const UINT status = pending_status.load();
@@ -151,10 +174,8 @@ bool interruption_waiting() {
 void handle_interruptions() {
 #ifdef _WIN32
     // Once per process: a second handler would act on every event twice.
-    if (main_thread != nullptr) return;
-    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0,
-                    FALSE, DUPLICATE_SAME_ACCESS);
-    SetConsoleCtrlHandler(on_console_event, TRUE);
+    static const bool installed = SetConsoleCtrlHandler(on_console_event, TRUE) != 0;
+    (void)installed;
 #else
     for (int s : handled_signals) {
         struct sigaction old {};

@@ -59,7 +59,9 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
         // Watched before it exists, so that no interruption can leave it.
         watch_temporary(temporary);
         int err = 0;
+        creating_temporary();
         stream_ = create_exclusive(temporary, text, err);
+        temporary_created();
         if (stream_ != nullptr) {
             target_ = target_name;
             temporary_ = temporary;

@@ -13,6 +13,7 @@
 #include <iostream>
 #include <string>
 
+#include "g_f/file_system.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "genie/g2file.h"
@@ -216,6 +217,12 @@ int main(int argc, char** argv) {
         return refuse("give one file");
     }
     const std::string& path = args.back();
+    // A device (COM1, CON) or FIFO would be read as if it were a file, or
+    // wait for input that never comes.
+    if (orvalt::file_kind(path) == orvalt::FileKind::other) {
+        std::cerr << "g2dump: " << path << ": not a regular file\n";
+        return 1;
+    }
     try {
         return as_columns ? columns(path, entry) : dump(path);
     } catch (const std::exception& ex) {
