@@ -228,6 +228,9 @@ Written write_all(const std::string& path, const char* mode, Bytes bytes, std::s
     const bool closed = std::fclose(f) == 0;
     if (err == 0) err = errno;
     if (written && closed) return Written::all;
+    // A short write that names no reason, or only the one the C runtime left
+    // from opening over an existing file (Windows), ran out of room.
+    if (!written && (err == 0 || err == EEXIST)) err = ENOSPC;
     reason = system_reason(err);
     return Written::cut_short;
 }
