@@ -12,7 +12,8 @@ namespace orvalt {
 // program's own (names typed and printed are then the names it holds), and
 // restored when it ends; lines typed at the console are read as UTF-16 and
 // handed on in UTF-8, which the console's narrow reading does not do for
-// every character. Elsewhere it changes nothing.
+// every character; what goes to the console through std::cout and std::cerr
+// (UTF-8) is shown in UTF-16. Elsewhere it changes nothing.
 class ConsoleSession {
 public:
     explicit ConsoleSession(std::istream& standard_input);
@@ -33,6 +34,10 @@ private:
     std::istream& standard_input_;
     std::unique_ptr<std::streambuf> reader_;
     std::unique_ptr<std::istream> typed_;
+    std::unique_ptr<std::streambuf> shown_out_;
+    std::unique_ptr<std::streambuf> shown_err_;
+    std::streambuf* old_out_ = nullptr;
+    std::streambuf* old_err_ = nullptr;
     unsigned input_code_page_ = 0;
     unsigned output_code_page_ = 0;
     bool own_window_ = false;

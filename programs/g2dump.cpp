@@ -13,6 +13,7 @@
 #include <iostream>
 #include <string>
 
+#include "g_f/console_session.h"
 #include "g_f/file_system.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
@@ -178,6 +179,7 @@ int refuse(const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const orvalt::ConsoleSession console(std::cin);
     CLI::App app{"", "g2dump"};
     app.formatter(std::make_shared<orvalt::HelpFormat>(
         usage_line,
