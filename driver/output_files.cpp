@@ -5,6 +5,7 @@
 #include <string>
 
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/new_files.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
@@ -21,8 +22,10 @@ constexpr std::size_t replaced_length = 6;
 // reported, and nothing of it is put in place (an older file stays).
 bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name) {
     if (file.close()) return true;
-    say_error(con, "**ERROR in " + std::string(routine) + ": could not write " +
-                       std::string(trimmed(name)));
+    const std::string line =
+        "**ERROR in " + std::string(routine) + ": could not write " + std::string(trimmed(name));
+    // The transcript's line stays as it was; the report says why.
+    say_error(con, line, file.error() != 0 ? line + ": " + error_text(file.error()) : "");
     return false;
 }
 

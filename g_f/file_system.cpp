@@ -4,6 +4,7 @@
 #include "g_f/file_system.h"
 
 #include <cerrno>
+#include <cstring>
 #include <exception>
 #include <system_error>
 
@@ -26,8 +27,11 @@ int errno_of_last_error() {
     switch (GetLastError()) {
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION: return EACCES;
+        case ERROR_ACCESS_DENIED: return EACCES;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE: return EBUSY;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME: return ENOENT;
@@ -273,6 +277,15 @@ bool replace_file(const std::string& from, const std::string& to, int& error) {
     if (MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
         return true;
     error = errno_of_last_error();
+    // A file held open by another program is refused as "access denied";
+    // opening it for deletion tells that case apart.
+    if (error == EACCES) {
+        const Handle h(CreateFileA(to.c_str(), DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        if (h.get() == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+            error = EBUSY;
+    }
     return false;
 #else
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
@@ -282,6 +295,15 @@ bool replace_file(const std::string& from, const std::string& to, int& error) {
 }
 
 bool remove_file(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+std::string error_text(int error) {
+#ifdef _WIN32
+    // The C runtime's own words for these say nothing to a Windows user.
+    if (error == EBUSY) return "The file is in use by another program";
+    if (error == ENAMETOOLONG) return "The file name is longer than Windows allows (260 characters)";
+#endif
+    return std::strerror(error);
+}
 
 unsigned long process_number() {
 #ifdef _WIN32

@@ -88,6 +88,10 @@ bool replace_file(const std::string& from, const std::string& to, int& error);
 // Removes a file; true when it is gone.
 bool remove_file(const std::string& path);
 
+// The system's reason for an error number, as a user reads it: on Windows
+// also a file in use by another program and a name past the path limit.
+std::string error_text(int error);
+
 // A number that differs between processes running at once.
 unsigned long process_number();
 

@@ -22,12 +22,15 @@ public:
     // (then nothing of this file is left and an older one stays).
     bool close();
     bool failed() const { return failed_; }
+    // The system's error number of a failed close, when it gave one.
+    int error() const { return error_; }
 
 private:
     friend OutputFile open_new_file(Console&, std::string_view, std::int32_t, std::int32_t,
                                     std::int32_t&, std::int32_t, std::int32_t, std::int32_t);
     StagedFile staged_;
     bool failed_ = false;
+    int error_ = 0;
 };
 
 // Creates (replacing, once closed) the named file. error_number 0 = open, 1 =

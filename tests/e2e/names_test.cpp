@@ -105,6 +105,17 @@ TEST_F(Names, DevicesAreRefused) {
     EXPECT_EQ(refusals, 2u) << r.out;
 }
 
+// A name past Windows' path limit is refused with that reason.
+TEST_F(Names, PathLimitOnWindows) {
+    if (!windows_program()) GTEST_SKIP() << "Linux names have no 260-character limit";
+    copy_sample("s.xrdml");
+    const std::string part(120, 'x');
+    fs::create_directories(dir / part / part);
+    const Result r = run("", "", "--format ascii -o " + part + "/" + part + "/s.dat s.xrdml");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("longer than Windows allows"), std::string::npos) << r.err;
+}
+
 // The gudrunX data never overwrite the weights, however the name is spelt.
 TEST_F(Names, DataFileNeverTheWeights) {
     copy_sample("run.xrdml");
