@@ -53,7 +53,10 @@ test-windows: windows
 BENCH_RUNS ?= 11
 .PHONY: bench bench-windows
 bench: build-release
+	scripts/build-deps.sh bench
 	$(BUILD_RELEASE)/bench/bench_run --runs $(BENCH_RUNS) $(BUILD_RELEASE)/driver/orvalt
+	$(BUILD_RELEASE)/bench/bench_batch --runs $(BENCH_RUNS) $(BUILD_RELEASE)/driver/orvalt \
+	    ../shared/data/xrdml
 
 # The same, then orvalt.exe under Wine (in the prefix of make test-windows),
 # which must write the same files.

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 
 #include "driver/output_files.h"
+#include "driver/pattern_files.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
@@ -237,6 +239,46 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
     }
 }
 
+namespace {
+
+// Nothing of the separate scans is written unless every scan can be scaled.
+void check_every_counting_time(Console& con, const Answers& answers, const ScanTables& scans) {
+    if (answers.icps == 1)
+        for (std::int32_t s = 0; s < scans.census.nscans; ++s) check_counting_time(con, scans, s);
+}
+
+// Every scan in turn, as the separate scans are written: read into
+// `spectrum` (counts per second when asked), its x filled and every point
+// found finite, then handed to `take` with its number counted from 0. A scan
+// that cannot be read ends the run once `keep` has kept the scans before it;
+// `take` returns false to end the loop (having said why), and so does this.
+bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
+               const ScanTables& scans, Spectrum& spectrum,
+               const std::function<bool(std::int32_t)>& take, const std::function<void()>& keep) {
+    const auto& par = scans.par;
+    // Each scan's search starts where the one before it was found.
+    xrdml::ScanOffsets offsets;
+    // Scans count from 0 here; the reader numbers them from 1.
+    for (std::int32_t s = 0; s < scans.census.nscans; ++s) {
+        xrdml::ReaderStatus status;
+        xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+                           spectrum.ny, s + 1, 1, offsets);
+        // A scan that cannot be read ends the run; those before it are kept.
+        if (status.ierr != 0 && s > 0) keep();
+        xrdml::ERRCHECK(con, status);
+        const double start = par.start_position[s];
+        const double end = par.end_position[s];
+        if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
+        const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
+        say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
+        if (!finite) check_finite(con, spectrum);
+        if (!take(s)) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
                            const ScanTables& scans, Spectrum& spectrum) {
     activate_genie_session();
@@ -244,12 +286,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     G2IntGenDp h = genie_header(files, scans.census.wavelength);
     set_field(h.xlabel, "2-theta");
     set_field(h.ylabel, "y");
-
-    const std::int32_t nscans = scans.census.nscans;
-    const auto& par = scans.par;
-    // Nothing is written unless every scan can be scaled.
-    if (answers.icps == 1)
-        for (std::int32_t s = 0; s < nscans; ++s) check_counting_time(con, scans, s);
+    check_every_counting_time(con, answers, scans);
 
     // The entries go into a temporary that replaces the file once they are
     // all in; a failure to write leaves the older file as it was.
@@ -258,31 +295,34 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     if (!stage_genie_file(con, name, staged)) return false;
     const GenieFileLetGo let_go;  // before `staged` goes
     std::int32_t inew = 1;
-    // Each scan's search starts where the one before it was found.
-    xrdml::ScanOffsets offsets;
-    // Scans count from 0 here; the reader numbers them from 1.
-    for (std::int32_t s = 0; s < nscans; ++s) {
-        xrdml::ReaderStatus status;
-        xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
-                           spectrum.ny, s + 1, 1, offsets);
-        // A scan that cannot be read ends the run; those before it are kept.
-        if (status.ierr != 0 && inew == 0) commit_genie_file(con, name, staged);
-        xrdml::ERRCHECK(con, status);
-        const double start = par.start_position[s];
-        const double end = par.end_position[s];
-        if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
-        const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
-        say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
-        if (!finite) check_finite(con, spectrum);
+    const auto take = [&](std::int32_t) {
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
         // An interruption waiting for the temporary to be let go finds it closed.
         if (interruption_waiting()) close_genie_file();
         staged.check_interruption();
         inew = 0;
-    }
+        return true;
+    };
+    if (!each_scan(con, files, answers, scans, spectrum, take,
+                   [&] { commit_genie_file(con, name, staged); }))
+        return false;
     // A file without scans holds no entry: none is made.
     return inew != 0 || commit_genie_file(con, name, staged);
+}
+
+bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
+                                 const PatternDescription& d, const Answers& answers,
+                                 const ScanTables& scans, Spectrum& spectrum) {
+    check_every_counting_time(con, answers, scans);
+    PatternFile file(con, files.output_name, format, d, true);
+    const auto take = [&](std::int32_t s) {
+        const auto n = static_cast<std::size_t>(spectrum.ny);
+        return file.add({s + 1, std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
+                         std::span(spectrum.e).first(n)});
+    };
+    return each_scan(con, files, answers, scans, spectrum, take, [&] { file.commit(); }) &&
+           file.commit();
 }
 
 void report_and_convert(Console& con, const Answers& answers, double wavelength,

@@ -15,6 +15,7 @@
 
 #include "driver/errors_to.h"
 #include "driver/output_files.h"
+#include "driver/pattern_output.h"
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
@@ -46,6 +47,8 @@ constexpr std::string_view examples =
     "      gudrunX data without scans 2 and 5: run7.dat and the weights run7.weights\n"
     "  orvalt --separate run7.xrdml\n"
     "      every scan as one entry of the Genie file run7.write\n"
+    "  orvalt --separate --counts --format cif run7.xrdml\n"
+    "      every scan in counts as one data block of the powder CIF run7.cif\n"
     "  orvalt -d converted data/*.xrdml\n"
     "      every file of a folder, the outputs in the folder converted\n"
     "\n"
@@ -55,7 +58,7 @@ constexpr std::string_view examples =
 // What the options ask of every file: `request` holds the answers, the
 // exclusions and the -o name; each file's request is made from it.
 struct Choices {
-    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}};
+    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}, {}};
     std::string output_dir;
     bool quiet = false;
 };
@@ -82,9 +85,9 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     CLI::App app{"", "orvalt"};
     app.formatter(std::make_shared<HelpFormat>(
         std::string(usage_line),
-        "Converts each XRDML powder-diffraction measurement named into an ASCII data file\n"
-        "or a Genie binary file, without a question. Run without arguments, ORVALT asks\n"
-        "its questions one by one instead."));
+        "Converts each XRDML powder-diffraction measurement named into an ASCII data file,\n"
+        "a Genie binary file, or an .xye, GSAS .fxye or powder CIF file, without a\n"
+        "question. Run without arguments, ORVALT asks its questions one by one instead."));
     app.footer(std::string(examples));
     app.set_version_flag("-V,--version", "orvalt " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
                          "Print the version and the build (platform, compiler) and exit");
@@ -98,7 +101,8 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                                   "Prepare gudrunX data: sum in counts per second against "
                                   "2-theta, ASCII by default, and weights");
     auto* f_separate = app.add_flag("--separate", separate,
-                                    "Every scan, against 2-theta, as one entry of a Genie file");
+                                    "Every scan, against 2-theta, as one entry of a Genie file "
+                                    "(or one block of an xye, fxye or cif file)");
     auto* o_exclude =
         app.add_option("--exclude", c.request.excluded, "With --gudrun: scans to exclude, e.g. 2,5")
             ->type_name("LIST")
@@ -110,9 +114,11 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     app.add_option("--units", units, "x axis: 2theta (the default), q or d")
         ->type_name("2theta|q|d")
         ->check(one_of({"2theta", "q", "d"}));
-    auto* o_format = app.add_option("--format", format, "Output file: genie (the default) or ascii")
-                         ->type_name("ascii|genie")
-                         ->check(one_of({"ascii", "genie"}));
+    auto* o_format = app.add_option("--format", format,
+                                    "Output file: genie (the default), ascii, xye, fxye (GSAS, "
+                                    "2-theta only) or cif (powder CIF)")
+                         ->type_name("ascii|genie|xye|fxye|cif")
+                         ->check(one_of({"ascii", "genie", "xye", "fxye", "cif"}));
     app.add_option("-o,--output", c.request.output, "Output file name (one input file only)")
         ->type_name("NAME");
     app.add_option("-d,--output-dir", c.output_dir,
@@ -145,6 +151,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     a.iunits = units == "q" ? 2 : units == "d" ? 3 : 1;
     c.request.output_kind_given = o_format->count() > 0;
     if (c.request.output_kind_given) a.ioutput = format == "ascii" ? ascii_output : genie_output;
+    if (PatternFormat f{}; pattern_format_named(format, f)) c.request.pattern = f;
 
     // What the branch fixes cannot be asked otherwise.
     const std::string_view branch = gudrun ? "--gudrun" : "--separate";
@@ -153,7 +160,11 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                                ", whose x axis is 2-theta");
     if (branch_fixes_intensity(a.iscan) && a.icps == 0)
         return refuse(err, "--counts cannot go with --gudrun, whose data are counts per second");
-    if (branch_fixes_output(a.iscan) && a.ioutput == ascii_output)
+    if (c.request.pattern) {
+        if (const std::string why = units_refusal(*c.request.pattern, a); !why.empty())
+            return refuse(err, "--units " + units + " cannot go with --format " + format + ": " +
+                                   why);
+    } else if (branch_fixes_output(a.iscan) && a.ioutput == ascii_output)
         return refuse(err, "--format ascii cannot go with --separate, which writes one Genie file");
     if (!c.request.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
@@ -186,7 +197,10 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
     default_output_kind(r);
     const Answers& a = r.answers;
     const bool genie = a.ioutput == genie_output || branch_fixes_output(a.iscan);
-    r.output = r.output.empty() ? default_name(genie ? ".write" : ".dat") : placed(r.output);
+    const std::string_view extension = r.pattern ? pattern_extension(*r.pattern)
+                                       : genie   ? ".write"
+                                                 : ".dat";
+    r.output = r.output.empty() ? default_name(extension) : placed(r.output);
     if (a.iscan == gudrun_answer) r.weights = default_name(".weights");
     return r;
 }
@@ -213,8 +227,8 @@ std::string names_problem(const Request& r, const Batch& batch) {
     if (r.input.size() > name_field_length)
         return "the name is longer than " + std::to_string(name_field_length) + " characters";
     if (!file_exists(r.input)) return "no such file: " + r.input;
-    const bool genie_stage =
-        r.answers.ioutput == genie_output && !branch_fixes_output(r.answers.iscan);
+    const bool genie_stage = !r.pattern && r.answers.ioutput == genie_output &&
+                             !branch_fixes_output(r.answers.iscan);
     if (genie_stage && r.output.size() > genie_name_limit)
         return "the output name " + r.output +
                " is longer than 80 characters, the limit of "

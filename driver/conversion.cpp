@@ -1,8 +1,10 @@
 // The one conversion routine and the rules that the dialogue and the command
 // line share.
+#include <algorithm>
 #include <string>
 
 #include "driver/output_files.h"
+#include "driver/pattern_output.h"
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
@@ -56,6 +58,14 @@ void exclude_requested(Console& con, const Request& request, Weights& weights,
     }
 }
 
+// A pattern file holds only what its format has a place for.
+void check_pattern_fits(Console& con, PatternFormat format, const Answers& a,
+                        const ScanTables& scans) {
+    std::string why = units_refusal(format, a);
+    if (why.empty()) why = axes_refusal(format, a, scans);
+    if (!why.empty()) stop_with_error(con, why);
+}
+
 }  // namespace
 
 bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
@@ -86,8 +96,11 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
         ask.units(con, a);
     }
     check_units_fit_axes(con, a, run.scans);
+    if (request.pattern) check_pattern_fits(con, *request.pattern, a, run.scans);
 
-    if (branch_fixes_output(a.iscan)) {
+    if (request.pattern) {
+        // The format names the file: there is no output kind to ask.
+    } else if (branch_fixes_output(a.iscan)) {
         a.ioutput = genie_output;
         say_line(con, "orvalt: Output file is a Genie binary file");
     } else {
@@ -97,6 +110,17 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
 
     empty_line(con);
     RunFiles& files = run.files;
+    const auto pattern_file_name = [&] {
+        files.output_name =
+            ask.output_name(con, request, files, pattern_extension(*request.pattern), false);
+        return describe_run(files, a, run.scans, run.weights.nincl);
+    };
+    if (a.iscan == separate_answer && request.pattern) {
+        const PatternDescription d = pattern_file_name();
+        return write_scans_to_pattern_file(con, files, *request.pattern, d, a, run.scans,
+                                           run.spectrum) &&
+               written;
+    }
     if (a.iscan == separate_answer) {
         files.output_name = ask.output_name(con, request, files, ".write", false);
         return write_scans_to_output(con, files, a, run.scans, run.spectrum) && written;
@@ -110,6 +134,12 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     }
     const double wavelength = run.scans.census.wavelength;
     report_and_convert(con, a, wavelength, run.spectrum);
+    if (request.pattern) {
+        const PatternDescription d = pattern_file_name();
+        return write_pattern_spectrum(con, files.output_name, *request.pattern, d, run.spectrum,
+                                      std::max(a.iscan, 0)) &&
+               written;
+    }
     const bool genie = a.ioutput == genie_output;
     files.output_name = ask.output_name(con, request, files, genie ? ".write" : ".dat", genie);
     return write_spectrum(con, files, a, wavelength, run.spectrum) && written;

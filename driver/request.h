@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "driver/pattern_files.h"
 #include "driver/run.h"
 
 namespace orvalt {
@@ -43,6 +45,7 @@ struct Request {
     std::vector<std::int32_t> excluded;  // gudrunX: scans left out, counted from 1
     std::string output;                  // the data or Genie file; empty: the question's
     std::string weights;                 // the gudrunX weights file; empty: the default
+    std::optional<PatternFormat> pattern;  // an xye, GSAS or CIF file instead of the output kind
 };
 
 // The output kind of a request that names none: gudrunX data go to an

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "driver/pattern_files.h"
 #include "driver/request.h"
 #include "driver/run.h"
 
@@ -60,6 +61,11 @@ bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
 // the working space of each scan in turn.
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
                            const ScanTables& scans, Spectrum& spectrum);
+
+// Every scan as one block of the pattern file files.output_name.
+bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
+                                 const PatternDescription& d, const Answers& answers,
+                                 const ScanTables& scans, Spectrum& spectrum);
 
 // End of a run that produced output: the remembered answers are rewritten.
 bool save_remembered_answers(Console& con, const RunFiles& files, const Answers& answers);

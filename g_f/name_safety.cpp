@@ -26,11 +26,19 @@ std::filesystem::path spelling(std::string_view name) {
 }  // namespace
 
 bool reaches_any(std::string_view name, std::initializer_list<std::string_view> files) {
-    const std::string written = spelling(name).string();
+    FileId id, other_id;
+    const bool exists = file_id(name, id);
+    std::string written;  // the spelling, worked out only when needed
     for (std::string_view other : files) {
         if (other.empty()) continue;
-        if (same_existing_file(name, other) || same_spelling(spelling(other).string(), written))
-            return true;
+        // An existing file is known by its identity, whatever reaches it; a
+        // name spelt as its path would reach it too.
+        if (file_id(other, other_id)) {
+            if (exists && id == other_id) return true;
+            continue;
+        }
+        if (written.empty()) written = spelling(name).string();
+        if (same_spelling(spelling(other).string(), written)) return true;
     }
     return false;
 }

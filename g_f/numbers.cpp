@@ -206,6 +206,33 @@ std::string format_data_line(double x, double y, double e) {
     return line;
 }
 
+namespace {
+
+std::string to_text(double x, std::chars_format form, int precision) {
+    // The longest fixed text of a double has 309 digits before the point.
+    std::string text(static_cast<std::size_t>(std::max(precision, 0)) + 330, ' ');
+    const auto res =
+        std::to_chars(text.data(), text.data() + text.size(), x, form, std::max(precision, 0));
+    text.resize(static_cast<std::size_t>(res.ptr - text.data()));
+    return text;
+}
+
+}  // namespace
+
+std::string format_fixed(double x, int decimals) {
+    return to_text(x, std::chars_format::fixed, decimals);
+}
+
+std::string format_exponent(double x, int decimals) {
+    std::string text = to_text(x, std::chars_format::scientific, decimals);
+    if (const std::size_t e = text.find('e'); e != std::string::npos) text[e] = 'E';
+    return text;
+}
+
+std::string format_significant(double x, int significant) {
+    return to_text(x, std::chars_format::general, std::max(significant, 1));
+}
+
 bool parse_real(std::string_view item, double& value) {
     // from_chars takes neither a leading "+" nor a "D" exponent: normalise first.
     std::string norm;

@@ -37,6 +37,14 @@ std::string format_data_line(double x, double y, double e);
 inline constexpr std::size_t data_line_length = 3 * 24 + 2;
 char* format_data_line_to(char* out, double x, double y, double e);
 
+// Plain decimal texts without a field width, for the pattern files: `decimals`
+// digits after the point ("%.*f"); exponent form with `decimals` digits after
+// the point and at least two exponent digits ("%.*E"); at most `significant`
+// digits with trailing zeros dropped ("%.*g").
+std::string format_fixed(double x, int decimals);
+std::string format_exponent(double x, int decimals);
+std::string format_significant(double x, int significant);
+
 // Parses a whole item as a real: optional sign, digits with an optional point
 // (at least one digit), optional exponent E/D/e/d with optional sign and
 // digits. Anything else, including NaN, Inf and out-of-range values, fails.

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Installs from the Debian packages what the build needs beyond a C++
 # compiler, CMake and GoogleTest, when missing:
-#   build    CLI11 (header-only argument parser) and help2man (man pages)
+#   build    CLI11 (header-only argument parser), help2man (man pages),
+#            gemmi (header-only CIF writer), and for the tests gemmi's
+#            CIF reader (its PEGTL parser) and its Python module
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -20,8 +22,9 @@ installed() {
 want=()
 for part in "$@"; do
     case $part in
-    build) want+=(libcli11-dev help2man) ;;
+    build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi) ;;
     package) want+=(dpkg-dev file) ;;
+    bench) want+=(libxy-bin) ;;
     *)
         echo "build-deps: unknown part '$part'" >&2
         exit 2

@@ -50,6 +50,9 @@ void CensusPass::finish(Console& con, ReaderStatus& status, std::int32_t verbose
     const double ka2 = elements_[1].value;
     const double r = elements_[2].value;
     census_.wavelength = (ka1 + r * ka2) / (1.0 + r);
+    census_.kalpha1 = ka1;
+    census_.kalpha2 = ka2;
+    census_.ratio = r;
     if (verbose == 1) {
         say_real(con, "count_scans: Wavelength = ", census_.wavelength);
         say_integer(con, "count_scans: Number of scans in file = ", census_.nscans);

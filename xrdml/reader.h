@@ -40,7 +40,10 @@ struct ReaderStatus {
 
 struct ScanCensus {
     std::int32_t nscans = 0;
-    double wavelength = 0.0;  // angstrom
+    double wavelength = 0.0;  // angstrom: K-alpha1 and K-alpha2 weighted by their ratio
+    double kalpha1 = 0.0;     // angstrom, as the file gives them
+    double kalpha2 = 0.0;
+    double ratio = 0.0;       // K-alpha2 to K-alpha1
 };
 
 struct ScanParameters {

@@ -1,0 +1,46 @@
+// The x-y-error file: "#" comment lines on the input, the scans, the
+// wavelengths and the units, then the ASCII data file's lines.
+#include <string>
+
+#include "driver/pattern_files.h"
+#include "g_f/numbers.h"
+
+namespace orvalt {
+
+namespace {
+
+std::string wavelength_text(double v) { return format_significant(v, 10); }
+
+}  // namespace
+
+BlockText xye_block(const PatternDescription& d, const Pattern& p, std::size_t index,
+                    bool several) {
+    BlockText b;
+    std::string& t = b.text;
+    if (index == 0) {
+        const Wavelengths& w = d.wavelengths;
+        t += "# ORVALT xye file: x, y, e (the standard uncertainty of y)\n";
+        t += "# Input file: " + d.input_name + "\n";
+        t += "# Scans: " + d.scan_choice + "\n";
+        t += "# Wavelength (angstrom): K-alpha1 " + wavelength_text(w.kalpha1) + ", K-alpha2 " +
+             wavelength_text(w.kalpha2) + ", ratio K-alpha2/K-alpha1 " + wavelength_text(w.ratio) +
+             ", mean " + wavelength_text(w.mean) + "\n";
+        t += "# x: " + x_label(d) + " (" + std::string(x_unit(d)) + ")\n";
+        t += "# y: " + std::string(intensity_unit(d)) + "\n";
+    } else {
+        t += "\n";  // blocks apart, as plotting programs separate data sets
+    }
+    if (several) t += "# " + block_scan_text(d, p, several) + "\n";
+    // The lines of the ASCII data file, byte for byte.
+    const std::size_t n = p.x.size();
+    const std::size_t start = t.size();
+    t.resize(start + n * (data_line_length + 1));
+    char* out = t.data() + start;
+    for (std::size_t k = 0; k < n; ++k) {
+        out = format_data_line_to(out, p.x[k], p.y[k], p.e[k]);
+        *out++ = '\n';
+    }
+    return b;
+}
+
+}  // namespace orvalt
