@@ -9,6 +9,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winternl.h>
+
+#include <cwchar>
+#include <string>
 #else
 #include <unistd.h>
 #endif
@@ -43,14 +47,54 @@ void remove_watched() {
 
 #ifdef _WIN32
 
-// Set by an interruption before it removes the temporaries.
-std::atomic<int> interrupted{0};
-// Set while a temporary is being made: an interruption waits for it to
-// exist (and be removed), so that it never appears after the removal.
-std::atomic<int> creating{0};
 // The exit status of an interruption that waits for a writer to let its
 // temporary go; 0 when there is none.
 std::atomic<UINT> pending_status{0};
+// The thread that runs the program, held still while an interruption acts,
+// so that it cannot make a temporary again after its removal (the Genie
+// library reopens its file by name).
+HANDLE main_thread = nullptr;
+
+// The watched temporaries' names in the system's own form, made when they
+// are watched: the handler deletes them with the one system call that needs
+// nothing else. The Win32 calls convert names on the heap, whose lock the
+// program's thread, held still, may hold for good.
+struct SystemName {
+    wchar_t text[watched_path_capacity];
+    USHORT bytes = 0;
+};
+SystemName system_names[max_watched];
+using DeleteByName = LONG(NTAPI*)(POBJECT_ATTRIBUTES);
+DeleteByName delete_by_name = nullptr;
+
+void prepare_system_name(SystemName& name, const std::string& path) {
+    name.bytes = 0;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), n);
+    const DWORD m = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (m == 0) return;
+    std::wstring full(m, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), m, full.data(), nullptr));
+    const std::wstring system = full.starts_with(L"\\\\?\\") ? L"\\??\\" + full.substr(4)
+                                : full.starts_with(L"\\\\")  ? L"\\??\\UNC\\" + full.substr(2)
+                                                             : L"\\??\\" + full;
+    if (system.size() >= watched_path_capacity || system.size() * 2 > 0xFFFE) return;
+    std::wmemcpy(name.text, system.c_str(), system.size() + 1);
+    name.bytes = static_cast<USHORT>(system.size() * 2);
+}
+
+// True when the temporary is gone (or was never made).
+bool delete_prepared(SystemName& name) {
+    if (delete_by_name == nullptr || name.bytes == 0) return false;
+    UNICODE_STRING text{name.bytes, name.bytes, name.text};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    const LONG status = delete_by_name(&attributes);
+    constexpr LONG name_not_found = static_cast<LONG>(0xC0000034), path_not_found = static_cast<LONG>(0xC000003A);
+    return status >= 0 || status == name_not_found || status == path_not_found;
+}
 
 [[noreturn]] void end_interrupted(UINT status) {
     DWORD written = 0;
@@ -61,25 +105,22 @@ std::atomic<UINT> pending_status{0};
     ExitProcess(status);
 }
 
-// Runs on a thread of its own while the program's thread runs on: it never
-// holds that thread still, as a thread held inside the heap or a stream
-// would keep their locks from this one for good. A temporary that a writer
-// holds open (the Genie library opens files without sharing their deletion)
-// cannot be removed now: the program's thread then ends the run at its next
-// check instead.
+// Runs on a thread of its own, with the program's thread held still; it
+// takes no lock that thread may hold (no heap, no stream). A temporary that
+// a writer holds open (the Genie library opens files without sharing their
+// deletion) cannot be removed now: the program's thread then ends the run at
+// its next check instead.
 BOOL WINAPI on_console_event(DWORD event) {
     // Ctrl-C as SIGINT (2), Ctrl-Break as SIGBREAK (21), the console going
     // away as a hang-up (1).
     const UINT status = event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 149 : 129;
-    interrupted.store(1);
-    while (creating.load() != 0) Sleep(1);
+    if (main_thread != nullptr) SuspendThread(main_thread);
     bool all_gone = true;
-    for (auto& w : watched) {
-        if (w.active.load() == 0) continue;
-        if (DeleteFileA(w.path) == 0 && GetLastError() != ERROR_FILE_NOT_FOUND) all_gone = false;
-    }
+    for (int k = 0; k < max_watched; ++k)
+        if (watched[k].active.load() != 0 && !delete_prepared(system_names[k])) all_gone = false;
     if (all_gone) end_interrupted(status);
     pending_status.store(status);
+    if (main_thread != nullptr) ResumeThread(main_thread);
     Sleep(INFINITE);
     return TRUE;
 }
@@ -119,9 +160,13 @@ void watch_temporary(const std::string& path) {
 #ifndef _WIN32
     const SignalsHeld held;
 #endif
-    for (auto& w : watched) {
+    for (int k = 0; k < max_watched; ++k) {
+        Watched& w = watched[k];
         if (w.active.load() != 0) continue;
         std::memcpy(w.path, path.c_str(), path.size() + 1);
+#ifdef _WIN32
+        prepare_system_name(system_names[k], path);
+#endif
         w.active.store(1);
         return;
     }
@@ -133,25 +178,6 @@ void unwatch_temporary(const std::string& path) {
 #endif
     for (auto& w : watched)
         if (w.active.load() != 0 && path == w.path) w.active.store(0);
-}
-
-void creating_temporary() {
-#ifdef _WIN32
-    for (;;) {
-        creating.store(1);
-        // An interruption at work removing the temporaries ends the run, or
-        // leaves that to this thread (pending_status); until then nothing new.
-        if (interrupted.load() == 0 || pending_status.load() != 0) return;
-        creating.store(0);
-        Sleep(1);
-    }
-#endif
-}
-
-void temporary_created() {
-#ifdef _WIN32
-    creating.store(0);
-#endif
 }
 
 void end_if_interrupted() {
@@ -174,8 +200,13 @@ bool interruption_waiting() {
 void handle_interruptions() {
 #ifdef _WIN32
     // Once per process: a second handler would act on every event twice.
-    static const bool installed = SetConsoleCtrlHandler(on_console_event, TRUE) != 0;
-    (void)installed;
+    if (main_thread != nullptr) return;
+    DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0,
+                    FALSE, DUPLICATE_SAME_ACCESS);
+    if (const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll"); ntdll != nullptr)
+        delete_by_name = reinterpret_cast<DeleteByName>(
+            reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtDeleteFile")));
+    SetConsoleCtrlHandler(on_console_event, TRUE);
 #else
     for (int s : handled_signals) {
         struct sigaction old {};

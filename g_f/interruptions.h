@@ -12,10 +12,6 @@ namespace orvalt {
 // signal number. At most a few are watched at once; paths are copied.
 void watch_temporary(const std::string& path);
 void unwatch_temporary(const std::string& path);
-// Bracket the making of a watched temporary (after watch_temporary): an
-// interruption meanwhile waits until it exists, so that it removes it.
-void creating_temporary();
-void temporary_created();
 // Installs the handlers at the start of a run; a later run in the same
 // process installs them again to the same effect.
 void handle_interruptions();

@@ -42,7 +42,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 bool StagedFile::create(std::string_view target, bool text, int& error) {
     abandon();
     failed_ = false;
-    const std::filesystem::path path = write_target(path_of(target));
+    const std::filesystem::path path = write_target(std::filesystem::path(target));
     const std::string target_name = path.string();
     switch (file_kind(target_name)) {
         case FileKind::other:
@@ -59,9 +59,7 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
         // Watched before it exists, so that no interruption can leave it.
         watch_temporary(temporary);
         int err = 0;
-        creating_temporary();
         stream_ = create_exclusive(temporary, text, err);
-        temporary_created();
         if (stream_ != nullptr) {
             target_ = target_name;
             temporary_ = temporary;
