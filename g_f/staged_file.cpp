@@ -42,7 +42,7 @@ StagedFile& StagedFile::operator=(StagedFile&& other) noexcept {
 bool StagedFile::create(std::string_view target, bool text, int& error) {
     abandon();
     failed_ = false;
-    const std::filesystem::path path = write_target(std::filesystem::path(target));
+    const std::filesystem::path path = write_target(path_of(target));
     const std::string target_name = path.string();
     switch (file_kind(target_name)) {
         case FileKind::other:
