@@ -22,6 +22,7 @@ run: build-release
 	cd $(SCRATCH) && $(CURDIR)/$(BUILD_RELEASE)/driver/orvalt
 
 build-test: deps
+	scripts/build-deps.sh test
 	cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DORVALT_SANITIZE=ON -DORVALT_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 
@@ -75,3 +76,20 @@ package: build-release windows
 	cd build/windows && cpack -B $(CURDIR)/$(PACKAGES)
 	rm -rf $(PACKAGES)/_CPack_Packages
 	ls -l $(PACKAGES)
+
+# Pictures of the real measurement files for docs/gallery/, drawn by the
+# program itself from the command line; the data files go to build/gallery.
+GALLERY  ?= docs/gallery
+ORVALT_R  = $(BUILD_RELEASE)/driver/orvalt
+REAL      = tests/data/xrdml
+.PHONY: gallery
+gallery: build-release
+	rm -rf build/gallery && mkdir -p build/gallery $(GALLERY)
+	$(ORVALT_R) -q -d build/gallery --plot=$(CURDIR)/$(GALLERY)/Na_Mg_mirror_sum.svg examples/Na_Mg_mirror.xrdml
+	$(ORVALT_R) -q -d build/gallery --gudrun --exclude 38,39,40 --plot=$(CURDIR)/$(GALLERY)/area_76_scans_gudrun.svg $(REAL)/area_76_scans.xrdml
+	$(ORVALT_R) -d build/gallery --list --plot=$(CURDIR)/$(GALLERY)/polefig_Ge113_scans.svg $(REAL)/polefig_Ge113.xrdml > /dev/null
+	$(ORVALT_R) -q -d build/gallery --units q --plot-log --plot=$(CURDIR)/$(GALLERY)/empyrean_q_log.svg $(REAL)/empyrean.xrdml
+	$(ORVALT_R) -q -d build/gallery --plot-log --plot=$(CURDIR)/$(GALLERY)/om2th_counts_attenuated_log.svg $(REAL)/om2th_counts_attenuated.xrdml
+	$(ORVALT_R) -q -d build/gallery --scan 1 --counts --units d --plot=$(CURDIR)/$(GALLERY)/gonio_counts_TiO2_ZnO_d.svg $(REAL)/gonio_counts_TiO2_ZnO.xrdml
+	$(ORVALT_R) -q -d build/gallery --separate --plot-log --plot=$(CURDIR)/$(GALLERY)/simpack_xrd_AlGaAs_log.svg $(REAL)/simpack_xrd_AlGaAs.xrdml
+	ls -l $(GALLERY)

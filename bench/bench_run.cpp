@@ -5,7 +5,11 @@
 //   summing    every scan summed into an ASCII file;
 //   separate   every scan separately into one Genie file (about 120 MB);
 //   separate, 100 scans: the same on a file of the first 100 scans, to show
-//              that the time grows in proportion to the number of scans.
+//              that the time grows in proportion to the number of scans;
+//   compressed summing on .gz and .bz2 copies of the file, and separate on
+//              the .gz copy: what a compressed file costs over the plain one,
+//              set against the time plain code takes to decompress it
+//              (zlib's gzread, libbz2's BZ2_bzRead, into a 1 MiB block).
 //
 // The floor is the least that any program doing the same work must spend,
 // measured here by plain code on the same files and machine:
@@ -49,6 +53,7 @@
 // Runs need fork, exec and wait4, so on other platforms the program only says
 // that it is unsupported.
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -65,6 +70,9 @@
 #include "bench/synthetic_xrdml.h"
 
 #if defined(__linux__)
+#include <bzlib.h>
+#include <zlib.h>
+
 #include "bench/bench_support.h"
 #endif
 
@@ -263,6 +271,49 @@ void write_bytes(const std::string& path, std::uintmax_t bytes, const char* buf)
     std::fclose(f);
 }
 
+// The whole compressed file decompressed in 1 MiB blocks.
+void gunzip_file(const std::string& path, char* buf) {
+    gzFile f = gzopen(path.c_str(), "rb");
+    if (f == nullptr) return;
+    gzbuffer(f, 256 << 10);
+    std::size_t total = 0;
+    for (int got; (got = gzread(f, buf, static_cast<unsigned>(block))) > 0;)
+        total += static_cast<std::size_t>(got);
+    gzclose(f);
+    sink = static_cast<double>(total);
+}
+
+void bunzip_file(const std::string& path, char* buf) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) return;
+    int error = BZ_OK;
+    BZFILE* b = BZ2_bzReadOpen(&error, f, 0, 0, nullptr, 0);
+    std::size_t total = 0;
+    while (error == BZ_OK) total += static_cast<std::size_t>(BZ2_bzRead(&error, b, buf, block));
+    BZ2_bzReadClose(&error, b);
+    std::fclose(f);
+    sink = static_cast<double>(total);
+}
+
+// The compressed copies the compressed runs read (gzip level 6, bzip2 level
+// 9: what the tools write by default).
+bool write_compressed_copies(const std::string& text, const fs::path& gz, const fs::path& bz2) {
+    gzFile g = gzopen(gz.string().c_str(), "wb6");
+    if (g == nullptr) return false;
+    bool ok = gzwrite(g, text.data(), static_cast<unsigned>(text.size())) ==
+              static_cast<int>(text.size());
+    ok = gzclose(g) == Z_OK && ok;
+    std::FILE* f = std::fopen(bz2.string().c_str(), "wb");
+    if (f == nullptr) return false;
+    int error = BZ_OK;
+    BZFILE* b = BZ2_bzWriteOpen(&error, f, 9, 0, 0);
+    if (error == BZ_OK) BZ2_bzWrite(&error, b, const_cast<char*>(text.data()), static_cast<int>(text.size()));
+    const bool written = error == BZ_OK;
+    BZ2_bzWriteClose(&error, b, 0, nullptr, nullptr);
+    ok = ok && written && error == BZ_OK;
+    return std::fclose(f) == 0 && ok;
+}
+
 struct FloorParts {
     Time start, read, parse, format, write;
     Time summing() const { return start + read + parse + format; }
@@ -276,6 +327,9 @@ struct Scenario {
     const char* input;    // the measurement it reads
     const char* answers;  // one answer a line, as typed at the console
     const char* output;   // the file the run writes
+    // A run from the command line: its arguments (no answers are read).
+    std::vector<std::string> args = {};
+    const char* picture = nullptr;  // the picture it also writes
 };
 
 const Scenario summing = {"all scans summed to an ASCII file", "big.xrdml",
@@ -284,6 +338,23 @@ const Scenario separate = {"every scan separately to one Genie file", "big.xrdml
                            "big.xrdml\n-3\n1\n\n", "big.write"};
 const Scenario separate_half = {"every scan separately, 100 scans", "half.xrdml",
                                 "half.xrdml\n-3\n1\n\n", "half.write"};
+const Scenario summing_gz = {"all scans summed, .gz input", "big.xrdml.gz",
+                             "big.xrdml.gz\n0\n1\n1\n1\n\n", "big.dat"};
+const Scenario summing_bz2 = {"all scans summed, .bz2 input", "big.xrdml.bz2",
+                              "big.xrdml.bz2\n0\n1\n1\n1\n\n", "big.dat"};
+const Scenario separate_gz = {"every scan separately, .gz input", "big.xrdml.gz",
+                              "big.xrdml.gz\n-3\n1\n\n", "big.write"};
+// The picture's cost: the same conversions from the command line, without
+// and with --plot.
+const Scenario cli_summing = {"summed, command line", "big.xrdml", "", "big.dat",
+                              {"--sum", "--format", "ascii", "big.xrdml"}};
+const Scenario cli_summing_plot = {"summed, command line, --plot", "big.xrdml", "", "big.dat",
+                                   {"--sum", "--format", "ascii", "--plot", "big.xrdml"},
+                                   "big.svg"};
+const Scenario cli_separate = {"separately, command line", "big.xrdml", "", "big.write",
+                               {"--separate", "big.xrdml"}};
+const Scenario cli_separate_plot = {"separately, command line, --plot", "big.xrdml", "",
+                                    "big.write", {"--separate", "--plot", "big.xrdml"}, "big.svg"};
 
 struct Series {
     std::vector<double> cpu, wall, ratio;
@@ -303,10 +374,14 @@ RunResult run_scenario(Launcher& launcher, const std::vector<std::string>& comma
     std::error_code ec;
     fs::remove(dir / s.output, ec);
     fs::remove(dir / "orvalt.tmp", ec);
+    if (s.picture != nullptr) fs::remove(dir / s.picture, ec);
     const fs::path answers = dir / "answers.txt";
     if (!write_text(answers, s.answers)) return {};
-    RunResult r = launcher.run(command, dir, answers.string(), (dir / "run.log").string());
-    r.ok = r.ok && fs::exists(dir / s.output, ec);
+    std::vector<std::string> words = command;
+    words.insert(words.end(), s.args.begin(), s.args.end());
+    RunResult r = launcher.run(words, dir, answers.string(), (dir / "run.log").string());
+    r.ok = r.ok && fs::exists(dir / s.output, ec) &&
+           (s.picture == nullptr || fs::exists(dir / s.picture, ec));
     return r;
 }
 
@@ -327,6 +402,15 @@ fs::path this_program_dir() {
 std::string comparable(std::string text) {
     text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
     return text.substr(std::min(text.find('\n'), text.size()));
+}
+
+// A Genie file of a compressed input as that of the plain one: its title
+// field names the input, blank-padded.
+std::string renamed(std::string bytes, const std::string& name, const std::string& plain_name) {
+    const std::string padded = plain_name + std::string(name.size() - plain_name.size(), ' ');
+    for (std::size_t at = 0; (at = bytes.find(name, at)) != std::string::npos;)
+        bytes.replace(at, name.size(), padded);
+    return bytes;
 }
 
 #endif
@@ -381,14 +465,19 @@ int main(int argc, char** argv) {
     const int all_scans = shape.scans;
     shape.scans /= 2;  // the same seed: the first half of the scans
     written = written && orvalt::bench::write_synthetic_xrdml(shape, (dir / "half.xrdml").string());
+    const fs::path input_gz = dir / summing_gz.input, input_bz2 = dir / summing_bz2.input;
+    written = written && write_compressed_copies(read_all(input), input_gz, input_bz2);
     if (!written) {
         std::fprintf(stderr, "bench_run: cannot write the input files in %s\n",
                      dir.string().c_str());
         return 1;
     }
     std::printf("program: %s\n", program.c_str());
-    std::printf("file: %d scans x %d points, %.2f MB (and one of its first %d scans)\n", all_scans,
-                shape.points, static_cast<double>(fs::file_size(input)) / 1e6, shape.scans);
+    std::printf("file: %d scans x %d points, %.2f MB (and one of its first %d scans); "
+                ".gz %.2f MB, .bz2 %.2f MB\n",
+                all_scans, shape.points, static_cast<double>(fs::file_size(input)) / 1e6,
+                shape.scans, static_cast<double>(fs::file_size(input_gz)) / 1e6,
+                static_cast<double>(fs::file_size(input_bz2)) / 1e6);
 
     // What the floor parts work on, made before anything is timed: the lists
     // of the file, and the summed spectrum in counts per second.
@@ -415,13 +504,33 @@ int main(int argc, char** argv) {
         if (!run_scenario(launcher, linux_command, dir, *s).ok) ok = report_failure(dir, *s);
         else fs::copy_file(dir / s->output, dir / ("linux_" + std::string(s->output)), ec);
     }
+    // A compressed file gives the files its text gives (the ASCII file
+    // apart from the input's name on its first line).
+    bool same_compressed = true;
+    for (const Scenario* s : {&summing_gz, &summing_bz2, &separate_gz}) {
+        if (!run_scenario(launcher, linux_command, dir, *s).ok) {
+            ok = report_failure(dir, *s);
+            continue;
+        }
+        const std::string plain = read_all(dir / ("linux_" + std::string(s->output)));
+        const std::string got = read_all(dir / s->output);
+        same_compressed = same_compressed &&
+                          (s == &separate_gz ? renamed(got, s->input, "big.xrdml") == plain
+                                             : comparable(got) == comparable(plain));
+    }
     const std::uintmax_t genie_bytes = fs::file_size(dir / "linux_big.write", ec);
     const std::string floor_data = (dir / "floor.dat").string();
     const std::string floor_genie = (dir / "floor.write").string();
     format_lines(x, y, e, floor_data);
     write_bytes(floor_genie, genie_bytes, buf.get());
 
-    Series sum_runs, sep_runs, half_runs;
+    Series sum_runs, sep_runs, half_runs, gz_runs, bz2_runs, sep_gz_runs;
+    std::vector<double> gunzip_cpu, bunzip_cpu;
+    // Without and with the picture, from the command line.
+    const std::array<const Scenario*, 4> plot_scenarios = {&cli_summing, &cli_summing_plot,
+                                                           &cli_separate, &cli_separate_plot};
+    std::array<Series, 4> plot_runs;
+    std::uintmax_t sum_svg = 0, sep_svg = 0;
     std::vector<double> start_cpu, read_cpu, parse_cpu, format_cpu, write_cpu, sum_floor,
         sep_floor;
     for (int round = 0; round < runs && ok; ++round) {
@@ -450,6 +559,25 @@ int main(int argc, char** argv) {
         sum_runs.add(a, f.summing().cpu);
         sep_runs.add(b, f.separate().cpu);
         half_runs.add(c, 0);
+
+        gunzip_cpu.push_back(timed([&] { gunzip_file(input_gz.string(), buf.get()); }).cpu);
+        bunzip_cpu.push_back(timed([&] { bunzip_file(input_bz2.string(), buf.get()); }).cpu);
+        const RunResult g = run_scenario(launcher, linux_command, dir, summing_gz);
+        const RunResult z = run_scenario(launcher, linux_command, dir, summing_bz2);
+        const RunResult h = run_scenario(launcher, linux_command, dir, separate_gz);
+        if (!g.ok) ok = report_failure(dir, summing_gz);
+        if (!z.ok) ok = report_failure(dir, summing_bz2);
+        if (!h.ok) ok = report_failure(dir, separate_gz);
+        gz_runs.add(g, 0);
+        bz2_runs.add(z, 0);
+        sep_gz_runs.add(h, 0);
+        for (std::size_t k = 0; k < plot_scenarios.size() && ok; ++k) {
+            const RunResult r = run_scenario(launcher, linux_command, dir, *plot_scenarios[k]);
+            if (!r.ok) ok = report_failure(dir, *plot_scenarios[k]);
+            plot_runs[k].add(r, 0);
+            if (k == 1) sum_svg = fs::file_size(dir / "big.svg", ec);
+            if (k == 3) sep_svg = fs::file_size(dir / "big.svg", ec);
+        }
     }
     if (!ok) {
         std::printf("kept: %s\n", dir.string().c_str());
@@ -474,6 +602,34 @@ int main(int argc, char** argv) {
                 median(half_runs.wall));
     std::printf("peak resident memory: summing %.1f MiB, separate %.1f MiB\n", sum_runs.peak_mib,
                 sep_runs.peak_mib);
+    const auto cost = [&](std::size_t without) {
+        return 100.0 * (median(plot_runs[without + 1].cpu) / median(plot_runs[without].cpu) - 1.0);
+    };
+    std::printf("\n| --plot (command line) | without | with | cost | picture |\n|---|---|---|---|---|\n");
+    std::printf("| summed to an ASCII file | %.3f s | %.3f s | %+.1f %% | %.2f MB |\n",
+                median(plot_runs[0].cpu), median(plot_runs[1].cpu), cost(0),
+                static_cast<double>(sum_svg) / 1e6);
+    std::printf("| every scan separately | %.3f s | %.3f s | %+.1f %% | %.2f MB |\n",
+                median(plot_runs[2].cpu), median(plot_runs[3].cpu), cost(2),
+                static_cast<double>(sep_svg) / 1e6);
+
+    // What reading a compressed copy adds to the plain run, against what
+    // decompressing it takes on its own.
+    std::printf("\n| compressed input | time | over plain | decompression alone | ratio |\n"
+                "|---|---|---|---|---|\n");
+    const auto compressed_row = [](const Scenario& s, const Series& taken, const Series& plain,
+                                   const std::vector<double>& alone) {
+        const double extra = median(taken.cpu) - median(plain.cpu);
+        std::printf("| %s | %.3f s | %.3f s | %.3f s | %.2f x |\n", s.title, median(taken.cpu),
+                    extra, median(alone), extra / median(alone));
+    };
+    compressed_row(summing_gz, gz_runs, sum_runs, gunzip_cpu);
+    compressed_row(summing_bz2, bz2_runs, sum_runs, bunzip_cpu);
+    compressed_row(separate_gz, sep_gz_runs, sep_runs, gunzip_cpu);
+    std::printf("files the same as from the plain file: %s; peak resident memory: .gz %.1f MiB, "
+                ".bz2 %.1f MiB\n",
+                same_compressed ? "yes" : "NO", gz_runs.peak_mib, bz2_runs.peak_mib);
+    ok = ok && same_compressed;
 
     if (!windows_program.empty()) {
         // Wine's own start and its server take a part of the time that the

@@ -12,6 +12,7 @@
 #include "driver/output_files.h"
 #include "driver/pattern_files.h"
 #include "driver/steps.h"
+#include "driver/x_axis.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
 #include "g_f/genie_writer.h"
@@ -20,6 +21,7 @@
 #include "g_f/numbers.h"
 #include "g_f/staged_file.h"
 #include "g_f/text.h"
+#include "plot/svg.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_offsets.h"
 
@@ -65,8 +67,6 @@ void check_counting_time(Console& con, const ScanTables& scans, std::int32_t s) 
         fail(con,
              "**ERROR in orvalt: Counting time is not positive for scan " + format_integer(s + 1));
 }
-
-std::string_view input_name(const RunFiles& files) { return trimmed(files.input_name); }
 
 // Only finite numbers are written: a spectrum with a point that is not (from
 // negative counts, an overflow, a tiny counting time) stops the run first.
@@ -170,7 +170,7 @@ void load_single_scan(Console& con, const RunFiles& files, const Answers& answer
                       const ScanTables& scans, Spectrum& spectrum) {
     const std::int32_t s = answers.iscan - 1;
     xrdml::ReaderStatus status;
-    xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+    xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
                        spectrum.ny, answers.iscan, 1);
     xrdml::ERRCHECK(con, status);
     const double start = scans.par.start_position[s];
@@ -193,7 +193,7 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
 
     std::array<std::int32_t, xrdml::max_scans> npts{};
     xrdml::ReaderStatus status;
-    xrdml::ORVALTDATATOT(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn, npts,
+    xrdml::ORVALTDATATOT(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn, npts,
                          weight, spectrum.ny, nscans, verbose);
     xrdml::ERRCHECK(con, status);
 
@@ -254,14 +254,15 @@ void check_every_counting_time(Console& con, const Answers& answers, const ScanT
 // `take` returns false to end the loop (having said why), and so does this.
 bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
                const ScanTables& scans, Spectrum& spectrum,
-               const std::function<bool(std::int32_t)>& take, const std::function<void()>& keep) {
+               const std::function<bool(std::int32_t)>& take, const std::function<void()>& keep,
+               plot::Figure* figure) {
     const auto& par = scans.par;
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
     // Scans count from 0 here; the reader numbers them from 1.
     for (std::int32_t s = 0; s < scans.census.nscans; ++s) {
         xrdml::ReaderStatus status;
-        xrdml::ORVALTDATA1(con, input_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
+        xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, xrdml::mn,
                            spectrum.ny, s + 1, 1, offsets);
         // A scan that cannot be read ends the run; those before it are kept.
         if (status.ierr != 0 && s > 0) keep();
@@ -272,6 +273,12 @@ bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
         const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
         if (!finite) check_finite(con, spectrum);
+        if (figure != nullptr) {
+            const auto n = static_cast<std::size_t>(spectrum.ny);
+            figure->add(s + 1, plot::Style::scan, std::span<const double>(spectrum.x).first(n),
+                        std::span<const double>(spectrum.y).first(n),
+                        std::span<const double>(spectrum.e).first(n));
+        }
         if (!take(s)) return false;
     }
     return true;
@@ -280,11 +287,10 @@ bool each_scan(Console& con, const RunFiles& files, const Answers& answers,
 }  // namespace
 
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
-                           const ScanTables& scans, Spectrum& spectrum) {
+                           const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
     activate_genie_session();
     deactivate_genie_session();
     G2IntGenDp h = genie_header(files, scans.census.wavelength);
-    set_field(h.xlabel, "2-theta");
     set_field(h.ylabel, "y");
     check_every_counting_time(con, answers, scans);
 
@@ -295,7 +301,8 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
     if (!stage_genie_file(con, name, staged)) return false;
     const GenieFileLetGo let_go;  // before `staged` goes
     std::int32_t inew = 1;
-    const auto take = [&](std::int32_t) {
+    const auto take = [&](std::int32_t s) {
+        set_field(h.xlabel, scan_angle_name(scans, s + 1));
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, 0);
         // An interruption waiting for the temporary to be let go finds it closed.
@@ -305,7 +312,7 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
         return true;
     };
     if (!each_scan(con, files, answers, scans, spectrum, take,
-                   [&] { commit_genie_file(con, name, staged); }))
+                   [&] { commit_genie_file(con, name, staged); }, figure))
         return false;
     // A file without scans holds no entry: none is made.
     return inew != 0 || commit_genie_file(con, name, staged);
@@ -313,7 +320,8 @@ bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& a
 
 bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
                                  const PatternDescription& d, const Answers& answers,
-                                 const ScanTables& scans, Spectrum& spectrum) {
+                                 const ScanTables& scans, Spectrum& spectrum,
+                                 plot::Figure* figure) {
     check_every_counting_time(con, answers, scans);
     PatternFile file(con, files.output_name, format, d, true);
     const auto take = [&](std::int32_t s) {
@@ -321,7 +329,7 @@ bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFor
         return file.add({s + 1, std::span(spectrum.x).first(n), std::span(spectrum.y).first(n),
                          std::span(spectrum.e).first(n)});
     };
-    return each_scan(con, files, answers, scans, spectrum, take, [&] { file.commit(); }) &&
+    return each_scan(con, files, answers, scans, spectrum, take, [&] { file.commit(); }, figure) &&
            file.commit();
 }
 
@@ -359,8 +367,8 @@ void report_and_convert(Console& con, const Answers& answers, double wavelength,
     check_finite(con, spectrum);
 }
 
-bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
-                    const Spectrum& spectrum) {
+bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
+                    const ScanTables& scans, const Spectrum& spectrum) {
     const std::string& name = files.output_name;
     if (answers.ioutput == ascii_output) {
         const auto n = static_cast<std::size_t>(spectrum.ny);
@@ -371,10 +379,8 @@ bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
 
     activate_genie_session();
     deactivate_genie_session();
-    G2IntGenDp h = genie_header(files, wavelength);
-    set_field(h.xlabel, answers.iunits == 1   ? "2-theta"
-                        : answers.iunits == 2 ? "Momentum Transfer Q (\\A\\u-1\\d)"
-                                              : "d-Spacing (\\A)");
+    G2IntGenDp h = genie_header(files, scans.census.wavelength);
+    set_field(h.xlabel, genie_x_label(answers, scans));
     set_field(h.ylabel, answers.icps == 0 ? "Counts" : "Counts per second");
     StagedFile staged;
     if (!stage_genie_file(con, name, staged)) return false;

@@ -6,6 +6,8 @@
 
 #include <CLI/CLI.hpp>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <new>
 #include <set>
@@ -16,11 +18,15 @@
 #include "driver/errors_to.h"
 #include "driver/output_files.h"
 #include "driver/pattern_output.h"
+#include "driver/pictures.h"
+#include "driver/scan_list.h"
 #include "driver/request.h"
 #include "driver/steps.h"
+#include "driver/x_axis.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
 #include "g_f/input_files.h"
+#include "g_f/input_stream.h"
 #include "g_f/interruptions.h"
 #include "g_f/name_safety.h"
 #include "g_f/numbers.h"
@@ -28,6 +34,8 @@
 #include "g_f/text.h"
 #include "orvalt_version.h"
 #include "programs/help_format.h"
+#include "xrdml/reader.h"
+#include "xrdml/scan_table.h"
 
 namespace orvalt {
 
@@ -51,6 +59,10 @@ constexpr std::string_view examples =
     "      every scan in counts as one data block of the powder CIF run7.cif\n"
     "  orvalt -d converted data/*.xrdml\n"
     "      every file of a folder, the outputs in the folder converted\n"
+    "  orvalt --plot run7.xrdml\n"
+    "      the sum run7.write and its picture run7.svg\n"
+    "  orvalt --list --plot run7.xrdml\n"
+    "      the table of run7's scans, and every scan drawn in run7.svg\n"
     "\n"
     "Exit status: 0 when every file was converted, 1 when any was not (each is named on\n"
     "standard error), 2 when the arguments were refused (then no file is read).";
@@ -58,10 +70,44 @@ constexpr std::string_view examples =
 // What the options ask of every file: `request` holds the answers, the
 // exclusions and the -o name; each file's request is made from it.
 struct Choices {
-    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}, {}};
+    Request request{{}, {sum_answer, 1, 1, genie_output}, false, {}, {}, {}, {}, {}, false};
     std::string output_dir;
     bool quiet = false;
+    bool list = false;  // the scan tables only, nothing converted
+    bool plot = false;  // a picture, named request.picture or by default
 };
+
+// A picture's name: ".svg" at its end, in any case.
+bool svg_name(std::string_view name) {
+    if (name.size() <= 4) return false;
+    std::string end(name.substr(name.size() - 4));
+    for (char& ch : end)
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    return end == ".svg";
+}
+
+// --plot, taken out of the arguments before they are parsed: it takes a
+// name only when one is joined to it ("--plot=NAME") or the argument after
+// it is a picture's (".svg", any case), so that the argument after a bare
+// --plot is an input. `given` tells whether it was there at all.
+std::vector<std::string> take_plot_option(int argc, const char* const* argv, bool& given,
+                                          std::string& picture) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (i == 0 || (arg != "--plot" && !arg.starts_with("--plot="))) {
+            args.emplace_back(arg);
+            continue;
+        }
+        given = true;
+        if (arg.starts_with("--plot=")) {
+            picture = arg.substr(7);
+        } else if (i + 1 < argc && argv[i + 1][0] != '-' && svg_name(argv[i + 1])) {
+            picture = argv[++i];
+        }
+    }
+    return args;
+}
 
 // A scan number as the options take it: 1 or more.
 const CLI::Validator scan_number(
@@ -87,7 +133,12 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         std::string(usage_line),
         "Converts each XRDML powder-diffraction measurement named into an ASCII data file,\n"
         "a Genie binary file, or an .xye, GSAS .fxye or powder CIF file, without a\n"
-        "question. Run without arguments, ORVALT asks its questions one by one instead."));
+        "question. Run without arguments, ORVALT asks its questions one by one instead.\n"
+        "A measurement compressed with gzip (.xrdml.gz) " +
+            std::string(compression_supported(Compression::bzip2)
+                            ? "or bzip2 (.xrdml.bz2) is read\nas it is."
+                            : "is read as it is; this Windows\nbuild reads no .bz2 file "
+                              "(decompress it first).")));
     app.footer(std::string(examples));
     app.set_version_flag("-V,--version", "orvalt " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
                          "Print the version and the build (platform, compiler) and exit");
@@ -125,6 +176,16 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                    "Folder for the outputs (default: beside each input)")
         ->type_name("DIR");
     app.add_flag("-q,--quiet", c.quiet, "Print only errors");
+    app.add_flag("--list", c.list,
+                 "Print each file's wavelengths and a table of its scans; convert nothing "
+                 "(with --plot: draw every scan)");
+    // Parsed by take_plot_option; named here for the help.
+    bool plot_help = false;
+    app.add_flag("--plot", plot_help,
+                 "[NAME.svg] Also draw what is converted as an SVG picture, NAME.svg or by "
+                 "default the output's name with .svg");
+    app.add_flag("--plot-log", c.request.picture_log,
+                 "Draw the picture with a logarithmic y axis (zero counts at its foot)");
     app.add_option("FILE.xrdml", files, "XRDML files to convert")->required();
 
     CLI::Option* branches[] = {o_scan, f_sum, f_gudrun, f_separate};
@@ -136,7 +197,10 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     o_exclude->needs(f_gudrun);
 
     try {
-        app.parse(argc, argv);
+        std::vector<std::string> args = take_plot_option(argc, argv, c.plot, c.request.picture);
+        std::reverse(args.begin() + 1, args.end());
+        args.erase(args.begin());
+        app.parse(args);
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -170,6 +234,19 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
     c.output_dir = name_meant(c.output_dir);
+    c.plot = c.plot || c.request.picture_log;
+    const std::string& picture = c.request.picture;
+    if (!picture.empty() && !svg_name(picture))
+        return refuse(err, "--plot " + picture + ": a picture's name ends in .svg");
+    if (c.plot && !c.request.picture.empty() && files.size() > 1)
+        return refuse(err, "--plot " + c.request.picture + " names one picture, but " +
+                               std::to_string(files.size()) + " input files were given");
+    if (c.list) {
+        for (const CLI::Option* o : {o_scan, f_sum, f_gudrun, f_separate, o_exclude, o_format,
+                                     app.get_option("--units"), app.get_option("--output")})
+            if (o->count() > 0)
+                return refuse(err, o->get_name() + " cannot go with --list, which converts nothing");
+    }
     std::error_code ec;
     if (!c.output_dir.empty() && !fs::is_directory(path_of(c.output_dir), ec))
         return refuse(err, "-d: there is no folder " + c.output_dir);
@@ -183,7 +260,8 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
     Request r = c.request;
     // Trailing blanks are not part of a name, as in the dialogue's name field.
     r.input = name_meant(trimmed(argument));
-    add_input_extension(con, r.input);
+    // A name given whole is not extended: only one that names no file.
+    if (file_kind(r.input) == FileKind::missing) add_input_extension(con, r.input);
     const auto placed = [&c](const std::string& given) {
         const std::string name = name_meant(given);
         return c.output_dir.empty() || path_of(name).is_absolute()
@@ -202,6 +280,9 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
                                                  : ".dat";
     r.output = r.output.empty() ? default_name(extension) : placed(r.output);
     if (a.iscan == gudrun_answer) r.weights = default_name(".weights");
+    if (c.plot)
+        r.picture = r.picture.empty() ? default_picture_name(c.list ? default_name(".svg") : r.output)
+                                      : placed(r.picture);
     return r;
 }
 
@@ -220,6 +301,16 @@ struct Batch {
 bool one_of_files(std::string_view name, const std::set<FileId>& files) {
     FileId id;
     return !files.empty() && file_id(name, id) && files.contains(id);
+}
+
+// Why the request's picture cannot be written, or empty (no picture asked).
+std::string picture_problem(const Request& r, const Batch& batch) {
+    if (r.picture.empty()) return {};
+    if (one_of_files(r.picture, batch.inputs))
+        return "will not write the picture " + r.picture + ": it is an input of this run";
+    if (one_of_files(r.picture, batch.written))
+        return "will not write the picture " + r.picture + ": this run has written it already";
+    return picture_name_problem(r.picture, r.input, {r.output, r.weights});
 }
 
 // Why the request's names cannot be used, or empty.
@@ -249,7 +340,7 @@ std::string names_problem(const Request& r, const Batch& batch) {
     // By what the names reach (RUN.WEIGHTS, the 8.3 name RUN~1.WEI), not by spelling.
     if (!r.weights.empty() && reaches_any(r.output, {r.weights}))
         return "the data file and the weights file would both be " + r.output;
-    return {};
+    return picture_problem(r, batch);
 }
 
 // The conversion of one file. False when it failed (the report has said why).
@@ -281,7 +372,7 @@ std::string description(const Request& r, const RunState& run) {
         : iscan == separate_answer ? scans(nscans) + " separately"
                                    : "scan " + std::to_string(iscan);
     d += r.answers.icps == 0 ? ", counts" : ", counts per second";
-    d += r.answers.iunits == 2 ? ", Q" : r.answers.iunits == 3 ? ", d-spacing" : ", 2-theta";
+    d += ", " + summary_x_name(r.answers, run.scans);
     return d;
 }
 
@@ -325,6 +416,7 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     // of a failed conversion.
     if (ok) batch.add(batch.written, request.output);
     if (!run->files.weights_name.empty()) batch.add(batch.written, run->files.weights_name);
+    if (ok && !request.picture.empty()) batch.add(batch.written, request.picture);
     if (!ok) {
         err << argument << ": not converted\n";
         return false;
@@ -332,8 +424,60 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     if (!c.quiet) {
         out << argument << ": " << description(request, *run) << " -> " << request.output;
         if (!request.weights.empty()) out << " and " << request.weights;
+        if (!request.picture.empty()) out << " and " << request.picture;
         out << '\n';
     }
+    return true;
+}
+
+// --list: the file's scan table on standard output, and with --plot every
+// scan drawn; nothing else is written.
+bool list_file(const Choices& c, const std::string& argument, Batch& batch, std::ostream& out,
+               std::ostream& err) {
+    std::istringstream no_answers;
+    std::ostream no_transcript(nullptr);
+    Console con{no_answers, no_transcript};
+    Request request = request_for(con, c, argument);
+    request.output.clear();
+    const auto fail = [&](std::string_view why) {
+        err << argument << ": " << why << '\n';
+        return false;
+    };
+    if (request.input.size() > name_field_length || !file_exists(request.input))
+        return fail("no such file: " + request.input);
+    if (const std::string problem = picture_problem(request, batch); !problem.empty())
+        return fail(problem);
+
+    ScanTables scans;
+    const xrdml::FileSurvey survey =
+        xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, 0);
+    const xrdml::ScanTable table = xrdml::list_scans(request.input);
+    if (!survey.opened || !table.opened) return fail("cannot read " + request.input);
+    const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
+    out << format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0);
+    out.flush();
+    if (request.picture.empty()) return true;
+
+    // The picture needs what a conversion needs of the file.
+    const xrdml::ReaderStatus& status =
+        survey.census_status.ierr != 0 ? survey.census_status : survey.parameter_status;
+    if (status.ierr != 0)
+        return fail("no picture: ierr = " + std::to_string(status.ierr) + ", " +
+                    std::string(trimmed(status.message)));
+    const Answers& a = request.answers;
+    plot::Figure figure = new_picture(request.input, "every scan (" + std::to_string(
+                                          scans.census.nscans) + ")", a,
+                                      scans.census.wavelength, request.picture_log);
+    figure.x_label = picture_x_label(1, scans.census.nscans > 0 ? scans.par.axis[0] : "");
+    xrdml::ReaderStatus read;
+    if (!add_file_scans(request.input, scans, nullptr, a.icps, figure, read))
+        return fail("no picture: ierr = " + std::to_string(read.ierr) + ", " +
+                    std::string(trimmed(read.message)));
+    int error = 0;
+    if (!plot::write_svg(request.picture, figure, error))
+        return fail("could not write " + request.picture + ": " + error_text(error));
+    batch.add(batch.written, request.picture);
+    if (!c.quiet) out << argument << ": every scan drawn -> " << request.picture << '\n';
     return true;
 }
 
@@ -356,7 +500,9 @@ int run_command_line(int argc, const char* const* argv, std::ostream& out, std::
     }
     int status = 0;
     for (const std::string& file : files) {
-        if (!convert_file(c, file, batch, out, err)) status = 1;
+        const bool ok = c.list ? list_file(c, file, batch, out, err)
+                               : convert_file(c, file, batch, out, err);
+        if (!ok) status = 1;
         out.flush();
         err.flush();
     }

@@ -1,13 +1,17 @@
 // The one conversion routine and the rules that the dialogue and the command
 // line share.
 #include <algorithm>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "driver/output_files.h"
 #include "driver/pattern_output.h"
+#include "driver/pictures.h"
 #include "driver/request.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
+#include "g_f/input_stream.h"
 #include "g_f/text.h"
 
 namespace orvalt {
@@ -30,8 +34,14 @@ void default_output_kind(Request& request) {
 bool add_input_extension(Console& con, std::string& name) {
     constexpr std::string_view extension = ".xrdml";
     if (name.size() <= extension.size()) return false;
-    const std::string_view last6 = std::string_view(name).substr(name.size() - extension.size());
-    if (ovt_case_blind_compare(con, last6, extension) == 0) return false;
+    const auto ends_in_extension = [&](std::string_view n) {
+        return n.size() >= extension.size() &&
+               ovt_case_blind_compare(con, n.substr(n.size() - extension.size()), extension) == 0;
+    };
+    if (ends_in_extension(name)) return false;
+    // A compressed measurement is named whole (run7.xrdml.gz).
+    const std::string_view stem = without_compression_suffix(name);
+    if (stem.size() < name.size() && ends_in_extension(stem)) return false;
     name += extension;
     return true;
 }
@@ -56,6 +66,25 @@ void exclude_requested(Console& con, const Request& request, Weights& weights,
                                      " scans");
         exclude(con, weights, s);
     }
+}
+
+// The converted spectrum into its picture; for gudrunX data every scan
+// under the sum, the excluded ones marked.
+void draw_spectrum(Console& con, const Request& request, const RunState& run,
+                   plot::Figure& figure) {
+    const Answers& a = request.answers;
+    if (a.iscan == gudrun_answer) {
+        xrdml::ReaderStatus status;
+        if (!add_file_scans(trimmed(run.files.input_name), run.scans, &run.weights, 1, figure,
+                            status))
+            xrdml::ERRCHECK(con, status);
+    }
+    const auto n = static_cast<std::size_t>(run.spectrum.ny);
+    figure.add(a.iscan > 0 ? a.iscan : 0,
+               a.iscan == gudrun_answer ? plot::Style::sum : plot::Style::single,
+               std::span<const double>(run.spectrum.x).first(n),
+               std::span<const double>(run.spectrum.y).first(n),
+               std::span<const double>(run.spectrum.e).first(n));
 }
 
 // A pattern file holds only what its format has a place for.
@@ -110,6 +139,19 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
 
     empty_line(con);
     RunFiles& files = run.files;
+    const double wavelength = run.scans.census.wavelength;
+    std::unique_ptr<plot::Figure> figure;
+    if (!request.picture.empty()) {
+        figure = std::make_unique<plot::Figure>(new_picture(
+            request.input, picture_choice(a, run.weights, nscans), a, wavelength,
+            request.picture_log));
+        figure->x_label = picture_x_label(a.iunits, nscans > 0 ? run.scans.par.axis[0] : "");
+    }
+    // The picture is drawn once the data file is in place.
+    const auto with_picture = [&](bool ok) {
+        if (!ok || figure == nullptr) return ok;
+        return write_picture(con, request.picture, *figure);
+    };
     const auto pattern_file_name = [&] {
         files.output_name =
             ask.output_name(con, request, files, pattern_extension(*request.pattern), false);
@@ -117,13 +159,15 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     };
     if (a.iscan == separate_answer && request.pattern) {
         const PatternDescription d = pattern_file_name();
-        return write_scans_to_pattern_file(con, files, *request.pattern, d, a, run.scans,
-                                           run.spectrum) &&
-               written;
+        return with_picture(write_scans_to_pattern_file(con, files, *request.pattern, d, a,
+                                                        run.scans, run.spectrum, figure.get()) &&
+                            written);
     }
     if (a.iscan == separate_answer) {
         files.output_name = ask.output_name(con, request, files, ".write", false);
-        return write_scans_to_output(con, files, a, run.scans, run.spectrum) && written;
+        return with_picture(
+            write_scans_to_output(con, files, a, run.scans, run.spectrum, figure.get()) &&
+            written);
     }
     if (branch_sums(a.iscan)) {
         // The gudrunX data are summed without the reader's detail lines.
@@ -132,17 +176,17 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     } else {
         load_single_scan(con, files, a, run.scans, run.spectrum);
     }
-    const double wavelength = run.scans.census.wavelength;
     report_and_convert(con, a, wavelength, run.spectrum);
+    if (figure != nullptr) draw_spectrum(con, request, run, *figure);
     if (request.pattern) {
         const PatternDescription d = pattern_file_name();
-        return write_pattern_spectrum(con, files.output_name, *request.pattern, d, run.spectrum,
-                                      std::max(a.iscan, 0)) &&
-               written;
+        return with_picture(write_pattern_spectrum(con, files.output_name, *request.pattern, d,
+                                                   run.spectrum, std::max(a.iscan, 0)) &&
+                            written);
     }
     const bool genie = a.ioutput == genie_output;
     files.output_name = ask.output_name(con, request, files, genie ? ".write" : ".dat", genie);
-    return write_spectrum(con, files, a, wavelength, run.spectrum) && written;
+    return with_picture(write_spectrum(con, files, a, run.scans, run.spectrum) && written);
 }
 
 }  // namespace orvalt

@@ -6,6 +6,7 @@
 
 #include "g_f/console.h"
 #include "g_f/file_system.h"
+#include "g_f/input_stream.h"
 #include "g_f/new_files.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
@@ -32,6 +33,8 @@ bool finish(Console& con, OutputFile& file, std::string_view routine, std::strin
 }  // namespace
 
 std::string default_output_name(std::string_view input_name, std::string_view extension) {
+    // run7.xrdml.gz gives the names run7.xrdml gives.
+    input_name = without_compression_suffix(input_name);
     std::string name;
     if (input_name.size() > replaced_length) {
         name = input_name.substr(0, input_name.size() - replaced_length);

@@ -11,7 +11,8 @@ namespace orvalt {
 
 struct Console;
 
-// The input name without its last six characters, followed by `extension`.
+// The input name without its last six characters, followed by `extension`;
+// of a compressed input, ".gz" or ".bz2" is dropped first.
 // A name of fewer than six characters keeps all of it; exactly six gives the
 // extension alone. `input_name` is the name without trailing blanks.
 std::string default_output_name(std::string_view input_name, std::string_view extension);

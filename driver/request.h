@@ -35,7 +35,8 @@ bool branch_fixes_output(std::int32_t iscan);
 bool branch_sums(std::int32_t iscan);
 
 // The input extension rule: a name of more than six characters that does not
-// end in ".xrdml" (in any case) has it added. True when it was added.
+// end in ".xrdml", ".xrdml.gz" or ".xrdml.bz2" (in any case) has ".xrdml"
+// added. True when it was added.
 bool add_input_extension(Console& con, std::string& name);
 
 struct Request {
@@ -46,6 +47,8 @@ struct Request {
     std::string output;                  // the data or Genie file; empty: the question's
     std::string weights;                 // the gudrunX weights file; empty: the default
     std::optional<PatternFormat> pattern;  // an xye, GSAS or CIF file instead of the output kind
+    std::string picture;                   // an SVG picture of what is converted; empty: none
+    bool picture_log = false;              // the picture's y axis logarithmic
 };
 
 // The output kind of a request that names none: gudrunX data go to an

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "g_f/staged_file.h"
 #include "xrdml/reader.h"
 
 namespace orvalt {
@@ -36,6 +37,11 @@ struct RunFiles {
     std::string tmp_name;      // full name of the remembered-answers file
     std::string weights_name;  // the weights file of this run, once written
     std::string output_name;   // the data or Genie file, once named
+    // A compressed input's text, written out by the census's reading of it,
+    // for the later passes to read instead of decompressing it again; gone
+    // with the run (inactive when the input is not compressed, or there was
+    // no room for it).
+    StagedFile plain_copy;
 };
 
 // What the census and parameter passes found in the input file.

@@ -78,13 +78,14 @@ void choose_input_file(Console& con, RunFiles& files) {
     files.full_name = std::string(trimmed(full));
 }
 
-ScanTables take_census(Console& con, const RunFiles& files) {
+ScanTables take_census(Console& con, RunFiles& files) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
     xrdml::ReaderStatus status;
     // inqfilerec, COUNTSCANS and ORVALTPAR from one reading of the file,
     // reported in that order.
-    xrdml::FileSurvey survey = xrdml::survey_file(name, status, scans.census, scans.par, 1);
+    xrdml::FileSurvey survey =
+        xrdml::survey_file(name, status, scans.census, scans.par, 1, &files.plain_copy);
     if (!survey.opened) stop_census_unopened(con, name);
     std::int32_t nrec = 0;
     std::int32_t maxlen = 0;
@@ -103,6 +104,11 @@ ScanTables take_census(Console& con, const RunFiles& files) {
     xrdml::ERRCHECK(con, survey.census_status);
     xrdml::ERRCHECK(con, survey.parameter_status);
     return scans;
+}
+
+std::string_view read_name(const RunFiles& files) {
+    if (files.plain_copy.active()) return files.plain_copy.temporary_name();
+    return trimmed(files.input_name);
 }
 
 bool save_remembered_answers(Console& con, const RunFiles& files, const Answers& answers) {

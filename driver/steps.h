@@ -11,6 +11,10 @@
 #include "driver/request.h"
 #include "driver/run.h"
 
+namespace orvalt::plot {
+class Figure;
+}
+
 namespace orvalt {
 
 struct Console;
@@ -19,7 +23,10 @@ struct Console;
 // the input file question, and the passes that tell what the file holds.
 Answers load_remembered_answers(Console& con, RunFiles& files);
 void choose_input_file(Console& con, RunFiles& files);
-ScanTables take_census(Console& con, const RunFiles& files);
+// A compressed input's text is kept in files.plain_copy for the later passes.
+ScanTables take_census(Console& con, RunFiles& files);
+// The name the reading passes open: the input, or the copy of its text.
+std::string_view read_name(const RunFiles& files);
 
 // The dialogue's questions, asked when a conversion reaches them: the scan
 // menu, intensity, the exclusion dialogue of the gudrunX branch, units, the
@@ -54,18 +61,22 @@ void sum_scans(Console& con, const RunFiles& files, const Answers& answers, cons
 // the writing of files.output_name.
 void report_and_convert(Console& con, const Answers& answers, double wavelength,
                         Spectrum& spectrum);
-bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers, double wavelength,
-                    const Spectrum& spectrum);
+// The Genie file's x label names the axis the scans move (driver/x_axis.h).
+bool write_spectrum(Console& con, const RunFiles& files, const Answers& answers,
+                    const ScanTables& scans, const Spectrum& spectrum);
 
 // Every scan as one entry of the Genie file files.output_name; spectrum is
-// the working space of each scan in turn.
+// the working space of each scan in turn. Each scan is also drawn into
+// `figure` when there is one (and so in the pattern file's case below).
 bool write_scans_to_output(Console& con, const RunFiles& files, const Answers& answers,
-                           const ScanTables& scans, Spectrum& spectrum);
+                           const ScanTables& scans, Spectrum& spectrum,
+                           plot::Figure* figure = nullptr);
 
 // Every scan as one block of the pattern file files.output_name.
 bool write_scans_to_pattern_file(Console& con, const RunFiles& files, PatternFormat format,
                                  const PatternDescription& d, const Answers& answers,
-                                 const ScanTables& scans, Spectrum& spectrum);
+                                 const ScanTables& scans, Spectrum& spectrum,
+                                 plot::Figure* figure = nullptr);
 
 // End of a run that produced output: the remembered answers are rewritten.
 bool save_remembered_answers(Console& con, const RunFiles& files, const Answers& answers);

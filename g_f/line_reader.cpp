@@ -1,13 +1,14 @@
 // LineReader: block reads of 1 MiB, line ends found with memchr. A line that
 // fits in the block is handed out in place; a longer one is first measured,
 // then read again whole into long_line_, sized exactly, so memory stays the
-// longest line plus one block, and a line beyond max_line is never held.
+// longest line plus one block, and a line beyond max_line is never held. The
+// bytes come from an InputStream, decompressed when the file is; reading a
+// long line again then decompresses the file up to it once more.
 #include "g_f/line_reader.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "g_f/file_system.h"
 
 namespace orvalt {
 
@@ -23,17 +24,14 @@ std::string_view without_cr(std::string_view line) {
 
 bool LineReader::open(const std::string& path) {
     close();
-    file_.reset(open_regular_for_reading(path));
-    if (!file_) return false;
+    if (!in_.open(path)) return false;
     // Not zero-filled: only the bytes read into it are ever looked at.
     if (!buf_) buf_.reset(new char[block_size]);
-    // Our own block is the buffer; a second one inside stdio would only copy.
-    std::setvbuf(file_.get(), nullptr, _IONBF, 0);
     return true;
 }
 
 void LineReader::close() {
-    file_.reset();
+    in_.close();
     begin_ = end_ = 0;
     block_offset_ = 0;
     long_line_.clear();
@@ -45,17 +43,17 @@ void LineReader::close() {
 }
 
 bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
-    if (!file_) return false;
+    if (!in_.is_open()) return false;
     begin_ = end_ = 0;
     long_line_.clear();
     eof_ = false;
     too_long_ = false;
-    if (seek_to(file_.get(), offset)) {
+    if (in_.seek(offset)) {
         block_offset_ = offset;
         read_size_ = std::clamp<std::size_t>(first_read, 1, block_size);
         return true;
     }
-    std::rewind(file_.get());
+    in_.seek(0);
     block_offset_ = 0;
     read_size_ = block_size;
     return false;
@@ -63,7 +61,7 @@ bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
 
 std::size_t LineReader::read_at(std::uint64_t offset, char* out, std::size_t n) {
     if (!seek(offset)) return 0;
-    const std::size_t got = std::fread(out, 1, n, file_.get());
+    const std::size_t got = in_.read(out, n);
     block_offset_ += got;
     return got;
 }
@@ -80,14 +78,14 @@ bool LineReader::fill() {
     if (eof_ || end_ == block_size) return false;
     const std::size_t want = std::min(block_size - end_, read_size_);
     read_size_ = std::min(2 * read_size_, block_size);
-    const std::size_t got = std::fread(buf_.get() + end_, 1, want, file_.get());
+    const std::size_t got = in_.read(buf_.get() + end_, want);
     end_ += got;
     if (got == 0) eof_ = true;
     return got > 0;
 }
 
 bool LineReader::next_length(std::size_t& length) {
-    if (!file_) return false;
+    if (!in_.is_open()) return false;
     length = 0;
     bool any = false;
     char last = 0;  // the line's last character so far
@@ -107,7 +105,7 @@ bool LineReader::next_length(std::size_t& length) {
             }
         }
         if (!fill()) {
-            if (std::ferror(file_.get())) return false;
+            if (failed()) return false;
             // A last line without a line end still counts, without a final CR.
             if (any && last == '\r') --length;
             return any;
@@ -116,7 +114,7 @@ bool LineReader::next_length(std::size_t& length) {
 }
 
 bool LineReader::next(std::string_view& line) {
-    if (!file_ || too_long_) return false;
+    if (!in_.is_open() || too_long_) return false;
     long_line_.clear();
     line_offset_ = block_offset_ + begin_;
     for (;;) {
@@ -132,7 +130,7 @@ bool LineReader::next(std::string_view& line) {
         }
         if (begin_ == 0 && end_ == block_size) return gather(line);
         if (!fill()) {
-            if (std::ferror(file_.get())) {
+            if (failed()) {
                 begin_ = end_ = 0;
                 return false;
             }
@@ -168,12 +166,12 @@ bool LineReader::gather(std::string_view& line) {
         too_long_ = true;
         return false;
     }
-    if (std::ferror(file_.get()) || !seek_to(file_.get(), line_start)) {
+    if (failed() || !in_.seek(line_start)) {
         begin_ = end_ = 0;
         return false;
     }
     long_line_.resize(length);
-    if (std::fread(long_line_.data(), 1, length, file_.get()) != length) {
+    if (in_.read(long_line_.data(), length) != length) {
         begin_ = end_ = 0;
         long_line_.clear();
         return false;
@@ -184,7 +182,7 @@ bool LineReader::gather(std::string_view& line) {
     block_offset_ = line_start + length;
     if (ended) {
         char lf = 0;
-        if (std::fread(&lf, 1, 1, file_.get()) == 1) ++block_offset_;
+        if (in_.read(&lf, 1) == 1) ++block_offset_;
     }
     line = without_cr(long_line_);
     return true;

@@ -7,13 +7,14 @@
 #include <string>
 #include <string_view>
 
-#include "g_f/file_system.h"
+#include "g_f/input_stream.h"
 
 namespace orvalt {
 
-// Reads a text file line by line without holding it whole: each line comes
-// without its LF or CRLF (a last line may lack its line end, and loses a final
-// CR as well), as a view valid until the next call.
+// Reads a text file (a .gz or .bz2 file decompressed) line by line without
+// holding it whole: each line comes without its LF or CRLF (a last line may
+// lack its line end, and loses a final CR as well), as a view valid until the
+// next call. Offsets count bytes of the text.
 class LineReader {
 public:
     // Large enough that an intensity line of a big scan is handed out in
@@ -29,13 +30,20 @@ public:
     explicit LineReader(const std::string& path) { open(path); }
     // False unless `path` is a regular file that could be opened.
     bool open(const std::string& path);
-    bool is_open() const { return file_ != nullptr; }
+    bool is_open() const { return in_.is_open(); }
     // False at end of file, on a read error, or at a line longer than
     // max_line (then too_long() is true).
     bool next(std::string_view& line);
     // Only the length of the next line, which is never held: for a census.
     bool next_length(std::size_t& length);
     bool too_long() const { return too_long_; }
+    // Why the reading ended before the end of the text (a read error, a
+    // damaged archive); Fault::none when it did not.
+    InputStream::Fault fault() const { return in_.fault(); }
+    bool failed() const { return in_.fault() != InputStream::Fault::none; }
+    // The text read is also written to `copy`, once (InputStream::copy_to).
+    void copy_to(std::FILE* copy) { in_.copy_to(copy); }
+    bool copy_complete() const { return in_.copy_complete(); }
     void close();
     // Where the last line handed out begins, and where the line after it
     // begins, in bytes from the file's start.
@@ -54,7 +62,7 @@ public:
 private:
     bool fill();
     bool gather(std::string_view& line);
-    FilePtr file_;
+    InputStream in_;
     std::unique_ptr<char[]> buf_;
     std::size_t begin_ = 0, end_ = 0;
     unsigned long long block_offset_ = 0;  // file position of buf_[0]

@@ -206,6 +206,43 @@ std::string format_data_line(double x, double y, double e) {
     return line;
 }
 
+std::string& append_fixed(std::string& out, double x, int decimals) {
+    if (!std::isfinite(x)) x = 0.0;
+    char buf[400];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x, std::chars_format::fixed, decimals);
+    const char* const end = r.ptr;
+    if (r.ec != std::errc()) return out += '0';
+    // A value that rounds to zero is shown without its sign.
+    const char* p = buf;
+    if (*p == '-' && std::all_of(p + 1, end, [](char c) { return c == '0' || c == '.'; })) ++p;
+    return out.append(p, end);
+}
+
+char* format_tenths_to(char* out, double x) {
+    if (!(x >= -1e9 && x <= 1e9)) x = x > 0.0 ? 1e9 : x < 0.0 ? -1e9 : 0.0;  // NaN too
+    // Halves away from zero, as llround, without the library call.
+    long long t = static_cast<long long>(x * 10.0 + (x < 0.0 ? -0.5 : 0.5));
+    if (t < 0) {
+        *out++ = '-';
+        t = -t;
+    }
+    char digits[12];
+    int n = 0;
+    for (long long whole = t / 10; n == 0 || whole > 0; whole /= 10)
+        digits[n++] = static_cast<char>('0' + whole % 10);
+    while (n > 0) *out++ = digits[--n];
+    *out++ = '.';
+    *out++ = static_cast<char>('0' + t % 10);
+    return out;
+}
+
+std::string format_shortest(double x) {
+    if (!std::isfinite(x)) return "0";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, x);
+    return std::string(buf, r.ptr);
+}
+
 namespace {
 
 std::string to_text(double x, std::chars_format form, int precision) {

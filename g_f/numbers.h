@@ -37,6 +37,21 @@ std::string format_data_line(double x, double y, double e);
 inline constexpr std::size_t data_line_length = 3 * 24 + 2;
 char* format_data_line_to(char* out, double x, double y, double e);
 
+// Fixed notation with `decimals` digits after the point appended to out, a
+// value that rounds to zero without its sign and one that is not finite as
+// 0: the pictures' tick labels. Returns out.
+std::string& append_fixed(std::string& out, double x, int decimals);
+
+// x rounded to a tenth in fixed notation with one decimal ("-12.3", "0.0"),
+// written at out (at most 13 characters); returns the end. |x| is taken as
+// at most 1e9 and a value that is not finite as 0: the pictures' pixel
+// coordinates, of which a picture holds hundreds of thousands.
+char* format_tenths_to(char* out, double x);
+
+// The shortest text that reads back as x ("0" for a value that is not
+// finite): figures in the scan table.
+std::string format_shortest(double x);
+
 // Plain decimal texts without a field width, for the pattern files: `decimals`
 // digits after the point ("%.*f"); exponent form with `decimals` digits after
 // the point and at least two exponent digits ("%.*E"); at most `significant`

@@ -7,7 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <cctype>
 #include <memory>
+#include <unordered_map>
 
 namespace orvalt::genie {
 
@@ -91,8 +93,8 @@ bool parse_field(Cursor& c, Field& f, std::string& error) {
     return true;
 }
 
-bool parse_entry(Cursor& c, Entry& e, std::string& error) {
-    const std::size_t start = c.pos();
+// `start` is the entry's first byte, its length.
+bool parse_entry(Cursor& c, std::size_t start, Entry& e, std::string& error) {
     std::uint32_t nfields = 0;
     if (!c.str(e.workspace) || !c.str(e.kind) || !c.i32(e.index) || !c.str(e.description) ||
         !c.u32(nfields)) {
@@ -107,9 +109,19 @@ bool parse_entry(Cursor& c, Entry& e, std::string& error) {
         return false;
     }
     e.fields.resize(nfields);
+    std::vector<std::size_t> starts(nfields);
+    std::unordered_map<std::string_view, std::uint32_t> seen;
     for (std::uint32_t k = 0; k < nfields; ++k) {
+        const std::string which = "field " + std::to_string(k + 1) + ": ";
+        starts[k] = c.pos();
         if (!parse_field(c, e.fields[k], error)) {
-            error = "field " + std::to_string(k + 1) + ": " + error;
+            error = which + error;
+            return false;
+        }
+        const auto [first, added] = seen.try_emplace(e.fields[k].name, k);
+        if (!added) {
+            error = which + "field \"" + e.fields[k].name + "\" appears twice (first as field " +
+                    std::to_string(first->second + 1) + ")" + at(starts[k]);
             return false;
         }
     }
@@ -117,8 +129,9 @@ bool parse_entry(Cursor& c, Entry& e, std::string& error) {
         error = std::to_string(c.left()) + " bytes left over after the last field" + at(c.pos());
         return false;
     }
-    if (const auto problem = data_entry_problem(e.workspace, e.fields); !problem.empty()) {
-        error = problem + at(start);
+    std::size_t culprit = 0;
+    if (const auto problem = data_entry_problem(e.workspace, e.fields, &culprit); !problem.empty()) {
+        error = problem + at(starts[culprit]);
         return false;
     }
     return true;
@@ -134,6 +147,19 @@ const FieldView* find_field(std::span<const FieldView> fields, std::string_view 
     for (const auto& f : fields)
         if (f.name == name) return &f;
     return nullptr;
+}
+
+// Appends c, a control character as \xNN.
+void put_char(std::string& out, char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (u >= 0x20 && u != 0x7F) {
+        out += c;
+        return;
+    }
+    constexpr char hex[] = "0123456789ABCDEF";
+    out += "\\x";
+    out += hex[u >> 4];
+    out += hex[u & 15];
 }
 
 }  // namespace
@@ -163,19 +189,27 @@ std::string field_shape_problem(std::string_view type_name, std::int32_t rank,
     return {};
 }
 
-std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields) {
+std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields,
+                               std::size_t* culprit) {
     std::vector<FieldView> views;
     views.reserve(fields.size());
     for (const auto& f : fields) views.push_back({f.name, f.type, f.rank, f.extent, f.bytes});
-    return data_entry_problem(workspace, views);
+    return data_entry_problem(workspace, views, culprit);
 }
 
-std::string data_entry_problem(std::string_view workspace, std::span<const FieldView> fields) {
+std::string data_entry_problem(std::string_view workspace, std::span<const FieldView> fields,
+                               std::size_t* culprit) {
     const std::string ws(workspace);
+    const auto blame = [&](const FieldView* f) {
+        if (culprit != nullptr) *culprit = static_cast<std::size_t>(f - fields.data());
+    };
     const FieldView* ntc_field = find_field(fields, ws + ".ntc");
     if (ntc_field == nullptr) return {};  // not a data entry
     const auto ntc = int32_value(ntc_field);
-    if (!ntc || *ntc < 0) return "data entry: " + ws + ".ntc is not a single int32 of 0 or more";
+    if (!ntc || *ntc < 0) {
+        blame(ntc_field);
+        return "data entry: " + ws + ".ntc is not a single int32 of 0 or more";
+    }
     const auto length_problem = [&](const std::string& name, std::int64_t n, bool or_one_more,
                                     const std::string& what) -> std::string {
         const FieldView* f = find_field(fields, ws + "." + name);
@@ -183,6 +217,7 @@ std::string data_entry_problem(std::string_view workspace, std::span<const Field
         const auto count = element_count(f->rank, f->extent);
         if (f->rank == 1 && f->type != "string" && (count == n || (or_one_more && count == n + 1)))
             return {};
+        blame(f);
         return "data entry: " + ws + "." + name + " holds " + std::to_string(count) +
                " values, not " + what;
     };
@@ -194,8 +229,10 @@ std::string data_entry_problem(std::string_view workspace, std::span<const Field
         if (!problem.empty()) return problem;
     if (const FieldView* nut_field = find_field(fields, ws + ".nut")) {
         const auto nut = int32_value(nut_field);
-        if (!nut || *nut < 0)
+        if (!nut || *nut < 0) {
+            blame(nut_field);
             return "data entry: " + ws + ".nut is not a single int32 of 0 or more";
+        }
         if (auto problem = length_problem("ut", *nut, false, "nut (" + std::to_string(*nut) + ")");
             !problem.empty())
             return problem;
@@ -238,6 +275,48 @@ const Field* Entry::find(std::string_view name) const {
     return nullptr;
 }
 
+std::string plain_text(std::string_view markup) {
+    while (!markup.empty() && (markup.back() == ' ' || markup.back() == '\0'))
+        markup.remove_suffix(1);
+    std::string out;
+    int level = 0;                        // 1 raised, -1 lowered, 0 on the base line
+    std::size_t word_start = 0;           // where the word before a superscript begins in out
+    std::size_t raised_at = std::string::npos;  // where the superscript's text begins in out
+    for (std::size_t i = 0; i < markup.size(); ++i) {
+        const char c = markup[i];
+        const char next = i + 1 < markup.size() ? markup[i + 1] : '\0';
+        if (c != '\\' || (next != '\\' && next != 'A' && next != 'u' && next != 'd')) {
+            put_char(out, c);
+            continue;
+        }
+        ++i;
+        if (next == '\\') {
+            out += '\\';
+        } else if (next == 'A') {
+            out += "angstrom";
+        } else if (next == 'u' && level < 1) {
+            if (level == 0) {
+                word_start = out.size();
+                while (word_start > 0 && std::isalpha(static_cast<unsigned char>(out[word_start - 1])))
+                    --word_start;
+                out += '^';
+                raised_at = out.size();
+            }
+            ++level;
+        } else if (next == 'd' && level > -1) {
+            // "unit^-1" reads as "1/unit".
+            if (level == 1 && word_start < raised_at - 1 &&
+                std::string_view(out).substr(raised_at) == "-1") {
+                const std::string word = out.substr(word_start, raised_at - 1 - word_start);
+                out.replace(word_start, std::string::npos, "1/" + word);
+            }
+            if (level == 0) out += '_';
+            --level;
+        }
+    }
+    return out;
+}
+
 bool parse_file(const std::vector<unsigned char>& data, File& file, std::string& error) {
     file = File{};
     if (data.size() < file_header_size ||
@@ -266,7 +345,7 @@ bool parse_file(const std::vector<unsigned char>& data, File& file, std::string&
         }
         Cursor inner(data.data(), c.pos(), c.pos() + length);
         Entry e;
-        if (!parse_entry(inner, e, error)) {
+        if (!parse_entry(inner, start, e, error)) {
             error = which + error;
             return false;
         }

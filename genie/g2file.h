@@ -81,9 +81,19 @@ struct FieldView {
 
 // Why the fields of an entry from workspace `workspace` break the rules of a
 // data entry (an entry holding "<workspace>.ntc": y and e of ntc elements, x
-// of ntc or ntc + 1, ut of nut), or empty when they keep them.
-std::string data_entry_problem(std::string_view workspace, std::span<const FieldView> fields);
-std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields);
+// of ntc or ntc + 1, ut of nut), or empty when they keep them; `culprit`,
+// when given, is then set to the index of the field at fault.
+std::string data_entry_problem(std::string_view workspace, std::span<const FieldView> fields,
+                               std::size_t* culprit = nullptr);
+std::string data_entry_problem(std::string_view workspace, const std::vector<Field>& fields,
+                               std::size_t* culprit = nullptr);
+
+// A label or title in the Genie markup as plain text, on one line
+// (docs/genie-file-format.md, "Labels and titles"): "\\" a backslash, "\A"
+// "angstrom", "\u-1\d" after a word "1/" and the word, other superscripts
+// "^", subscripts "_"; trailing blanks and NULs dropped, other control
+// characters as \xNN.
+std::string plain_text(std::string_view markup);
 
 struct File {
     std::uint32_t version = 0;
@@ -92,7 +102,8 @@ struct File {
 
 // Reads a whole file. On failure returns false with `error` saying why (the
 // file cannot be read, or which rule its contents break and at which byte
-// offset); a file of any contents is handled without reading outside it.
+// offset, as the format's description lists them); a file of any contents
+// is handled without reading outside it.
 bool read_file(const std::string& path, File& file, std::string& error);
 
 // The same for a file's contents already in memory.

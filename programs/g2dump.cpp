@@ -4,20 +4,26 @@
 // read back to the same value.
 // g2dump --columns [N] FILE: entry N (or every entry, in blocks separated by
 // an empty line) as the x, y, e lines of an ASCII data file, after "#" lines
-// with the entry's title and axis labels.
+// with the entry's title and axis labels as plain text.
+// The layout and the exit statuses are those of docs/genie-file-format.md.
 #include <CLI/CLI.hpp>
 
 #include <charconv>
 #include <cstdio>
+#include <algorithm>
+#include <cstring>
 #include <exception>
+#include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "g_f/console_session.h"
 #include "g_f/file_system.h"
 #include "g_f/numbers.h"
+#include "g_f/name_safety.h"
 #include "g_f/text.h"
 #include "genie/g2file.h"
+#include "plot/svg.h"
 #include "orvalt_version.h"
 #include "programs/help_format.h"
 
@@ -85,35 +91,102 @@ std::vector<double> reals(const orvalt::genie::Field* f) {
     return {};
 }
 
+// A label or title without its markup, on one line whatever it holds.
 std::string text_of(const orvalt::genie::Entry& e, const std::string& name) {
     const auto* f = e.find(e.workspace + "." + name);
-    return f == nullptr ? std::string() : std::string(orvalt::trimmed(f->text()));
+    return f == nullptr ? std::string() : orvalt::genie::plain_text(f->text());
 }
 
-// One entry as columns; false (with the reason on standard error) when it is
-// not a spectrum. A histogram's x (one boundary more than values) becomes the
+struct Spectrum {
+    std::vector<double> x, y, e;
+};
+
+// An entry's spectrum; false (with the reason on standard error) when it is
+// not one. A histogram's x (one boundary more than values) becomes the
 // centres of its bins.
-bool print_columns(const std::string& path, const orvalt::genie::Entry& e, std::size_t k) {
-    const std::string ws = e.workspace;
-    const auto x = reals(e.find(ws + ".x")), y = reals(e.find(ws + ".y")),
-               err = reals(e.find(ws + ".e"));
-    const bool has_all = e.find(ws + ".ntc") && e.find(ws + ".x") && e.find(ws + ".y") &&
-                         e.find(ws + ".e");
-    if (!has_all || y.size() != err.size() || (x.size() != y.size() && x.size() != y.size() + 1) ||
-        (!y.empty() && x.empty())) {
+bool spectrum_of(const std::string& path, const orvalt::genie::Entry& entry, std::size_t k,
+                 Spectrum& s) {
+    const std::string ws = entry.workspace;
+    s.x = reals(entry.find(ws + ".x"));
+    s.y = reals(entry.find(ws + ".y"));
+    s.e = reals(entry.find(ws + ".e"));
+    const bool has_all = entry.find(ws + ".ntc") && entry.find(ws + ".x") &&
+                         entry.find(ws + ".y") && entry.find(ws + ".e");
+    const std::size_t n = s.y.size();
+    if (!has_all || s.e.size() != n || (s.x.size() != n && s.x.size() != n + 1) ||
+        (n > 0 && s.x.empty())) {
         std::cerr << "g2dump: " << path << ": entry " << k
                   << " is not a spectrum (it needs ntc and the real arrays x, y, e)\n";
         return false;
     }
+    if (s.x.size() == n + 1) {
+        for (std::size_t i = 0; i < n; ++i) s.x[i] = (s.x[i] + s.x[i + 1]) / 2;
+        s.x.pop_back();
+    }
+    return true;
+}
+
+// One entry as columns; false (said why) when it is not a spectrum.
+bool print_columns(const std::string& path, const orvalt::genie::Entry& e, std::size_t k) {
+    Spectrum s;
+    if (!spectrum_of(path, e, k, s)) return false;
     std::cout << "# title: " << text_of(e, "title") << '\n'
               << "# x: " << text_of(e, "xlabel") << '\n'
               << "# y: " << text_of(e, "ylabel") << '\n';
-    const bool centres = x.size() == y.size() + 1;
-    for (std::size_t i = 0; i < y.size(); ++i) {
-        const double xi = centres ? (x[i] + x[i + 1]) / 2 : x[i];
-        std::cout << orvalt::format_data_line(xi, y[i], err[i]) << '\n';
-    }
+    for (std::size_t i = 0; i < s.y.size(); ++i)
+        std::cout << orvalt::format_data_line(s.x[i], s.y[i], s.e[i]) << '\n';
     return true;
+}
+
+// Entry `entry` (0: every entry, each in the colour of its number) drawn in
+// the picture named as the file with ".svg" in place of its extension.
+int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
+    orvalt::genie::File file;
+    std::string error;
+    if (!orvalt::genie::read_file(path, file, error)) {
+        std::cerr << "g2dump: " << path << ": " << error << '\n';
+        return 1;
+    }
+    const std::size_t count = file.entries.size();
+    if (entry > count || count == 0) {
+        std::cerr << "g2dump: " << path << ": there is no entry " << std::max<std::size_t>(entry, 1)
+                  << ", the file holds " << count << '\n';
+        return 1;
+    }
+    std::filesystem::path picture{path};
+    picture.replace_extension(".svg");
+    if (orvalt::reaches_any(picture.string(), {path})) {
+        std::cerr << "g2dump: " << path << ": will not draw over the Genie file itself\n";
+        return 1;
+    }
+    orvalt::plot::Figure figure;
+    const auto& first = file.entries[entry == 0 ? 0 : entry - 1];
+    std::string drawn = "every entry";
+    if (entry != 0) drawn.assign("entry ").append(std::to_string(entry));
+    figure.title = orvalt::path_of(path).filename().string();
+    figure.title.append(": ").append(drawn);
+    if (entry == 0) figure.title.append(" (").append(std::to_string(count)).append(")");
+    figure.subtitle = text_of(first, "title");
+    figure.x_label = text_of(first, "xlabel");
+    figure.y_label = text_of(first, "ylabel");
+    figure.log_y = log_y;
+    for (std::size_t k = 1; k <= count; ++k) {
+        if (entry != 0 && k != entry) continue;
+        Spectrum s;
+        if (!spectrum_of(path, file.entries[k - 1], k, s)) return 1;
+        figure.add(static_cast<std::int32_t>(k),
+                   entry != 0 || count == 1 ? orvalt::plot::Style::single
+                                            : orvalt::plot::Style::scan,
+                   s.x, s.y, s.e);
+    }
+    int status = 0;
+    if (!orvalt::plot::write_svg(picture.string(), figure, status)) {
+        std::cerr << "g2dump: could not write " << picture.string() << ": "
+                  << orvalt::error_text(status) << '\n';
+        return 1;
+    }
+    std::cout << path << ": " << drawn << " drawn -> " << picture.string() << '\n';
+    return 0;
 }
 
 // entry 0: every entry.
@@ -168,7 +241,8 @@ int dump(const std::string& path) {
 }
 
 // "or:" marks the second form, as help2man expects of a usage line.
-constexpr const char* usage_line = "Usage: g2dump [OPTIONS] FILE\n   or: g2dump --columns [N] FILE";
+constexpr const char* usage_line =
+    "Usage: g2dump [OPTIONS] FILE\n   or: g2dump --columns [N] FILE\n   or: g2dump --plot [N] FILE";
 
 int refuse(const std::string& why) {
     std::cerr << "g2dump: " << why << '\n'
@@ -184,7 +258,8 @@ int main(int argc, char** argv) {
     app.formatter(std::make_shared<orvalt::HelpFormat>(
         usage_line,
         "Prints a Genie file written by ORVALT: every entry and field as text, or with\n"
-        "--columns the spectra as x, y, e columns that any plotting program reads."));
+        "--columns the spectra as x, y, e columns that any plotting program reads, or\n"
+        "with --plot draws them as an SVG picture."));
     app.footer(
         "Examples:\n"
         "  g2dump run7.write\n"
@@ -192,7 +267,15 @@ int main(int argc, char** argv) {
         "  g2dump --columns run7.write > run7.txt\n"
         "      every entry as columns x, y, e, one block each, separated by an empty line\n"
         "  g2dump --columns 2 run7.write\n"
-        "      entry 2 only");
+        "      entry 2 only\n"
+        "  g2dump --plot run7.write\n"
+        "      every entry drawn, each in its colour, in run7.svg\n"
+        "\n"
+        "Labels and titles are printed as plain text (Q in 1/angstrom), one line each.\n"
+        "Exit status: 0 when all was printed, 1 when the file could not be read or is\n"
+        "not a Genie file, the entry is missing or not a spectrum, or the output could\n"
+        "not be written (the reason on standard error), 2 when the arguments were\n"
+        "refused (then nothing is read).");
     app.set_version_flag("-V,--version", "g2dump " ORVALT_VERSION "\nbuilt for " ORVALT_BUILD,
                          "Print the version and the build (platform, compiler) and exit");
     bool as_columns = false;
@@ -200,6 +283,11 @@ int main(int argc, char** argv) {
     app.add_flag("--columns", as_columns,
                  "Columns x, y, e of entry N (default: every entry) in the ASCII data "
                  "file's layout");
+    bool as_plot = false, log_y = false;
+    app.add_flag("--plot", as_plot,
+                 "Draw entry N (default: every entry) in an SVG picture named as the file with "
+                 ".svg");
+    app.add_flag("--plot-log", log_y, "With --plot: a logarithmic y axis");
     app.add_option("FILE", args)->required();
     try {
         app.parse(argc, argv);
@@ -209,11 +297,14 @@ int main(int argc, char** argv) {
         return refuse(e.what());
     }
 
+    if (as_columns && as_plot) return refuse("--columns and --plot cannot go together");
+    if (log_y && !as_plot) return refuse("--plot-log goes with --plot");
     std::size_t entry = 0;
-    if (as_columns && args.size() == 2) {
+    if ((as_columns || as_plot) && args.size() == 2) {
         std::int32_t n = 0;
         if (!orvalt::parse_integer(args[0], n) || n < 1)
-            return refuse("--columns: '" + args[0] + "' is not an entry number (1, 2, ...)");
+            return refuse(std::string(as_plot ? "--plot" : "--columns") + ": '" + args[0] +
+                          "' is not an entry number (1, 2, ...)");
         entry = static_cast<std::size_t>(n);
     } else if (args.size() != 1) {
         return refuse("give one file");
@@ -226,6 +317,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     try {
+        if (as_plot) return plot_entries(path, entry, log_y);
         return as_columns ? columns(path, entry) : dump(path);
     } catch (const std::exception& ex) {
         std::cerr << "g2dump: " << path << ": " << ex.what() << '\n';

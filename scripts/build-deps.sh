@@ -3,7 +3,10 @@
 # compiler, CMake and GoogleTest, when missing:
 #   build    CLI11 (header-only argument parser), help2man (man pages),
 #            gemmi (header-only CIF writer), and for the tests gemmi's
-#            CIF reader (its PEGTL parser) and its Python module
+#            CIF reader (its PEGTL parser) and its Python module; zlib and
+#            libbz2 (compressed input)
+#   test     the picture tests' renderer (rsvg-convert, librsvg2-bin), and
+#            libpng and expat to read its PNG and parse the SVG
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -22,7 +25,8 @@ installed() {
 want=()
 for part in "$@"; do
     case $part in
-    build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi) ;;
+    build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi zlib1g-dev libbz2-dev) ;;
+    test) want+=(librsvg2-bin libpng-dev libexpat1-dev) ;;
     package) want+=(dpkg-dev file) ;;
     bench) want+=(libxy-bin) ;;
     *)

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # Installs from the Debian packages what the Windows build and its test run
 # need, when missing:
-#   toolchain  the mingw-w64 i686 cross compiler (posix threads)
+#   toolchain  the mingw-w64 i686 cross compiler (posix threads) and zlib for it
 #   wine       the i386 architecture with wine and wine32
 # Exit status 3 means an install failed (no network, a package the registry
 # lacks, ...): its reason is the last line printed on standard output.
 set -uo pipefail
 
-have_toolchain() { command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1; }
+have_toolchain() {
+    command -v i686-w64-mingw32-g++-posix >/dev/null 2>&1 &&
+        dpkg-query -W -f='${Status}' libz-mingw-w64-dev 2>/dev/null | grep -q 'install ok installed'
+}
 have_wine() {
     command -v wine >/dev/null 2>&1 && command -v wineserver >/dev/null 2>&1 &&
         dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'
@@ -28,7 +31,8 @@ for want in "$@"; do
         have_toolchain && continue
         start=$SECONDS
         update "the mingw-w64 toolchain"
-        step "g++-mingw-w64-i686-posix" apt-get install -y -q g++-mingw-w64-i686-posix
+        step "g++-mingw-w64-i686-posix libz-mingw-w64-dev" \
+            apt-get install -y -q g++-mingw-w64-i686-posix libz-mingw-w64-dev
         echo "windows-deps: mingw-w64 toolchain installed in $((SECONDS - start)) s" >&2
         ;;
     wine)

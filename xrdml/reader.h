@@ -19,6 +19,7 @@
 
 namespace orvalt {
 struct Console;
+class StagedFile;
 }
 
 namespace orvalt::xrdml {
@@ -98,8 +99,15 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
 // reading of the file: what inqfilerec, COUNTSCANS (from `status`, printing
 // what it prints into census_report) and then ORVALTPAR (with the census's
 // number of scans, stopping where it stops) give, each as if it had read the
-// file on its own. Nothing is printed. opened is false when the file cannot
-// be opened (nothing else is then set).
+// file on its own. Nothing is printed. A file that cannot be read to its end
+// (a read error, a corrupt or truncated archive) leaves census_status at
+// ierr 19 with the reason. opened is false when the file cannot be opened
+// (nothing else is then set).
+//
+// Of a compressed file, when `plain_copy` is given, the text read is also
+// written to a new temporary (in the system's temporary folder), so that the
+// later passes read that instead of decompressing the file again; plain_copy
+// is left active only when it holds the whole text.
 struct FileSurvey {
     bool opened = false;
     bool too_long = false;  // a line longer than LineReader::max_line ended the reading
@@ -110,7 +118,8 @@ struct FileSurvey {
     ReaderStatus parameter_status;
 };
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
-                       ScanParameters& par, std::int32_t verbose);
+                       ScanParameters& par, std::int32_t verbose,
+                       StagedFile* plain_copy = nullptr);
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
 // ny the number of points; a counts list with attenuation factors gives c*f

@@ -4,11 +4,14 @@
 #include "xrdml/reader.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 #include <vector>
 
 #include "g_f/console.h"
+#include "g_f/input_stream.h"
 #include "g_f/line_reader.h"
+#include "g_f/staged_file.h"
 #include "g_f/text.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"
@@ -32,11 +35,21 @@ struct StopPoint {
 }  // namespace
 
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
-                       ScanParameters& par, std::int32_t verbose) {
+                       ScanParameters& par, std::int32_t verbose, StagedFile* plain_copy) {
     FileSurvey out;
     LineReader in;
-    if (!in.open(std::string(trimmed(name)))) return out;
+    const std::string path(trimmed(name));
+    if (plain_copy != nullptr) plain_copy->abandon();
+    if (!in.open(path)) return out;
     out.opened = true;
+    // Without room for the copy, the later passes decompress the file again.
+    if (plain_copy != nullptr && compression_of(path) != Compression::none) {
+        std::error_code ec;
+        const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
+        int error = 0;
+        if (!ec && plain_copy->create((folder / "orvalt-input.xrdml").string(), false, error))
+            in.copy_to(plain_copy->stream());
+    }
     out.census_status = status;
 
     std::istringstream no_input;
@@ -57,7 +70,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     CommentTracker comments;
     std::string last;  // what the end-of-file report would show
     std::string_view line;
-    // A read error ends every pass, as the end of the file does.
+    // A read error ends every pass, as the end of the file does; it is
+    // reported once the passes are done.
     while (in.next(line)) {
         out.records.add(line);
         last.assign(PassLines::shown_part(line));
@@ -82,8 +96,17 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         std::erase_if(stops, [scans](const StopPoint& s) { return s.hi < scans; });
     }
     out.too_long = in.too_long();
+    const InputStream::Fault fault = in.fault();
+    const bool copied = in.copy_complete();
     in.close();
+    if (plain_copy != nullptr && plain_copy->active() && !(copied && plain_copy->close_stream()))
+        plain_copy->abandon();
     if (census_going) census_pass.finish(con, out.census_status, verbose);
+    // A file that could not be read to its end (a damaged archive) is not
+    // converted from the part that could; whatever else the part showed
+    // wrong follows from the damage.
+    if (fault != InputStream::Fault::none)
+        out.census_status.set(19, fault_text(fault, compression_of(trimmed(name))));
     out.census_report = std::move(report).str();
 
     out.parameter_status = out.census_status;

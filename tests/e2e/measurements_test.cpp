@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "e2e_support.h"
+#include "tests/compress_support.h"
 
 namespace e2e {
 namespace {
@@ -25,6 +26,11 @@ const Measurement measurements[] = {
     {"om2th_counts_attenuated.xrdml", 1, "2Theta"},  // schema 2.1, one point attenuated by 188
     {"area_76_scans.xrdml", 76, "2Theta"},           // schema 1.0, 76 Omega-2Theta scans
 };
+
+std::string read_all_of(const fs::path& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
 
 // The numbers of the first `tag` element after `from` in text.
 std::vector<double> numbers_of(const std::string& text, const std::string& tag, std::size_t from) {
@@ -98,6 +104,16 @@ TEST_F(Measurements, EveryBranchOnEveryFile) {
             EXPECT_EQ(r.status, 0) << answers << r.out;
         }
         EXPECT_TRUE(exists(stem + ".weights") && exists(stem + ".write"));
+        // Each entry's x label names the axis the scan moves.
+        const std::string cmd = "cd \"" + dir.string() + "\" && \"" G2DUMP_EXE "\" --columns \"" +
+                                stem + ".write\" > columns.txt";
+        ASSERT_EQ(std::system(cmd.c_str()), 0) << cmd;
+        const std::string label = std::string(m.axis) == "2Theta" ? "2-theta" : m.axis;
+        const std::string columns = read("columns.txt");
+        std::size_t labels = 0;
+        for (std::size_t at = 0; (at = columns.find("\n# x: ", at)) != std::string::npos; ++at, ++labels)
+            EXPECT_EQ(columns.substr(at + 6, label.size() + 1), label + "\n");
+        EXPECT_EQ(labels, static_cast<std::size_t>(m.nscans));
 
         // Q (and d-spacing) only from 2-theta.
         const std::string remembered = read("orvalt.tmp");
@@ -114,6 +130,52 @@ TEST_F(Measurements, EveryBranchOnEveryFile) {
             << r.out;
         EXPECT_FALSE(exists(stem + ".dat"));
         EXPECT_EQ(read("orvalt.tmp"), remembered);
+    }
+}
+
+// The .gz and .bz2 copies of every file, named on the command line as they
+// are, give the files the plain one gives, byte for byte (the Genie title
+// names the input as given); the summary line names the scan's axis. A
+// truncated copy is refused and nothing is written. The Windows build reads
+// no .bz2 file and says so.
+TEST_F(Measurements, CompressedCopiesGiveTheSameFiles) {
+    for (const Measurement& m : measurements) {
+        SCOPED_TRACE(m.file);
+        const std::string name = m.file;
+        const std::string text = read_all_of(fs::path(ORVALT_TEST_DATA) / "xrdml" / name);
+        write(name, text);
+        write(name + ".gz", orvalt::test::gzip(text));
+        write(name + ".bz2", orvalt::test::bzip2(text));
+        const std::string whole = orvalt::test::gzip(text);
+        write("cut.xrdml.gz", whole.substr(0, whole.size() / 2));
+        const std::string axis = std::string(m.axis) == "2Theta" ? "2-theta" : m.axis;
+        const std::string sum = ": sum of " + std::to_string(m.nscans) +
+                                (m.nscans == 1 ? " scan" : " scans") + ", counts per second, " + axis;
+        for (const std::string& input : {name, name + ".gz", name + ".bz2"}) {
+            const Result g = run("", "", "-o \"" + input + ".write\" \"" + input + "\"");
+            const Result a = run("", "", "--scan 1 --format ascii -o \"" + input + ".dat\" \"" + input + "\"");
+            if (windows_program() && input.ends_with(".bz2")) {
+                EXPECT_EQ(g.status, 1);
+                EXPECT_NE(g.err.find("This build does not read .bz2 files"), std::string::npos) << g.err;
+                EXPECT_FALSE(exists(input + ".write"));
+                continue;
+            }
+            ASSERT_EQ(g.status, 0) << g.err;
+            ASSERT_EQ(a.status, 0) << a.err;
+            EXPECT_EQ(g.out, input + sum + " -> " + input + ".write\n");
+            std::string genie = read_bytes(input + ".write");
+            const std::size_t title = genie.find(input + std::string(80 - input.size(), ' '));
+            ASSERT_NE(title, std::string::npos);
+            genie.replace(title, input.size(), name + std::string(input.size() - name.size(), ' '));
+            EXPECT_TRUE(genie == read_bytes(name + ".write")) << input;
+            EXPECT_TRUE(read_bytes(input + ".dat") == read_bytes(name + ".dat")) << input;
+        }
+        const Result cut = run("", "", "cut.xrdml.gz");
+        EXPECT_EQ(cut.status, 1);
+        EXPECT_NE(cut.err.find("cut.xrdml.gz: The gzip file is truncated (it ends too early)\n"),
+                  std::string::npos)
+            << cut.err;
+        EXPECT_FALSE(exists("cut.write"));
     }
 }
 

@@ -1,5 +1,6 @@
 // Start-up, remembered answers, menu refusals and every way a run can fail.
 #include "e2e_support.h"
+#include "tests/compress_support.h"
 
 #include "driver/errors_to.h"
 #include "genie/genie.h"
@@ -86,6 +87,23 @@ TEST_F(Orvalt, ExtensionRule) {
     EXPECT_FALSE(has(r, "Assumed input filetype"));
     EXPECT_TRUE(has(r, " File found : <DIR>/abc\n"));
     EXPECT_EQ(r.status, 0);
+
+    // A compressed measurement is named whole; any other compressed name
+    // keeps the rule in the dialogue. The command line takes a name that
+    // exists as it is given.
+    write("RUN8.XRDML.GZ", orvalt::test::gzip(xrdml_text(two_scans)));
+    write("run9.gz", orvalt::test::gzip(xrdml_text(two_scans)));
+    write("run10.data", xrdml_text(two_scans));
+    r = run("RUN8.XRDML.GZ\n-1\n");
+    EXPECT_TRUE(has(r, ">  File found : <DIR>/RUN8.XRDML.GZ\n")) << r.out;
+    r = run("run9.gz\n");
+    EXPECT_TRUE(has(r, ">  orvalt: Assumed input filetype is .xrdml\n Failure locating file run9.gz.xrdml\n"))
+        << r.out;
+    for (const char* given : {"RUN8.XRDML.GZ", "run9.gz", "run10.data"}) {
+        r = run("", "", std::string("-q --format ascii ") + given);
+        EXPECT_EQ(r.status, 0) << given << r.err;
+    }
+    EXPECT_TRUE(exists("RUN8.dat") && exists("run9.dat") && exists("run1.dat"));  // the last six replaced
 }
 
 TEST_F(Orvalt, MissingFileIsAskedForAgain) {

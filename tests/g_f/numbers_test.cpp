@@ -88,6 +88,26 @@ TEST(FormatInteger, MinimalWidthThroughTheSinglePrecisionDigitCount) {
     EXPECT_EQ(format_integer_width(-12345, 3), "-12345");
 }
 
+// The pictures' layouts: tenths for pixel coordinates, fixed decimals for
+// tick labels, the shortest form for the scan table.
+TEST(FormatPicture, TenthsFixedAndShortest) {
+    const std::pair<double, std::string> tenths[] = {
+        {0.0, "0.0"},        {0.04, "0.0"},      {-0.04, "0.0"},     {0.05, "0.1"},
+        {-12.35, "-12.4"},   {959.96, "960.0"},  {1234.5, "1234.5"}, {2e9, "1000000000.0"},
+        {-2e9, "-1000000000.0"}, {std::nan(""), "0.0"}, {HUGE_VAL, "1000000000.0"}};
+    for (const auto& [v, text] : tenths) {
+        char buf[16];
+        EXPECT_EQ(std::string(buf, format_tenths_to(buf, v)), text) << v;
+    }
+    std::string text;
+    EXPECT_EQ(append_fixed(text, -0.001, 2), "0.00");
+    EXPECT_EQ(append_fixed(text, 0.06, 2), "0.000.06");
+    text.clear();
+    EXPECT_EQ(append_fixed(text, HUGE_VAL, 0), "0");
+    EXPECT_EQ(format_shortest(0.1 + 0.2), "0.30000000000000004");
+
+}
+
 TEST(Parse, NumberSyntaxAndFirstItems) {
     const std::pair<const char*, double> reals[] = {
         {"1.5", 1.5}, {".5", 0.5}, {"5.", 5.0}, {"-2e3", -2000.0}, {"1.0D0", 1.0}, {"1.5d-2", 0.015},

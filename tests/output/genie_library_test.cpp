@@ -206,7 +206,8 @@ TEST(GenieReader, RefusesForeignFilesAndSurvivesAnyDamage) {
 }
 
 // One file per rule of the format, each otherwise sound: the reader refuses
-// it and says where; the library refuses to write the same thing.
+// it and says where, at the first byte of the field the format's description
+// names; the library refuses to write the same thing.
 TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
     struct F {
         std::string name, type;
@@ -241,22 +242,39 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
         data.insert(data.end(), body.begin(), body.end());
         return data;
     };
-    const std::vector<unsigned char> one(4, 1), two(8, 1), three_reals(24, 0);
+    // The header, the entry length and the entry's own texts come first.
+    const auto field_start = [](const std::vector<F>& fields, std::size_t j) {
+        std::size_t at = genie::file_header_size + 4 + (4 + 2) + (4 + 4) + 4 + (4 + 11) + 4;
+        for (std::size_t k = 0; k < j; ++k)
+            at += 4 + fields[k].name.size() + 4 + fields[k].type.size() + 12 + fields[k].values.size();
+        return at;
+    };
+    const std::vector<unsigned char> one(4, 1), two(8, 1), three_reals(24, 0), ten_reals(80, 0);
     const F ntc2{"ws.ntc", "int32", 0, 0, {2, 0, 0, 0}};
+    const F ntc3{"ws.ntc", "int32", 0, 0, {3, 0, 0, 0}};
+    const F y3{"ws.y", "float64[]", 1, 3, three_reals}, y10{"ws.y", "float64[]", 1, 10, ten_reals};
     const struct {
         std::vector<F> fields;
+        std::size_t culprit;  // the field whose first byte is reported
         const char* why;
     } broken[] = {
-        {{{"ws.n", "int32", 1, 1, one}}, "type int32 at rank 1 with extent 1 (its rank is 0)"},
-        {{{"ws.s", "string", 0, 0, {'a'}}}, "type string at rank 0 with extent 0 (its rank is 1)"},
-        {{{"ws.q", "quad", 7, -3, {}}}, "unknown type \"quad\""},
-        {{{"ws.n", "int32", 0, 1, one}}, "(a single value has extent 0)"},
-        {{{"ws.a", "int32[]", 1, -3, {}}}, "(an extent is 0 or more)"},
-        {{{"ws.a", "int32[]", 1, 2, one}}, "holds 4 bytes, its type and extent call for 8"},
-        {{ntc2, {"ws.y", "float64[]", 1, 3, three_reals}}, "ws.y holds 3 values, not ntc (2)"},
-        {{ntc2, {"ws.x", "int32[]", 1, 4, std::vector<unsigned char>(16)}}, "ws.x holds 4 values"},
-        {{ntc2, {"ws.nut", "int32", 0, 0, {3, 0, 0, 0}}, {"ws.ut", "int32[]", 1, 2, two}},
+        {{{"ws.n", "int32", 1, 1, one}}, 0, "type int32 at rank 1 with extent 1 (its rank is 0)"},
+        {{{"ws.s", "string", 0, 0, {'a'}}}, 0, "type string at rank 0 with extent 0 (its rank is 1)"},
+        {{{"ws.q", "quad", 7, -3, {}}}, 0, "unknown type \"quad\""},
+        {{ntc2, {"ws.n", "int32", 0, 1, one}}, 1, "(a single value has extent 0)"},
+        {{{"ws.a", "int32[]", 1, -3, {}}}, 0, "(an extent is 0 or more)"},
+        {{{"ws.a", "int32[]", 1, 2, one}}, 0, "holds 4 bytes, its type and extent call for 8"},
+        {{ntc2, y3}, 1, "ws.y holds 3 values, not ntc (2)"},
+        {{y3, ntc2}, 0, "ws.y holds 3 values, not ntc (2)"},
+        {{{"ws.ntc", "int32", 0, 0, {0xFF, 0xFF, 0xFF, 0xFF}}}, 0, "ws.ntc is not a single int32"},
+        {{ntc2, {"ws.x", "int32[]", 1, 4, std::vector<unsigned char>(16)}}, 1, "ws.x holds 4 values"},
+        {{ntc2, {"ws.nut", "int32", 0, 0, {3, 0, 0, 0}}, {"ws.ut", "int32[]", 1, 2, two}}, 2,
          "ws.ut holds 2 values, not nut (3)"},
+        // A name twice is refused whichever of the two would keep the other rules.
+        {{ntc3, y10, y3}, 2, "field 3: field \"ws.y\" appears twice (first as field 2)"},
+        {{ntc3, y3, y10}, 2, "field 3: field \"ws.y\" appears twice (first as field 2)"},
+        {{{"ws.note", "string", 1, 1, {'a'}}, {"ws.n", "int32", 0, 0, one}, {"ws.note", "int32", 0, 0, one}},
+         2, "field \"ws.note\" appears twice (first as field 1)"},
     };
     genie::File f;
     std::string error;
@@ -266,8 +284,14 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
         error.clear();
         EXPECT_FALSE(genie::parse_file(file_of(b.fields), f, error)) << b.why;
         EXPECT_NE(error.find(b.why), std::string::npos) << error;
-        EXPECT_NE(error.find(" (at byte "), std::string::npos) << error;
+        EXPECT_TRUE(error.ends_with(" (at byte " + std::to_string(field_start(b.fields, b.culprit)) + ")"))
+            << error;
     }
+    // What concerns the entry as a whole is reported at its first byte.
+    auto claims = file_of({ntc2});
+    claims[53 - 4] = 0x7F;
+    EXPECT_FALSE(genie::parse_file(claims, f, error));
+    EXPECT_EQ(error, "entry 1: entry claims 127 fields, more than it can hold (at byte 12)");
     auto header_only = file_of({});
     header_only.resize(genie::file_header_size);
     EXPECT_FALSE(genie::parse_file(header_only, f, error));
@@ -289,6 +313,23 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
     testing::internal::GetCapturedStderr();
     EXPECT_EQ(genie_failure_count(), before + 4);
     EXPECT_FALSE(std::filesystem::exists(dir.file("bad.write")));
+}
+
+// Labels and titles as g2dump --columns prints them: the markup as plain
+// text, and whatever the text holds on one line.
+TEST(GenieReader, LabelsAsPlainText) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"Momentum Transfer Q (\\A\\u-1\\d)", "Momentum Transfer Q (1/angstrom)"},
+        {"d-Spacing (\\A)                          ", "d-Spacing (angstrom)"},
+        {"C:\\\\data\\\\run7.xrdml", "C:\\data\\run7.xrdml"},
+        {"Area (cm\\u2\\d)", "Area (cm^2)"},
+        {"\\u-1\\d alone", "^-1 alone"},
+        {"I\\dhkl\\u and on", "I_hkl and on"},
+        {"two\nlines\r", "two\\x0Alines\\x0D"},
+        {std::string("tab\there\0x \0 ", 13) + std::string(3, '\0'), "tab\\x09here\\x00x"},
+        {"\\Z stays, so does an end \\", "\\Z stays, so does an end \\"},
+        {"Phi", "Phi"}};
+    for (const auto& [markup, plain] : cases) EXPECT_EQ(genie::plain_text(markup), plain) << markup;
 }
 
 }  // namespace

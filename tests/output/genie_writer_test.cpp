@@ -9,7 +9,10 @@
 #include <string>
 #include <vector>
 
+#include <sys/wait.h>
+
 #include "g_f/genie_writer.h"
+#include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "genie/g2file.h"
 #include "tests/support.h"
@@ -211,6 +214,57 @@ TEST(G2dump, NamesEveryField) {
     EXPECT_NE(text.find("  h_block.ntc (int32) = 3\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  h_block.y (float64[], 3 values):\n    4 9 16\n"), std::string::npos) << text;
     EXPECT_NE(text.find("  h_block.spec_no (string, 10 characters) = \"1         \"\n"), std::string::npos);
+}
+
+// g2dump as the format's description states it: its exit statuses, the
+// layout --columns prints (labels as plain text, one line each whatever they
+// hold) and the byte offset of each refusal.
+TEST(G2dump, FollowsTheFormatDescription) {
+    TempDir dir;
+    Writer w;
+    set_field(w.h.title, "C:\\\\data\\\\run.xrdml");
+    set_field(w.h.xlabel, "Momentum Transfer Q (\\A\\u-1\\d)");
+    w.write(dir.file("q.write"), {1.0, 2.0}, {4.0, 9.0}, {2.0, 3.0}, 2, 2, 1);
+    set_field(w.h.xlabel, "two\nlines");
+    w.write(dir.file("lf.write"), {1.0, 2.0}, {4.0, 9.0}, {2.0, 3.0}, 2, 2, 1);
+    // Field 5, e, renamed as field 3, x.
+    std::string dup = test::read_all(dir.file("q.write"));
+    const std::size_t e_at = dup.find(std::string("\x09\0\0\0h_block.e", 13));
+    dup.replace(e_at + 4, 9, "h_block.x");
+    dir.write("dup.write", dup);
+    dir.write("text.txt", "Data from: x\n");
+
+    const struct {
+        const char* args;
+        int status;
+        std::string out, err;  // what each must hold
+    } cases[] = {
+        {"q.write", 0, "Genie file q.write: version 1, 1 entry\n", ""},
+        {"--columns q.write", 0,
+         "# title: C:\\data\\run.xrdml\n# x: Momentum Transfer Q (1/angstrom)\n# y: Counts\n" +
+             format_data_line(1.0, 4.0, 2.0) + "\n" + format_data_line(2.0, 9.0, 3.0) + "\n",
+         ""},
+        {"--columns lf.write", 0, "\n# x: two\\x0Alines\n# y: Counts\n", ""},
+        {"dup.write", 1, "",
+         "g2dump: dup.write: entry 1: field 5: field \"h_block.x\" appears twice (first as field 3)"
+         " (at byte " + std::to_string(e_at) + ")\n"},
+        {"text.txt", 1, "", "g2dump: text.txt: not a Genie file: no Genie signature (at byte 0)\n"},
+        {"--columns 2 q.write", 1, "", "there is no entry 2, the file holds 1\n"},
+        {"missing.write", 1, "", "g2dump: missing.write: "},
+        {"--columns 0 q.write", 2, "", "\nUsage: g2dump"},
+        {"q.write lf.write", 2, "", "g2dump: give one file\n"},
+        {"--help", 0, "Exit status: 0 when all was printed", ""},
+    };
+    for (const auto& c : cases) {
+        const std::string command = "cd \"" + dir.path().string() + "\" && \"" G2DUMP_EXE "\" " +
+                                    c.args + " > out.txt 2> err.txt";
+        const int rc = std::system(command.c_str());
+        EXPECT_EQ(WIFEXITED(rc) ? WEXITSTATUS(rc) : -1, c.status) << c.args;
+        const std::string out = test::read_all(dir.file("out.txt")), err = test::read_all(dir.file("err.txt"));
+        EXPECT_NE(out.find(c.out), std::string::npos) << c.args << ":\n" << out;
+        EXPECT_NE(err.find(c.err), std::string::npos) << c.args << ":\n" << err;
+        EXPECT_EQ(err.empty(), c.status == 0) << c.args;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // Every pass on the real measurement files of tests/data/xrdml.
 #include <gtest/gtest.h>
 
+#include "g_f/staged_file.h"
+#include "tests/compress_support.h"
 #include "tests/support.h"
 #include "xrdml/reader.h"
 
@@ -75,6 +77,55 @@ TEST(RealFiles, TooManyScansAreRefused) {
     COUNTSCANS(q.d.con, q.path, q.status, q.census, 1);
     EXPECT_EQ(q.census.nscans, 401);
     EXPECT_EQ(q.status.ierr, 16);
+}
+
+// What the survey makes of a file, as text to compare.
+std::string surveyed(const std::string& path) {
+    ScanCensus census;
+    ScanParameters par;
+    const FileSurvey s = survey_file(path, ReaderStatus{}, census, par, 1);
+    std::string out = s.census_report + message(s.census_status) + message(s.parameter_status) +
+                      std::to_string(s.records.records) + " " + std::to_string(s.records.longest);
+    for (std::int32_t k = 0; k < std::min(census.nscans, max_scans); ++k)
+        out += " " + par.axis[k] + std::to_string(par.start_position[k]) +
+               std::to_string(par.end_position[k]) + std::to_string(par.counting_time[k]);
+    return out;
+}
+
+// The survey reads a .gz or .bz2 copy of every real file as the file itself
+// and keeps its text for the later passes; a copy cut short fails the census
+// with the reason, whatever the part read held.
+TEST(RealFiles, CompressedCopiesReadAsThePlainFiles) {
+    TempDir dir;
+    for (const char* name :
+         {"empyrean.xrdml", "polefig_Ge113.xrdml", "simpack_xrd_AlGaAs.xrdml", "rsm_401_scans.xrdml",
+          "gonio_counts_TiO2_ZnO.xrdml", "gonio_v1_HA_DG2.xrdml", "omega2theta_H1202.xrdml",
+          "om2th_counts_attenuated.xrdml", "area_76_scans.xrdml"}) {
+        const std::string text = read_all(real_file(name));
+        const std::string plain = surveyed(real_file(name));
+        const std::string gz = dir.write(std::string(name) + ".gz", gzip(text));
+        const std::string bz = dir.write(std::string(name) + ".bz2", bzip2(text));
+        EXPECT_EQ(surveyed(gz), plain) << name;
+        EXPECT_EQ(surveyed(bz), plain) << name;
+        // The survey's copy of the text, which the later passes read.
+        ScanCensus census;
+        ScanParameters par;
+        StagedFile copy;
+        survey_file(bz, ReaderStatus{}, census, par, 0, &copy);
+        ASSERT_TRUE(copy.active()) << name;
+        EXPECT_TRUE(read_all(copy.temporary_name()) == text) << name;
+        const std::string copy_name = copy.temporary_name();
+        survey_file(real_file(name), ReaderStatus{}, census, par, 0, &copy);
+        EXPECT_FALSE(copy.active() || std::filesystem::exists(copy_name)) << name;
+
+        const std::string whole = gzip(text);
+        const std::string cut =
+            dir.write(std::string(name) + ".cut.gz", whole.substr(0, whole.size() / 2));
+        const FileSurvey s = survey_file(cut, ReaderStatus{}, census, par, 1, &copy);
+        EXPECT_EQ(s.census_status.ierr, 19) << name;
+        EXPECT_FALSE(copy.active()) << name;
+        EXPECT_EQ(message(s.census_status), "The gzip file is truncated (it ends too early)");
+    }
 }
 
 }  // namespace

@@ -1,0 +1,383 @@
+// The SVG document of a Figure. Coordinates are written with one decimal
+// (a tenth of a pixel), through the program's number layouts.
+#include "plot/svg.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <set>
+
+#include "g_f/staged_file.h"
+#include "g_f/numbers.h"
+
+namespace orvalt::plot {
+
+namespace {
+
+constexpr double inf = std::numeric_limits<double>::infinity();
+
+// Text for an XML document: markup characters escaped; control characters
+// and bytes that are not UTF-8 become "?" (a name may hold any byte).
+std::string xml_text(std::string_view s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        bool ok = len != 0 && i + len <= s.size() && !(len == 2 && c < 0xC2);
+        for (std::size_t k = 1; ok && k < len; ++k)
+            ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+        if (!ok) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        if (len == 1) {
+            switch (c) {
+                case '&': out += "&amp;"; break;
+                case '<': out += "&lt;"; break;
+                case '>': out += "&gt;"; break;
+                case '"': out += "&quot;"; break;
+                default: out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+            }
+        } else {
+            out.append(s.substr(i, len));
+        }
+        i += len;
+    }
+    return out;
+}
+
+void px(std::string& out, double v) {
+    char buf[16];
+    out.append(buf, format_tenths_to(buf, v));
+}
+
+// The points of a path are many: each written straight into its place.
+char* point_to(char* p, double x, double y) {
+    p = format_tenths_to(p, x);
+    *p++ = ',';
+    p = format_tenths_to(p, y);
+    *p++ = ' ';
+    return p;
+}
+constexpr std::size_t point_room = 2 * 13 + 2;
+
+void point(std::string& out, double x, double y) {
+    char buf[point_room];
+    out.append(buf, point_to(buf, x, y));
+}
+
+bool has_band(Style s) { return s == Style::single || s == Style::sum; }
+
+// Drawing order: what matters most is drawn last, on top.
+int layer(Style s) {
+    switch (s) {
+        case Style::excluded: return 0;
+        case Style::scan: return 1;
+        case Style::single: return 2;
+        case Style::sum: return 3;
+    }
+    return 0;
+}
+
+struct ScanRange {
+    std::int32_t first = 0, last = 0, count = 0;
+};
+
+ScanRange coloured_scans(const std::vector<Series>& series) {
+    ScanRange r{std::numeric_limits<std::int32_t>::max(), std::numeric_limits<std::int32_t>::min(), 0};
+    for (const Series& s : series) {
+        if (s.style != Style::scan) continue;
+        r.first = std::min(r.first, s.scan);
+        r.last = std::max(r.last, s.scan);
+        ++r.count;
+    }
+    return r;
+}
+
+std::string text_element(double x, double y, std::string_view anchor, int size,
+                         std::string_view text, std::string_view extra = {}) {
+    std::string out = "<text x=\"";
+    px(out, x);
+    out += "\" y=\"";
+    px(out, y);
+    out += "\" text-anchor=\"";
+    out += anchor;
+    out += "\" font-size=\"" + format_integer(size) + "\"";
+    if (!extra.empty()) {
+        out += ' ';
+        out += extra;
+    }
+    out += '>' + xml_text(text) + "</text>\n";
+    return out;
+}
+
+std::string stroke_of(const Series& s, const ScanRange& scans) {
+    switch (s.style) {
+        case Style::single:
+            return "stroke=\"" + std::string(single_colour) + "\" stroke-width=\"1.2\"";
+        case Style::scan:
+            return "stroke=\"" + scan_colour(s.scan, scans.first, scans.last) +
+                   "\" stroke-width=\"1.2\"";
+        case Style::excluded:
+            return "stroke=\"" + std::string(excluded_colour) +
+                   "\" stroke-width=\"1\" stroke-dasharray=\"6 4\"";
+        case Style::sum:
+            return "stroke=\"" + std::string(sum_colour) + "\" stroke-width=\"2.4\"";
+    }
+    return {};
+}
+
+void draw_series(std::string& out, const Series& s, const Frame& f, const ScanRange& scans) {
+    const std::vector<Column> cols = merge_columns(s.columns, f.x.low, f.x.high, plot_columns);
+    if (cols.empty()) return;
+    // On linear axes a pixel is a + b * v, worked out once per series.
+    const double xa = f.x_pixel(0.0), xb = f.x_pixel(1.0) - xa;
+    auto xc = [&](const Column& c) { return xa + xb * (0.5 * (c.x_first + c.x_last)); };
+    const double ya = f.y_pixel(0.0), yb = f.y_pixel(1.0) - ya;
+    auto yp = [&](double v) { return f.y.log ? f.y_pixel(v) : ya + yb * v; };
+    if (has_band(s.style)) {
+        out += "<path fill=\"";
+        out += s.style == Style::sum ? sum_colour : single_colour;
+        out += "\" fill-opacity=\"0.22\" stroke=\"none\" d=\"M";
+        for (const Column& c : cols) point(out, xc(c), yp(c.band_high));
+        for (auto c = cols.rbegin(); c != cols.rend(); ++c) point(out, xc(*c), yp(c->band_low));
+        out += "Z\"/>\n";
+    }
+    out += "<path fill=\"none\" stroke-linejoin=\"round\" " + stroke_of(s, scans);
+    out += " data-scan=\"" + format_integer(s.scan) + "\" d=\"M";
+    const std::size_t at = out.size();
+    out.resize(at + 2 * point_room * cols.size());
+    char* p = out.data() + at;
+    for (const Column& c : cols) {
+        const double x = xc(c);
+        if (c.y_min == c.y_max) {
+            p = point_to(p, x, yp(c.y_min));
+        } else if (c.y_first <= c.y_last) {
+            p = point_to(p, x, yp(c.y_min));
+            p = point_to(p, x, yp(c.y_max));
+        } else {
+            p = point_to(p, x, yp(c.y_max));
+            p = point_to(p, x, yp(c.y_min));
+        }
+    }
+    out.resize(static_cast<std::size_t>(p - out.data()));
+    if (cols.size() == 1 && cols.front().y_min == cols.front().y_max) {
+        // A lone point still shows as a short mark.
+        out += "h0.1";
+    }
+    out += "\"/>\n";
+}
+
+void draw_axes(std::string& out, const Figure& fig, Frame f) {
+    if (f.y.log) f.y.ticks.insert(f.y.ticks.begin(), Tick{0.0, "0"});
+    out += "<rect x=\"" + format_integer(Frame::left) + "\" y=\"" + format_integer(Frame::top) +
+           "\" width=\"" + format_integer(Frame::right - Frame::left) + "\" height=\"" +
+           format_integer(Frame::bottom - Frame::top) +
+           "\" fill=\"none\" stroke=\"#000000\" stroke-width=\"1\"/>\n";
+    out += "<g stroke=\"#000000\" stroke-width=\"1\">\n";
+    for (const Tick& t : f.x.ticks) {
+        out += "<line x1=\"";
+        px(out, f.x_pixel(t.value));
+        out += "\" x2=\"";
+        px(out, f.x_pixel(t.value));
+        out += "\" y1=\"" + format_integer(Frame::bottom) + "\" y2=\"" +
+               format_integer(Frame::bottom + 6) + "\"/>\n";
+    }
+    for (const Tick& t : f.y.ticks) {
+        out += "<line y1=\"";
+        px(out, f.y_pixel(t.value));
+        out += "\" y2=\"";
+        px(out, f.y_pixel(t.value));
+        out += "\" x1=\"" + format_integer(Frame::left - 6) + "\" x2=\"" +
+               format_integer(Frame::left) + "\"/>\n";
+    }
+    out += "</g>\n<g font-family=\"sans-serif\" fill=\"#000000\">\n";
+    for (const Tick& t : f.x.ticks)
+        out += text_element(f.x_pixel(t.value), Frame::bottom + 22, "middle", 13, t.label);
+    for (const Tick& t : f.y.ticks)
+        out += text_element(Frame::left - 9, f.y_pixel(t.value) + 4.5, "end", 13, t.label);
+    out += text_element(0.5 * (Frame::left + Frame::right), Frame::height - 16, "middle", 15,
+                        fig.x_label);
+    const double mid = 0.5 * (Frame::top + Frame::bottom);
+    out += text_element(22, mid, "middle", 15, fig.y_label,
+                        "transform=\"rotate(-90 22 " + format_fixed(mid, 1) + ")\"");
+    out += text_element(Frame::left, 26, "start", 17, fig.title, "font-weight=\"bold\"");
+    if (!fig.subtitle.empty()) out += text_element(Frame::left, 48, "start", 13, fig.subtitle);
+    out += "</g>\n";
+}
+
+// A legend of up to this many scans names each; more get a colour scale.
+constexpr std::int32_t legend_scans = 10;
+
+void draw_legend(std::string& out, const std::vector<Series>& series, const ScanRange& scans) {
+    std::vector<std::pair<std::string, std::string>> entries;  // stroke, text
+    if (scans.count > 0 && scans.count <= legend_scans) {
+        for (const Series& s : series)
+            if (s.style == Style::scan)
+                entries.emplace_back(stroke_of(s, scans), "scan " + format_integer(s.scan));
+    }
+    std::string excluded;
+    Series probe;
+    for (const Series& s : series) {
+        if (s.style != Style::excluded) continue;
+        excluded += (excluded.empty() ? "excluded: " : ", ") + format_integer(s.scan);
+        probe = s;
+    }
+    if (!excluded.empty()) entries.emplace_back(stroke_of(probe, scans), excluded);
+    for (const Series& s : series)
+        if (s.style == Style::sum) entries.emplace_back(stroke_of(s, scans), "sum");
+    if (!entries.empty()) {
+        std::size_t longest = 0;
+        for (const auto& e : entries) longest = std::max(longest, e.second.size());
+        const double w = std::min(40.0 + 7.5 * static_cast<double>(longest), 420.0);
+        const double x0 = Frame::right - 10 - w, y0 = Frame::top + 10;
+        out += "<g font-family=\"sans-serif\" font-size=\"12\">\n<rect x=\"";
+        px(out, x0);
+        out += "\" y=\"";
+        px(out, y0);
+        out += "\" width=\"";
+        px(out, w);
+        out += "\" height=\"" + format_integer(static_cast<std::int32_t>(entries.size() * 18 + 8)) +
+               "\" fill=\"#ffffff\" fill-opacity=\"0.85\" stroke=\"#808080\" stroke-width=\"0.5\"/>\n";
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const double y = y0 + 16 + 18.0 * static_cast<double>(i);
+            out += "<line x1=\"";
+            px(out, x0 + 6);
+            out += "\" x2=\"";
+            px(out, x0 + 30);
+            out += "\" y1=\"";
+            px(out, y - 4);
+            out += "\" y2=\"";
+            px(out, y - 4);
+            out += "\" " + entries[i].first + "/>\n";
+            out += text_element(x0 + 36, y, "start", 12, entries[i].second);
+        }
+        out += "</g>\n";
+    }
+    if (scans.count > legend_scans) {
+        // The colour scale above the plot area, scan numbers at its ends.
+        constexpr int x0 = Frame::right - 220, w = 200, y0 = 36, h = 10;
+        out += "<defs><linearGradient id=\"scans\" x1=\"0\" x2=\"1\" y1=\"0\" y2=\"0\">\n";
+        for (int k = 0; k <= 8; ++k) {
+            out += "<stop offset=\"" + format_fixed(k / 8.0, 3) + "\" stop-color=\"" +
+                   scan_colour(k, 0, 8) + "\"/>\n";
+        }
+        out += "</linearGradient></defs>\n<rect x=\"" + format_integer(x0) + "\" y=\"" +
+               format_integer(y0) + "\" width=\"" + format_integer(w) + "\" height=\"" +
+               format_integer(h) + "\" fill=\"url(#scans)\"/>\n<g font-family=\"sans-serif\">\n";
+        out += text_element(x0 - 6, y0 + 9, "end", 12, "scan " + format_integer(scans.first));
+        out += text_element(x0 + w + 6, y0 + 9, "start", 12, format_integer(scans.last));
+        out += "</g>\n";
+    }
+}
+
+}  // namespace
+
+std::string scan_colour(std::int32_t scan, std::int32_t first, std::int32_t last) {
+    // Dark blue through green and orange to red: distinct from the grey of
+    // excluded scans and the black of a sum.
+    static constexpr std::array<std::array<double, 3>, 5> stops{{
+        {48, 18, 110}, {30, 110, 220}, {20, 165, 110}, {235, 150, 20}, {190, 25, 30}}};
+    const double t =
+        last > first ? std::clamp(static_cast<double>(scan - first) / (last - first), 0.0, 1.0) : 0.0;
+    const double pos = t * (stops.size() - 1);
+    const auto k = std::min(static_cast<std::size_t>(pos), stops.size() - 2);
+    const double f = pos - static_cast<double>(k);
+    static constexpr char hex[] = "0123456789abcdef";
+    std::string out = "#";
+    for (std::size_t c = 0; c < 3; ++c) {
+        const auto v = static_cast<int>(std::lround(stops[k][c] + f * (stops[k + 1][c] - stops[k][c])));
+        out += hex[v / 16];
+        out += hex[v % 16];
+    }
+    return out;
+}
+
+void Figure::add(std::int32_t scan, Style style, std::span<const double> x,
+                 std::span<const double> y, std::span<const double> e) {
+    series_.push_back({scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(),
+                                           plot_columns)});
+}
+
+Frame Figure::frame() const {
+    double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf, y_pos = inf;
+    for (const Series& s : series_) {
+        for (const Column& c : s.columns) {
+            x_lo = std::min({x_lo, c.x_first, c.x_last});
+            x_hi = std::max({x_hi, c.x_first, c.x_last});
+            y_lo = std::min(y_lo, c.band_low);
+            y_hi = std::max(y_hi, c.band_high);
+            for (const double v : {c.y_min, c.band_low})
+                if (v > 0.0) y_pos = std::min(y_pos, v);
+        }
+    }
+    if (x_lo > x_hi) x_lo = x_hi = 0.0;
+    if (y_lo > y_hi) y_lo = y_hi = 0.0;
+    Frame f;
+    f.x = linear_axis(x_lo, x_hi, 8);
+    f.y = log_y ? log_axis(y_pos == inf ? 0.0 : y_pos, y_hi) : linear_axis(y_lo, y_hi, 6);
+    return f;
+}
+
+std::string Figure::svg() const {
+    std::string out;
+    render(out, {});
+    return out;
+}
+
+bool Figure::write(std::FILE* stream) const {
+    bool ok = true;
+    const auto put = [&](std::string& text) {
+        ok = ok && std::fwrite(text.data(), 1, text.size(), stream) == text.size();
+        text.clear();
+    };
+    std::string out;
+    render(out, put);
+    put(out);
+    return ok;
+}
+
+void Figure::render(std::string& out, const std::function<void(std::string&)>& spill) const {
+    const Frame f = frame();
+    const ScanRange scans = coloured_scans(series_);
+    out +=
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" +
+        format_integer(Frame::width) + "\" height=\"" + format_integer(Frame::height) +
+        "\" viewBox=\"0 0 " + format_integer(Frame::width) + ' ' + format_integer(Frame::height) +
+        "\">\n<rect width=\"100%\" height=\"100%\" fill=\"#ffffff\"/>\n"
+        "<clipPath id=\"area\"><rect x=\"" + format_integer(Frame::left) + "\" y=\"" +
+        format_integer(Frame::top - 2) + "\" width=\"" + format_integer(Frame::right - Frame::left) +
+        "\" height=\"" + format_integer(Frame::bottom - Frame::top + 4) + "\"/></clipPath>\n";
+    draw_axes(out, *this, f);
+    out += "<g clip-path=\"url(#area)\">\n";
+    std::vector<const Series*> order;
+    for (const Series& s : series_) order.push_back(&s);
+    std::stable_sort(order.begin(), order.end(), [](const Series* a, const Series* b) {
+        return layer(a->style) < layer(b->style);
+    });
+    for (const Series* s : order) {
+        draw_series(out, *s, f, scans);
+        if (spill) spill(out);
+    }
+    out += "</g>\n";
+    draw_legend(out, series_, scans);
+    out += "</svg>\n";
+}
+
+bool write_svg(const std::string& path, const Figure& figure, int& error) {
+    StagedFile file;
+    if (!file.create(path, false, error)) return false;
+    if (!figure.write(file.stream())) {
+        error = errno != 0 ? errno : EIO;
+        file.abandon();
+        return false;
+    }
+    return file.commit(error);
+}
+
+}  // namespace orvalt::plot

@@ -1,0 +1,254 @@
+// The pictures as a person sees them: rendered by rsvg-convert, checked on
+// their pixels; and the pieces that decide what is drawn (reduction, ticks).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <sstream>
+
+#include "plot/svg.h"
+#include "tests/plot/picture.h"
+#include "tests/support.h"
+
+namespace orvalt::plot {
+namespace {
+
+using test::colour;
+using test::colour_distance;
+using test::Picture;
+using test::TempDir;
+
+struct Spectrum {
+    std::vector<double> x, y, e;
+};
+
+// Points from x0 to x1 (step dx) on a flat background with Gaussian peaks.
+Spectrum spectrum(double x0, double x1, double dx, double background,
+                  std::vector<std::pair<double, double>> peaks) {
+    Spectrum s;
+    for (double x = x0; x <= x1 + 1e-9; x += dx) {
+        double y = background;
+        for (const auto& [at, height] : peaks) y += height * std::exp(-(x - at) * (x - at) / 0.02);
+        s.x.push_back(x);
+        s.y.push_back(y);
+        s.e.push_back(std::sqrt(y));
+    }
+    return s;
+}
+
+Picture rendered(const Figure& fig, const TempDir& dir, const std::string& name) {
+    const std::string path = dir.file(name);
+    int error = 0;
+    EXPECT_TRUE(write_svg(path, fig, error)) << error;
+    Picture pic;
+    std::string message;
+    EXPECT_TRUE(test::render(path, pic, message)) << message;
+    return pic;
+}
+
+// The topmost pixel of the plot area's column x that is not white (-1 if none).
+// Error bands, drawn pale, are passed over unless `least` is lowered.
+int top_of(const Picture& pic, int x, int least = 90) {
+    for (int y = Frame::top + 1; y < Frame::bottom; ++y)
+        if (colour_distance(pic.at(x, y), {255, 255, 255}) > least) return y;
+    return -1;
+}
+
+// How much of colour `hex` over white the pixel shows (1: the colour itself,
+// less where a line's edge is smoothed), or -1 when it is another colour.
+double share_of(test::Rgb pixel, const std::string& hex) {
+    const test::Rgb c = colour(hex);
+    const double u[3] = {255.0 - pixel.r, 255.0 - pixel.g, 255.0 - pixel.b};
+    const double v[3] = {255.0 - c.r, 255.0 - c.g, 255.0 - c.b};
+    const double a = (u[0] * v[0] + u[1] * v[1] + u[2] * v[2]) / (v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
+    for (int k = 0; k < 3; ++k)
+        if (std::abs(u[k] - a * v[k]) > 14.0) return -1.0;
+    return a;
+}
+
+// The topmost drawn pixel of a column, and whether it shows `hex` strongly.
+void expect_top(const Picture& pic, double x, double y, const std::string& hex,
+                const std::string& what) {
+    const int col = static_cast<int>(std::lround(x));
+    const int top = top_of(pic, col);
+    EXPECT_NEAR(top, y, 2.5) << what;
+    if (top < 0) return;
+    double share = -1.0;
+    for (int r = top; r < top + 3; ++r) share = std::max(share, share_of(pic.at(col, r), hex));
+    EXPECT_GT(share, 0.5) << what;
+}
+
+class PictureTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::renderer_available()) GTEST_SKIP() << "rsvg-convert is not installed here";
+    }
+    TempDir dir;
+};
+
+TEST_F(PictureTest, PeakIsDrawnWhereTheAxisPutsItsPosition) {
+    const Spectrum s = spectrum(10, 60, 0.002, 50, {{30, 1000}});
+    Figure fig;
+    fig.title = "peak.xrdml: scan 1, counts";
+    fig.x_label = "2-theta (degrees)";
+    fig.y_label = "counts";
+    fig.add(1, Style::single, s.x, s.y, s.e);
+    const Picture pic = rendered(fig, dir, "peak.svg");
+    ASSERT_EQ(pic.width, Frame::width);
+    const Frame f = fig.frame();
+    // The highest drawn pixel of the whole plot area lies above 30.
+    int best_x = -1, best_y = Frame::bottom;
+    for (int x = Frame::left + 2; x < Frame::right - 1; ++x) {
+        const int y = top_of(pic, x);
+        if (y >= 0 && y < best_y) best_x = x, best_y = y;
+    }
+    EXPECT_NEAR(best_x, f.x_pixel(30), 2.0);
+    expect_top(pic, f.x_pixel(30), f.y_pixel(1050), std::string(single_colour), "peak");
+    expect_top(pic, f.x_pixel(50), f.y_pixel(50), std::string(single_colour), "background");
+}
+
+TEST_F(PictureTest, LogAxisDrawsZeroCountsAtTheBottom) {
+    Spectrum s = spectrum(10, 60, 0.01, 100, {{40, 10000}});
+    for (std::size_t i = 0; i < s.x.size(); ++i)
+        if (s.x[i] > 15 && s.x[i] < 25) s.y[i] = s.e[i] = 0.0;
+    Figure fig;
+    fig.log_y = true;
+    fig.add(1, Style::single, s.x, s.y, s.e);
+    const Picture pic = rendered(fig, dir, "log.svg");
+    const Frame f = fig.frame();
+    const std::string blue(single_colour);
+    expect_top(pic, f.x_pixel(20), f.y_pixel(0), blue, "zero counts");
+    EXPECT_LT(f.y_pixel(0), Frame::bottom - 3);
+    EXPECT_GT(f.y_pixel(0), f.y_pixel(f.y.low) + 20);  // apart from the lowest power of ten
+    // Counts of 100 lie two decades below the peak's.
+    expect_top(pic, f.x_pixel(55), f.y_pixel(100), blue, "background");
+    expect_top(pic, f.x_pixel(40), f.y_pixel(10100), blue, "peak");
+}
+
+TEST_F(PictureTest, ExcludedScanIsGreyAndTheSumBlack) {
+    const Spectrum kept = spectrum(10, 60, 0.01, 100, {{20, 800}});
+    Spectrum left_out = spectrum(10, 60, 0.01, 300, {});
+    for (std::size_t i = 0; i < left_out.x.size(); ++i)  // a broad peak at 45
+        left_out.y[i] += 400 * std::exp(-(left_out.x[i] - 45) * (left_out.x[i] - 45) / 8);
+    Figure fig;
+    fig.add(1, Style::scan, kept.x, kept.y, kept.e);
+    fig.add(2, Style::excluded, left_out.x, left_out.y, left_out.e);
+    fig.add(0, Style::sum, kept.x, kept.y, kept.e);
+    const Picture pic = rendered(fig, dir, "gudrun.svg");
+    const Frame f = fig.frame();
+    expect_top(pic, f.x_pixel(20), f.y_pixel(900), std::string(sum_colour), "sum");
+    // The excluded scan: grey, never darker, and dashed: along its flat part
+    // its colour comes and goes.
+    int grey = 0, gaps = 0;
+    for (int x = static_cast<int>(f.x_pixel(12)); x < static_cast<int>(f.x_pixel(18)); ++x) {
+        const int top = top_of(pic, x, 30);
+        if (top < 0 || top > f.y_pixel(300) + 3) {
+            ++gaps;
+            continue;
+        }
+        EXPECT_NEAR(top, f.y_pixel(300), 2.5) << x;
+        const double share = std::max(share_of(pic.at(x, top), std::string(excluded_colour)),
+                                      share_of(pic.at(x, top + 1), std::string(excluded_colour)));
+        EXPECT_GT(share, 0.2) << x;
+        EXPECT_LT(share, 1.1) << x;
+        ++grey;
+    }
+    EXPECT_GT(grey, 20);
+    EXPECT_GT(gaps, 10);
+}
+
+TEST(PlotReduction, EveryPeakAndDipSurvives) {
+    std::vector<double> x(25000), y(25000, 10.0);
+    for (std::size_t i = 0; i < x.size(); ++i) x[i] = 5.0 + 0.004 * static_cast<double>(i);
+    y[12345] = 1e6;
+    y[777] = -3.0;
+    y[24999] = std::nan("");
+    const auto cols = reduce(x, y, {}, plot_columns);
+    ASSERT_LE(cols.size(), static_cast<std::size_t>(plot_columns));
+    double hi = 0, lo = 1e9;
+    for (const Column& c : cols) {
+        hi = std::max(hi, c.y_max);
+        lo = std::min(lo, c.y_min);
+        EXPECT_TRUE(std::isfinite(c.y_first) && std::isfinite(c.y_last));
+    }
+    EXPECT_EQ(hi, 1e6);
+    EXPECT_EQ(lo, -3.0);
+}
+
+TEST(PlotAxes, TicksAtRoundNumbers) {
+    struct Case {
+        double lo, hi;
+        int wanted;
+        std::vector<std::string> labels;
+    };
+    const std::vector<Case> cases = {
+        {5, 120, 8, {"0", "20", "40", "60", "80", "100", "120"}},
+        {0.3, 9.7, 6, {"0", "2", "4", "6", "8", "10"}},
+        {-0.013, 0.047, 6, {"-0.02", "-0.01", "0.00", "0.01", "0.02", "0.03", "0.04", "0.05"}},
+        {73.04, 78.96, 6, {"73", "74", "75", "76", "77", "78", "79"}},
+        {7, 7, 4, {"2", "4", "6", "8", "10", "12"}},
+    };
+    for (const Case& c : cases) {
+        const Axis a = linear_axis(c.lo, c.hi, c.wanted);
+        std::vector<std::string> labels;
+        for (const Tick& t : a.ticks) labels.push_back(t.label);
+        EXPECT_EQ(labels, c.labels) << c.lo << " .. " << c.hi;
+        EXPECT_LE(a.low, c.lo);
+        EXPECT_GE(a.high, c.hi);
+    }
+    const Axis log = log_axis(3, 25000);
+    std::vector<std::string> labels;
+    for (const Tick& t : log.ticks) labels.push_back(t.label);
+    EXPECT_EQ(labels, (std::vector<std::string>{"1", "10", "100", "1000", "10000", "100000"}));
+    EXPECT_EQ(log.fraction(0.0), 0.0);
+    EXPECT_EQ(log.fraction(-5.0), 0.0);
+    EXPECT_DOUBLE_EQ(log.fraction(1000.0), 0.6);
+}
+
+TEST(PlotDocument, WellFormedWhateverTheNamesHold) {
+    const Spectrum s = spectrum(10, 20, 0.1, 5, {});
+    Figure fig;
+    fig.title = "a&b <c> \"d\" \x01 \xff\xfe caf\xc3\xa9.xrdml";
+    fig.subtitle = "wavelength 1.541874 \xc3\x85";
+    fig.x_label = "Q (1/\xc3\x85)";
+    fig.y_label = "counts per second";
+    for (std::int32_t k = 1; k <= 12; ++k) fig.add(k, Style::scan, s.x, s.y, s.e);
+    fig.add(13, Style::excluded, s.x, s.y, s.e);
+    fig.add(0, Style::sum, s.x, s.y, s.e);
+    EXPECT_EQ(test::xml_error(fig.svg()), "");
+    Figure empty;
+    EXPECT_EQ(test::xml_error(empty.svg()), "");
+}
+
+TEST(PlotDocument, BigMeasurementGivesASmallPicture) {
+    std::vector<double> x(25000), y(25000), e(25000);
+    Figure fig;
+    for (std::int32_t scan = 1; scan <= 200; ++scan) {
+        for (std::size_t i = 0; i < x.size(); ++i) {
+            x[i] = 5.0 + 0.004 * static_cast<double>(i);
+            y[i] = 100.0 + static_cast<double>((i * 7919 + static_cast<std::size_t>(scan)) % 97);
+            e[i] = std::sqrt(y[i]);
+        }
+        fig.add(scan, Style::scan, x, y, e);
+    }
+    const std::string text = fig.svg();
+    EXPECT_LT(text.size(), 5u << 20);
+    EXPECT_EQ(test::xml_error(text), "");
+}
+
+TEST(PlotDocument, WriteIsAllOrNothing) {
+    TempDir dir;
+    Figure fig;
+    int error = 0;
+    EXPECT_FALSE(write_svg(dir.file("no/such/folder/p.svg"), fig, error));
+    EXPECT_NE(error, 0);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    ASSERT_TRUE(write_svg(dir.file("p.svg"), fig, error));
+    std::ifstream in(dir.file("p.svg"), std::ios::binary);
+    std::stringstream bytes;
+    bytes << in.rdbuf();
+    EXPECT_EQ(bytes.str(), fig.svg());
+}
+
+}  // namespace
+}  // namespace orvalt::plot

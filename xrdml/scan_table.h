@@ -1,0 +1,44 @@
+// What a file holds, scan by scan, for a table a person reads before
+// choosing what to convert: the axes each scan moves and where the others
+// stand, its points and counting time, its total and largest count. One
+// reading of the file of its own; the conversion passes are not touched.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace orvalt::xrdml {
+
+struct AxisPositions {
+    std::string axis, unit;  // as the file names them
+    double start = 0.0, end = 0.0;  // equal for an axis that stands still
+    bool moves = false;
+};
+
+struct ScanRow {
+    // The axis the scan is read on: its only moving axis, or 2Theta when
+    // several move together ("" when none or several others move).
+    std::string axis;
+    std::vector<AxisPositions> positions;  // every axis of the scan, in file order
+    std::int32_t points = 0;
+    double counting_time = 0.0;  // seconds; 0 when the file gives none
+    bool has_counting_time = false;
+    double total = 0.0, maximum = 0.0;  // of the list as it stands
+    const AxisPositions* read_axis() const;  // the positions of `axis`, if any
+};
+
+struct ScanTable {
+    bool opened = false;
+    double k_alpha1 = 0.0, k_alpha2 = 0.0, ratio = 0.0;
+    bool has_k_alpha1 = false, has_k_alpha2 = false, has_ratio = false;
+    std::vector<ScanRow> scans;  // however many the file holds
+};
+
+// The table of the named file (trailing blanks not part of the name);
+// `opened` false when it cannot be read. A value that does not read is left
+// at 0; a list's fields that are not numbers count as points but add nothing.
+ScanTable list_scans(std::string_view name);
+
+}  // namespace orvalt::xrdml
