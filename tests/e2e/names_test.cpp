@@ -110,8 +110,9 @@ TEST_F(Names, PathLimitOnWindows) {
     if (!windows_program()) GTEST_SKIP() << "Linux names have no 260-character limit";
     copy_sample("s.xrdml");
     const std::string part(120, 'x');
-    fs::create_directories(dir / part / part);
-    const Result r = run("", "", "--format ascii -o " + part + "/" + part + "/s.dat s.xrdml");
+    fs::create_directories(dir / part / part / part);
+    const Result r =
+        run("", "", "--format ascii -o " + part + "/" + part + "/" + part + "/s.dat s.xrdml");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("longer than Windows allows"), std::string::npos) << r.err;
 }
