@@ -14,6 +14,7 @@
 #include "driver/steps.h"
 #include "driver/x_axis.h"
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/genie_writer.h"
 #include "g_f/new_files.h"
 #include "g_f/stop.h"
@@ -91,7 +92,7 @@ void check_finite(Console& con, const Spectrum& spectrum) {
 // Always false: the file was not written.
 bool report_unwritten(Console& con, std::string_view name, int error) {
     std::string line = "**ERROR in orvalt: Could not write " + std::string(name);
-    if (error != 0) line.append(": ").append(std::strerror(error));
+    if (error != 0) line.append(": ").append(error_text(error));
     say_error(con, line);
     return false;
 }

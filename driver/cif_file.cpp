@@ -12,6 +12,7 @@
 #include <string>
 
 #include "driver/pattern_files.h"
+#include "g_f/file_system.h"
 #include "g_f/numbers.h"
 
 namespace orvalt {
@@ -59,7 +60,7 @@ std::string cif_number_su(double v, double su) {
 
 // A block name of letters, digits, "-", "." and "_" only.
 std::string block_name(const PatternDescription& d, const Pattern& p) {
-    std::string stem = std::filesystem::path(d.input_name).stem().string().substr(0, 60);
+    std::string stem = path_of(d.input_name).stem().string().substr(0, 60);
     for (char& c : stem)
         if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '.' || c == '_'))
             c = '_';
@@ -135,7 +136,7 @@ BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t i
     const std::string input = ascii_text(
         d.input_name.size() <= longest_name
             ? d.input_name
-            : std::filesystem::path(d.input_name).filename().string().substr(0, longest_name));
+            : path_of(d.input_name).filename().string().substr(0, longest_name));
 
     cif::Block block(name);
     block.set_pair("_pd_block_id", name + "|ORVALT");

@@ -309,6 +309,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     if (!c.request.output.empty() && files.size() > 1)
         return refuse(err, "-o names one output file, but " + std::to_string(files.size()) +
                                " input files were given");
+    c.output_dir = name_meant(c.output_dir);
     c.plot = c.plot || c.request.picture_log;
     const std::string& picture = c.request.picture;
     if (const std::string why = file_name_refusal(picture, output_name_limit); !why.empty())
@@ -333,7 +334,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, "-d " + shown(c.output_dir) + ": " + why);
     if (!c.output_dir.empty()) {
         std::error_code ec;
-        const fs::file_status st = fs::status(c.output_dir, ec);
+        const fs::file_status st = fs::status(path_of(c.output_dir), ec);
         if (ec && st.type() != fs::file_type::not_found)
             return refuse(err, "-d " + shown(c.output_dir) + ": " + ec.message());
         if (!fs::exists(st)) return refuse(err, "-d: there is no folder " + shown(c.output_dir));
@@ -349,17 +350,18 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
 Request request_for(Console& con, const Choices& c, const std::string& argument) {
     Request r = c.request;
     // Trailing blanks are not part of a name, as in the dialogue's name field.
-    r.input = without_trailing_blanks(argument);
+    r.input = name_meant(without_trailing_blanks(argument));
     // A name given whole is not extended: only one that names no file.
     if (file_kind(r.input) == FileKind::missing) add_input_extension(con, r.input);
-    const auto placed = [&c](const std::string& name) {
-        return c.output_dir.empty() || fs::path(name).is_absolute()
+    const auto placed = [&c](const std::string& given) {
+        const std::string name = name_meant(given);
+        return c.output_dir.empty() || path_of(name).is_absolute()
                    ? name
-                   : (fs::path(c.output_dir) / name).string();
+                   : (path_of(c.output_dir) / path_of(name)).string();
     };
     const auto default_name = [&](std::string_view extension) {
         if (c.output_dir.empty()) return default_output_name(r.input, extension);
-        return placed(default_output_name(fs::path(r.input).filename().string(), extension));
+        return placed(default_output_name(path_of(r.input).filename().string(), extension));
     };
     default_output_kind(r);
     const Answers& a = r.answers;
@@ -437,7 +439,8 @@ std::string names_problem(std::string_view given, const Request& r, const Batch&
         if (one_of_files(target, batch.written))
             return "will not write " + target + " again: this run has written it already";
     }
-    if (!r.weights.empty() && full_file_name(r.output) == full_file_name(r.weights))
+    // By what the names reach (RUN.WEIGHTS, the 8.3 name RUN~1.WEI), not by spelling.
+    if (!r.weights.empty() && reaches_any(r.output, {r.weights}))
         return "the data file and the weights file would both be " + r.output;
     return picture_problem(r, batch);
 }
@@ -578,7 +581,7 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
                     std::string(trimmed(read.message)));
     int error = 0;
     if (!plot::write_svg(request.picture, figure, error))
-        return fail("could not write " + request.picture + ": " + std::strerror(error));
+        return fail("could not write " + request.picture + ": " + error_text(error));
     batch.add(batch.written, request.picture);
     if (!c.quiet) out << argument << ": every scan drawn -> " << request.picture << '\n';
     return true;

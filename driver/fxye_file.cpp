@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "driver/pattern_files.h"
+#include "g_f/file_system.h"
 #include "g_f/numbers.h"
 
 namespace orvalt {
@@ -96,7 +97,7 @@ BlockText fxye_block(const PatternDescription& d, const Pattern& p, std::size_t 
 
     std::string& t = b.text;
     if (index == 0) {
-        const std::string leaf = std::filesystem::path(d.input_name).filename().string();
+        const std::string leaf = path_of(d.input_name).filename().string();
         add_record(t, ascii_text("ORVALT: " + leaf + ", " + d.scan_choice + ", " +
                                  std::string(intensity_unit(d)) + ", x = 2-theta in centidegrees"));
         const Wavelengths& w = d.wavelengths;

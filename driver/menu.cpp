@@ -6,6 +6,7 @@
 #include "driver/output_files.h"
 #include "driver/steps.h"
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/name_safety.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
@@ -132,7 +133,7 @@ namespace {
 // A Genie name shortened to 80 characters must still name a file of its own:
 // not a bare ".write" after a folder.
 bool shortened_name_usable(std::string_view name) {
-    const std::string leaf = std::filesystem::path(name).filename().string();
+    const std::string leaf = path_of(name).filename().string();
     return !leaf.empty() && leaf != ".write";
 }
 

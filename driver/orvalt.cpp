@@ -4,7 +4,19 @@
 #include <iostream>
 
 #include "driver/program.h"
+#include "g_f/console_session.h"
+
+#ifdef _WIN32
+// The C runtime expands wildcards in the arguments (cmd and PowerShell leave
+// that to the program); a quoted argument is taken as it stands.
+extern "C" {
+int _dowildcard = -1;
+}
+#endif
 
 int main(int argc, char** argv) {
-    return orvalt::run_program(argc, argv, std::cin, std::cout, std::cerr);
+    orvalt::ConsoleSession console(std::cin);
+    const int status = orvalt::run_program(argc, argv, console.in(), std::cout, std::cerr);
+    console.finish(std::cout);
+    return status;
 }

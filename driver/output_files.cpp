@@ -6,6 +6,7 @@
 #include <string>
 
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/input_stream.h"
 #include "g_f/new_files.h"
 #include "g_f/numbers.h"
@@ -24,19 +25,19 @@ constexpr std::size_t replaced_length = 6;
 bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name,
             OutputFile* before = nullptr) {
     if (file.close(before)) return true;
-    say_error(con, could_not_write(routine, name, file.error()));
+    say_could_not_write(con, routine, name, file.error());
     return false;
 }
 
 }  // namespace
 
-std::string could_not_write(std::string_view routine, std::string_view name, int error) {
-    std::string line = "**ERROR in " + std::string(routine) + ": could not write " +
-                       std::string(trimmed(name));
-    if (error != 0) line.append(": ").append(std::strerror(error));
-    return line;
+void say_could_not_write(Console& con, std::string_view routine, std::string_view name,
+                         int error) {
+    const std::string line =
+        "**ERROR in " + std::string(routine) + ": could not write " + std::string(trimmed(name));
+    // The transcript's line stays as it was; the report says why.
+    say_error(con, line, error != 0 ? line + ": " + error_text(error) : "");
 }
-
 std::string default_output_name(std::string_view input_name, std::string_view extension) {
     // run7.xrdml.gz gives the names run7.xrdml gives.
     input_name = without_compression_suffix(input_name);
@@ -97,7 +98,7 @@ bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans
                         format_integer_width(weight[s], 1));
     }
     if (file.finish_writing()) return true;
-    say_error(con, could_not_write("write_weights_file", name, file.error()));
+    say_could_not_write(con, "write_weights_file", name, file.error());
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/name_safety.h"
 #include "g_f/staged_file.h"
 #include "g_f/numbers.h"
@@ -37,7 +38,7 @@ std::string picture_choice(const Answers& answers, const Weights& weights, std::
 plot::Figure new_picture(std::string_view input_name, std::string_view choice,
                          const Answers& answers, double wavelength, bool log_y) {
     plot::Figure fig;
-    const std::string file = std::filesystem::path(std::string(input_name)).filename().string();
+    const std::string file = path_of(input_name).filename().string();
     fig.title = file + ": " + std::string(choice) + ", " + picture_y_label(answers.icps);
     if (wavelength > 0.0)
         fig.subtitle = "wavelength " + format_significant(wavelength, 7) + " angstrom";
@@ -89,14 +90,14 @@ std::string picture_name_problem(std::string_view picture, std::string_view inpu
     StagedFile trial;
     int error = 0;
     if (!trial.create(picture, false, error))
-        return "cannot write the picture " + std::string(picture) + ": " + std::strerror(error);
+        return "cannot write the picture " + std::string(picture) + ": " + error_text(error);
     return {};
 }
 
 bool write_picture(Console& con, const std::string& name, const plot::Figure& figure) {
     int error = 0;
     if (plot::write_svg(name, figure, error)) return true;
-    say_error(con, "**ERROR in orvalt: Could not write " + name + ": " + std::strerror(error));
+    say_error(con, "**ERROR in orvalt: Could not write " + name + ": " + error_text(error));
     return false;
 }
 

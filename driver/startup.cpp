@@ -135,9 +135,7 @@ bool save_remembered_answers(Console& con, const RunFiles& files, const Answers&
     for (std::int32_t value : {answers.iscan, answers.icps, answers.iunits, answers.ioutput})
         file.write_line(format_integer_width(value, 12));
     if (!file.close()) {
-        std::string line = "**ERROR in orvalt: Could not write " + files.tmp_name;
-        if (file.error() != 0) line.append(": ").append(std::strerror(file.error()));
-        say_line(con, line);
+        say_line(con, "**ERROR in orvalt: Could not write " + files.tmp_name);
         return false;
     }
     return true;

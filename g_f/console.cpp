@@ -5,6 +5,7 @@
 
 #include "g_f/chars.h"
 #include "g_f/name_safety.h"
+#include "g_f/file_system.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
@@ -124,10 +125,11 @@ void ask_file_name(Console& con, std::string& field, std::string_view prompt, in
             n = static_cast<int>(shown);
             return;
         }
-        const std::string refusal = file_name_refusal(*line, max_length);
+        const std::string name = name_meant(*line);
+        const std::string refusal = file_name_refusal(name, max_length);
         if (refusal.empty()) {
-            set_field(field, *line);
-            n = static_cast<int>(line->size());
+            set_field(field, name);
+            n = static_cast<int>(name.size());
             return;
         }
         say_line(con, refusal);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <exception>
 #include <functional>
 #include <system_error>
 
@@ -29,8 +31,11 @@ int errno_of_last_error() {
     switch (GetLastError()) {
         case ERROR_FILE_EXISTS:
         case ERROR_ALREADY_EXISTS: return EEXIST;
-        case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION: return EACCES;
+        case ERROR_ACCESS_DENIED: return EACCES;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_USER_MAPPED_FILE: return EBUSY;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_INVALID_NAME: return ENOENT;
@@ -62,10 +67,31 @@ bool file_identity(std::string_view name, BY_HANDLE_FILE_INFORMATION& info) {
 }  // namespace
 #endif
 
+std::filesystem::path path_of(std::string_view name) {
+#ifdef _WIN32
+    try {
+        return std::filesystem::path(
+            std::u8string_view(reinterpret_cast<const char8_t*>(name.data()), name.size()));
+    } catch (const std::exception&) {
+        // Not UTF-8 (bytes piped in another code page): the library's own reading.
+    }
+#endif
+    return std::filesystem::path(name);
+}
+
+std::string name_meant(std::string_view name) {
+#ifdef _WIN32
+    if (name.size() >= 2 && name.front() == '"' && name.back() == '"' &&
+        file_kind(name) == FileKind::missing)
+        return std::string(name.substr(1, name.size() - 2));
+#endif
+    return std::string(name);
+}
+
 std::string full_file_name(std::string_view name) {
     if (name.empty()) return std::string();
     std::error_code ec;
-    const std::filesystem::path p = std::filesystem::absolute(std::filesystem::path(name), ec);
+    const std::filesystem::path p = std::filesystem::absolute(path_of(name), ec);
     if (ec) return std::string(name);
     return p.lexically_normal().string();
 }
@@ -83,8 +109,32 @@ std::filesystem::path write_target(const std::filesystem::path& name) {
 
 FileKind file_kind(std::string_view name) {
     if (name.empty()) return FileKind::missing;
+#ifdef _WIN32
+    // A device name (NUL, COM1, con.write, C:\x\prn.txt) stands for the
+    // device wherever it is written: its full name is in the device space.
+    char full[MAX_PATH];
+    const DWORD length = GetFullPathNameA(std::string(name).c_str(), MAX_PATH, full, nullptr);
+    if (length > 4 && length < MAX_PATH && std::string_view(full, 4) == "\\\\.\\")
+        return FileKind::other;
+    // What the name opens, as a file is opened: the library's status takes
+    // a device for a file or for nothing.
+    const Handle h(CreateFileA(std::string(name).c_str(), 0,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (h.get() != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (GetFileType(h.get()) != FILE_TYPE_DISK ||
+            (GetFileInformationByHandle(h.get(), &info) != 0 &&
+             (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+            return FileKind::other;
+        return FileKind::regular;
+    }
+    if (const DWORD e = GetLastError();
+        e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND || e == ERROR_INVALID_NAME)
+        return FileKind::missing;
+#endif
     std::error_code ec;
-    const auto st = std::filesystem::status(std::filesystem::path(name), ec);
+    const auto st = std::filesystem::status(path_of(name), ec);
     if (ec || !std::filesystem::exists(st)) return FileKind::missing;
     return std::filesystem::is_regular_file(st) ? FileKind::regular : FileKind::other;
 }
@@ -268,6 +318,15 @@ bool replace_file(const std::string& from, const std::string& to, int& error) {
         Sleep(20);
     }
     error = errno_of_last_error();
+    // A file held open by another program is refused as "access denied";
+    // opening it for deletion tells that case apart.
+    if (error == EACCES) {
+        const Handle h(CreateFileA(to.c_str(), DELETE,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                   OPEN_EXISTING, 0, nullptr));
+        if (h.get() == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION)
+            error = EBUSY;
+    }
     return false;
 #else
     if (::rename(from.c_str(), to.c_str()) == 0) return true;
@@ -277,6 +336,15 @@ bool replace_file(const std::string& from, const std::string& to, int& error) {
 }
 
 bool remove_file(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+std::string error_text(int error) {
+#ifdef _WIN32
+    // The C runtime's own words for these say nothing to a Windows user.
+    if (error == EBUSY) return "The file is in use by another program";
+    if (error == ENAMETOOLONG) return "The file name is longer than Windows allows (260 characters)";
+#endif
+    return std::strerror(error);
+}
 
 unsigned long process_number() {
 #ifdef _WIN32

@@ -21,6 +21,17 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
+// The path a name stands for. Names are held as UTF-8 text on every
+// platform (on Windows the program's code page is UTF-8), while the
+// library's own conversion of narrow text there follows another code page.
+std::filesystem::path path_of(std::string_view name);
+
+// The name a user meant by a typed or given name. A name dragged into a
+// Windows console arrives in double quotes, which no Windows name can hold:
+// there, a name in a pair of surrounding quotes that does not exist as
+// written is taken without them. Elsewhere the name as it stands.
+std::string name_meant(std::string_view name);
+
 // The absolute, normalised form of a file name.
 std::string full_file_name(std::string_view name);
 
@@ -92,6 +103,10 @@ bool replace_file(const std::string& from, const std::string& to, int& error);
 
 // Removes a file; true when it is gone.
 bool remove_file(const std::string& path);
+
+// The system's reason for an error number, as a user reads it: on Windows
+// also a file in use by another program and a name past the path limit.
+std::string error_text(int error);
 
 // A number that differs between processes running at once.
 unsigned long process_number();

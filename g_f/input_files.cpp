@@ -64,12 +64,13 @@ void check_file(Console& con, std::string& name, std::string& full_name, std::in
         if (!line) stop_on_end_of_input(con);
         if (line->empty()) throw Stop{1};
         // A name is taken as typed or refused, never cut.
-        const std::string refusal = file_name_refusal(*line, name.size());
+        const std::string meant = name_meant(*line);
+        const std::string refusal = file_name_refusal(meant, name.size());
         if (!refusal.empty()) {
             say_line(con, refusal);
             continue;
         }
-        set_field(name, *line);
+        set_field(name, meant);
         status -= 2;
     }
 }

@@ -9,6 +9,10 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#include <winternl.h>
+
+#include <cwchar>
+#include <string>
 #else
 #include <unistd.h>
 #endif
@@ -48,8 +52,51 @@ void remove_watched() {
 // The exit status of an interruption that waits for a writer to let its
 // temporary go; 0 when there is none.
 std::atomic<UINT> pending_status{0};
-// The thread that runs the program, held still while an interruption acts.
+// The thread that runs the program, held still while an interruption acts,
+// so that it cannot make a temporary again after its removal (the Genie
+// library reopens its file by name).
 HANDLE main_thread = nullptr;
+
+// The watched temporaries' names in the system's own form, made when they
+// are watched: the handler deletes them with the one system call that needs
+// nothing else. The Win32 calls convert names on the heap, whose lock the
+// program's thread, held still, may hold for good.
+struct SystemName {
+    wchar_t text[watched_path_capacity];
+    USHORT bytes = 0;
+};
+SystemName system_names[max_watched];
+using DeleteByName = LONG(NTAPI*)(POBJECT_ATTRIBUTES);
+DeleteByName delete_by_name = nullptr;
+
+void prepare_system_name(SystemName& name, const std::string& path) {
+    name.bytes = 0;
+    const int n = MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, nullptr, 0);
+    if (n <= 0) return;
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, path.c_str(), -1, wide.data(), n);
+    const DWORD m = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (m == 0) return;
+    std::wstring full(m, L'\0');
+    full.resize(GetFullPathNameW(wide.c_str(), m, full.data(), nullptr));
+    const std::wstring system = full.starts_with(L"\\\\?\\") ? L"\\??\\" + full.substr(4)
+                                : full.starts_with(L"\\\\")  ? L"\\??\\UNC\\" + full.substr(2)
+                                                             : L"\\??\\" + full;
+    if (system.size() >= watched_path_capacity || system.size() * 2 > 0xFFFE) return;
+    std::wmemcpy(name.text, system.c_str(), system.size() + 1);
+    name.bytes = static_cast<USHORT>(system.size() * 2);
+}
+
+// True when the temporary is gone (or was never made).
+bool delete_prepared(SystemName& name) {
+    if (delete_by_name == nullptr || name.bytes == 0) return false;
+    UNICODE_STRING text{name.bytes, name.bytes, name.text};
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &text, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    const LONG status = delete_by_name(&attributes);
+    constexpr LONG name_not_found = static_cast<LONG>(0xC0000034), path_not_found = static_cast<LONG>(0xC000003A);
+    return status >= 0 || status == name_not_found || status == path_not_found;
+}
 
 [[noreturn]] void end_interrupted(UINT status) {
     DWORD written = 0;
@@ -61,9 +108,9 @@ HANDLE main_thread = nullptr;
     ExitProcess(status);
 }
 
-// Runs on a thread of its own, with the program's thread held still so that
-// it cannot make a temporary again after its removal. A temporary that a
-// writer holds open (the Genie library opens files without sharing their
+// Runs on a thread of its own, with the program's thread held still; it
+// takes no lock that thread may hold (no heap, no stream). A temporary that
+// a writer holds open (the Genie library opens files without sharing their
 // deletion) cannot be removed now: the program's thread then ends the run at
 // its next check instead.
 BOOL WINAPI on_console_event(DWORD event) {
@@ -72,10 +119,8 @@ BOOL WINAPI on_console_event(DWORD event) {
     const UINT status = event == CTRL_C_EVENT ? 130 : event == CTRL_BREAK_EVENT ? 149 : 129;
     if (main_thread != nullptr) SuspendThread(main_thread);
     bool all_gone = true;
-    for (auto& w : watched) {
-        if (w.active.load() == 0) continue;
-        if (DeleteFileA(w.path) == 0 && GetLastError() != ERROR_FILE_NOT_FOUND) all_gone = false;
-    }
+    for (int k = 0; k < max_watched; ++k)
+        if (watched[k].active.load() != 0 && !delete_prepared(system_names[k])) all_gone = false;
     if (all_gone) end_interrupted(status);
     pending_status.store(status);
     if (main_thread != nullptr) ResumeThread(main_thread);
@@ -119,9 +164,13 @@ void watch_temporary(const std::string& path) {
 #ifndef _WIN32
     const SignalsHeld held;
 #endif
-    for (auto& w : watched) {
+    for (int k = 0; k < max_watched; ++k) {
+        Watched& w = watched[k];
         if (w.active.load() != 0) continue;
         std::memcpy(w.path, path.c_str(), path.size() + 1);
+#ifdef _WIN32
+        prepare_system_name(system_names[k], path);
+#endif
         w.active.store(1);
         return;
     }
@@ -159,6 +208,9 @@ void handle_interruptions(bool line_to_standard_error) {
     if (main_thread != nullptr) return;
     DuplicateHandle(GetCurrentProcess(), GetCurrentThread(), GetCurrentProcess(), &main_thread, 0,
                     FALSE, DUPLICATE_SAME_ACCESS);
+    if (const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll"); ntdll != nullptr)
+        delete_by_name = reinterpret_cast<DeleteByName>(
+            reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "NtDeleteFile")));
     SetConsoleCtrlHandler(on_console_event, TRUE);
 #else
     for (int s : handled_signals) {

@@ -18,7 +18,7 @@ std::filesystem::path spelling(std::string_view name) {
     // Absolute first: of a relative name none of whose parts exists yet, the
     // canonical form would stay relative.
     const std::filesystem::path target =
-        std::filesystem::absolute(write_target(std::filesystem::path(name)), ec);
+        std::filesystem::absolute(write_target(path_of(name)), ec);
     std::filesystem::path p = std::filesystem::weakly_canonical(target, ec);
     if (ec) p = target.lexically_normal();
     return p;

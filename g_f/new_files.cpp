@@ -6,6 +6,7 @@
 #include <string>
 
 #include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/input_files.h"
 #include "g_f/text.h"
 
@@ -88,7 +89,7 @@ OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,
         if (iostat == 0) iostat = ENOENT;
         error_number = 1;
         say_error(con, "** Error in open_new_file **",
-                  "could not write " + path + ": " + std::strerror(iostat));
+                  "could not write " + path + ": " + error_text(iostat));
         say_integer(con, "iostat (see page 7-2 of Fortran Users Guide) = ", iostat);
         say_line(con, "File = " + path);
         say_integer(con, "Unit number = ", unit);

@@ -112,7 +112,7 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
     failed_ = false;
     error_ = 0;
     in_place_ = false;
-    const fs::path path = write_target(fs::path(target));
+    const fs::path path = write_target(path_of(target));
     const std::string target_name = path.string();
     switch (file_kind(target_name)) {
         case FileKind::other:

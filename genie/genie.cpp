@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <filesystem>
 #include <iostream>
 #include <limits>
@@ -22,6 +23,17 @@
 namespace orvalt {
 
 namespace {
+
+// Names are UTF-8 text; read as UTF-8 they reach the file a narrow call
+// (fopen) reaches on every platform, which the library's own narrow reading
+// does not on Windows.
+std::filesystem::path fs_path(const std::string& name) {
+    try {
+        return std::filesystem::path(std::u8string(name.begin(), name.end()));
+    } catch (const std::exception&) {
+        return std::filesystem::path(name);
+    }
+}
 
 // Room kept free at the front of a workspace's body for the entry's head and
 // the file header; an entry whose head is longer is copied out to be written.
@@ -221,6 +233,9 @@ Written write_all(const std::string& path, const char* mode, Bytes bytes, std::s
     const bool closed = std::fclose(f) == 0;
     if (err == 0) err = errno;
     if (written && closed) return Written::all;
+    // A short write that names no reason, or only the one the C runtime left
+    // from opening over an existing file (Windows), ran out of room.
+    if (!written && (err == 0 || err == EEXIST)) err = ENOSPC;
     reason = system_reason(err);
     return Written::cut_short;
 }
@@ -250,7 +265,7 @@ bool append_to_kept(const std::string& path, Bytes entry) {
     auto& lib = library();
     if (!lib.appending) return false;
     std::error_code ec;
-    if (lib.appending_path != path || std::filesystem::file_size(path, ec) != lib.appending_size ||
+    if (lib.appending_path != path || std::filesystem::file_size(fs_path(path), ec) != lib.appending_size ||
         ec) {
         close_appending_or_report();
         return false;
@@ -265,7 +280,7 @@ bool append_to_kept(const std::string& path, Bytes entry) {
     std::string reason = system_reason(errno);
     std::string ignored;
     close_appending(ignored);
-    std::filesystem::resize_file(path, lib.appending_size, ec);
+    std::filesystem::resize_file(fs_path(path), lib.appending_size, ec);
     report_failure("cannot write " + path + ": " + reason);
     return true;
 }
@@ -329,13 +344,13 @@ void write_entry(const std::string& path, bool create, Bytes whole, Bytes entry)
         // No half-written file stays behind (a device or the like is left
         // alone); a file that could not even be opened is not ours to remove.
         std::error_code ec;
-        if (w == Written::cut_short && std::filesystem::is_regular_file(path, ec))
-            std::filesystem::remove(path, ec);
+        if (w == Written::cut_short && std::filesystem::is_regular_file(fs_path(path), ec))
+            std::filesystem::remove(fs_path(path), ec);
         report_failure("cannot write " + path + ": " + reason);
         return;
     }
     std::error_code ec;
-    const auto old_size = std::filesystem::file_size(path, ec);
+    const auto old_size = std::filesystem::file_size(fs_path(path), ec);
     auto& lib = library();
     // Kept open only when its size is known, as the next entry is checked by it.
     const Written w = write_all(path, "ab", entry, reason, ec ? nullptr : &lib.appending);
@@ -348,7 +363,7 @@ void write_entry(const std::string& path, bool create, Bytes whole, Bytes entry)
     }
     // Cut off whatever part of the entry got in, so the entries before it
     // stay readable.
-    if (w == Written::cut_short && !ec) std::filesystem::resize_file(path, old_size, ec);
+    if (w == Written::cut_short && !ec) std::filesystem::resize_file(fs_path(path), old_size, ec);
     report_failure("cannot write " + path + ": " + reason);
 }
 

@@ -18,6 +18,7 @@
 #include <iostream>
 #include <string>
 
+#include "g_f/console_session.h"
 #include "g_f/file_system.h"
 #include "g_f/numbers.h"
 #include "g_f/name_safety.h"
@@ -150,11 +151,11 @@ bool open_checked(const std::string& path, orvalt::genie::FileReader& reader, st
     std::FILE* f = orvalt::open_regular_for_reading(path);
     if (f == nullptr) {
         switch (orvalt::file_kind(path)) {
-            case orvalt::FileKind::missing: return fail(std::strerror(ENOENT));
+            case orvalt::FileKind::missing: return fail(orvalt::error_text(ENOENT));
             case orvalt::FileKind::other:
-                return fail("not a regular file (a folder, FIFO or device)");
+                return fail("not a regular file");
             case orvalt::FileKind::regular:
-                return fail(errno != 0 ? std::strerror(errno) : "cannot be opened");
+                return fail(errno != 0 ? orvalt::error_text(errno) : "cannot be opened");
         }
     }
     std::string error;
@@ -185,7 +186,7 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
     orvalt::plot::Figure figure;
     std::string drawn = "every entry";
     if (entry != 0) drawn.assign("entry ").append(std::to_string(entry));
-    figure.title = std::filesystem::path(path).filename().string();
+    figure.title = orvalt::path_of(path).filename().string();
     figure.title.append(": ").append(drawn);
     if (entry == 0) figure.title.append(" (").append(std::to_string(count)).append(")");
     figure.log_y = log_y;
@@ -215,7 +216,7 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
     int status = 0;
     if (!orvalt::plot::write_svg(picture.string(), figure, status)) {
         std::cerr << "g2dump: could not write " << picture.string() << ": "
-                  << std::strerror(status) << '\n';
+                  << orvalt::error_text(status) << '\n';
         return 1;
     }
     std::cout << path << ": " << drawn << " drawn -> " << picture.string() << '\n';
@@ -291,6 +292,7 @@ int refuse(const std::string& why) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    const orvalt::ConsoleSession console(std::cin);
     CLI::App app{"", "g2dump"};
     app.formatter(std::make_shared<orvalt::HelpFormat>(
         usage_line,
@@ -347,6 +349,12 @@ int main(int argc, char** argv) {
         return refuse("give one file");
     }
     const std::string& path = args.back();
+    // A device (COM1, CON) or FIFO would be read as if it were a file, or
+    // wait for input that never comes.
+    if (orvalt::file_kind(path) == orvalt::FileKind::other) {
+        std::cerr << "g2dump: " << path << ": not a regular file\n";
+        return 1;
+    }
     try {
         if (as_plot) return plot_entries(path, entry, log_y);
         return as_columns ? columns(path, entry) : dump(path);

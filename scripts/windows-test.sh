@@ -46,7 +46,7 @@ fi
 # The suite, with the Windows program in place of the Linux one.
 start=$SECONDS
 suite=0
-ORVALT_EXE_CMD="wine \"$ORVALT_EXE\"" ORVALT_EXE_WINDOWS=1 \
+ORVALT_EXE_CMD="wine \"$ORVALT_EXE\"" ORVALT_EXE_WINDOWS=1 G2DUMP_EXE_CMD="wine \"$G2DUMP_EXE\"" \
     timeout 1200 "$E2E_BUILD/tests/e2e/test_e2e" >build/wine-e2e/suite.log 2>&1 || suite=$?
 # The whole log when something failed; otherwise the skips and the totals.
 if [ "$suite" -ne 0 ]; then

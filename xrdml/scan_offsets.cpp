@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <system_error>
 
+#include "g_f/file_system.h"
 #include "g_f/line_reader.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"
@@ -14,8 +15,8 @@ namespace orvalt::xrdml {
 void ScanOffsets::check(std::string_view name) {
     const std::string path(trimmed(name));
     std::error_code size_error, time_error;
-    const std::uintmax_t size = std::filesystem::file_size(path, size_error);
-    const auto time = std::filesystem::last_write_time(path, time_error);
+    const std::uintmax_t size = std::filesystem::file_size(path_of(path), size_error);
+    const auto time = std::filesystem::last_write_time(path_of(path), time_error);
     const bool identified = !size_error && !time_error;
     if (identified && identified_ && path == name_ && size == size_ && time == time_) return;
     forget();

@@ -135,9 +135,9 @@ TEST_F(Orvalt, G2dumpReadsRegularGenieFilesEntryByEntry) {
     };
     ASSERT_EQ(::mkfifo((dir / "fifo.write").c_str(), 0644), 0);
     EXPECT_EQ(g2dump("fifo.write"), 1);
-    EXPECT_EQ(read("dump.err"), "g2dump: fifo.write: not a regular file (a folder, FIFO or device)\n");
+    EXPECT_EQ(read("dump.err"), "g2dump: fifo.write: not a regular file\n");
     EXPECT_EQ(g2dump("/dev/zero"), 1);
-    EXPECT_EQ(read("dump.err"), "g2dump: /dev/zero: not a regular file (a folder, FIFO or device)\n");
+    EXPECT_EQ(read("dump.err"), "g2dump: /dev/zero: not a regular file\n");
     write("zeros.write", std::string(1 << 20, '\0'));
     EXPECT_EQ(g2dump("--columns zeros.write"), 1);
     EXPECT_EQ(read("dump.err"), "g2dump: zeros.write: not a Genie file: no Genie signature (at byte 0)\n");
