@@ -465,7 +465,7 @@ namespace {
 // The folder of a file to be written, as one full name (the folder of the
 // file a link points to).
 std::string folder_of(std::string_view file) {
-    const std::filesystem::path target = write_target(std::filesystem::path(file));
+    const std::filesystem::path target = write_target(path_of(file));
     std::filesystem::path folder = target.parent_path();
     if (folder.empty()) folder = ".";
     std::error_code ec;

@@ -211,7 +211,7 @@ bool StagedFile::prepare(int& error) {
         if (replaces) copy_permission_bits_to(target_, anchor_);
         // The name it needs for the move, held as briefly as can be.
         for (int attempt = 0; named_.empty(); ++attempt) {
-            const std::string name = temporary_name_for(fs::path(target_), attempt);
+            const std::string name = temporary_name_for(path_of(target_), attempt);
             watch_temporary(name);
             int err = 0;
             if (name_unnamed(anchor_, name, err)) {
