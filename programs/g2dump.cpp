@@ -224,6 +224,21 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
 }
 
 // entry 0: every entry.
+// The end of a printing: a reading error, or output that did not go out,
+// fails it.
+int finished(const std::string& path, const std::string& error, std::string_view what) {
+    if (!error.empty()) {
+        std::cerr << "g2dump: " << path << ": " << error << '\n';
+        return 1;
+    }
+    std::cout.flush();
+    if (!std::cout) {
+        std::cerr << "g2dump: could not write " << what << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 int columns(const std::string& path, std::size_t entry) {
     orvalt::genie::FileReader reader;
     std::size_t count = 0;
@@ -240,16 +255,7 @@ int columns(const std::string& path, std::size_t entry) {
         if (entry == 0 && k > 1) std::cout << '\n';
         if (!print_columns(path, e, k)) return 1;
     }
-    if (!error.empty()) {
-        std::cerr << "g2dump: " << path << ": " << error << '\n';
-        return 1;
-    }
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "g2dump: could not write the columns\n";
-        return 1;
-    }
-    return 0;
+    return finished(path, error, "the columns");
 }
 
 int dump(const std::string& path) {
@@ -267,16 +273,7 @@ int dump(const std::string& path) {
                   << '\n';
         for (const auto& f : e.fields) print_field(f);
     }
-    if (!error.empty()) {
-        std::cerr << "g2dump: " << path << ": " << error << '\n';
-        return 1;
-    }
-    std::cout.flush();
-    if (!std::cout) {
-        std::cerr << "g2dump: could not write the listing\n";
-        return 1;
-    }
-    return 0;
+    return finished(path, error, "the listing");
 }
 
 // "or:" marks the second form, as help2man expects of a usage line.
