@@ -360,6 +360,12 @@ Request request_for(Console& con, const Choices& c, const std::string& argument)
                    : (path_of(c.output_dir) / path_of(name)).string();
     };
     const auto default_name = [&](std::string_view extension) {
+        // A file name of exactly six characters would leave the extension
+        // alone, a hidden file without a name: here it keeps its name.
+        const std::string leaf = path_of(r.input).filename().string();
+        if (leaf.size() == 6 && default_output_name(leaf, extension) == extension)
+            return c.output_dir.empty() ? r.input + std::string(extension)
+                                        : placed(leaf + std::string(extension));
         if (c.output_dir.empty()) return default_output_name(r.input, extension);
         return placed(default_output_name(path_of(r.input).filename().string(), extension));
     };

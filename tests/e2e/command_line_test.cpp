@@ -294,6 +294,7 @@ TEST_F(Orvalt, CommandLineReportsOnlyWarningsAndErrors) {
     write("a.dat", good);
     write("a", good);
     write("run1", good);
+    write("abcdef", good);
     write("-x.xrdml", good);
     write("n\nl", good);
     write("none.xrdml", xrdml_text({}));
@@ -323,6 +324,7 @@ TEST_F(Orvalt, CommandLineReportsOnlyWarningsAndErrors) {
     const Expect rules[] = {
         // Default names come from the file name alone, then go to the folder.
         {"-d converted run1", 0, "", "converted/run1.write"},
+        {"-d converted abcdef", 0, "", "converted/abcdef.write"},
         // An output is never an input of the same run.
         {"--format ascii a.dat a", 1, "a: will not write a.dat: it is an input of this run\n", ""},
         {"-o a.dat a.dat", 1, "a.dat: will not write a.dat: it is the input file\n", ""},
