@@ -24,6 +24,18 @@ void store(std::vector<std::int32_t>& table, std::int32_t count, std::size_t val
     table[index] = static_cast<std::int32_t>(value);
 }
 
+// The value of `length` (1 to 8) digits at the start of the 8 bytes of w:
+// the digits moved to the top bytes (zeros before them), then combined in
+// pairs, fours and eights.
+std::uint64_t digits_value(std::uint64_t w, int length) {
+    constexpr std::uint64_t zeros = 0x3030303030303030;
+    std::uint64_t x = (w - zeros) << (8 * (8 - length));
+    x = x * 10 + (x >> 8);
+    return (((x & 0x000000FF000000FF) * (100 + (std::uint64_t{1000000} << 32))) +
+            (((x >> 16) & 0x000000FF000000FF) * (1 + (std::uint64_t{10000} << 32)))) >>
+           32;
+}
+
 // Neighbouring counts of a list mostly have as many digits as each other.
 // When the 8 bytes at p begin with `length` digits (1 to 7) and a blank,
 // gives them as a number, found with no branch per digit; the next search
@@ -42,19 +54,77 @@ bool read_count_of_length(const char* p, const char* end, int length, std::uint6
         const std::uint64_t not_digits =
             ((w & high_nibbles) ^ zeros) | (((w + 0x0606060606060606) & high_nibbles) ^ zeros);
         if ((not_digits & ((std::uint64_t{1} << (8 * length)) - 1)) != 0) return false;
-        // The digits moved to the top bytes (zeros before them), then
-        // combined in pairs, fours and eights.
-        std::uint64_t x = (w - zeros) << (8 * (8 - length));
-        x = x * 10 + (x >> 8);
-        x = (((x & 0x000000FF000000FF) * (100 + (std::uint64_t{1000000} << 32))) +
-             (((x >> 16) & 0x000000FF000000FF) * (1 + (std::uint64_t{10000} << 32)))) >>
-            32;
-        value = x;
+        value = digits_value(w, length);
         return true;
     }
 }
 
+// One bit per byte of w (bit k for byte k), set where the byte's top bit is.
+unsigned top_bits(std::uint64_t w) {
+    return static_cast<unsigned>((((w >> 7) & 0x0101010101010101) * 0x0102040810204080) >> 56);
+}
+
+// The digits and the blanks among the 8 bytes of w, one bit per byte, found
+// byte by byte with no carry from one byte into the next.
+void classify(std::uint64_t w, unsigned& digits, unsigned& blanks) {
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7F;
+    const std::uint64_t a = w ^ 0x3030303030303030;  // digits become 0 to 9
+    digits = ~top_bits(((a & low7) + 0x7676767676767676) | a) & 0xFFu;
+    const std::uint64_t s = w ^ 0x2020202020202020;  // blanks become 0
+    blanks = ~top_bits(((s & low7) + low7) | s) & 0xFFu;
+}
+
 }  // namespace
+
+CountTotals total_counts(std::string_view text) {
+    CountTotals totals;
+    if constexpr (std::endian::native != std::endian::little || sizeof(std::size_t) < 8) {
+        return totals;
+    } else {
+        // Blocks of 64 bytes, one bit per byte for digits: each count that
+        // starts in the first 56 is read from the 8 bytes at its start, so
+        // the walk over a block depends on no load. The next block starts
+        // 56 bytes on; the end of the text is read from a copy padded with
+        // blanks.
+        constexpr std::size_t block = 64, stride = 56;
+        std::uint64_t before = 0;  // whether the byte before the block is a digit
+        char padded[block];
+        for (std::size_t b = 0; b < text.size(); b += stride) {
+            const char* at = text.data() + b;
+            if (text.size() - b < block) {
+                std::memset(padded, ' ', block);
+                std::memcpy(padded, at, text.size() - b);
+                at = padded;
+            }
+            std::uint64_t digits = 0, others = 0;
+            for (std::size_t k = 0; k < 8; ++k) {
+                std::uint64_t w;
+                std::memcpy(&w, at + 8 * k, 8);
+                unsigned d = 0, s = 0;
+                classify(w, d, s);
+                digits |= std::uint64_t{d} << (8 * k);
+                others |= std::uint64_t{~(d | s) & 0xFFu} << (8 * k);
+            }
+            if (others != 0) return {};
+            std::uint64_t starts = digits & ~((digits << 1) | before) & ((std::uint64_t{1} << stride) - 1);
+            while (starts != 0) {
+                const int s = std::countr_zero(starts);
+                starts &= starts - 1;
+                const int length = std::countr_zero(~(digits >> s));
+                if (length > 8) return {};
+                std::uint64_t w;
+                std::memcpy(&w, at + s, 8);
+                const std::uint64_t v = digits_value(w, length);
+                totals.sum += v;
+                totals.maximum = v > totals.maximum ? v : totals.maximum;
+                ++totals.count;
+            }
+            before = (digits >> (stride - 1)) & 1;
+        }
+        totals.plain = true;
+        return totals;
+    }
+}
 
 void ReaderStatus::set(std::int32_t code, std::string_view text) {
     ierr = code;

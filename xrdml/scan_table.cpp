@@ -35,6 +35,20 @@ struct Builder {
     AxisPositions* block = nullptr;  // the positions block being read
     std::vector<double> values;
 
+    // Every field of a list, in one walk for a list of numbers and blanks
+    // (a field and its separator take two characters at least); a list with
+    // runs of commas may need a second.
+    std::int32_t read_all_fields(std::string_view text) {
+        values.resize(text.size() / 2 + 1);
+        FieldScan scan = read_number_fields(text, values);
+        if (static_cast<std::size_t>(scan.count) > values.size()) {
+            values.resize(static_cast<std::size_t>(scan.count));
+            scan = read_number_fields(text, values);
+        }
+        values.resize(static_cast<std::size_t>(scan.count));
+        return scan.count;
+    }
+
     AxisPositions& open_block(std::string_view tag) {
         row.positions.push_back({std::string(attribute(tag, "axis")),
                                  std::string(attribute(tag, "unit")), 0.0, 0.0, false});
@@ -55,8 +69,7 @@ struct Builder {
         if (element_on_line(line, "<commonPosition", text) && read_first_real(text, v))
             block->start = block->end = v;
         if (element_on_line(line, "<listPositions", text)) {
-            values.resize(static_cast<std::size_t>(read_number_fields(text, {}).count));
-            read_number_fields(text, values);
+            read_all_fields(text);
             if (!values.empty()) {
                 block->start = values.front();
                 block->end = values.back();
@@ -66,12 +79,16 @@ struct Builder {
     }
 
     void take_list(std::string_view text) {
-        values.resize(static_cast<std::size_t>(read_number_fields(text, {}).count));
-        const FieldScan scan = read_number_fields(text, values);
-        row.points = scan.count;
-        for (const double v : values) {
-            row.total += v;
-            row.maximum = std::max(row.maximum, v);
+        if (const CountTotals t = total_counts(text); t.plain) {
+            row.points = t.count;
+            row.total = static_cast<double>(t.sum);
+            row.maximum = static_cast<double>(t.maximum);
+        } else {
+            row.points = read_all_fields(text);
+            for (const double v : values) {
+                row.total += v;
+                row.maximum = std::max(row.maximum, v);
+            }
         }
         // The axis the conversion reads the scan on.
         std::vector<const AxisPositions*> moving;

@@ -2,6 +2,7 @@
 // helpers of the passes held against the routines; the line reader.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <tuple>
@@ -111,6 +112,40 @@ TEST(Keywords, FastHelpersAgreeWithRoutines) {
         EXPECT_EQ(parse_count_or_real(item, fast), parse_real(item, slow)) << item;
         EXPECT_EQ(std::signbit(fast), std::signbit(slow)) << item;
         EXPECT_EQ(fast, slow) << item;
+    }
+}
+
+// The totals of a list of counts, read a block at a time, against its fields
+// read one by one: lists across block edges, counts of 1 to 9 digits with
+// leading zeros, and now and then a byte that is no digit or blank.
+TEST(Keywords, CountTotalsAgreeWithFields) {
+    std::mt19937 rng(11);
+    for (int i = 0; i < 20000; ++i) {
+        std::string text(rng() % 3, ' ');
+        const std::size_t length = rng() % 300;
+        while (text.size() < length) {
+            const std::size_t digits = rng() % 8 == 0 ? rng() % 9 + 1 : rng() % 5 + 1;
+            for (std::size_t k = 0; k < digits; ++k) text += static_cast<char>('0' + rng() % 10);
+            text.append(rng() % 4 == 0 ? 2 : 1, ' ');
+        }
+        if (i % 10 == 0 && !text.empty()) text[rng() % text.size()] = "\t,.x-"[rng() % 5];
+        bool plain = text.find_first_not_of("0123456789 ") == std::string::npos;
+        std::size_t run = 0;
+        for (const char c : text) plain = plain && (run = c == ' ' ? 0 : run + 1) <= 8;
+        const CountTotals totals = total_counts(text);
+        ASSERT_EQ(totals.plain, plain && sizeof(std::size_t) == 8) << text;
+        if (!totals.plain) continue;
+        std::vector<double> values(text.size() + 1);
+        const FieldScan scan = read_number_fields(text, values);
+        values.resize(static_cast<std::size_t>(scan.count));
+        ASSERT_EQ(totals.count, scan.count) << text;
+        double sum = 0.0, maximum = 0.0;
+        for (const double v : values) {
+            sum += v;
+            maximum = std::max(maximum, v);
+        }
+        ASSERT_EQ(static_cast<double>(totals.sum), sum) << text;
+        ASSERT_EQ(static_cast<double>(totals.maximum), maximum) << text;
     }
 }
 
