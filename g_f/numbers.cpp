@@ -218,6 +218,10 @@ std::string& append_fixed(std::string& out, double x, int decimals) {
     return out.append(p, end);
 }
 
+char* format_tenths_count_long_to(char* out, std::int32_t tenths) {
+    return std::to_chars(out, out + 11, tenths).ptr;
+}
+
 char* format_tenths_to(char* out, double x) {
     if (!(x >= -1e9 && x <= 1e9)) x = x > 0.0 ? 1e9 : x < 0.0 ? -1e9 : 0.0;  // NaN too
     // Halves away from zero, as llround, without the library call.

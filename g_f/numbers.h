@@ -47,6 +47,28 @@ std::string& append_fixed(std::string& out, double x, int decimals);
 // at most 1e9 and a value that is not finite as 0: the pictures' pixel
 // coordinates, of which a picture holds hundreds of thousands.
 char* format_tenths_to(char* out, double x);
+// The same rounding as a whole number of tenths (x 10), |x| taken as at most
+// 1e8, and a number of tenths written at out (at most 11 characters): the
+// coordinates of the pictures' paths.
+inline std::int32_t round_to_tenths(double x) {
+    // Within +-1e8, so that the difference of two stays a 32-bit count (a
+    // value that is not a number as 1e8).
+    x = x < 1e8 ? x : 1e8;
+    x = x > -1e8 ? x : -1e8;
+    // Halves away from zero, as llround, without the library call.
+    return static_cast<std::int32_t>(x * 10.0 + (x < 0.0 ? -0.5 : 0.5));
+}
+char* format_tenths_count_long_to(char* out, std::int32_t tenths);
+// Most of a path's steps are a few tenths: written here at once, the others
+// out of line.
+inline char* format_tenths_count_to(char* out, std::int32_t tenths) {
+    if (tenths <= -100 || tenths >= 100) return format_tenths_count_long_to(out, tenths);
+    if (tenths < 0) *out++ = '-';
+    const std::int32_t t = tenths < 0 ? -tenths : tenths;
+    if (t >= 10) *out++ = static_cast<char>('0' + t / 10);
+    *out++ = static_cast<char>('0' + t % 10);
+    return out;
+}
 
 // The shortest text that reads back as x ("0" for a value that is not
 // finite): figures in the scan table.

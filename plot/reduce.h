@@ -5,29 +5,99 @@
 // the spectrum holds, while the picture grows with its width only.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <span>
 #include <vector>
 
 namespace orvalt::plot {
 
+// Kept in single precision: a picture holds hundreds of thousands of them,
+// and each is only ever turned into a pixel position.
+// The run's lowest and highest value come in the order a line through it
+// meets them: the lowest first where the run ends higher than it began.
 struct Column {
-    double x_first = 0.0, x_last = 0.0;
-    double y_first = 0.0, y_last = 0.0;  // the run's first and last value
-    double y_min = 0.0, y_max = 0.0;
-    double band_low = 0.0, band_high = 0.0;  // least y - e, greatest y + e
+    float x_first = 0.0f, x_last = 0.0f;
+    float y_from = 0.0f, y_to = 0.0f;
+    float low() const { return std::min(y_from, y_to); }
+    float high() const { return std::max(y_from, y_to); }
+};
+// The error band over a run: least y - e, greatest y + e.
+struct BandColumn {
+    float low = 0.0f, high = 0.0f;
 };
 
-// Runs of ceil(n / columns) points (columns >= 1); e may be empty (no band,
-// band_low and band_high then equal to y_min and y_max). Points whose x or y
-// is not finite are left out. x and y must be of one length.
-std::vector<Column> reduce(std::span<const double> x, std::span<const double> y,
-                           std::span<const double> e, std::int32_t columns);
+// What a reduced spectrum covers, in full precision, for the axes: x, the
+// band (or y), and the least y or band value above 0 (infinite when none).
+struct Bounds {
+    double x_low = HUGE_VAL, x_high = -HUGE_VAL, y_low = HUGE_VAL, y_high = -HUGE_VAL;
+    double y_positive = HUGE_VAL;
+};
 
-// Runs of the same kind merged further: consecutive runs whose x_first falls
-// into the same slot of a grid of `width` slots over [x_low, x_high] become
-// one. For drawing reduced spectra on an axis wider than each of them.
-std::vector<Column> merge_columns(std::span<const Column> runs, double x_low, double x_high,
-                                  std::int32_t width);
+struct Reduced {
+    std::vector<Column> columns;
+    std::vector<BandColumn> band;  // one per column, or none
+    Bounds bounds;
+};
+
+// Runs of ceil(n / columns) points (columns >= 1), with their error band
+// when e is not empty. Points whose x or y is not finite are left out. x and
+// y must be of one length.
+Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<const double> e,
+               std::int32_t columns);
+
+// The runs merged further for drawing on an axis wider than each of them:
+// consecutive runs whose x_first falls into the same slot of a grid of
+// `width` slots over [x_low, x_high] become one column, handed to
+// emit(const Column&, const BandColumn&) in turn (the band is the column's
+// y extent when the spectrum has none). Nothing is stored.
+template <class Emit>
+void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int32_t width,
+                     Emit emit) {
+    const std::vector<Column>& cols = runs.columns;
+    if (cols.empty()) return;
+    const bool band = runs.band.size() == cols.size();
+    // Without a band of its own a column's band is its extent, worked out
+    // when it is handed over.
+    const auto band_of = [&](std::size_t i) { return band ? runs.band[i] : BandColumn{}; };
+    const double span = x_high - x_low;
+    // All in one slot when the range is empty.
+    const double scale = span > 0.0 ? width / span : 0.0;
+    // Whole slots counted from x_low (x below it, as an axis's lowest tick
+    // allows by rounding only, shares slot 0).
+    const auto slot = [&](double x) { return static_cast<std::int32_t>((x - x_low) * scale); };
+    // The column being merged: its extent, and the ends its order is read from.
+    Column first = cols.front(), last = first;
+    float low = first.low(), high = first.high();
+    BandColumn current_band = band_of(0);
+    const auto merged = [&] {
+        const bool rising = first.y_from <= last.y_to;
+        return Column{first.x_first, last.x_last, rising ? low : high, rising ? high : low};
+    };
+    const auto band_or_extent = [&] { return band ? current_band : BandColumn{low, high}; };
+    std::int32_t at = slot(first.x_first);
+    for (std::size_t i = 1; i < cols.size(); ++i) {
+        const Column& c = cols[i];
+        const std::int32_t s = slot(c.x_first);
+        if (s != at) {
+            emit(merged(), band_or_extent());
+            first = last = c;
+            low = c.low();
+            high = c.high();
+            current_band = band_of(i);
+            at = s;
+            continue;
+        }
+        last = c;
+        low = std::min(low, c.low());
+        high = std::max(high, c.high());
+        if (band) {
+            current_band.low = std::min(current_band.low, runs.band[i].low);
+            current_band.high = std::max(current_band.high, runs.band[i].high);
+        }
+    }
+    emit(merged(), band_or_extent());
+}
 
 }  // namespace orvalt::plot

@@ -1,5 +1,5 @@
-// The SVG document of a Figure. Coordinates are written with one decimal
-// (a tenth of a pixel), through the program's number layouts.
+// The SVG document of a Figure. Coordinates are written to a tenth of a
+// pixel, through the program's number layouts.
 #include "plot/svg.h"
 
 #include <algorithm>
@@ -55,19 +55,83 @@ void px(std::string& out, double v) {
     out.append(buf, format_tenths_to(buf, v));
 }
 
-// The points of a path are many: each written straight into its place.
-char* point_to(char* p, double x, double y) {
-    p = format_tenths_to(p, x);
-    *p++ = ',';
-    p = format_tenths_to(p, y);
-    *p++ = ' ';
-    return p;
-}
-constexpr std::size_t point_room = 2 * 13 + 2;
+// The points of a path are many: they are written in whole tenths of a
+// pixel (the path drawn at scale(0.1)), each but the first relative to the
+// one before, so that most take a few characters, straight into their place.
+class TenthsPath {
+public:
+    // Written into `scratch`, with room for `points` points, then appended
+    // to `out` (a string's room would be filled with zeros first).
+    TenthsPath(std::string& out, std::vector<char>& scratch, std::size_t points)
+        : out_(out), scratch_(scratch) {
+        if (scratch_.size() < room * points + 2) scratch_.resize(room * points + 2);
+        pen_.p = scratch_.data();
+    }
+    void to(double x, double y) {
+        Pen pen = pen_;  // a local copy: the stores through pen.p cannot reach it
+        pen.to(round_to_tenths(x), round_to_tenths(y));
+        pen_ = pen;
+    }
+    // Two points one above the other, as a column of a spectrum is drawn.
+    void column(double x, double y1, double y2) {
+        Pen pen = pen_;
+        const std::int32_t nx = round_to_tenths(x);
+        pen.to(nx, round_to_tenths(y1));
+        pen.to(nx, round_to_tenths(y2));
+        pen_ = pen;
+    }
+    // A path of one point still shows, as a mark a tenth of a pixel long.
+    void end(bool closed) {
+        char*& p = pen_.p;
+        if (closed) *p++ = 'Z';
+        else if (pen_.started && pen_.segments == 0) *p++ = 'h', *p++ = '1';
+        out_.append(scratch_.data(), static_cast<std::size_t>(p - scratch_.data()));
+    }
 
-void point(std::string& out, double x, double y) {
-    char buf[point_room];
-    out.append(buf, point_to(buf, x, y));
+private:
+    static constexpr std::size_t room = 1 + 11 + 1 + 11;
+    struct Pen {
+        char* p = nullptr;
+        std::int32_t x = 0, y = 0;
+        bool started = false;
+        std::size_t segments = 0;
+        void to(std::int32_t nx, std::int32_t ny) {
+            if (!started) {
+                *p++ = 'M';
+                p = format_tenths_count_to(p, nx);
+                *p++ = ' ';
+                p = format_tenths_count_to(p, ny);
+                started = true;
+            } else if (nx != x || ny != y) {
+                step(nx - x, ny - y);
+            }
+            x = nx;
+            y = ny;
+        }
+        void step(std::int32_t dx, std::int32_t dy) {
+            ++segments;
+            if (dx == 0) {
+                *p++ = 'v';
+            } else {
+                *p++ = dy == 0 ? 'h' : 'l';
+                p = format_tenths_count_to(p, dx);
+                if (dy == 0) return;
+                if (dy > 0) *p++ = ' ';  // a minus sign separates by itself
+            }
+            p = format_tenths_count_to(p, dy);
+        }
+    };
+    std::string& out_;
+    std::vector<char>& scratch_;
+    Pen pen_;
+};
+
+// Line widths and dashes are given in tenths of a pixel, for the paths drawn
+// in tenths, or in pixels.
+void length(std::string& out, std::int32_t tenths, bool in_tenths) {
+    char buf[16];
+    out.append(buf, in_tenths ? format_tenths_count_to(buf, tenths)
+                              : format_tenths_to(buf, tenths / 10.0));
 }
 
 bool has_band(Style s) { return s == Style::single || s == Style::sum; }
@@ -115,60 +179,68 @@ std::string text_element(double x, double y, std::string_view anchor, int size,
     return out;
 }
 
-std::string stroke_of(const Series& s, const ScanRange& scans) {
+std::string stroke_of(const Series& s, const ScanRange& scans, bool in_tenths) {
+    std::string out = "stroke=\"";
+    std::int32_t width = 12;
     switch (s.style) {
-        case Style::single:
-            return "stroke=\"" + std::string(single_colour) + "\" stroke-width=\"1.2\"";
-        case Style::scan:
-            return "stroke=\"" + scan_colour(s.scan, scans.first, scans.last) +
-                   "\" stroke-width=\"1.2\"";
-        case Style::excluded:
-            return "stroke=\"" + std::string(excluded_colour) +
-                   "\" stroke-width=\"1\" stroke-dasharray=\"6 4\"";
-        case Style::sum:
-            return "stroke=\"" + std::string(sum_colour) + "\" stroke-width=\"2.4\"";
+        case Style::single: out += single_colour; break;
+        case Style::scan: out += scan_colour(s.scan, scans.first, scans.last); break;
+        case Style::excluded: out += excluded_colour, width = 10; break;
+        case Style::sum: out += sum_colour, width = 24; break;
     }
-    return {};
+    out += "\" stroke-width=\"";
+    length(out, width, in_tenths);
+    out += '"';
+    if (s.style == Style::excluded) {
+        out += " stroke-dasharray=\"";
+        length(out, 60, in_tenths);
+        out += ' ';
+        length(out, 40, in_tenths);
+        out += '"';
+    }
+    return out;
 }
 
-void draw_series(std::string& out, const Series& s, const Frame& f, const ScanRange& scans) {
-    const std::vector<Column> cols = merge_columns(s.columns, f.x.low, f.x.high, plot_columns);
-    if (cols.empty()) return;
+void draw_series(std::string& out, std::vector<char>& scratch, const Series& s, const Frame& f,
+                 const ScanRange& scans) {
+    const std::size_t n = s.reduced.columns.size();
+    if (n == 0) return;
     // On linear axes a pixel is a + b * v, worked out once per series.
     const double xa = f.x_pixel(0.0), xb = f.x_pixel(1.0) - xa;
-    auto xc = [&](const Column& c) { return xa + xb * (0.5 * (c.x_first + c.x_last)); };
+    // Captured by value: the text is written through char pointers, which
+    // could otherwise reach anything captured by reference.
+    auto xc = [xa, xb](const Column& c) {
+        return xa + xb * (0.5 * (static_cast<double>(c.x_first) + c.x_last));
+    };
     const double ya = f.y_pixel(0.0), yb = f.y_pixel(1.0) - ya;
-    auto yp = [&](double v) { return f.y.log ? f.y_pixel(v) : ya + yb * v; };
+    auto yp = [ya, yb, log = f.y.log, frame = &f](double v) {
+        return log ? frame->y_pixel(v) : ya + yb * v;
+    };
     if (has_band(s.style)) {
-        out += "<path fill=\"";
+        // The band's outline goes along its top and back along its bottom.
+        std::vector<std::pair<double, BandColumn>> cols;
+        for_each_merged(s.reduced, f.x.low, f.x.high, plot_columns,
+                        [&](const Column& c, const BandColumn& b) { cols.emplace_back(xc(c), b); });
+        out += "<path transform=\"scale(0.1)\" fill=\"";
         out += s.style == Style::sum ? sum_colour : single_colour;
-        out += "\" fill-opacity=\"0.22\" stroke=\"none\" d=\"M";
-        for (const Column& c : cols) point(out, xc(c), yp(c.band_high));
-        for (auto c = cols.rbegin(); c != cols.rend(); ++c) point(out, xc(*c), yp(c->band_low));
-        out += "Z\"/>\n";
+        out += "\" fill-opacity=\"0.22\" stroke=\"none\" d=\"";
+        TenthsPath band(out, scratch, 2 * cols.size());
+        for (const auto& [x, b] : cols) band.to(x, yp(b.high));
+        for (auto c = cols.rbegin(); c != cols.rend(); ++c) band.to(c->first, yp(c->second.low));
+        band.end(true);
+        out += "\"/>\n";
     }
-    out += "<path fill=\"none\" stroke-linejoin=\"round\" " + stroke_of(s, scans);
-    out += " data-scan=\"" + format_integer(s.scan) + "\" d=\"M";
-    const std::size_t at = out.size();
-    out.resize(at + 2 * point_room * cols.size());
-    char* p = out.data() + at;
-    for (const Column& c : cols) {
+    out += "<path transform=\"scale(0.1)\" fill=\"none\" stroke-linejoin=\"round\" " +
+           stroke_of(s, scans, true);
+    out += " data-scan=\"" + format_integer(s.scan) + "\" d=\"";
+    TenthsPath line(out, scratch, 2 * n);
+    for_each_merged(s.reduced, f.x.low, f.x.high, plot_columns, [&](const Column& c, const BandColumn&) {
         const double x = xc(c);
-        if (c.y_min == c.y_max) {
-            p = point_to(p, x, yp(c.y_min));
-        } else if (c.y_first <= c.y_last) {
-            p = point_to(p, x, yp(c.y_min));
-            p = point_to(p, x, yp(c.y_max));
-        } else {
-            p = point_to(p, x, yp(c.y_max));
-            p = point_to(p, x, yp(c.y_min));
-        }
-    }
-    out.resize(static_cast<std::size_t>(p - out.data()));
-    if (cols.size() == 1 && cols.front().y_min == cols.front().y_max) {
-        // A lone point still shows as a short mark.
-        out += "h0.1";
-    }
+        // The run's extremes in the order they came, so the line goes on
+        // from where the run ended.
+        line.column(x, yp(c.y_from), yp(c.y_to));
+    });
+    line.end(false);
     out += "\"/>\n";
 }
 
@@ -218,7 +290,7 @@ void draw_legend(std::string& out, const std::vector<Series>& series, const Scan
     if (scans.count > 0 && scans.count <= legend_scans) {
         for (const Series& s : series)
             if (s.style == Style::scan)
-                entries.emplace_back(stroke_of(s, scans), "scan " + format_integer(s.scan));
+                entries.emplace_back(stroke_of(s, scans, false), "scan " + format_integer(s.scan));
     }
     std::string excluded;
     Series probe;
@@ -227,9 +299,9 @@ void draw_legend(std::string& out, const std::vector<Series>& series, const Scan
         excluded += (excluded.empty() ? "excluded: " : ", ") + format_integer(s.scan);
         probe = s;
     }
-    if (!excluded.empty()) entries.emplace_back(stroke_of(probe, scans), excluded);
+    if (!excluded.empty()) entries.emplace_back(stroke_of(probe, scans, false), excluded);
     for (const Series& s : series)
-        if (s.style == Style::sum) entries.emplace_back(stroke_of(s, scans), "sum");
+        if (s.style == Style::sum) entries.emplace_back(stroke_of(s, scans, false), "sum");
     if (!entries.empty()) {
         std::size_t longest = 0;
         for (const auto& e : entries) longest = std::max(longest, e.second.size());
@@ -299,21 +371,19 @@ std::string scan_colour(std::int32_t scan, std::int32_t first, std::int32_t last
 
 void Figure::add(std::int32_t scan, Style style, std::span<const double> x,
                  std::span<const double> y, std::span<const double> e) {
-    series_.push_back({scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(),
-                                           plot_columns)});
+    series_.push_back(
+        {scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns)});
 }
 
 Frame Figure::frame() const {
     double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf, y_pos = inf;
     for (const Series& s : series_) {
-        for (const Column& c : s.columns) {
-            x_lo = std::min({x_lo, c.x_first, c.x_last});
-            x_hi = std::max({x_hi, c.x_first, c.x_last});
-            y_lo = std::min(y_lo, c.band_low);
-            y_hi = std::max(y_hi, c.band_high);
-            for (const double v : {c.y_min, c.band_low})
-                if (v > 0.0) y_pos = std::min(y_pos, v);
-        }
+        const Bounds& b = s.reduced.bounds;
+        x_lo = std::min(x_lo, b.x_low);
+        x_hi = std::max(x_hi, b.x_high);
+        y_lo = std::min(y_lo, b.y_low);
+        y_hi = std::max(y_hi, b.y_high);
+        y_pos = std::min(y_pos, b.y_positive);
     }
     if (x_lo > x_hi) x_lo = x_hi = 0.0;
     if (y_lo > y_hi) y_lo = y_hi = 0.0;
@@ -330,13 +400,19 @@ std::string Figure::svg() const {
 }
 
 bool Figure::write(std::FILE* stream) const {
+    // Written in pieces of a quarter of a megabyte or so: few system calls,
+    // little memory.
+    constexpr std::size_t piece = 256 * 1024;
     bool ok = true;
     const auto put = [&](std::string& text) {
         ok = ok && std::fwrite(text.data(), 1, text.size(), stream) == text.size();
         text.clear();
     };
     std::string out;
-    render(out, put);
+    out.reserve(piece + 64 * 1024);
+    render(out, [&](std::string& text) {
+        if (text.size() >= piece) put(text);
+    });
     put(out);
     return ok;
 }
@@ -360,8 +436,9 @@ void Figure::render(std::string& out, const std::function<void(std::string&)>& s
     std::stable_sort(order.begin(), order.end(), [](const Series* a, const Series* b) {
         return layer(a->style) < layer(b->style);
     });
+    std::vector<char> scratch;  // each path's text, before it joins the document
     for (const Series* s : order) {
-        draw_series(out, *s, f, scans);
+        draw_series(out, scratch, *s, f, scans);
         if (spill) spill(out);
     }
     out += "</g>\n";

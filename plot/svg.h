@@ -28,7 +28,7 @@ enum class Style {
 struct Series {
     std::int32_t scan = 0;  // its number in the file (legend, colour)
     Style style = Style::single;
-    std::vector<Column> columns;
+    Reduced reduced;
 };
 
 // The picture's size and where its plot area lies, in pixels.

@@ -163,13 +163,13 @@ TEST(PlotReduction, EveryPeakAndDipSurvives) {
     y[12345] = 1e6;
     y[777] = -3.0;
     y[24999] = std::nan("");
-    const auto cols = reduce(x, y, {}, plot_columns);
+    const auto cols = reduce(x, y, {}, plot_columns).columns;
     ASSERT_LE(cols.size(), static_cast<std::size_t>(plot_columns));
     double hi = 0, lo = 1e9;
     for (const Column& c : cols) {
-        hi = std::max(hi, c.y_max);
-        lo = std::min(lo, c.y_min);
-        EXPECT_TRUE(std::isfinite(c.y_first) && std::isfinite(c.y_last));
+        hi = std::max<double>(hi, c.high());
+        lo = std::min<double>(lo, c.low());
+        EXPECT_TRUE(std::isfinite(c.y_from) && std::isfinite(c.y_to));
     }
     EXPECT_EQ(hi, 1e6);
     EXPECT_EQ(lo, -3.0);

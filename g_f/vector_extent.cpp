@@ -1,0 +1,96 @@
+// Vector lanes: four at a time with AVX on 64-bit x86 hosts whose processor
+// has it, two at a time where the build has SSE2 (x86-64, and the 32-bit
+// build, which asks for it), a plain loop of the same comparisons elsewhere.
+#include "g_f/vector_extent.h"
+
+#include <algorithm>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define ORVALT_SSE2_EXTENT 1
+#endif
+#if defined(__GNUC__) && defined(__x86_64__)
+#include <immintrin.h>
+#define ORVALT_AVX_EXTENT 1
+#endif
+
+namespace orvalt {
+
+// Each step keeps a < low ? a : low (and the like for high), which is what
+// the minimum and maximum instructions do, a value that is not a number
+// included. Finiteness is told apart by v - v: 0 for every finite value,
+// not a number for the others.
+namespace {
+
+// The values from i on, one at a time, into what the lanes found.
+ValueExtent finish(const double* v, std::size_t i, std::size_t n, double low, double high,
+                   double zero) {
+    for (; i < n; ++i) {
+        low = v[i] < low ? v[i] : low;
+        high = v[i] > high ? v[i] : high;
+        zero += v[i] - v[i];
+    }
+    return {low, high, zero == 0.0};
+}
+
+inline ValueExtent extent_in_lanes(const double* v, std::size_t n) {
+    std::size_t i = 0;
+#ifdef ORVALT_SSE2_EXTENT
+    __m128d lo0 = _mm_set1_pd(v[0]), lo1 = lo0, hi0 = lo0, hi1 = lo0;
+    __m128d z0 = _mm_setzero_pd(), z1 = z0;
+    for (; i + 4 <= n; i += 4) {
+        const __m128d a = _mm_loadu_pd(v + i), b = _mm_loadu_pd(v + i + 2);
+        lo0 = _mm_min_pd(a, lo0);
+        lo1 = _mm_min_pd(b, lo1);
+        hi0 = _mm_max_pd(a, hi0);
+        hi1 = _mm_max_pd(b, hi1);
+        z0 = _mm_add_pd(z0, _mm_sub_pd(a, a));
+        z1 = _mm_add_pd(z1, _mm_sub_pd(b, b));
+    }
+    double lo[2], hi[2], z[2];
+    _mm_storeu_pd(lo, _mm_min_pd(lo0, lo1));
+    _mm_storeu_pd(hi, _mm_max_pd(hi0, hi1));
+    _mm_storeu_pd(z, _mm_add_pd(z0, z1));
+    return finish(v, i, n, std::min(lo[0], lo[1]), std::max(hi[0], hi[1]), z[0] + z[1]);
+#else
+    return finish(v, i, n, v[0], v[0], 0.0);
+#endif
+}
+
+#ifdef ORVALT_AVX_EXTENT
+__attribute__((target("avx"))) void runs_avx(const double* v, std::size_t n, std::size_t per_run,
+                                             ValueExtent* out) {
+    for (std::size_t start = 0; start < n; start += per_run) {
+        const double* r = v + start;
+        const std::size_t m = std::min(per_run, n - start);
+        __m256d lo = _mm256_set1_pd(r[0]), hi = lo, z = _mm256_setzero_pd();
+        std::size_t i = 0;
+        for (; i + 4 <= m; i += 4) {
+            const __m256d a = _mm256_loadu_pd(r + i);
+            lo = _mm256_min_pd(a, lo);
+            hi = _mm256_max_pd(a, hi);
+            z = _mm256_add_pd(z, _mm256_sub_pd(a, a));
+        }
+        double l[2], h[2], s[2];
+        _mm_storeu_pd(l, _mm_min_pd(_mm256_castpd256_pd128(lo), _mm256_extractf128_pd(lo, 1)));
+        _mm_storeu_pd(h, _mm_max_pd(_mm256_castpd256_pd128(hi), _mm256_extractf128_pd(hi, 1)));
+        _mm_storeu_pd(s, _mm_add_pd(_mm256_castpd256_pd128(z), _mm256_extractf128_pd(z, 1)));
+        *out++ = finish(r, i, m, std::min(l[0], l[1]), std::max(h[0], h[1]), s[0] + s[1]);
+    }
+}
+#endif
+
+}  // namespace
+
+void extents_of_runs(const double* v, std::size_t n, std::size_t per_run, ValueExtent* out) {
+#ifdef ORVALT_AVX_EXTENT
+    if (__builtin_cpu_supports("avx")) {
+        runs_avx(v, n, per_run, out);
+        return;
+    }
+#endif
+    for (std::size_t start = 0; start < n; start += per_run)
+        *out++ = extent_in_lanes(v + start, std::min(per_run, n - start));
+}
+
+}  // namespace orvalt

@@ -1,0 +1,20 @@
+// The lowest and highest of a run of values, two at a time with the vector
+// instructions every x86 build of the program has.
+#pragma once
+
+#include <cstddef>
+
+namespace orvalt {
+
+struct ValueExtent {
+    double low, high;
+    bool finite;  // no value is infinite or not a number
+};
+
+// The extent of each run of `per_run` values of v[0..n) (per_run >= 1; the
+// last run may be shorter), into out[0..ceil(n / per_run)): one call for a
+// whole spectrum. Values that are not numbers are passed over in low and
+// high but make `finite` false.
+void extents_of_runs(const double* v, std::size_t n, std::size_t per_run, ValueExtent* out);
+
+}  // namespace orvalt
