@@ -65,8 +65,19 @@ __attribute__((target("avx"))) void runs_avx(const double* v, std::size_t n, std
         const std::size_t m = std::min(per_run, n - start);
         __m256d lo = _mm256_set1_pd(r[0]), hi = lo, z = _mm256_setzero_pd();
         std::size_t i = 0;
+        if (m < 4) {
+            *out++ = finish(r, 0, m, r[0], r[0], 0.0);
+            continue;
+        }
         for (; i + 4 <= m; i += 4) {
             const __m256d a = _mm256_loadu_pd(r + i);
+            lo = _mm256_min_pd(a, lo);
+            hi = _mm256_max_pd(a, hi);
+            z = _mm256_add_pd(z, _mm256_sub_pd(a, a));
+        }
+        if (i < m) {
+            // The last four values: a value taken twice changes no extreme.
+            const __m256d a = _mm256_loadu_pd(r + m - 4);
             lo = _mm256_min_pd(a, lo);
             hi = _mm256_max_pd(a, hi);
             z = _mm256_add_pd(z, _mm256_sub_pd(a, a));
@@ -75,7 +86,7 @@ __attribute__((target("avx"))) void runs_avx(const double* v, std::size_t n, std
         _mm_storeu_pd(l, _mm_min_pd(_mm256_castpd256_pd128(lo), _mm256_extractf128_pd(lo, 1)));
         _mm_storeu_pd(h, _mm_max_pd(_mm256_castpd256_pd128(hi), _mm256_extractf128_pd(hi, 1)));
         _mm_storeu_pd(s, _mm_add_pd(_mm256_castpd256_pd128(z), _mm256_extractf128_pd(z, 1)));
-        *out++ = finish(r, i, m, std::min(l[0], l[1]), std::max(h[0], h[1]), s[0] + s[1]);
+        *out++ = finish(r, m, m, std::min(l[0], l[1]), std::max(h[0], h[1]), s[0] + s[1]);
     }
 }
 #endif
