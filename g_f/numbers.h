@@ -59,15 +59,21 @@ inline std::int32_t round_to_tenths(double x) {
     return static_cast<std::int32_t>(x * 10.0 + (x < 0.0 ? -0.5 : 0.5));
 }
 char* format_tenths_count_long_to(char* out, std::int32_t tenths);
-// Most of a path's steps are a few tenths: written here at once, the others
-// out of line.
+// Most of a path's steps are a few tenths, up or down as the noise goes: they
+// are written here without a branch on their sign or length, which would be
+// guessed wrong half the time (three characters are written, the end
+// returned after those that count); the others out of line.
 inline char* format_tenths_count_to(char* out, std::int32_t tenths) {
     if (tenths <= -100 || tenths >= 100) return format_tenths_count_long_to(out, tenths);
-    if (tenths < 0) *out++ = '-';
-    const std::int32_t t = tenths < 0 ? -tenths : tenths;
-    if (t >= 10) *out++ = static_cast<char>('0' + t / 10);
-    *out++ = static_cast<char>('0' + t % 10);
-    return out;
+    const std::int32_t negative = tenths < 0;
+    const std::int32_t t = negative ? -tenths : tenths;
+    const std::int32_t tens = t / 10;
+    out[0] = '-';
+    out += negative;
+    out[0] = static_cast<char>('0' + tens);
+    out += tens > 0;
+    out[0] = static_cast<char>('0' + (t - 10 * tens));
+    return out + 1;
 }
 
 // The shortest text that reads back as x ("0" for a value that is not

@@ -116,7 +116,10 @@ private:
                 *p++ = dy == 0 ? 'h' : 'l';
                 p = format_tenths_count_to(p, dx);
                 if (dy == 0) return;
-                if (dy > 0) *p++ = ' ';  // a minus sign separates by itself
+                // A minus sign separates by itself, a blank the others: no
+                // branch on the sign, as in the numbers.
+                *p = ' ';
+                p += dy > 0;
             }
             p = format_tenths_count_to(p, dy);
         }
