@@ -65,8 +65,13 @@ void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int3
     // All in one slot when the range is empty.
     const double scale = span > 0.0 ? width / span : 0.0;
     // Whole slots counted from x_low (x below it, as an axis's lowest tick
-    // allows by rounding only, shares slot 0).
-    const auto slot = [&](double x) { return static_cast<std::int32_t>((x - x_low) * scale); };
+    // allows by rounding only, shares slot 0); far outside, or not a number
+    // in an overflowing range, one slot before or after the grid.
+    const auto slot = [&](double x) {
+        const double v = (x - x_low) * scale;
+        if (v > -1.0 && v < 1e9) return static_cast<std::int32_t>(v);
+        return v >= 1e9 ? std::int32_t{1000000000} : std::int32_t{-1};
+    };
     // The column being merged: its extent, and the ends its order is read from.
     Column first = cols.front(), last = first;
     float low = first.low(), high = first.high();

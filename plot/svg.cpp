@@ -300,13 +300,13 @@ void draw_legend(std::string& out, const std::vector<Series>& series, const Scan
                 entries.emplace_back(stroke_of(s, scans, false), "scan " + format_integer(s.scan));
     }
     std::string excluded;
-    Series probe;
+    const Series* probe = nullptr;  // one of them, for the style
     for (const Series& s : series) {
         if (s.style != Style::excluded) continue;
         excluded += (excluded.empty() ? "excluded: " : ", ") + format_integer(s.scan);
-        probe = s;
+        probe = &s;
     }
-    if (!excluded.empty()) entries.emplace_back(stroke_of(probe, scans, false), excluded);
+    if (probe != nullptr) entries.emplace_back(stroke_of(*probe, scans, false), excluded);
     for (const Series& s : series)
         if (s.style == Style::sum) entries.emplace_back(stroke_of(s, scans, false), "sum");
     if (!entries.empty()) {

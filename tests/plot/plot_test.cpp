@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "g_f/numbers.h"
 #include "plot/svg.h"
 #include "tests/plot/picture.h"
 #include "tests/support.h"
@@ -173,6 +174,82 @@ TEST(PlotReduction, EveryPeakAndDipSurvives) {
     }
     EXPECT_EQ(hi, 1e6);
     EXPECT_EQ(lo, -3.0);
+}
+
+// Runs that share a pixel column become one: their extent, drawn from the
+// first run's first extreme towards the last run's last; a band merges too.
+TEST(PlotReduction, RunsInOnePixelColumnMerge) {
+    Reduced runs;
+    runs.columns = {{0.0f, 0.4f, 5.0f, 9.0f},   // slot 0, rising
+                    {0.5f, 0.9f, 7.0f, 2.0f},   // slot 0, falling: ends lower than it began
+                    {1.0f, 1.4f, 4.0f, 3.0f},   // slot 1, alone
+                    {2.0f, 2.4f, 6.0f, 6.0f},   // slot 2
+                    {2.5f, 2.9f, 1.0f, 8.0f}};  // slot 2, ends above where slot 2 began
+    runs.band = {{4, 10}, {1, 8}, {2, 5}, {5, 7}, {0, 9}};
+    struct Got {
+        float x_first, x_last, from, to, low, high;
+    };
+    std::vector<Got> got;
+    for_each_merged(runs, 0.0, 3.0, 3, [&](const Column& c, const BandColumn& b) {
+        got.push_back({c.x_first, c.x_last, c.y_from, c.y_to, b.low, b.high});
+    });
+    ASSERT_EQ(got.size(), 3u);
+    // Slot 0 began at 5 and ended at 2: drawn from its highest to its lowest.
+    const Got want[] = {{0.0f, 0.9f, 9.0f, 2.0f, 1, 10},
+                        {1.0f, 1.4f, 4.0f, 3.0f, 2, 5},
+                        {2.0f, 2.9f, 1.0f, 8.0f, 0, 9}};
+    for (std::size_t k = 0; k < 3; ++k) {
+        const float g[] = {got[k].x_first, got[k].x_last, got[k].from, got[k].to, got[k].low, got[k].high};
+        const float w[] = {want[k].x_first, want[k].x_last, want[k].from, want[k].to, want[k].low, want[k].high};
+        for (std::size_t i = 0; i < 6; ++i) EXPECT_EQ(g[i], w[i]) << "column " << k << ", field " << i;
+    }
+    runs.band.clear();  // without a band, a column's band is its extent
+    for_each_merged(runs, 0.0, 3.0, 3, [&](const Column& c, const BandColumn& b) {
+        EXPECT_EQ(b.low, c.low());
+        EXPECT_EQ(b.high, c.high());
+    });
+}
+
+// The data paths are written in whole tenths of a pixel, each point relative
+// to the one before: read back, every point lies where the axes put it.
+TEST(PlotDocument, RelativePathsLeadToEveryPoint) {
+    Figure fig;
+    std::vector<double> x, y;
+    for (int i = 0; i < 300; ++i) {
+        x.push_back(10.0 + 0.1 * i);
+        y.push_back(i % 7 == 0 ? 0.0 : 1000.0 + 900.0 * std::sin(0.37 * i));  // up, down, flat
+    }
+    fig.add(1, Style::scan, x, y, {});
+    const Frame f = fig.frame();
+    const std::string svg = fig.svg();
+    const std::size_t at = svg.find("data-scan=\"1\" d=\"");
+    ASSERT_NE(at, std::string::npos);
+    std::istringstream d(svg.substr(at + 17, svg.find('"', at + 17) - at - 17));
+    std::vector<std::pair<int, int>> points;
+    char command = 0;
+    int px = 0, py = 0;
+    while (d >> command) {
+        int a = 0, b = 0;
+        if (command == 'M' || command == 'l') d >> a >> b;
+        else d >> a;
+        if (command == 'M') px = a, py = b;
+        if (command == 'l') px += a, py += b;
+        if (command == 'h') px += a;
+        if (command == 'v') py += a;
+        points.push_back({px, py});
+    }
+    ASSERT_TRUE(d.eof());
+    // Each run is one point here: its one value, at its x.
+    const auto& cols = fig.series().front().reduced.columns;
+    ASSERT_EQ(cols.size(), x.size());
+    std::size_t k = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const std::pair<int, int> want{round_to_tenths(f.x_pixel(x[i])),
+                                       round_to_tenths(f.y_pixel(y[i]))};
+        while (k < points.size() && points[k] != want) ++k;
+        EXPECT_LT(k, points.size()) << "point " << i << " is not drawn";
+        k = std::min(k, points.size() - 1);
+    }
 }
 
 TEST(PlotAxes, TicksAtRoundNumbers) {
