@@ -560,11 +560,14 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
     if (const std::string problem = picture_problem(request, batch); !problem.empty())
         return fail(problem);
 
+    // The table is read along with the survey: one reading of the file.
     ScanTables scans;
+    xrdml::ScanTableReader lister;
     const xrdml::FileSurvey survey =
-        xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, 0);
-    const xrdml::ScanTable table = xrdml::list_scans(request.input);
-    if (!survey.opened || !table.opened) return fail("cannot read " + request.input);
+        xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, 0,
+                           nullptr, [&lister](std::string_view line) { lister.take(line); });
+    if (!survey.opened) return fail("cannot read " + request.input);
+    const xrdml::ScanTable table = lister.finish();
     const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
     out << format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0);
     out.flush();

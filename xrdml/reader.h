@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -132,9 +133,12 @@ struct FileSurvey {
     ReaderStatus census_status;
     ReaderStatus parameter_status;
 };
+// `each_line`, when given, is handed every line the passes look at (those
+// inside comments passed over), so that another reading can ride along.
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
                        ScanParameters& par, std::int32_t verbose,
-                       StagedFile* plain_copy = nullptr);
+                       StagedFile* plain_copy = nullptr,
+                       const std::function<void(std::string_view)>& each_line = {});
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
 // ny the number of points; a counts list with attenuation factors gives c*f

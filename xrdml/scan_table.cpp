@@ -29,8 +29,10 @@ bool element_on_line(std::string_view line, std::string_view tag, std::string_vi
     return true;
 }
 
-struct Builder {
-    ScanTable& table;
+}  // namespace
+
+struct ScanTableReader::Builder {
+    ScanTable table;
     ScanRow row;
     AxisPositions* block = nullptr;  // the positions block being read
     std::vector<double> values;
@@ -132,23 +134,28 @@ struct Builder {
     }
 };
 
-}  // namespace
-
 const AxisPositions* ScanRow::read_axis() const {
     for (const AxisPositions& p : positions)
         if (p.axis == axis) return &p;
     return nullptr;
 }
 
+ScanTableReader::ScanTableReader() : builder_(std::make_unique<Builder>()) {}
+ScanTableReader::~ScanTableReader() = default;
+
+void ScanTableReader::take(std::string_view line) { builder_->take(line); }
+
+ScanTable ScanTableReader::finish() { return std::move(builder_->table); }
+
 ScanTable list_scans(std::string_view name) {
-    ScanTable table;
     PassLines lines(name);
-    if (!lines.is_open()) return table;
-    table.opened = true;
-    Builder builder{table, {}, nullptr, {}};
+    if (!lines.is_open()) return {};
+    ScanTableReader reader;
     std::string_view line;
-    while (lines.next(line)) builder.take(line);
+    while (lines.next(line)) reader.take(line);
     lines.close();
+    ScanTable table = reader.finish();
+    table.opened = true;
     return table;
 }
 

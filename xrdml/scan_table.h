@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -40,5 +41,20 @@ struct ScanTable {
 // `opened` false when it cannot be read. A value that does not read is left
 // at 0; a list's fields that are not numbers count as points but add nothing.
 ScanTable list_scans(std::string_view name);
+
+// The same built from the file's lines handed over in order, those inside
+// comments left out: the survey's reading can hand them on, so that a
+// listing reads the file once. `opened` is left to the caller.
+class ScanTableReader {
+public:
+    ScanTableReader();
+    ~ScanTableReader();
+    void take(std::string_view line);
+    ScanTable finish();
+
+private:
+    struct Builder;
+    std::unique_ptr<Builder> builder_;
+};
 
 }  // namespace orvalt::xrdml

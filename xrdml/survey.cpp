@@ -35,7 +35,8 @@ struct StopPoint {
 }  // namespace
 
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
-                       ScanParameters& par, std::int32_t verbose, StagedFile* plain_copy) {
+                       ScanParameters& par, std::int32_t verbose, StagedFile* plain_copy,
+                       const std::function<void(std::string_view)>& each_line) {
     FileSurvey out;
     LineReader in;
     const std::string path(trimmed(name));
@@ -79,6 +80,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         if (!out.xrdml_root && line.find("<xrdMeasurement") != std::string_view::npos)
             out.xrdml_root = true;
         if (comments.inside(line)) continue;
+        if (each_line) each_line(line);
         if (census_going) census_going = census_pass.take(con, line, out.census_status, verbose);
         // A failed census ends the run before its parameters are looked at.
         if (!census_going) parameters_going = false;

@@ -4,6 +4,7 @@
 
 #include "driver/scan_list.h"
 #include "tests/support.h"
+#include "xrdml/reader.h"
 #include "xrdml/scan_table.h"
 
 namespace orvalt::xrdml {
@@ -38,6 +39,19 @@ TEST(ScanTable, RealFiles) {
         SCOPED_TRACE(c.file);
         const ScanTable t = list_scans(c.file);
         ASSERT_TRUE(t.opened);
+        // Read along with the survey, as --list reads it, the table is the same.
+        ScanTableReader lister;
+        ScanCensus census;
+        ScanParameters par;
+        survey_file(c.file, ReaderStatus{}, census, par, 0, nullptr,
+                    [&](std::string_view line) { lister.take(line); });
+        const ScanTable along = lister.finish();
+        ASSERT_EQ(along.scans.size(), t.scans.size());
+        for (std::size_t k = 0; k < t.scans.size(); ++k) {
+            EXPECT_EQ(along.scans[k].points, t.scans[k].points) << k;
+            EXPECT_EQ(along.scans[k].total, t.scans[k].total) << k;
+            EXPECT_EQ(along.scans[k].positions.size(), t.scans[k].positions.size()) << k;
+        }
         EXPECT_DOUBLE_EQ(t.k_alpha1, 1.540598);
         ASSERT_EQ(t.scans.size(), c.scans);
         const ScanRow& s = t.scans.front();
