@@ -29,8 +29,9 @@ void take(Run& r, bool fresh, double x, double y, double low, double high) {
     r.band_high = std::max(r.band_high, high);
 }
 
-void keep(Reduced& out, const Run& r, bool with_band) {
-    Bounds& b = out.bounds;
+// The bounds are the caller's own local copy: they are updated for every
+// run, next to stores the compiler could not otherwise tell them apart from.
+inline void keep(Reduced& out, Bounds& b, const Run& r, bool with_band) {
     const bool forward = r.x_first <= r.x_last;
     const double x_low = forward ? r.x_first : r.x_last, x_high = forward ? r.x_last : r.x_first;
     b.x_low = x_low < b.x_low ? x_low : b.x_low;
@@ -61,29 +62,8 @@ Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<c
     // The runs' extremes found first, in one call: in vector lanes.
     const auto extents = std::make_unique_for_overwrite<ValueExtent[]>(runs);
     extents_of_runs(y.data(), n, per_run, extents.get());
-    std::size_t start = 0;
-    if (!band) {
-        // The usual spectrum drawn without a band, its runs finite: kept in
-        // a loop of their own, bounds in locals.
-        Bounds b;
-        for (; start < n; start += per_run) {
-            const std::size_t end = std::min(n, start + per_run);
-            const ValueExtent& ys = extents[start / per_run];
-            const double x0 = x[start], x1 = x[end - 1];
-            if (!(ys.finite && std::isfinite(x0) && std::isfinite(x1))) break;
-            b.x_low = std::min({b.x_low, x0, x1});
-            b.x_high = std::max({b.x_high, x0, x1});
-            b.y_low = ys.low < b.y_low ? ys.low : b.y_low;
-            b.y_high = ys.high > b.y_high ? ys.high : b.y_high;
-            if (ys.low > 0.0 && ys.low < b.y_positive) b.y_positive = ys.low;
-            const bool rising = y[start] <= y[end - 1];
-            out.columns.push_back({static_cast<float>(x0), static_cast<float>(x1),
-                                   static_cast<float>(rising ? ys.low : ys.high),
-                                   static_cast<float>(rising ? ys.high : ys.low)});
-        }
-        out.bounds = b;
-    }
-    for (; start < n; start += per_run) {
+    Bounds bounds;
+    for (std::size_t start = 0; start < n; start += per_run) {
         const std::size_t end = std::min(n, start + per_run);
         // The usual run, every value finite. Only its first and last x are kept.
         const ValueExtent ys = extents[start / per_run];
@@ -100,7 +80,7 @@ Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<c
             finite = finite && std::isfinite(band_low) && std::isfinite(band_high);
         }
         if (finite) {
-            keep(out,
+            keep(out, bounds,
                  {x[start], x[end - 1], y[start], y[end - 1], ys.low, ys.high, band_low, band_high},
                  band);
             continue;
@@ -114,8 +94,9 @@ Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<c
             take(r, fresh, x[i], y[i], y[i] - err, y[i] + err);
             fresh = false;
         }
-        if (!fresh) keep(out, r, band);
+        if (!fresh) keep(out, bounds, r, band);
     }
+    out.bounds = bounds;
     return out;
 }
 
