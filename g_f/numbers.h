@@ -2,8 +2,10 @@
 // goes through here; all of it is locale-independent.
 #pragma once
 
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -52,28 +54,42 @@ char* format_tenths_to(char* out, double x);
 // coordinates of the pictures' paths.
 inline std::int32_t round_to_tenths(double x) {
     // Within +-1e8, so that the difference of two stays a 32-bit count (a
-    // value that is not a number as 1e8).
+    // value that is not a number as 1e8). Both are the processor's minimum
+    // and maximum, not branches.
     x = x < 1e8 ? x : 1e8;
     x = x > -1e8 ? x : -1e8;
     // Halves away from zero, as llround, without the library call.
-    return static_cast<std::int32_t>(x * 10.0 + (x < 0.0 ? -0.5 : 0.5));
+    return static_cast<std::int32_t>(x * 10.0 + std::copysign(0.5, x));
 }
 char* format_tenths_count_long_to(char* out, std::int32_t tenths);
+// The digits of 0 to 999, each as up to three characters and their count in
+// the fourth place.
+struct ShortCounts {
+    char text[1000][4];
+};
+inline constexpr ShortCounts short_counts = [] {
+    ShortCounts t{};
+    for (int v = 0; v < 1000; ++v) {
+        char* p = t.text[v];
+        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
+        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
+        *p++ = static_cast<char>('0' + v % 10);
+        t.text[v][3] = static_cast<char>(p - t.text[v]);
+    }
+    return t;
+}();
 // Most of a path's steps are a few tenths, up or down as the noise goes: they
-// are written here without a branch on their sign or length, which would be
-// guessed wrong half the time (three characters are written, the end
-// returned after those that count); the others out of line.
+// are written here from a table, without a branch on their sign or length,
+// which would be guessed wrong half the time (five characters may be
+// written, the end returned after those that count); the others out of line.
 inline char* format_tenths_count_to(char* out, std::int32_t tenths) {
-    if (tenths <= -100 || tenths >= 100) return format_tenths_count_long_to(out, tenths);
+    if (tenths <= -1000 || tenths >= 1000) return format_tenths_count_long_to(out, tenths);
     const std::int32_t negative = tenths < 0;
-    const std::int32_t t = negative ? -tenths : tenths;
-    const std::int32_t tens = t / 10;
+    const char* digits = short_counts.text[negative ? -tenths : tenths];
     out[0] = '-';
     out += negative;
-    out[0] = static_cast<char>('0' + tens);
-    out += tens > 0;
-    out[0] = static_cast<char>('0' + (t - 10 * tens));
-    return out + 1;
+    std::memcpy(out, digits, 4);
+    return out + digits[3];
 }
 
 // The shortest text that reads back as x ("0" for a value that is not

@@ -58,35 +58,54 @@ inline ValueExtent extent_in_lanes(const double* v, std::size_t n) {
 }
 
 #ifdef ORVALT_AVX_EXTENT
+// Eight values a step in two sets of lanes. Finiteness comes from a running
+// sum, one instruction a step: it is not finite when a value is not. Finite
+// values whose sum overflows make a run look otherwise, and their caller
+// then takes it value by value, as it would one that is not finite.
 __attribute__((target("avx"))) void runs_avx(const double* v, std::size_t n, std::size_t per_run,
                                              ValueExtent* out) {
     for (std::size_t start = 0; start < n; start += per_run) {
         const double* r = v + start;
         const std::size_t m = std::min(per_run, n - start);
-        __m256d lo = _mm256_set1_pd(r[0]), hi = lo, z = _mm256_setzero_pd();
-        std::size_t i = 0;
         if (m < 4) {
             *out++ = finish(r, 0, m, r[0], r[0], 0.0);
             continue;
         }
-        for (; i + 4 <= m; i += 4) {
+        __m256d lo0 = _mm256_loadu_pd(r), hi0 = lo0, s0 = lo0;
+        __m256d lo1 = lo0, hi1 = lo0, s1 = _mm256_setzero_pd();
+        std::size_t i = 4;
+        for (; i + 8 <= m; i += 8) {
+            const __m256d a = _mm256_loadu_pd(r + i), b = _mm256_loadu_pd(r + i + 4);
+            lo0 = _mm256_min_pd(a, lo0);
+            lo1 = _mm256_min_pd(b, lo1);
+            hi0 = _mm256_max_pd(a, hi0);
+            hi1 = _mm256_max_pd(b, hi1);
+            s0 = _mm256_add_pd(s0, a);
+            s1 = _mm256_add_pd(s1, b);
+        }
+        if (i + 4 <= m) {
             const __m256d a = _mm256_loadu_pd(r + i);
-            lo = _mm256_min_pd(a, lo);
-            hi = _mm256_max_pd(a, hi);
-            z = _mm256_add_pd(z, _mm256_sub_pd(a, a));
+            lo0 = _mm256_min_pd(a, lo0);
+            hi0 = _mm256_max_pd(a, hi0);
+            s0 = _mm256_add_pd(s0, a);
+            i += 4;
         }
         if (i < m) {
             // The last four values: a value taken twice changes no extreme.
             const __m256d a = _mm256_loadu_pd(r + m - 4);
-            lo = _mm256_min_pd(a, lo);
-            hi = _mm256_max_pd(a, hi);
-            z = _mm256_add_pd(z, _mm256_sub_pd(a, a));
+            lo1 = _mm256_min_pd(a, lo1);
+            hi1 = _mm256_max_pd(a, hi1);
+            s1 = _mm256_add_pd(s1, a);
         }
+        const __m256d lo = _mm256_min_pd(lo0, lo1), hi = _mm256_max_pd(hi0, hi1);
+        const __m256d sum = _mm256_add_pd(s0, s1);
         double l[2], h[2], s[2];
         _mm_storeu_pd(l, _mm_min_pd(_mm256_castpd256_pd128(lo), _mm256_extractf128_pd(lo, 1)));
         _mm_storeu_pd(h, _mm_max_pd(_mm256_castpd256_pd128(hi), _mm256_extractf128_pd(hi, 1)));
-        _mm_storeu_pd(s, _mm_add_pd(_mm256_castpd256_pd128(z), _mm256_extractf128_pd(z, 1)));
-        *out++ = finish(r, m, m, std::min(l[0], l[1]), std::max(h[0], h[1]), s[0] + s[1]);
+        _mm_storeu_pd(s, _mm_add_pd(_mm256_castpd256_pd128(sum), _mm256_extractf128_pd(sum, 1)));
+        const double low = std::min(l[0], l[1]), high = std::max(h[0], h[1]);
+        const double total = s[0] + s[1];
+        *out++ = {low, high, total - total == 0.0};
     }
 }
 #endif

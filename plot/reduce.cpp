@@ -16,22 +16,65 @@ struct Run {
     double x_first, x_last, y_first, y_last, y_min, y_max, band_low, band_high;
 };
 
-void take(Run& r, bool fresh, double x, double y, double low, double high) {
-    if (fresh) {
-        r = {x, x, y, y, y, y, low, high};
-        return;
+// A spectrum's runs: where each starts, and the extents of their values.
+struct Runs {
+    std::span<const double> x, y, e;
+    std::size_t n, per_run, count;
+    const ValueExtent* extents;
+};
+
+// The usual run, every value finite, taken from its extents: only its first
+// and last x are read, and its errors when the band is asked for. False for
+// a run with a value that is not finite.
+template <bool Band>
+inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
+    const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
+    const ValueExtent ys = in.extents[run];
+    r = {in.x[start], in.x[end - 1], in.y[start], in.y[end - 1],
+         ys.low,      ys.high,       ys.low,      ys.high};
+    bool finite = ys.finite && std::isfinite(r.x_first) && std::isfinite(r.x_last);
+    if constexpr (Band) {
+        if (end <= in.e.size()) {
+            for (std::size_t i = start; i < end; ++i) {
+                const double err = std::abs(in.e[i]);
+                r.band_low = std::min(r.band_low, in.y[i] - err);
+                r.band_high = std::max(r.band_high, in.y[i] + err);
+            }
+            finite = finite && std::isfinite(r.band_low) && std::isfinite(r.band_high);
+        }
     }
-    r.x_last = x;
-    r.y_last = y;
-    r.y_min = std::min(r.y_min, y);
-    r.y_max = std::max(r.y_max, y);
-    r.band_low = std::min(r.band_low, low);
-    r.band_high = std::max(r.band_high, high);
+    return finite;
 }
 
-// The bounds are the caller's own local copy: they are updated for every
-// run, next to stores the compiler could not otherwise tell them apart from.
-inline void keep(Reduced& out, Bounds& b, const Run& r, bool with_band) {
+// A run with values that are not finite: those points are left out. False
+// when none is left. Out of line, so that the usual runs' loop makes no call.
+[[gnu::noinline]] bool run_point_by_point(const Runs& in, std::size_t run, Run& r) {
+    const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
+    bool fresh = true;
+    for (std::size_t i = start; i < end; ++i) {
+        const double x = in.x[i], y = in.y[i];
+        if (!std::isfinite(x) || !std::isfinite(y)) continue;
+        const double err = i < in.e.size() && std::isfinite(in.e[i]) ? std::abs(in.e[i]) : 0.0;
+        const double low = y - err, high = y + err;
+        if (fresh) {
+            r = {x, x, y, y, y, y, low, high};
+            fresh = false;
+            continue;
+        }
+        r.x_last = x;
+        r.y_last = y;
+        r.y_min = std::min(r.y_min, y);
+        r.y_max = std::max(r.y_max, y);
+        r.band_low = std::min(r.band_low, low);
+        r.band_high = std::max(r.band_high, high);
+    }
+    return !fresh;
+}
+
+// The bounds are the caller's own local copy, and the columns go to places
+// made beforehand: with no call in the loop, the bounds stay in registers
+// rather than going through memory for every run.
+inline Extremes keep(BandColumn* band, Bounds& b, const Run& r) {
     const bool forward = r.x_first <= r.x_last;
     const double x_low = forward ? r.x_first : r.x_last, x_high = forward ? r.x_last : r.x_first;
     b.x_low = x_low < b.x_low ? x_low : b.x_low;
@@ -41,10 +84,73 @@ inline void keep(Reduced& out, Bounds& b, const Run& r, bool with_band) {
     if (r.y_min > 0.0 && r.y_min < b.y_positive) b.y_positive = r.y_min;
     if (r.band_low > 0.0 && r.band_low < b.y_positive) b.y_positive = r.band_low;
     const auto f = [](double v) { return static_cast<float>(v); };
+    if (band != nullptr) *band = {f(r.band_low), f(r.band_high)};
     const bool rising = r.y_first <= r.y_last;
-    out.columns.push_back({f(r.x_first), f(r.x_last), f(rising ? r.y_min : r.y_max),
-                           f(rising ? r.y_max : r.y_min)});
-    if (with_band) out.band.push_back({f(r.band_low), f(r.band_high)});
+    return {f(rising ? r.y_min : r.y_max), f(rising ? r.y_max : r.y_min)};
+}
+
+// The spacing of the points, if it is even, as read off the ends.
+EvenRuns spacing(const Runs& in) {
+    EvenRuns even;
+    even.x0 = in.x[0];
+    even.dx = in.n > 1 ? (in.x[in.n - 1] - in.x[0]) / static_cast<double>(in.n - 1) : 0.0;
+    even.per_run = in.per_run;
+    even.points = in.n;
+    return even;
+}
+
+// True when the run's x extent is the one the spacing gives, as stored.
+inline bool on_spacing(const EvenRuns& even, std::size_t run, const Run& r) {
+    return even.x_first(run) == static_cast<float>(r.x_first) &&
+           even.x_last(run) == static_cast<float>(r.x_last);
+}
+
+template <bool Band>
+void keep_runs(const Runs& in, Reduced& out) {
+    if (in.count == 0) return;
+    if (Band) out.band.resize(in.count);
+    BandColumn* const band = Band ? out.band.data() : nullptr;
+    Bounds bounds;
+    // The usual runs first, in a loop that makes no call, so that the bounds
+    // stay in registers: while every value is finite and the points lie
+    // evenly, only the extremes are kept.
+    const EvenRuns even = spacing(in);
+    out.extremes.resize(in.count);
+    Extremes* const extremes = out.extremes.data();
+    std::size_t run = 0;
+    {
+        Bounds b = bounds;
+        for (Run r; run < in.count && finite_run<Band>(in, run, r) && on_spacing(even, run, r); ++run)
+            extremes[run] = keep(Band ? band + run : nullptr, b, r);
+        bounds = b;
+    }
+    if (run == in.count) {
+        out.even = even;
+        out.bounds = bounds;
+        return;
+    }
+    // Otherwise every run is kept whole, those so far with the x they began at.
+    out.columns.resize(in.count);
+    Column* const columns = out.columns.data();
+    for (std::size_t k = 0; k < run; ++k) {
+        const std::size_t start = k * in.per_run, end = std::min(in.n, start + in.per_run);
+        columns[k] = {static_cast<float>(in.x[start]), static_cast<float>(in.x[end - 1]),
+                      extremes[k].y_from, extremes[k].y_to};
+    }
+    out.extremes = {};
+    std::size_t kept = run;
+    for (; run < in.count; ++run) {
+        Run r;
+        if (!finite_run<Band>(in, run, r) && !run_point_by_point(in, run, r)) continue;
+        const Extremes e = keep(Band ? band + kept : nullptr, bounds, r);
+        columns[kept] = {static_cast<float>(r.x_first), static_cast<float>(r.x_last), e.y_from,
+                         e.y_to};
+        ++kept;
+    }
+    // Runs with no finite point leave their places unused.
+    out.columns.resize(kept);
+    if (Band) out.band.resize(kept);
+    out.bounds = bounds;
 }
 
 }  // namespace
@@ -54,49 +160,14 @@ Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<c
     const std::size_t n = std::min(x.size(), y.size());
     const auto wanted = static_cast<std::size_t>(std::max(columns, 1));
     const std::size_t per_run = std::max<std::size_t>(1, (n + wanted - 1) / wanted);
-    const bool band = !e.empty();
-    Reduced out;
     const std::size_t runs = (n + per_run - 1) / per_run;
-    out.columns.reserve(runs);
-    if (band) out.band.reserve(runs);
     // The runs' extremes found first, in one call: in vector lanes.
     const auto extents = std::make_unique_for_overwrite<ValueExtent[]>(runs);
     extents_of_runs(y.data(), n, per_run, extents.get());
-    Bounds bounds;
-    for (std::size_t start = 0; start < n; start += per_run) {
-        const std::size_t end = std::min(n, start + per_run);
-        // The usual run, every value finite. Only its first and last x are kept.
-        const ValueExtent ys = extents[start / per_run];
-        double band_low = ys.low, band_high = ys.high;
-        bool finite = ys.finite && std::isfinite(x[start]) && std::isfinite(x[end - 1]);
-        if (band && end <= e.size()) {
-            band_low = y[start] - std::abs(e[start]);
-            band_high = y[start] + std::abs(e[start]);
-            for (std::size_t i = start; i < end; ++i) {
-                const double err = std::abs(e[i]);
-                band_low = std::min(band_low, y[i] - err);
-                band_high = std::max(band_high, y[i] + err);
-            }
-            finite = finite && std::isfinite(band_low) && std::isfinite(band_high);
-        }
-        if (finite) {
-            keep(out, bounds,
-                 {x[start], x[end - 1], y[start], y[end - 1], ys.low, ys.high, band_low, band_high},
-                 band);
-            continue;
-        }
-        // A run with values that are not finite: those points are left out.
-        bool fresh = true;
-        Run r{};
-        for (std::size_t i = start; i < end; ++i) {
-            if (!std::isfinite(x[i]) || !std::isfinite(y[i])) continue;
-            const double err = i < e.size() && std::isfinite(e[i]) ? std::abs(e[i]) : 0.0;
-            take(r, fresh, x[i], y[i], y[i] - err, y[i] + err);
-            fresh = false;
-        }
-        if (!fresh) keep(out, bounds, r, band);
-    }
-    out.bounds = bounds;
+    const Runs in{x, y, e, n, per_run, runs, extents.get()};
+    Reduced out;
+    if (e.empty()) keep_runs<false>(in, out);
+    else keep_runs<true>(in, out);
     return out;
 }
 

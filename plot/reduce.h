@@ -35,10 +35,38 @@ struct Bounds {
     double y_positive = HUGE_VAL;
 };
 
+// A run's lowest and highest value alone, in the order of a Column.
+struct Extremes {
+    float y_from = 0.0f, y_to = 0.0f;
+};
+
+// Runs over evenly spaced points, point i at x0 + i * dx, run k over the
+// points from k * per_run on: their x extent is worked out, not stored.
+struct EvenRuns {
+    double x0 = 0.0, dx = 0.0;
+    std::size_t per_run = 1, points = 0;
+    double x_of(std::size_t point) const { return x0 + dx * static_cast<double>(point); }
+    float x_first(std::size_t run) const { return static_cast<float>(x_of(run * per_run)); }
+    float x_last(std::size_t run) const {
+        return static_cast<float>(x_of(std::min(points, (run + 1) * per_run) - 1));
+    }
+};
+
+// The runs kept whole in `columns`, or, where the points lie evenly and
+// every run holds a finite point, as their extremes with x in `even`: half
+// the memory, which a picture of many long scans would otherwise spend
+// mostly in the system's page faults.
 struct Reduced {
     std::vector<Column> columns;
-    std::vector<BandColumn> band;  // one per column, or none
+    std::vector<Extremes> extremes;  // when `columns` is empty
+    EvenRuns even;
+    std::vector<BandColumn> band;  // one per run, or none
     Bounds bounds;
+    std::size_t runs() const { return columns.empty() ? extremes.size() : columns.size(); }
+    Column column(std::size_t k) const {
+        if (!columns.empty()) return columns[k];
+        return {even.x_first(k), even.x_last(k), extremes[k].y_from, extremes[k].y_to};
+    }
 };
 
 // Runs of ceil(n / columns) points (columns >= 1), with their error band
@@ -47,17 +75,12 @@ struct Reduced {
 Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<const double> e,
                std::int32_t columns);
 
-// The runs merged further for drawing on an axis wider than each of them:
-// consecutive runs whose x_first falls into the same slot of a grid of
-// `width` slots over [x_low, x_high] become one column, handed to
-// emit(const Column&, const BandColumn&) in turn (the band is the column's
-// y extent when the spectrum has none). Nothing is stored.
-template <class Emit>
-void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int32_t width,
-                     Emit emit) {
-    const std::vector<Column>& cols = runs.columns;
-    if (cols.empty()) return;
-    const bool band = runs.band.size() == cols.size();
+namespace detail {
+template <class At, class Emit>
+void merge_columns(const Reduced& runs, std::size_t count, At at_run, double x_low, double x_high,
+                   std::int32_t width, Emit& emit) {
+    if (count == 0) return;
+    const bool band = runs.band.size() == count;
     // Without a band of its own a column's band is its extent, worked out
     // when it is handed over.
     const auto band_of = [&](std::size_t i) { return band ? runs.band[i] : BandColumn{}; };
@@ -73,7 +96,7 @@ void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int3
         return v >= 1e9 ? std::int32_t{1000000000} : std::int32_t{-1};
     };
     // The column being merged: its extent, and the ends its order is read from.
-    Column first = cols.front(), last = first;
+    Column first = at_run(0), last = first;
     float low = first.low(), high = first.high();
     BandColumn current_band = band_of(0);
     const auto merged = [&] {
@@ -82,8 +105,8 @@ void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int3
     };
     const auto band_or_extent = [&] { return band ? current_band : BandColumn{low, high}; };
     std::int32_t at = slot(first.x_first);
-    for (std::size_t i = 1; i < cols.size(); ++i) {
-        const Column& c = cols[i];
+    for (std::size_t i = 1; i < count; ++i) {
+        const Column c = at_run(i);
         const std::int32_t s = slot(c.x_first);
         if (s != at) {
             emit(merged(), band_or_extent());
@@ -103,6 +126,31 @@ void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int3
         }
     }
     emit(merged(), band_or_extent());
+}
+}  // namespace detail
+
+// The runs merged further for drawing on an axis wider than each of them:
+// consecutive runs whose x_first falls into the same slot of a grid of
+// `width` slots over [x_low, x_high] become one column, handed to
+// emit(const Column&, const BandColumn&) in turn (the band is the column's
+// y extent when the spectrum has none). Nothing is stored.
+template <class Emit>
+void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int32_t width,
+                     Emit emit) {
+    if (!runs.columns.empty()) {
+        const Column* cols = runs.columns.data();
+        detail::merge_columns(
+            runs, runs.columns.size(), [cols](std::size_t i) { return cols[i]; }, x_low, x_high,
+            width, emit);
+        return;
+    }
+    const Extremes* values = runs.extremes.data();
+    detail::merge_columns(
+        runs, runs.extremes.size(),
+        [values, even = runs.even](std::size_t i) {
+            return Column{even.x_first(i), even.x_last(i), values[i].y_from, values[i].y_to};
+        },
+        x_low, x_high, width, emit);
 }
 
 }  // namespace orvalt::plot

@@ -204,9 +204,20 @@ std::string stroke_of(const Series& s, const ScanRange& scans, bool in_tenths) {
     return out;
 }
 
+// The line through a series' merged columns, each drawn as its extremes one
+// above the other, in the order they came, so that the line goes on from
+// where the column ended. xc and yp map a column and a value to pixels.
+template <class XPixel, class YPixel>
+void draw_line(TenthsPath& line, const Reduced& r, const Frame& f, XPixel xc, YPixel yp) {
+    for_each_merged(r, f.x.low, f.x.high, plot_columns,
+                    [&line, xc, yp](const Column& c, const BandColumn&) {
+                        line.column(xc(c), yp(c.y_from), yp(c.y_to));
+                    });
+}
+
 void draw_series(std::string& out, std::vector<char>& scratch, const Series& s, const Frame& f,
                  const ScanRange& scans) {
-    const std::size_t n = s.reduced.columns.size();
+    const std::size_t n = s.reduced.runs();
     if (n == 0) return;
     // On linear axes a pixel is a + b * v, worked out once per series.
     const double xa = f.x_pixel(0.0), xb = f.x_pixel(1.0) - xa;
@@ -216,8 +227,10 @@ void draw_series(std::string& out, std::vector<char>& scratch, const Series& s, 
         return xa + xb * (0.5 * (static_cast<double>(c.x_first) + c.x_last));
     };
     const double ya = f.y_pixel(0.0), yb = f.y_pixel(1.0) - ya;
-    auto yp = [ya, yb, log = f.y.log, frame = &f](double v) {
-        return log ? frame->y_pixel(v) : ya + yb * v;
+    const auto linear = [ya, yb](double v) { return ya + yb * v; };
+    const auto logarithmic = [frame = &f](double v) { return frame->y_pixel(v); };
+    auto yp = [linear, logarithmic, log = f.y.log](double v) {
+        return log ? logarithmic(v) : linear(v);
     };
     if (has_band(s.style)) {
         // The band's outline goes along its top and back along its bottom.
@@ -241,12 +254,9 @@ void draw_series(std::string& out, std::vector<char>& scratch, const Series& s, 
     out += "\" " + stroke_of(s, scans, true);
     out += " data-scan=\"" + format_integer(s.scan) + "\" d=\"";
     TenthsPath line(out, scratch, 2 * n);
-    for_each_merged(s.reduced, f.x.low, f.x.high, plot_columns, [&](const Column& c, const BandColumn&) {
-        const double x = xc(c);
-        // The run's extremes in the order they came, so the line goes on
-        // from where the run ended.
-        line.column(x, yp(c.y_from), yp(c.y_to));
-    });
+    // The axis's kind decided once for the series, not at every point.
+    if (f.y.log) draw_line(line, s.reduced, f, xc, logarithmic);
+    else draw_line(line, s.reduced, f, xc, linear);
     line.end(false);
     out += "\"/>\n";
 }

@@ -14,7 +14,8 @@ namespace orvalt::xrdml {
 namespace {
 
 std::string_view attribute(std::string_view tag, std::string_view name) {
-    const std::string attr = " " + std::string(name) + "=\"";
+    std::string attr = " ";
+    attr.append(name).append("=\"");
     const std::size_t a = tag.find(attr);
     if (a == std::string_view::npos) return {};
     const std::string_view rest = tag.substr(a + attr.size());

@@ -102,10 +102,11 @@ TEST(FormatPicture, TenthsFixedAndShortest) {
         char buf[16];
         EXPECT_EQ(std::string(buf, format_tenths_to(buf, v)), text) << v;
     }
-    // Whole tenths for the paths: the same rounding, short forms either side of 100.
+    // Whole tenths for the paths: the same rounding, short forms either side of 1000.
     const std::pair<double, std::string> counts[] = {
-        {0.04, "0"},    {-0.05, "-1"},  {9.94, "99"},  {-9.95, "-100"},
-        {12.34, "123"}, {3e8, "1000000000"}, {-3e8, "-1000000000"}};
+        {0.04, "0"},     {-0.04, "0"},         {-0.05, "-1"},         {9.94, "99"},
+        {-9.95, "-100"}, {12.34, "123"},       {99.94, "999"},        {-99.95, "-1000"},
+        {100.0, "1000"}, {3e8, "1000000000"}, {-3e8, "-1000000000"}, {std::nan(""), "1000000000"}};
     for (const auto& [v, text] : counts) {
         char buf[16];
         EXPECT_EQ(std::string(buf, format_tenths_count_to(buf, round_to_tenths(v))), text) << v;
@@ -126,7 +127,7 @@ TEST(VectorExtent, RunsAgreeWithAPlainWalk) {
     for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::sin(0.7 * static_cast<double>(i)) * 100.0;
     v[40] = std::nan("");
     v[77] = -HUGE_VAL;
-    for (std::size_t per_run = 1; per_run <= 11; ++per_run) {
+    for (std::size_t per_run = 1; per_run <= 21; ++per_run) {
         std::vector<ValueExtent> got((v.size() + per_run - 1) / per_run);
         extents_of_runs(v.data(), v.size(), per_run, got.data());
         for (std::size_t r = 0; r < got.size(); ++r) {

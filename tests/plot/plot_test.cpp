@@ -164,16 +164,71 @@ TEST(PlotReduction, EveryPeakAndDipSurvives) {
     y[12345] = 1e6;
     y[777] = -3.0;
     y[24999] = std::nan("");
-    const auto cols = reduce(x, y, {}, plot_columns).columns;
-    ASSERT_LE(cols.size(), static_cast<std::size_t>(plot_columns));
+    const Reduced runs = reduce(x, y, {}, plot_columns);
+    ASSERT_LE(runs.runs(), static_cast<std::size_t>(plot_columns));
     double hi = 0, lo = 1e9;
-    for (const Column& c : cols) {
+    for (std::size_t k = 0; k < runs.runs(); ++k) {
+        const Column c = runs.column(k);
         hi = std::max<double>(hi, c.high());
         lo = std::min<double>(lo, c.low());
         EXPECT_TRUE(std::isfinite(c.y_from) && std::isfinite(c.y_to));
     }
     EXPECT_EQ(hi, 1e6);
     EXPECT_EQ(lo, -3.0);
+}
+
+// Evenly spaced points keep only their runs' extremes, the x worked out when
+// drawn; any other spectrum keeps its runs whole. Either way each run reads
+// back as a plain walk over its finite points gives it.
+TEST(PlotReduction, EvenAndUnevenSpacingReadBackAlike) {
+    const auto walk = [](const std::vector<double>& x, const std::vector<double>& y, std::size_t per_run) {
+        std::vector<Column> want;
+        for (std::size_t start = 0; start < x.size(); start += per_run) {
+            std::vector<std::size_t> at;
+            for (std::size_t i = start; i < std::min(x.size(), start + per_run); ++i)
+                if (std::isfinite(x[i]) && std::isfinite(y[i])) at.push_back(i);
+            if (at.empty()) continue;
+            double lo = HUGE_VAL, hi = -HUGE_VAL;
+            for (const std::size_t i : at) lo = std::min(lo, y[i]), hi = std::max(hi, y[i]);
+            const bool rising = y[at.front()] <= y[at.back()];
+            want.push_back({static_cast<float>(x[at.front()]), static_cast<float>(x[at.back()]),
+                            static_cast<float>(rising ? lo : hi), static_cast<float>(rising ? hi : lo)});
+        }
+        return want;
+    };
+    struct Case {
+        const char* what;
+        std::size_t n;
+        double (*x)(double);
+        std::size_t nan_at;  // a y that is not a number, or n for none
+        bool even;
+    };
+    const Case cases[] = {
+        {"even, a short last run", 1000, [](double i) { return 10.0 + 0.01 * i; }, 1000, true},
+        {"even, falling", 999, [](double i) { return 90.0 - 0.07 * i; }, 999, true},
+        {"one point", 1, [](double) { return 3.0; }, 1, true},
+        {"uneven", 1000, [](double i) { return 1.0 + 1e-4 * i * i; }, 1000, false},
+        {"even, a value not a number", 1000, [](double i) { return 10.0 + 0.01 * i; }, 500, false}};
+    for (const Case& c : cases) {
+        std::vector<double> x(c.n), y(c.n);
+        for (std::size_t i = 0; i < c.n; ++i) {
+            const auto d = static_cast<double>(i);
+            x[i] = c.x(d);
+            y[i] = 100.0 * std::sin(0.3 * d) + static_cast<double>(i % 11);
+        }
+        if (c.nan_at < c.n) y[c.nan_at] = std::nan("");
+        const Reduced r = reduce(x, y, {}, 70);
+        EXPECT_EQ(r.columns.empty(), c.even) << c.what;
+        const std::vector<Column> want = walk(x, y, (c.n + 69) / 70);
+        ASSERT_EQ(r.runs(), want.size()) << c.what;
+        for (std::size_t k = 0; k < want.size(); ++k) {
+            const Column got = r.column(k);
+            EXPECT_EQ(got.x_first, want[k].x_first) << c.what << ", run " << k;
+            EXPECT_EQ(got.x_last, want[k].x_last) << c.what << ", run " << k;
+            EXPECT_EQ(got.y_from, want[k].y_from) << c.what << ", run " << k;
+            EXPECT_EQ(got.y_to, want[k].y_to) << c.what << ", run " << k;
+        }
+    }
 }
 
 // Runs that share a pixel column become one: their extent, drawn from the
@@ -240,8 +295,7 @@ TEST(PlotDocument, RelativePathsLeadToEveryPoint) {
     }
     ASSERT_TRUE(d.eof());
     // Each run is one point here: its one value, at its x.
-    const auto& cols = fig.series().front().reduced.columns;
-    ASSERT_EQ(cols.size(), x.size());
+    ASSERT_EQ(fig.series().front().reduced.runs(), x.size());
     std::size_t k = 0;
     for (std::size_t i = 0; i < x.size(); ++i) {
         const std::pair<int, int> want{round_to_tenths(f.x_pixel(x[i])),
