@@ -302,12 +302,14 @@ bool each_scan(Console& con, RunFiles& files, const Answers& answers,
         const double start = par.start_position[s];
         const double end = par.end_position[s];
         if (answers.icps == 1) divide_by_counting_time(spectrum, par.counting_time[s]);
-        const bool finite = fill_x_all_finite(spectrum, start, spacing(start, end, spectrum.ny));
+        const double step = spacing(start, end, spectrum.ny);
+        const bool finite = fill_x_all_finite(spectrum, start, step);
         say_two_reals(con, "orvalt: First and last x-values = ", start, " and ", end);
         if (!finite) check_finite(con, spectrum);
         if (figure != nullptr) {
             const auto n = static_cast<std::size_t>(spectrum.ny);
-            figure->add(s + 1, plot::Style::scan, std::span<const double>(spectrum.x).first(n),
+            // The angles as they were filled in: evenly spaced from the start.
+            figure->add(s + 1, plot::Style::scan, plot::EvenX{start, step},
                         std::span<const double>(spectrum.y).first(n),
                         std::span<const double>(spectrum.e).first(n));
         }

@@ -53,7 +53,7 @@ bool add_file_scans(std::string_view input_name, const ScanTables& scans, const 
     std::istringstream no_input;
     std::ostringstream unused;
     Console quiet{no_input, unused};
-    std::vector<double> x(xrdml::mn), y(xrdml::mn), e(xrdml::mn);
+    std::vector<double> y(xrdml::mn), e(xrdml::mn);
     xrdml::ScanOffsets offsets;
     const auto& par = scans.par;
     for (std::int32_t s = 0; s < scans.census.nscans; ++s) {
@@ -65,14 +65,13 @@ bool add_file_scans(std::string_view input_name, const ScanTables& scans, const 
         const double t = par.counting_time[s];
         const double scale = icps == 1 && t > 0.0 ? 1.0 / t : 1.0;
         for (std::int32_t k = 0; k < ny; ++k) {
-            x[k] = start + step * k;
             y[k] *= scale;
             e[k] *= scale;
         }
         const bool excluded = weights != nullptr && weights->weight[s] == 0;
         const auto n = static_cast<std::size_t>(ny);
         figure.add(s + 1, excluded ? plot::Style::excluded : plot::Style::scan,
-                   std::span<const double>(x).first(n), std::span<const double>(y).first(n),
+                   plot::EvenX{start, step}, std::span<const double>(y).first(n),
                    std::span<const double>(e).first(n));
     }
     return true;

@@ -97,14 +97,15 @@ __attribute__((target("avx"))) void runs_avx(const double* v, std::size_t n, std
             hi1 = _mm256_max_pd(a, hi1);
             s1 = _mm256_add_pd(s1, a);
         }
+        // Across the lanes in registers: four to two to one.
         const __m256d lo = _mm256_min_pd(lo0, lo1), hi = _mm256_max_pd(hi0, hi1);
         const __m256d sum = _mm256_add_pd(s0, s1);
-        double l[2], h[2], s[2];
-        _mm_storeu_pd(l, _mm_min_pd(_mm256_castpd256_pd128(lo), _mm256_extractf128_pd(lo, 1)));
-        _mm_storeu_pd(h, _mm_max_pd(_mm256_castpd256_pd128(hi), _mm256_extractf128_pd(hi, 1)));
-        _mm_storeu_pd(s, _mm_add_pd(_mm256_castpd256_pd128(sum), _mm256_extractf128_pd(sum, 1)));
-        const double low = std::min(l[0], l[1]), high = std::max(h[0], h[1]);
-        const double total = s[0] + s[1];
+        const __m128d l = _mm_min_pd(_mm256_castpd256_pd128(lo), _mm256_extractf128_pd(lo, 1));
+        const __m128d h = _mm_max_pd(_mm256_castpd256_pd128(hi), _mm256_extractf128_pd(hi, 1));
+        const __m128d s = _mm_add_pd(_mm256_castpd256_pd128(sum), _mm256_extractf128_pd(sum, 1));
+        const double low = _mm_cvtsd_f64(_mm_min_sd(l, _mm_unpackhi_pd(l, l)));
+        const double high = _mm_cvtsd_f64(_mm_max_sd(h, _mm_unpackhi_pd(h, h)));
+        const double total = _mm_cvtsd_f64(_mm_add_sd(s, _mm_unpackhi_pd(s, s)));
         *out++ = {low, high, total - total == 0.0};
     }
 }

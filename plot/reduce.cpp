@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "g_f/vector_extent.h"
 
@@ -23,16 +25,15 @@ struct Runs {
     const ValueExtent* extents;
 };
 
-// The usual run, every value finite, taken from its extents: only its first
-// and last x are read, and its errors when the band is asked for. False for
-// a run with a value that is not finite.
+// The usual run, every value finite, taken from its extents, and its errors
+// when the band is asked for; its x is not read. False for a run with a
+// value that is not finite.
 template <bool Band>
-inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
+inline bool finite_values(const Runs& in, std::size_t run, Run& r) {
     const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
     const ValueExtent ys = in.extents[run];
-    r = {in.x[start], in.x[end - 1], in.y[start], in.y[end - 1],
-         ys.low,      ys.high,       ys.low,      ys.high};
-    bool finite = ys.finite && std::isfinite(r.x_first) && std::isfinite(r.x_last);
+    r = {0.0, 0.0, in.y[start], in.y[end - 1], ys.low, ys.high, ys.low, ys.high};
+    bool finite = ys.finite;
     if constexpr (Band) {
         if (end <= in.e.size()) {
             for (std::size_t i = start; i < end; ++i) {
@@ -44,6 +45,16 @@ inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
         }
     }
     return finite;
+}
+
+// The same with the run's first and last x, which must be finite too.
+template <bool Band>
+inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
+    const bool finite = finite_values<Band>(in, run, r);
+    const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
+    r.x_first = in.x[start];
+    r.x_last = in.x[end - 1];
+    return finite && std::isfinite(r.x_first) && std::isfinite(r.x_last);
 }
 
 // A run with values that are not finite: those points are left out. False
@@ -74,11 +85,7 @@ inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
 // The bounds are the caller's own local copy, and the columns go to places
 // made beforehand: with no call in the loop, the bounds stay in registers
 // rather than going through memory for every run.
-inline Extremes keep(BandColumn* band, Bounds& b, const Run& r) {
-    const bool forward = r.x_first <= r.x_last;
-    const double x_low = forward ? r.x_first : r.x_last, x_high = forward ? r.x_last : r.x_first;
-    b.x_low = x_low < b.x_low ? x_low : b.x_low;
-    b.x_high = x_high > b.x_high ? x_high : b.x_high;
+inline Extremes keep_values(BandColumn* band, Bounds& b, const Run& r) {
     b.y_low = r.band_low < b.y_low ? r.band_low : b.y_low;
     b.y_high = r.band_high > b.y_high ? r.band_high : b.y_high;
     if (r.y_min > 0.0 && r.y_min < b.y_positive) b.y_positive = r.y_min;
@@ -87,6 +94,14 @@ inline Extremes keep(BandColumn* band, Bounds& b, const Run& r) {
     if (band != nullptr) *band = {f(r.band_low), f(r.band_high)};
     const bool rising = r.y_first <= r.y_last;
     return {f(rising ? r.y_min : r.y_max), f(rising ? r.y_max : r.y_min)};
+}
+
+inline Extremes keep(BandColumn* band, Bounds& b, const Run& r) {
+    const bool forward = r.x_first <= r.x_last;
+    const double x_low = forward ? r.x_first : r.x_last, x_high = forward ? r.x_last : r.x_first;
+    b.x_low = x_low < b.x_low ? x_low : b.x_low;
+    b.x_high = x_high > b.x_high ? x_high : b.x_high;
+    return keep_values(band, b, r);
 }
 
 // The spacing of the points, if it is even, as read off the ends.
@@ -153,22 +168,77 @@ void keep_runs(const Runs& in, Reduced& out) {
     out.bounds = bounds;
 }
 
+// Runs over points spaced as `even` says, all of whose values are finite:
+// only their values are read, the x bounds are the ends'. False, with
+// nothing kept, when a value or an end is not finite.
+template <bool Band>
+bool keep_even_runs(const Runs& in, const EvenRuns& even, Reduced& out) {
+    const double first = even.x_of(0), last = even.x_of(in.n - 1);
+    if (!std::isfinite(first) || !std::isfinite(last)) return false;
+    if (Band) out.band.resize(in.count);
+    BandColumn* const band = Band ? out.band.data() : nullptr;
+    out.extremes.resize(in.count);
+    Extremes* const extremes = out.extremes.data();
+    Bounds b;
+    b.x_low = std::min(first, last);
+    b.x_high = std::max(first, last);
+    for (std::size_t run = 0; run < in.count; ++run) {
+        Run r;
+        if (!finite_values<Band>(in, run, r)) {
+            out = {};
+            return false;
+        }
+        extremes[run] = keep_values(Band ? band + run : nullptr, b, r);
+    }
+    out.even = even;
+    out.bounds = b;
+    return true;
+}
+
+// How a spectrum of n points is cut into runs, and their extremes.
+struct Cut {
+    std::size_t per_run, count;
+    std::unique_ptr<ValueExtent[]> extents;
+};
+
+Cut cut(std::span<const double> y, std::size_t n, std::int32_t columns) {
+    const auto wanted = static_cast<std::size_t>(std::max(columns, 1));
+    const std::size_t per_run = std::max<std::size_t>(1, (n + wanted - 1) / wanted);
+    const std::size_t count = (n + per_run - 1) / per_run;
+    // The runs' extremes found first, in one call: in vector lanes.
+    auto extents = std::make_unique_for_overwrite<ValueExtent[]>(count);
+    extents_of_runs(y.data(), n, per_run, extents.get());
+    return {per_run, count, std::move(extents)};
+}
+
 }  // namespace
 
 Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<const double> e,
                std::int32_t columns) {
     const std::size_t n = std::min(x.size(), y.size());
-    const auto wanted = static_cast<std::size_t>(std::max(columns, 1));
-    const std::size_t per_run = std::max<std::size_t>(1, (n + wanted - 1) / wanted);
-    const std::size_t runs = (n + per_run - 1) / per_run;
-    // The runs' extremes found first, in one call: in vector lanes.
-    const auto extents = std::make_unique_for_overwrite<ValueExtent[]>(runs);
-    extents_of_runs(y.data(), n, per_run, extents.get());
-    const Runs in{x, y, e, n, per_run, runs, extents.get()};
+    const Cut c = cut(y, n, columns);
+    const Runs in{x, y, e, n, c.per_run, c.count, c.extents.get()};
     Reduced out;
     if (e.empty()) keep_runs<false>(in, out);
     else keep_runs<true>(in, out);
     return out;
+}
+
+Reduced reduce(EvenX x, std::span<const double> y, std::span<const double> e,
+               std::int32_t columns) {
+    const std::size_t n = y.size();
+    Reduced out;
+    if (n == 0) return out;
+    const Cut c = cut(y, n, columns);
+    const Runs in{{}, y, e, n, c.per_run, c.count, c.extents.get()};
+    const EvenRuns even{x.first, x.step, c.per_run, n};
+    if (e.empty() ? keep_even_runs<false>(in, even, out) : keep_even_runs<true>(in, even, out))
+        return out;
+    // A value that is not finite: the points' x written out, and the runs
+    // taken as any spectrum's.
+    std::vector<double> xs(n);
+    for (std::size_t i = 0; i < n; ++i) xs[i] = even.x_of(i);
+    return reduce(xs, y, e, columns);
 }
 
 }  // namespace orvalt::plot

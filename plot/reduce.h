@@ -75,10 +75,20 @@ struct Reduced {
 Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<const double> e,
                std::int32_t columns);
 
+// Points that the caller spaced evenly, point i at first + i * step (i as a
+// double), as a scan's angles are: the same, with no x to read or check.
+struct EvenX {
+    double first = 0.0, step = 0.0;
+};
+Reduced reduce(EvenX x, std::span<const double> y, std::span<const double> e,
+               std::int32_t columns);
+
 namespace detail {
-template <class At, class Emit>
-void merge_columns(const Reduced& runs, std::size_t count, At at_run, double x_low, double x_high,
-                   std::int32_t width, Emit& emit) {
+// at_run(i) gives run i but for its x_last, which last_x(i) gives only for
+// the runs that end a column.
+template <class At, class LastX, class Emit>
+void merge_columns(const Reduced& runs, std::size_t count, At at_run, LastX last_x, double x_low,
+                   double x_high, std::int32_t width, Emit& emit) {
     if (count == 0) return;
     const bool band = runs.band.size() == count;
     // Without a band of its own a column's band is its extent, worked out
@@ -97,11 +107,12 @@ void merge_columns(const Reduced& runs, std::size_t count, At at_run, double x_l
     };
     // The column being merged: its extent, and the ends its order is read from.
     Column first = at_run(0), last = first;
+    std::size_t last_run = 0;
     float low = first.low(), high = first.high();
     BandColumn current_band = band_of(0);
     const auto merged = [&] {
         const bool rising = first.y_from <= last.y_to;
-        return Column{first.x_first, last.x_last, rising ? low : high, rising ? high : low};
+        return Column{first.x_first, last_x(last_run), rising ? low : high, rising ? high : low};
     };
     const auto band_or_extent = [&] { return band ? current_band : BandColumn{low, high}; };
     std::int32_t at = slot(first.x_first);
@@ -111,6 +122,7 @@ void merge_columns(const Reduced& runs, std::size_t count, At at_run, double x_l
         if (s != at) {
             emit(merged(), band_or_extent());
             first = last = c;
+            last_run = i;
             low = c.low();
             high = c.high();
             current_band = band_of(i);
@@ -118,6 +130,7 @@ void merge_columns(const Reduced& runs, std::size_t count, At at_run, double x_l
             continue;
         }
         last = c;
+        last_run = i;
         low = std::min(low, c.low());
         high = std::max(high, c.high());
         if (band) {
@@ -140,17 +153,18 @@ void for_each_merged(const Reduced& runs, double x_low, double x_high, std::int3
     if (!runs.columns.empty()) {
         const Column* cols = runs.columns.data();
         detail::merge_columns(
-            runs, runs.columns.size(), [cols](std::size_t i) { return cols[i]; }, x_low, x_high,
-            width, emit);
+            runs, runs.columns.size(), [cols](std::size_t i) { return cols[i]; },
+            [cols](std::size_t i) { return cols[i].x_last; }, x_low, x_high, width, emit);
         return;
     }
     const Extremes* values = runs.extremes.data();
+    const EvenRuns even = runs.even;
     detail::merge_columns(
         runs, runs.extremes.size(),
-        [values, even = runs.even](std::size_t i) {
-            return Column{even.x_first(i), even.x_last(i), values[i].y_from, values[i].y_to};
+        [values, even](std::size_t i) {
+            return Column{even.x_first(i), 0.0f, values[i].y_from, values[i].y_to};
         },
-        x_low, x_high, width, emit);
+        [even](std::size_t i) { return even.x_last(i); }, x_low, x_high, width, emit);
 }
 
 }  // namespace orvalt::plot

@@ -75,9 +75,15 @@ public:
     // Two points one above the other, as a column of a spectrum is drawn.
     void column(double x, double y1, double y2) {
         Pen pen = pen_;
-        const std::int32_t nx = round_to_tenths(x);
-        pen.to(nx, round_to_tenths(y1));
-        pen.to(nx, round_to_tenths(y2));
+        const std::int32_t to = round_to_tenths(y2);
+        pen.to(round_to_tenths(x), round_to_tenths(y1));
+        // Straight down or up from there: a 'v' step, when it goes anywhere.
+        if (to != pen.y) {
+            ++pen.segments;
+            *pen.p++ = 'v';
+            pen.p = format_tenths_count_to(pen.p, to - pen.y);
+            pen.y = to;
+        }
         pen_ = pen;
     }
     // A path of one point still shows, as a mark a tenth of a pixel long.
@@ -388,6 +394,12 @@ std::string scan_colour(std::int32_t scan, std::int32_t first, std::int32_t last
 
 void Figure::add(std::int32_t scan, Style style, std::span<const double> x,
                  std::span<const double> y, std::span<const double> e) {
+    series_.push_back(
+        {scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns)});
+}
+
+void Figure::add(std::int32_t scan, Style style, EvenX x, std::span<const double> y,
+                 std::span<const double> e) {
     series_.push_back(
         {scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns)});
 }

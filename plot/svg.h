@@ -63,6 +63,9 @@ public:
     // finite are not drawn.
     void add(std::int32_t scan, Style style, std::span<const double> x, std::span<const double> y,
              std::span<const double> e);
+    // The same for points spaced evenly, as a scan's are.
+    void add(std::int32_t scan, Style style, EvenX x, std::span<const double> y,
+             std::span<const double> e);
     const std::vector<Series>& series() const { return series_; }
 
     // The axes for what has been added.

@@ -178,8 +178,9 @@ TEST(PlotReduction, EveryPeakAndDipSurvives) {
 }
 
 // Evenly spaced points keep only their runs' extremes, the x worked out when
-// drawn; any other spectrum keeps its runs whole. Either way each run reads
-// back as a plain walk over its finite points gives it.
+// drawn; any other spectrum keeps its runs whole. Either way, and with the
+// spacing given by the caller, each run reads back as a plain walk over its
+// finite points gives it.
 TEST(PlotReduction, EvenAndUnevenSpacingReadBackAlike) {
     const auto walk = [](const std::vector<double>& x, const std::vector<double>& y, std::size_t per_run) {
         std::vector<Column> want;
@@ -202,13 +203,16 @@ TEST(PlotReduction, EvenAndUnevenSpacingReadBackAlike) {
         double (*x)(double);
         std::size_t nan_at;  // a y that is not a number, or n for none
         bool even;
+        const EvenX* given;  // the spacing as a caller would give it, if it can
     };
+    const EvenX up{10.0, 0.01}, down{90.0, -0.07}, flat{3.0, 0.0};
     const Case cases[] = {
-        {"even, a short last run", 1000, [](double i) { return 10.0 + 0.01 * i; }, 1000, true},
-        {"even, falling", 999, [](double i) { return 90.0 - 0.07 * i; }, 999, true},
-        {"one point", 1, [](double) { return 3.0; }, 1, true},
-        {"uneven", 1000, [](double i) { return 1.0 + 1e-4 * i * i; }, 1000, false},
-        {"even, a value not a number", 1000, [](double i) { return 10.0 + 0.01 * i; }, 500, false}};
+        {"even, a short last run", 1000, [](double i) { return 10.0 + 0.01 * i; }, 1000, true, &up},
+        {"even, falling", 999, [](double i) { return 90.0 - 0.07 * i; }, 999, true, &down},
+        {"one point", 1, [](double) { return 3.0; }, 1, true, &flat},
+        {"uneven", 1000, [](double i) { return 1.0 + 1e-4 * i * i; }, 1000, false, nullptr},
+        {"even, a value not a number", 1000, [](double i) { return 10.0 + 0.01 * i; }, 495, false,
+         &up}};
     for (const Case& c : cases) {
         std::vector<double> x(c.n), y(c.n);
         for (std::size_t i = 0; i < c.n; ++i) {
@@ -217,16 +221,23 @@ TEST(PlotReduction, EvenAndUnevenSpacingReadBackAlike) {
             y[i] = 100.0 * std::sin(0.3 * d) + static_cast<double>(i % 11);
         }
         if (c.nan_at < c.n) y[c.nan_at] = std::nan("");
-        const Reduced r = reduce(x, y, {}, 70);
-        EXPECT_EQ(r.columns.empty(), c.even) << c.what;
         const std::vector<Column> want = walk(x, y, (c.n + 69) / 70);
-        ASSERT_EQ(r.runs(), want.size()) << c.what;
-        for (std::size_t k = 0; k < want.size(); ++k) {
-            const Column got = r.column(k);
-            EXPECT_EQ(got.x_first, want[k].x_first) << c.what << ", run " << k;
-            EXPECT_EQ(got.x_last, want[k].x_last) << c.what << ", run " << k;
-            EXPECT_EQ(got.y_from, want[k].y_from) << c.what << ", run " << k;
-            EXPECT_EQ(got.y_to, want[k].y_to) << c.what << ", run " << k;
+        std::vector<Reduced> ways{reduce(x, y, {}, 70)};
+        EXPECT_EQ(ways[0].columns.empty(), c.even) << c.what;
+        if (c.given != nullptr) ways.push_back(reduce(*c.given, y, {}, 70));
+        for (const Reduced& r : ways) {
+            ASSERT_EQ(r.runs(), want.size()) << c.what;
+            for (std::size_t k = 0; k < want.size(); ++k) {
+                const Column got = r.column(k);
+                EXPECT_EQ(got.x_first, want[k].x_first) << c.what << ", run " << k;
+                EXPECT_EQ(got.x_last, want[k].x_last) << c.what << ", run " << k;
+                EXPECT_EQ(got.y_from, want[k].y_from) << c.what << ", run " << k;
+                EXPECT_EQ(got.y_to, want[k].y_to) << c.what << ", run " << k;
+            }
+            EXPECT_EQ(r.bounds.x_low, ways[0].bounds.x_low) << c.what;
+            EXPECT_EQ(r.bounds.x_high, ways[0].bounds.x_high) << c.what;
+            EXPECT_EQ(r.bounds.y_low, ways[0].bounds.y_low) << c.what;
+            EXPECT_EQ(r.bounds.y_positive, ways[0].bounds.y_positive) << c.what;
         }
     }
 }
