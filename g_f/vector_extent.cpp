@@ -18,8 +18,8 @@ namespace orvalt {
 
 // Each step keeps a < low ? a : low (and the like for high), which is what
 // the minimum and maximum instructions do, a value that is not a number
-// included. Finiteness is told apart by v - v: 0 for every finite value,
-// not a number for the others.
+// included. Finiteness is told apart by v - v, 0 for every finite value and
+// not a number for the others, or (in AVX lanes, a step fewer) by the sum.
 namespace {
 
 // The values from i on, one at a time, into what the lanes found.
