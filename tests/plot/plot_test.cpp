@@ -347,6 +347,31 @@ TEST(PlotAxes, TicksAtRoundNumbers) {
     EXPECT_DOUBLE_EQ(log.fraction(1000.0), 0.6);
 }
 
+// Scans handed over as a start and a step draw the same picture as their
+// angles written out, in every style and on a log axis, a scan with a count
+// that is not a number included.
+TEST(PlotDocument, SpacingGivenOrWrittenOutDrawsTheSamePicture) {
+    for (const bool log : {false, true}) {
+        Figure given, written;
+        given.log_y = written.log_y = log;
+        const Style styles[] = {Style::scan, Style::excluded, Style::scan, Style::sum};
+        for (int s = 0; s < 4; ++s) {
+            const EvenX spacing{5.0 + s, 0.0037 * (s + 1)};
+            std::vector<double> x(9000 + 1000 * static_cast<std::size_t>(s)), y(x.size()), e(x.size());
+            for (std::size_t i = 0; i < x.size(); ++i) {
+                const auto d = static_cast<double>(i);
+                x[i] = spacing.first + spacing.step * d;
+                y[i] = 50.0 + 40.0 * std::sin(0.01 * d * (s + 1)) + static_cast<double>(i % 7);
+                e[i] = std::sqrt(y[i]);
+            }
+            if (s == 2) y[4321] = std::nan("");
+            given.add(s + 1, styles[s], spacing, y, e);
+            written.add(s + 1, styles[s], x, y, e);
+        }
+        EXPECT_EQ(given.svg(), written.svg()) << (log ? "log" : "linear");
+    }
+}
+
 TEST(PlotDocument, WellFormedWhateverTheNamesHold) {
     const Spectrum s = spectrum(10, 20, 0.1, 5, {});
     Figure fig;
