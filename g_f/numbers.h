@@ -54,8 +54,8 @@ char* format_tenths_to(char* out, double x);
 // coordinates of the pictures' paths.
 inline std::int32_t round_to_tenths(double x) {
     // Within +-1e8, so that the difference of two stays a 32-bit count (a
-    // value that is not a number as 1e8). Both are the processor's minimum
-    // and maximum, not branches.
+    // value that is not a number as 1e8), as the processor's minimum and
+    // maximum take them.
     x = x < 1e8 ? x : 1e8;
     x = x > -1e8 ? x : -1e8;
     // Halves away from zero, as llround, without the library call.

@@ -77,11 +77,9 @@ public:
         Pen pen = pen_;
         const std::int32_t to = round_to_tenths(y2);
         pen.to(round_to_tenths(x), round_to_tenths(y1));
-        // Straight down or up from there: a 'v' step, when it goes anywhere.
+        // Straight down or up from there, when it goes anywhere.
         if (to != pen.y) {
-            ++pen.segments;
-            *pen.p++ = 'v';
-            pen.p = format_tenths_count_to(pen.p, to - pen.y);
+            pen.step(0, to - pen.y);
             pen.y = to;
         }
         pen_ = pen;
