@@ -1,51 +1,24 @@
-// The one conversion routine and the rules that the dialogue and the command
-// line share.
-#include <algorithm>
+// The one conversion routine: the steps of a run from the census to the
+// last file put in place.
+#include "driver/conversion.h"
+
 #include <memory>
 #include <span>
 #include <string>
 
-#include "driver/output_files.h"
-#include "driver/pattern_output.h"
+#include "driver/ascii_files.h"
+#include "driver/census.h"
+#include "driver/gudrun.h"
+#include "driver/messages.h"
+#include "driver/output_stage.h"
 #include "driver/pictures.h"
-#include "driver/request.h"
-#include "driver/steps.h"
+#include "driver/spectrum.h"
+#include "driver/units.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
-#include "g_f/input_stream.h"
 #include "g_f/text.h"
 
 namespace orvalt {
-
-bool branch_fixes_intensity(std::int32_t iscan) { return iscan == gudrun_answer; }
-
-bool branch_fixes_units(std::int32_t iscan) {
-    return iscan == gudrun_answer || iscan == separate_answer;
-}
-
-bool branch_fixes_output(std::int32_t iscan) { return iscan == separate_answer; }
-
-bool branch_sums(std::int32_t iscan) { return iscan == sum_answer || iscan == gudrun_answer; }
-
-void default_output_kind(Request& request) {
-    if (request.answers.iscan == gudrun_answer && !request.output_kind_given)
-        request.answers.ioutput = ascii_output;
-}
-
-bool add_input_extension(Console& con, std::string& name) {
-    constexpr std::string_view extension = ".xrdml";
-    if (name.size() <= extension.size()) return false;
-    const auto ends_in_extension = [&](std::string_view n) {
-        return n.size() >= extension.size() &&
-               ovt_case_blind_compare(con, n.substr(n.size() - extension.size()), extension) == 0;
-    };
-    if (ends_in_extension(name)) return false;
-    // A compressed measurement is named whole (run7.xrdml.gz).
-    const std::string_view stem = without_compression_suffix(name);
-    if (stem.size() < name.size() && ends_in_extension(stem)) return false;
-    name += extension;
-    return true;
-}
 
 namespace {
 
@@ -58,26 +31,20 @@ void check_scan_choice(Console& con, std::int32_t iscan, std::int32_t nscans) {
     if (nscans == 0 && branch_sums(iscan)) stop_with_error(con, "The file holds no scans");
 }
 
-void exclude_requested(Console& con, const Request& request, Weights& weights,
-                       std::int32_t nscans) {
-    for (const std::int32_t s : request.excluded) {
-        if (s < 1 || s > nscans)
-            stop_with_error(con, "there is no scan " + std::to_string(s) +
-                                     " to exclude: the file holds " + std::to_string(nscans) +
-                                     " scans");
-        exclude(con, weights, s);
-    }
+// A pattern file holds only what its format has a place for.
+void check_pattern_fits(Console& con, OutputFormat format, const Answers& a,
+                        const ScanTables& scans) {
+    std::string why = units_refusal(format, x_axis(a, scans));
+    if (why.empty()) why = axes_refusal(format, a, scans);
+    if (!why.empty()) stop_with_error(con, why);
 }
 
 // The converted spectrum into its picture; for gudrunX data every scan
 // under the sum, the excluded ones marked.
-void draw_spectrum(Console& con, const Request& request, const RunState& run,
-                   plot::Figure& figure) {
-    const Answers& a = request.answers;
+void draw_spectrum(Console& con, const Answers& a, const RunState& run, plot::Figure& figure) {
     if (a.iscan == gudrun_answer) {
         xrdml::ReaderStatus status;
-        if (!add_file_scans(trimmed(run.files.input_name), run.scans, &run.weights, 1, figure,
-                            status))
+        if (!draw_file_scans(run.files, run.scans, &run.weights, 1, figure, status))
             xrdml::ERRCHECK(con, status);
     }
     const auto n = static_cast<std::size_t>(run.spectrum.ny);
@@ -86,14 +53,6 @@ void draw_spectrum(Console& con, const Request& request, const RunState& run,
                std::span<const double>(run.spectrum.x).first(n),
                std::span<const double>(run.spectrum.y).first(n),
                std::span<const double>(run.spectrum.e).first(n));
-}
-
-// A pattern file holds only what its format has a place for.
-void check_pattern_fits(Console& con, PatternFormat format, const Answers& a,
-                        const ScanTables& scans) {
-    std::string why = units_refusal(format, a);
-    if (why.empty()) why = axes_refusal(format, a, scans);
-    if (!why.empty()) stop_with_error(con, why);
 }
 
 // The weights file goes in place with the data file; when the run ends
@@ -148,7 +107,7 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     bool written = true;
     WeightsKept weights_kept(con, run);
     if (a.iscan == gudrun_answer) {
-        exclude_requested(con, request, run.weights, nscans);
+        exclude_named(con, request.excluded, run.weights, nscans);
         ask.exclusions(con, run.weights, nscans);
         written = save_weights(con, run.files, request.weights, run.weights, nscans,
                                run.weights_file);
@@ -156,59 +115,49 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
 
     empty_line(con);
     if (branch_fixes_units(a.iscan)) {
-        a.iunits = 1;
+        a.iunits = units_answer(Units::two_theta);
         say_line(con, "orvalt: x-axis units are 2-theta");
     } else {
         ask.units(con, a);
     }
     check_units_fit_axes(con, a, run.scans);
-    if (request.pattern) check_pattern_fits(con, *request.pattern, a, run.scans);
-
-    if (request.pattern) {
+    const bool pattern = request.format && is_pattern_format(*request.format);
+    if (pattern) {
         // The format names the file: there is no output kind to ask.
+        check_pattern_fits(con, *request.format, a, run.scans);
     } else if (branch_fixes_output(a.iscan)) {
         a.ioutput = genie_output;
         say_line(con, "orvalt: Output file is a Genie binary file");
     } else {
-        default_output_kind(request);
+        settle_output_answer(request);
         ask.output_kind(con, a);
     }
+    const OutputFormat format = output_format(request);
+    const FormatRow& row = format_row(format);
 
     // The wavelengths go into Q, d-spacing, every Genie file's header and
     // every pattern file.
-    if (a.iunits != 1 || a.ioutput == genie_output || request.pattern)
+    if (units_of(a) != Units::two_theta || format != OutputFormat::ascii)
         check_wavelength(con, run.scans.census);
 
     empty_line(con);
     RunFiles& files = run.files;
     const double wavelength = run.scans.census.wavelength;
     std::unique_ptr<plot::Figure> figure;
-    if (!request.picture.empty()) {
+    if (!request.picture.empty())
         figure = std::make_unique<plot::Figure>(new_picture(
-            request.input, picture_choice(a, run.weights, nscans), a, wavelength,
-            request.picture_log));
-        figure->x_label = picture_x_label(a.iunits, nscans > 0 ? run.scans.par.axis[0] : "");
-    }
+            request.input,
+            scan_choice_text(ChoiceText::picture_title, a.iscan, run.weights.nincl, nscans),
+            a.icps, wavelength, x_axis(a, run.scans), request.picture_log));
     // The picture is drawn once the data file is in place.
     const auto with_picture = [&](bool ok) {
         if (!ok || figure == nullptr) return ok;
         return write_picture(con, request.picture, *figure);
     };
-    const auto pattern_file_name = [&] {
-        files.output_name =
-            ask.output_name(con, request, files, pattern_extension(*request.pattern), false);
-        return describe_run(files, a, run.scans, run.weights.nincl);
-    };
-    if (a.iscan == separate_answer && request.pattern) {
-        const PatternDescription d = pattern_file_name();
-        return with_picture(write_scans_to_pattern_file(con, files, *request.pattern, d, a,
-                                                        run.scans, run.spectrum, figure.get()) &&
-                            written);
-    }
     if (a.iscan == separate_answer) {
-        files.output_name = ask.output_name(con, request, files, ".write", false);
+        files.output_name = ask.output_name(con, request, files, row.extension, false);
         return with_picture(
-            write_scans_to_output(con, files, a, run.scans, run.spectrum, figure.get()) &&
+            write_separate_scans(con, files, format, a, run.scans, run.spectrum, figure.get()) &&
             written);
     }
     if (branch_sums(a.iscan)) {
@@ -218,19 +167,12 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     } else {
         load_single_scan(con, files, a, run.scans, run.spectrum);
     }
-    report_and_convert(con, a, wavelength, run.spectrum);
-    if (figure != nullptr) draw_spectrum(con, request, run, *figure);
-    if (request.pattern) {
-        const PatternDescription d = pattern_file_name();
-        files.output_written = write_pattern_spectrum(con, files.output_name, *request.pattern, d,
-                                                      run.spectrum, std::max(a.iscan, 0),
-                                                      &run.weights_file);
-        return with_picture(weights_kept.finish() && files.output_written && written);
-    }
-    const bool genie = a.ioutput == genie_output;
-    files.output_name = ask.output_name(con, request, files, genie ? ".write" : ".dat", genie);
-    const bool output =
-        write_spectrum(con, files, a, run.scans, run.spectrum, &run.weights_file);
+    report_and_convert(con, units_of(a), wavelength, run.spectrum);
+    if (figure != nullptr) draw_spectrum(con, a, run, *figure);
+    files.output_name =
+        ask.output_name(con, request, files, row.extension, format == OutputFormat::genie);
+    const bool output = write_spectrum(con, files, format, a, run.scans, run.weights.nincl,
+                                       run.spectrum, &run.weights_file);
     return with_picture(weights_kept.finish() && output && written);
 }
 

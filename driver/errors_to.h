@@ -12,8 +12,8 @@ namespace orvalt {
 // standard error itself).
 class ErrorsTo {
 public:
-    explicit ErrorsTo(std::ostream& to) : old_(std::cerr.rdbuf(to.rdbuf())) {}
-    ~ErrorsTo() { std::cerr.rdbuf(old_); }
+    explicit ErrorsTo(std::ostream& to);
+    ~ErrorsTo();
     ErrorsTo(const ErrorsTo&) = delete;
     ErrorsTo& operator=(const ErrorsTo&) = delete;
 

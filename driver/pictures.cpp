@@ -1,80 +1,65 @@
-// Titles and axis labels of the run's pictures, and the scans of a file read
-// one after the other for them.
+// Titles and axes of the run's pictures, and the scans drawn in them.
 #include "driver/pictures.h"
 
-#include <cstring>
 #include <filesystem>
+#include <span>
 #include <sstream>
 
+#include "driver/spectrum.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
 #include "g_f/name_safety.h"
-#include "g_f/staged_file.h"
 #include "g_f/numbers.h"
-#include "xrdml/scan_offsets.h"
+#include "g_f/staged_file.h"
 
 namespace orvalt {
 
-std::string picture_x_label(std::int32_t iunits, std::string_view axis) {
-    if (iunits == 2) return "Q (1/angstrom)";
-    if (iunits == 3) return "d-spacing (angstrom)";
-    if (axis.empty() || axis == xrdml::two_theta_axis) return "2-theta (degrees)";
-    return std::string(axis) + " (degrees)";
-}
+namespace {
 
-std::string picture_y_label(std::int32_t icps) {
+std::string_view intensity_label(std::int32_t icps) {
     return icps == 1 ? "counts per second" : "counts";
 }
 
-std::string picture_choice(const Answers& answers, const Weights& weights, std::int32_t nscans) {
-    const std::string n = format_integer(nscans);
-    if (answers.iscan > 0) return "scan " + format_integer(answers.iscan) + " of " + n;
-    if (answers.iscan == -2)
-        return "gudrunX: " + format_integer(weights.nincl) + " of " + n + " scans summed";
-    if (answers.iscan == -3) return "every scan (" + n + ")";
-    return nscans == 1 ? "the one scan" : "sum of " + n + " scans";
-}
+}  // namespace
 
-plot::Figure new_picture(std::string_view input_name, std::string_view choice,
-                         const Answers& answers, double wavelength, bool log_y) {
+plot::Figure new_picture(std::string_view input_name, std::string_view choice, std::int32_t icps,
+                         double wavelength, const XAxis& x, bool log_y) {
     plot::Figure fig;
     const std::string file = path_of(input_name).filename().string();
-    fig.title = file + ": " + std::string(choice) + ", " + picture_y_label(answers.icps);
+    fig.title = file + ": " + std::string(choice) + ", " + std::string(intensity_label(icps));
     if (wavelength > 0.0)
         fig.subtitle = "wavelength " + format_significant(wavelength, 7) + " angstrom";
-    fig.y_label = picture_y_label(answers.icps);
+    fig.x_label = x_label(x) + " (" + std::string(x_unit(x)) + ")";
+    fig.y_label = intensity_label(icps);
     fig.log_y = log_y;
     return fig;
 }
 
-bool add_file_scans(std::string_view input_name, const ScanTables& scans, const Weights* weights,
-                    std::int32_t icps, plot::Figure& figure, xrdml::ReaderStatus& status) {
+void draw_scan(plot::Figure& figure, std::int32_t scan, plot::Style style,
+               const ScanTables& scans, const Spectrum& spectrum) {
+    const auto s = static_cast<std::size_t>(scan - 1);
+    const double start = scans.par.start_position[s];
+    const double step = spacing(start, scans.par.end_position[s], spectrum.ny);
+    const auto n = static_cast<std::size_t>(spectrum.ny);
+    figure.add(scan, style, plot::EvenX{start, step}, std::span<const double>(spectrum.y).first(n),
+               std::span<const double>(spectrum.e).first(n));
+}
+
+bool draw_file_scans(const RunFiles& files, const ScanTables& scans, const Weights* weights,
+                     std::int32_t icps, plot::Figure& figure, xrdml::ReaderStatus& status) {
     // The reader's progress lines are not part of a picture.
     std::istringstream no_input;
     std::ostringstream unused;
     Console quiet{no_input, unused};
-    std::vector<double> y(xrdml::mn), e(xrdml::mn);
-    xrdml::ScanOffsets offsets;
-    const auto& par = scans.par;
-    for (std::int32_t s = 0; s < scans.census.nscans; ++s) {
-        std::int32_t ny = 0;
-        xrdml::ORVALTDATA1(quiet, input_name, status, y, e, xrdml::mn, ny, s + 1, 0, offsets);
-        if (status.ierr != 0) return false;
-        const double start = par.start_position[s], end = par.end_position[s];
-        const double step = ny > 1 ? (end - start) / (ny - 1) : 0.0;
-        const double t = par.counting_time[s];
-        const double scale = icps == 1 && t > 0.0 ? 1.0 / t : 1.0;
-        for (std::int32_t k = 0; k < ny; ++k) {
-            y[k] *= scale;
-            e[k] *= scale;
-        }
+    Spectrum spectrum;
+    return read_each_scan(quiet, files, scans, spectrum, status, [&](std::int32_t s) {
+        const double t = scans.par.counting_time[s];
+        if (icps == 1 && t > 0.0) to_counts_per_second(spectrum, t);
         const bool excluded = weights != nullptr && weights->weight[s] == 0;
-        const auto n = static_cast<std::size_t>(ny);
-        figure.add(s + 1, excluded ? plot::Style::excluded : plot::Style::scan,
-                   plot::EvenX{start, step}, std::span<const double>(y).first(n),
-                   std::span<const double>(e).first(n));
-    }
-    return true;
+        draw_scan(figure, s + 1, excluded ? plot::Style::excluded : plot::Style::scan, scans,
+                  spectrum);
+        return true;
+    });
 }
 
 std::string picture_name_problem(std::string_view picture, std::string_view input,

@@ -1,8 +1,8 @@
 #include "driver/program.h"
 
-#include "driver/cli.h"
+#include "driver/command_line.h"
 #include "driver/errors_to.h"
-#include "driver/run.h"
+#include "driver/dialogue.h"
 #include "g_f/console.h"
 #include "g_f/stop.h"
 

@@ -1,11 +1,11 @@
-// The run driver: one pass of questions and answers from the header to the
-// last line. It owns the run state, made of the parts below; every step gets
-// only the parts it reads or fills.
+// The run state: everything a conversion keeps for its whole life, made of
+// the parts below; every step gets only the parts it reads or fills.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "g_f/new_files.h"
@@ -14,21 +14,11 @@
 
 namespace orvalt {
 
-struct Console;
-
 // File name fields: a name is taken whole or refused, never cut.
 inline constexpr std::size_t name_field_length = 4096;
 // Genie file names longer than this are cut by the output stage; a run from
 // the command line refuses them instead of writing under another name.
 inline constexpr std::size_t genie_name_limit = 80;
-
-// The menu answers, the ones "orvalt.tmp" remembers.
-struct Answers {
-    std::int32_t iscan = 0;
-    std::int32_t icps = 1;
-    std::int32_t iunits = 1;
-    std::int32_t ioutput = 2;
-};
 
 // The files of a run. The input name is a field, as typed; the others are
 // plain names, empty until known.
@@ -48,6 +38,9 @@ struct RunFiles {
     StagedFile plain_copy;
 };
 
+// The name the reading passes open: the input, or the copy of its text.
+std::string_view read_name(const RunFiles& files);
+
 // What the census and parameter passes found in the input file.
 struct ScanTables {
     xrdml::ScanCensus census;
@@ -58,16 +51,15 @@ struct ScanTables {
     const FileStamp* expected() const { return stamped ? &stamp : nullptr; }
 };
 
+// The axis scan s (0-based) moves, as the file names it; a scan whose
+// positions name no axis is taken for 2-theta ("2Theta").
+std::string_view scan_axis(const ScanTables& scans, std::int32_t s);
+
 // The scans a sum takes: weight 1 = included.
 struct Weights {
     std::array<std::int32_t, xrdml::max_scans> weight{};
     std::int32_t nincl = 0;
 };
-// Every one of nscans scans included.
-Weights all_included(std::int32_t nscans);
-// Takes scan number `scan` (counted from 1) out; a scan already out stays
-// out. Excluding the last included scan stops the run.
-void exclude(Console& con, Weights& weights, std::int32_t scan);
 
 // The spectrum a branch builds and the output stage writes.
 struct Spectrum {
@@ -87,9 +79,5 @@ struct RunState {
     // the data file (or alone, when no data file comes).
     OutputFile weights_file;
 };
-
-// Runs the program on the console; returns the exit status of a normal end
-// (1 when an output file could not be written). Every other end throws Stop.
-int run_orvalt(Console& con);
 
 }  // namespace orvalt

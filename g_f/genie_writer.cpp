@@ -212,4 +212,6 @@ bool close_genie_file() {
     return genie_failure_count() == failures_before;
 }
 
+int genie_write_error() { return genie_last_error(); }
+
 }  // namespace orvalt

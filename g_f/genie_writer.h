@@ -45,6 +45,8 @@ void deactivate_genie_session();
 // this lets it go, so that the file can be moved or removed. False when
 // closing it failed (the library has said why).
 bool close_genie_file();
+// The system's error number of the library's last failed write (0: none).
+int genie_write_error();
 
 // Writes one entry, in double or single precision as the values come; inew
 // 1 creates the file anew, anything else appends. iprint 1 prints the

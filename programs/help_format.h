@@ -13,11 +13,11 @@
 namespace orvalt {
 
 // An option value that must be one of `words`.
-inline CLI::Validator one_of(std::initializer_list<std::string> words) {
+inline CLI::Validator one_of(std::vector<std::string> words) {
     std::string listed;
     for (const auto& w : words) listed += (listed.empty() ? "" : ", ") + w;
     return CLI::Validator(
-        [words = std::vector<std::string>(words), listed](std::string& item) {
+        [words = std::move(words), listed](std::string& item) {
             for (const auto& w : words)
                 if (item == w) return std::string();
             return "'" + item + "' is not one of " + listed;

@@ -4,7 +4,7 @@
 #include <array>
 #include <filesystem>
 
-#include "driver/output_files.h"
+#include "driver/ascii_files.h"
 #include "g_f/new_files.h"
 #include "g_f/file_system.h"
 #include "g_f/text.h"

@@ -11,7 +11,10 @@
 #include <sstream>
 #include <vector>
 
-#include "driver/pattern_files.h"
+#include "formats/cif.h"
+#include "formats/fxye.h"
+#include "formats/pattern_file.h"
+#include "formats/xye.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "tests/support.h"
@@ -29,8 +32,7 @@ PatternDescription description(XQuantity x = XQuantity::two_theta, bool counts =
     return {.input_name = "/data/run7.xrdml",
             .scan_choice = std::move(choice),
             .wavelengths = {1.540598, 1.544426, 0.5, (1.540598 + 0.5 * 1.544426) / 1.5},
-            .x = x,
-            .axis = x == XQuantity::angle ? "Phi" : "",
+            .x = {x, x == XQuantity::angle ? "Phi" : ""},
             .counts = counts};
 }
 
@@ -52,7 +54,7 @@ TEST(XyeFile, HeadThenTheAsciiDataFilesLinesPerScan) {
     const std::vector<Pattern> scans{a.pattern(1), b.pattern(2)};
     TempDir dir;
     Dialogue con;
-    ASSERT_TRUE(write_pattern_file(con.con, dir.file("run7.xye"), PatternFormat::xye, d, scans));
+    ASSERT_TRUE(write_pattern_file(con.con, dir.file("run7.xye"), OutputFormat::xye, d, scans));
     EXPECT_EQ(read_all(dir.file("run7.xye")),
               "# ORVALT xye file: x, y, e (the standard uncertainty of y)\n"
               "# Input file: /data/run7.xrdml\n"
@@ -94,7 +96,7 @@ TEST(FxyeFile, RefusesWhatABankCannotHold) {
         SCOPED_TRACE(c.reason);
         Dialogue con;
         const Pattern p = c.p.pattern(2);
-        EXPECT_FALSE(write_pattern_file(con.con, path, PatternFormat::fxye, description(c.x),
+        EXPECT_FALSE(write_pattern_file(con.con, path, OutputFormat::fxye, description(c.x),
                                         std::span(&p, 1)));
         EXPECT_NE(con.text().find("**ERROR in orvalt: "), std::string::npos);
         EXPECT_NE(con.text().find(c.reason), std::string::npos) << con.text();
@@ -104,7 +106,7 @@ TEST(FxyeFile, RefusesWhatABankCannotHold) {
     const Points nan{{10, 11}, {1, std::nan("")}, {1, 1}};
     const Pattern p = nan.pattern(1);
     EXPECT_FALSE(
-        write_pattern_file(con.con, path, PatternFormat::cif, description(), std::span(&p, 1)));
+        write_pattern_file(con.con, path, OutputFormat::cif, description(), std::span(&p, 1)));
     EXPECT_EQ(con.text(), " **ERROR in orvalt: Point 2 of the spectrum is not a finite number\n");
     EXPECT_EQ(read_all(path), "older\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
@@ -119,7 +121,7 @@ TEST(FxyeFile, ReadBackByColumnsAndByTheChecker) {
     TempDir dir;
     const std::string path = dir.file("run7.fxye");
     Dialogue con;
-    ASSERT_TRUE(write_pattern_file(con.con, path, PatternFormat::fxye, d, scans));
+    ASSERT_TRUE(write_pattern_file(con.con, path, OutputFormat::fxye, d, scans));
 
     const std::vector<std::string> ls = lines_of(read_all(path));
     for (const std::string& l : ls) EXPECT_EQ(l.size(), 80u) << l;
@@ -214,7 +216,7 @@ TEST(CifFile, ItemsForEachKindOfPattern) {
                   c.x == XQuantity::q || c.x == XQuantity::d_spacing);
     }
     PatternDescription psi = description(XQuantity::angle);
-    psi.axis = "Psi";
+    psi.x.axis = "Psi";
     EXPECT_EQ(cif_block(psi, counts.pattern(1), 0, false).refusal,
               "the powder CIF has no item for scans of the Psi axis");
 }

@@ -2,7 +2,7 @@
 // points, counting time, total and largest count; and its layout.
 #include <gtest/gtest.h>
 
-#include "driver/scan_list.h"
+#include "driver/listing.h"
 #include "tests/support.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_table.h"

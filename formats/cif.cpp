@@ -11,7 +11,8 @@
 #include <sstream>
 #include <string>
 
-#include "driver/pattern_files.h"
+#include "formats/cif.h"
+#include "formats/pattern.h"
 #include "g_f/file_system.h"
 #include "g_f/numbers.h"
 
@@ -70,14 +71,14 @@ std::string block_name(const PatternDescription& d, const Pattern& p) {
 
 // The x item, or empty when the powder dictionary has none for the axis.
 std::string x_item(const PatternDescription& d, const Pattern& p) {
-    switch (d.x) {
+    switch (d.x.quantity) {
         case XQuantity::two_theta:
             return p.scan > 0 ? "_pd_meas_2theta_scan" : "_pd_proc_2theta_corrected";
         case XQuantity::q: return "_pd_proc_recip_len_Q";
         case XQuantity::d_spacing: return "_pd_proc_d_spacing";
         case XQuantity::angle: break;
     }
-    std::string axis = d.axis;
+    std::string axis = d.x.axis;
     for (char& c : axis) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return axis == "phi" || axis == "chi" || axis == "omega" ? "_pd_meas_angle_" + axis : "";
 }
@@ -109,10 +110,10 @@ std::string data_reduction(const PatternDescription& d, const Pattern& p) {
         text += "The division by the counting time is a normalisation of the measured totals.\n";
     text += "su: the square root of the counts, scaled as the intensity is.\n";
     const std::string lambda = format_significant(d.wavelengths.mean, 10);
-    if (d.x == XQuantity::q)
+    if (d.x.quantity == XQuantity::q)
         text += "x: Q = 4 pi sin(theta)/lambda made from 2-theta with lambda = " + lambda +
                 " A,\nthe mean of K-alpha1 and K-alpha2 weighted by their ratio.\n";
-    else if (d.x == XQuantity::d_spacing)
+    else if (d.x.quantity == XQuantity::d_spacing)
         text += "x: d = lambda/(2 sin theta) made from 2-theta with lambda = " + lambda +
                 " A,\nthe mean of K-alpha1 and K-alpha2 weighted by their ratio.\n";
     text.pop_back();
@@ -126,7 +127,7 @@ BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t i
     BlockText b;
     const std::string x_tag = x_item(d, p);
     if (x_tag.empty()) {
-        b.refusal = "the powder CIF has no item for scans of the " + d.axis + " axis";
+        b.refusal = "the powder CIF has no item for scans of the " + d.x.axis + " axis";
         return b;
     }
     const bool counts_total = plain_counts(d, p);
@@ -147,7 +148,7 @@ BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t i
     cif::Loop& waves = block.init_loop("_diffrn_radiation_wavelength", {"_id", "", "_wt"});
     waves.add_row({"1", format_significant(w.kalpha1, 10), "1"});
     waves.add_row({"2", format_significant(w.kalpha2, 10), format_significant(w.ratio, 10)});
-    if (d.x == XQuantity::q || d.x == XQuantity::d_spacing)
+    if (d.x.quantity == XQuantity::q || d.x.quantity == XQuantity::d_spacing)
         block.set_pair("_pd_proc_wavelength", format_significant(w.mean, 10));
     const std::string count = std::to_string(p.x.size());
     block.set_pair(processed_items ? "_pd_proc_number_of_points" : "_pd_meas_number_of_points",

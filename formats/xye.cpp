@@ -2,7 +2,8 @@
 // wavelengths and the units, then the ASCII data file's lines.
 #include <string>
 
-#include "driver/pattern_files.h"
+#include "formats/xye.h"
+#include "formats/pattern.h"
 #include "g_f/numbers.h"
 
 namespace orvalt {
@@ -25,7 +26,7 @@ BlockText xye_block(const PatternDescription& d, const Pattern& p, std::size_t i
         t += "# Wavelength (angstrom): K-alpha1 " + wavelength_text(w.kalpha1) + ", K-alpha2 " +
              wavelength_text(w.kalpha2) + ", ratio K-alpha2/K-alpha1 " + wavelength_text(w.ratio) +
              ", mean " + wavelength_text(w.mean) + "\n";
-        t += "# x: " + x_label(d) + " (" + std::string(x_unit(d)) + ")\n";
+        t += "# x: " + x_label(d.x) + " (" + std::string(x_unit(d.x)) + ")\n";
         t += "# y: " + std::string(intensity_unit(d)) + "\n";
     } else {
         t += "\n";  // blocks apart, as plotting programs separate data sets

@@ -8,7 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/pattern_files.h"
+#include "formats/fxye.h"
+#include "formats/pattern.h"
 #include "g_f/file_system.h"
 #include "g_f/numbers.h"
 
@@ -57,7 +58,8 @@ std::string centidegrees(double two_theta) { return format_fixed(two_theta * 100
 // Why the points cannot be a bank, or empty. x runs upwards when this is called.
 std::string bank_refusal(const PatternDescription& d, const std::vector<double>& x,
                          std::span<const double> y, std::span<const double> e) {
-    if (d.x != XQuantity::two_theta) return "the GSAS file holds 2-theta only, not " + x_label(d);
+    if (d.x.quantity != XQuantity::two_theta)
+        return "the GSAS file holds 2-theta only, not " + x_label(d.x);
     if (x.empty()) return "a GSAS bank needs at least one point; " + d.scan_choice + " has none";
     if (!(x.front() > 0.0 && x.back() < 180.0))
         return "2-theta must lie between 0 and 180 degrees in a GSAS file";

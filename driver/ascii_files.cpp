@@ -1,5 +1,5 @@
 // The ASCII data file, the weights file and the default output names.
-#include "driver/output_files.h"
+#include "driver/ascii_files.h"
 
 #include <algorithm>
 #include <cstring>
@@ -20,6 +20,16 @@ constexpr std::int32_t output_unit = 98;
 // The part of the input name that the extension replaces (normally ".xrdml").
 constexpr std::size_t replaced_length = 6;
 
+// The line of a file that could not be written; a report (the command
+// line's) gets the system's reason with it, when there is one.
+void say_could_not_write(Console& con, std::string_view routine, std::string_view name,
+                         int error) {
+    const std::string line =
+        "**ERROR in " + std::string(routine) + ": could not write " + std::string(trimmed(name));
+    // The transcript's line stays as it was; the report says why.
+    say_error(con, line, error != 0 ? line + ": " + error_text(error) : "");
+}
+
 // A write that did not go through must not pass for a written file: it is
 // reported, and nothing of it is put in place (an older file stays).
 bool finish(Console& con, OutputFile& file, std::string_view routine, std::string_view name,
@@ -31,13 +41,6 @@ bool finish(Console& con, OutputFile& file, std::string_view routine, std::strin
 
 }  // namespace
 
-void say_could_not_write(Console& con, std::string_view routine, std::string_view name,
-                         int error) {
-    const std::string line =
-        "**ERROR in " + std::string(routine) + ": could not write " + std::string(trimmed(name));
-    // The transcript's line stays as it was; the report says why.
-    say_error(con, line, error != 0 ? line + ": " + error_text(error) : "");
-}
 std::string default_output_name(std::string_view input_name, std::string_view extension) {
     // run7.xrdml.gz gives the names run7.xrdml gives.
     input_name = without_compression_suffix(input_name);

@@ -37,9 +37,4 @@ bool write_weights_file(Console& con, std::string_view name, std::int32_t nscans
 // that fails. True when nothing is pending.
 bool put_weights_in_place(Console& con, OutputFile& file, std::string_view name);
 
-// The line of a file that could not be written; a report (the command
-// line's) gets the system's reason with it, when there is one.
-void say_could_not_write(Console& con, std::string_view routine, std::string_view name,
-                         int error);
-
 }  // namespace orvalt

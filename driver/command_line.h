@@ -1,9 +1,8 @@
 // ORVALT with arguments: every named file is converted without a question,
-// through the same steps as the dialogue, and "orvalt.tmp" is left alone.
+// through the same conversion as the dialogue, and "orvalt.tmp" is left alone.
 #pragma once
 
 #include <ostream>
-#include <string>
 
 namespace orvalt {
 

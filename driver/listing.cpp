@@ -1,12 +1,20 @@
-// The scan table's layout: each column as wide as its widest cell, numbers
-// right-aligned, shortest decimal forms in the file's own units.
-#include "driver/scan_list.h"
+// The scan table of --list and its picture.
+#include "driver/listing.h"
 
 #include <algorithm>
 #include <array>
+#include <sstream>
 #include <vector>
 
+#include "driver/pictures.h"
+#include "driver/run.h"
+#include "driver/units.h"
+#include "g_f/console.h"
+#include "g_f/file_system.h"
 #include "g_f/numbers.h"
+#include "g_f/text.h"
+#include "plot/svg.h"
+#include "xrdml/reader.h"
 
 namespace orvalt {
 
@@ -79,6 +87,66 @@ std::string format_scan_list(std::string_view name, const xrdml::ScanTable& tabl
         out += line + "\n";
     }
     return out;
+}
+
+
+bool list_file(const Choices& c, const std::string& argument, Batch& batch, std::ostream& out,
+               std::ostream& err) {
+    std::istringstream no_answers;
+    std::ostream no_transcript(nullptr);
+    Console con{no_answers, no_transcript};
+    Request request = request_for(con, c, argument);
+    request.output.clear();
+    const auto fail = [&](std::string_view why) {
+        err << argument << ": " << why << '\n';
+        return false;
+    };
+    if (request.input.size() > name_field_length || !file_exists(request.input))
+        return fail("no such file: " + request.input);
+    if (const std::string problem = picture_problem(request, batch); !problem.empty())
+        return fail(problem);
+
+    // The table is read along with the survey: one reading of the file. A
+    // picture reads the scans as a conversion does, from the survey's copy of
+    // a compressed input and checked against what the survey found.
+    RunFiles files;
+    set_field(files.input_name, request.input);
+    ScanTables scans;
+    xrdml::ScanTableReader lister;
+    const xrdml::FileSurvey survey = xrdml::survey_file(
+        request.input, xrdml::ReaderStatus(), scans.census, scans.par, 0,
+        request.picture.empty() ? nullptr : &files.plain_copy,
+        [&lister](std::string_view line) { lister.take(line); });
+    scans.stamped = survey.stamped && !files.plain_copy.active();
+    scans.stamp = survey.stamp;
+    if (!survey.opened) return fail("cannot read " + request.input);
+    const xrdml::ScanTable table = lister.finish();
+    const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
+    out << format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0);
+    out.flush();
+    if (request.picture.empty()) return true;
+
+    // The picture needs what a conversion needs of the file.
+    const xrdml::ReaderStatus& status =
+        survey.census_status.ierr != 0 ? survey.census_status : survey.parameter_status;
+    if (status.ierr != 0)
+        return fail("no picture: ierr = " + std::to_string(status.ierr) + ", " +
+                    std::string(trimmed(status.message)));
+    const Answers& a = request.answers;
+    const std::int32_t nscans = scans.census.nscans;
+    plot::Figure figure = new_picture(
+        request.input, scan_choice_text(ChoiceText::picture_title, separate_answer, nscans, nscans),
+        a.icps, scans.census.wavelength, x_axis(a, scans), request.picture_log);
+    xrdml::ReaderStatus read;
+    if (!draw_file_scans(files, scans, nullptr, a.icps, figure, read))
+        return fail("no picture: ierr = " + std::to_string(read.ierr) + ", " +
+                    std::string(trimmed(read.message)));
+    int error = 0;
+    if (!plot::write_svg(request.picture, figure, error))
+        return fail("could not write " + request.picture + ": " + error_text(error));
+    batch.add(batch.written, request.picture);
+    if (!c.quiet) out << argument << ": every scan drawn -> " << request.picture << '\n';
+    return true;
 }
 
 }  // namespace orvalt

@@ -1,10 +1,9 @@
-// The dialogue's questions: the scan menu and the questions that follow it.
-// The branches of -2 and -3 fix some of the later answers (driver/request.h);
-// the fixed values are the ones remembered.
-#include <filesystem>
+// The dialogue's questions.
+#include "driver/questions.h"
 
-#include "driver/output_files.h"
-#include "driver/steps.h"
+#include "driver/ascii_files.h"
+#include "driver/gudrun.h"
+#include "driver/messages.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
 #include "g_f/name_safety.h"
@@ -13,24 +12,6 @@
 #include "g_f/text.h"
 
 namespace orvalt {
-
-void empty_line(Console& con) { con.out << '\n'; }
-
-Weights all_included(std::int32_t nscans) {
-    Weights w;
-    w.weight.fill(1);
-    w.nincl = nscans;
-    return w;
-}
-
-void exclude(Console& con, Weights& weights, std::int32_t scan) {
-    std::int32_t& w = weights.weight[static_cast<std::size_t>(scan - 1)];
-    if (w == 1) {
-        w = 0;
-        --weights.nincl;
-    }
-    if (weights.nincl == 0) fail(con, "Error: All scans have been excluded");
-}
 
 void DialogueQuestions::scan_choice(Console& con, Answers& answers, std::int32_t nscans) {
     empty_line(con);
@@ -77,19 +58,6 @@ void DialogueQuestions::exclusions(Console& con, Weights& weights, std::int32_t 
     }
 }
 
-bool save_weights(Console& con, RunFiles& files, std::string_view given, const Weights& weights,
-                  std::int32_t nscans, OutputFile& file) {
-    // The weights file is not asked for: one that would be a file the run
-    // reads (through a link) ends the run instead.
-    const std::string_view input = trimmed(files.input_name);
-    const std::string name =
-        given.empty() ? default_output_name(input, ".weights") : std::string(given);
-    const std::string refusal = output_name_refusal(name, {input, files.tmp_name});
-    if (!refusal.empty()) fail(con, refusal);
-    files.weights_name = name;
-    return write_weights_file(con, name, nscans, weights.weight, file);
-}
-
 void DialogueQuestions::units(Console& con, Answers& answers) {
     say_line(con, "Output x-axis units options...");
     say_line(con, "1) 2-theta");
@@ -98,20 +66,6 @@ void DialogueQuestions::units(Console& con, Answers& answers) {
     do {
         ask_integer(con, answers.iunits, "units option", 1);
     } while (answers.iunits < 1 || answers.iunits > 3);
-}
-
-void check_units_fit_axes(Console& con, const Answers& answers, const ScanTables& scans) {
-    if (answers.iunits == 1) return;
-    // Q and d-spacing are made from 2-theta: the angles of another axis
-    // would turn into meaningless numbers.
-    const std::int32_t first = answers.iscan > 0 ? answers.iscan - 1 : 0;
-    const std::int32_t end = answers.iscan > 0 ? answers.iscan : scans.census.nscans;
-    for (std::int32_t s = first; s < end; ++s) {
-        const std::string& axis = scans.par.axis[static_cast<std::size_t>(s)];
-        if (!axis.empty() && axis != xrdml::two_theta_axis)
-            stop_with_error(con, "Scan " + format_integer(s + 1) + " moves the " + axis +
-                                     " axis, not 2-theta: no Q or d-spacing");
-    }
 }
 
 void DialogueQuestions::output_kind(Console& con, Answers& answers) {
@@ -139,9 +93,6 @@ bool shortened_name_usable(std::string_view name) {
 
 }  // namespace
 
-// Asked until the run may write it: never a file the run reads, only a
-// regular file. In the output stage a Genie name is first shortened to 80
-// characters.
 std::string DialogueQuestions::output_name(Console& con, const Request& /*request*/,
                                            const RunFiles& files, std::string_view extension,
                                            bool shorten) {

@@ -1,0 +1,55 @@
+// The census of the input file at the start of a conversion.
+#include "driver/census.h"
+
+#include <string>
+
+#include "driver/messages.h"
+#include "g_f/console.h"
+#include "g_f/input_files.h"
+#include "g_f/text.h"
+
+namespace orvalt {
+
+ScanTables take_census(Console& con, RunFiles& files) {
+    const std::string name(trimmed(files.input_name));
+    ScanTables scans;
+    xrdml::ReaderStatus status;
+    // inqfilerec, COUNTSCANS and ORVALTPAR from one reading of the file,
+    // reported in that order.
+    xrdml::FileSurvey survey =
+        xrdml::survey_file(name, status, scans.census, scans.par, 1, &files.plain_copy);
+    if (!survey.opened) stop_census_unopened(con, name);
+    std::int32_t nrec = 0;
+    std::int32_t maxlen = 0;
+    if (survey.too_long) {
+        // No pass holds a line longer than the reader's limit: the census of
+        // the records, which only measures lines, tells how long it is.
+        inqfilerec(con, name, 99, 1, nrec, maxlen);
+        status.set(18, "Line too long in XRDML file");
+        xrdml::ERRCHECK(con, status);
+    }
+    report_record_census(con, survey.records, 1, nrec, maxlen);
+    con.out << survey.census_report;
+    if (con.report)
+        for (const std::string& line : survey.census_warnings)
+            con.report(MessageKind::warning, line);
+    // A file that is not a measurement at all fails on its wavelength first;
+    // a report can say what it is (a damaged archive says so itself).
+    const bool not_xrdml = survey.census_status.ierr == 5 && !survey.xrdml_root;
+    xrdml::ERRCHECK(con, survey.census_status,
+                    not_xrdml ? "not an XRDML file (it holds no xrdMeasurement element)"
+                              : std::string_view());
+    xrdml::ERRCHECK(con, survey.parameter_status);
+    // A compressed input is read on from this run's own copy, which nothing changes.
+    scans.stamped = survey.stamped && !files.plain_copy.active();
+    scans.stamp = survey.stamp;
+    return scans;
+}
+
+void check_wavelength(Console& con, const xrdml::ScanCensus& census) {
+    if (xrdml::wavelength_usable(census)) return;
+    if (!(census.ratio >= 0.0)) stop_with_error(con, "The ratio of the wavelengths is negative");
+    stop_with_error(con, "Wavelength is not a positive number");
+}
+
+}  // namespace orvalt

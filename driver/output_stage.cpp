@@ -1,0 +1,224 @@
+// The output stage: the ASCII data file, the Genie file through the Genie
+// writer, and the pattern files, each of one spectrum or of every scan.
+#include "driver/output_stage.h"
+
+#include <algorithm>
+#include <span>
+#include <string>
+
+#include "driver/ascii_files.h"
+#include "driver/messages.h"
+#include "driver/pictures.h"
+#include "driver/spectrum.h"
+#include "driver/units.h"
+#include "formats/pattern_file.h"
+#include "g_f/console.h"
+#include "g_f/genie_writer.h"
+#include "g_f/interruptions.h"
+#include "g_f/numbers.h"
+#include "g_f/staged_file.h"
+#include "g_f/text.h"
+#include "plot/svg.h"
+
+namespace orvalt {
+
+namespace {
+
+std::span<const double> first(const std::vector<double>& v, std::int32_t n) {
+    return std::span<const double>(v).first(static_cast<std::size_t>(n));
+}
+
+Pattern pattern_of(std::int32_t scan, const Spectrum& spectrum) {
+    const std::int32_t n = spectrum.ny;
+    return {scan, first(spectrum.x, n), first(spectrum.y, n), first(spectrum.e, n)};
+}
+
+// A Genie file is filled by the library under a temporary name beside it and
+// put in place whole; false (reported) when the temporary cannot be made.
+bool stage_genie_file(Console& con, std::string_view name, StagedFile& staged) {
+    int error = 0;
+    if (!staged.create(name, false, error)) return report_unwritten(con, name, error);
+    staged.close_stream();
+    return true;
+}
+
+// A pending `before` (the weights file) is put in place with it, first.
+bool commit_genie_file(Console& con, std::string_view name, StagedFile& staged,
+                       OutputFile* before = nullptr) {
+    // The library may still hold the file open for a further entry.
+    if (!close_genie_file()) {
+        staged.abandon();
+        return report_unwritten(con, name, genie_write_error());
+    }
+    int error = 0;
+    if (before != nullptr)
+        return before->close_before(staged, error) || report_unwritten(con, name, error);
+    return staged.commit(error) || report_unwritten(con, name, error);
+}
+
+// However the entries end, the library lets the file go before the
+// temporary is put in place or removed (a file held open cannot be, on
+// Windows).
+struct GenieFileLetGo {
+    GenieFileLetGo() = default;
+    GenieFileLetGo(const GenieFileLetGo&) = delete;
+    GenieFileLetGo& operator=(const GenieFileLetGo&) = delete;
+    ~GenieFileLetGo() { close_genie_file(); }
+};
+
+// The header values every Genie entry of this run carries, labels aside.
+G2IntGenDp genie_header(const RunFiles& files, double wavelength) {
+    G2IntGenDp h;
+    g2intinit(h);
+    std::string doubled(name_field_length, ' ');
+    double_backslashes(doubled, files.input_name, static_cast<std::int32_t>(name_field_length));
+    set_field(h.title, std::string_view(doubled).substr(0, h.title.size()));
+    h.ut[29] = wavelength;
+    return h;
+}
+
+// False when the library could not write the entry (it has reported why).
+bool write_genie_entry(Console& con, const G2IntGenDp& h, const Spectrum& spectrum,
+                       std::int32_t inew, const std::string& file) {
+    std::int32_t ierr = 0;  // the writer's last argument, which it leaves alone
+    const std::int32_t n = spectrum.ny;
+    return write_g2int_ng(con, file, h.filefield, h.xlabel, h.ylabel, h.user_name, h.inst_name,
+                          h.title, h.time, h.history, first(spectrum.x, n), first(spectrum.y, n),
+                          first(spectrum.e, n), h.ut, h.delta, h.fi, h.l1, h.l2, h.efixed,
+                          h.twotheta, h.run_duration, spectrum.ny, spectrum.ny, h.nut, h.emode,
+                          h.ispec_no, h.irun_no, inew, 0, ierr);
+}
+
+bool write_genie_spectrum(Console& con, RunFiles& files, const Answers& answers,
+                          const ScanTables& scans, const Spectrum& spectrum, OutputFile* weights) {
+    const std::string& name = files.output_name;
+    activate_genie_session();
+    deactivate_genie_session();
+    G2IntGenDp h = genie_header(files, scans.census.wavelength);
+    set_field(h.xlabel, genie_x_label(x_axis(answers, scans)));
+    set_field(h.ylabel, answers.icps == 0 ? "Counts" : "Counts per second");
+    StagedFile staged;
+    if (!stage_genie_file(con, name, staged)) return false;
+    if (!write_genie_entry(con, h, spectrum, 1, staged.temporary_name())) {
+        const int error = genie_write_error();
+        close_genie_file();
+        return report_unwritten(con, name, error);
+    }
+    return commit_genie_file(con, name, staged, weights);
+}
+
+bool write_separate_genie(Console& con, RunFiles& files, const Answers& answers,
+                          const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
+    activate_genie_session();
+    deactivate_genie_session();
+    G2IntGenDp h = genie_header(files, scans.census.wavelength);
+    set_field(h.ylabel, "y");
+    check_every_counting_time(con, answers, scans);
+
+    // The entries go into a temporary that replaces the file once they are
+    // all in; a failure to write leaves the older file as it was.
+    const std::string& name = files.output_name;
+    StagedFile staged;
+    if (!stage_genie_file(con, name, staged)) return false;
+    const GenieFileLetGo let_go;  // before `staged` goes
+    std::int32_t inew = 1;
+    const auto take = [&](std::int32_t s) {
+        if (figure != nullptr) draw_scan(*figure, s + 1, plot::Style::scan, scans, spectrum);
+        set_field(h.xlabel, genie_x_label(scan_x_axis(scans, s)));
+        if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
+            return report_unwritten(con, name, genie_write_error());
+        // An interruption waiting for the temporary to be let go finds it closed.
+        if (interruption_waiting()) close_genie_file();
+        staged.check_interruption();
+        inew = 0;
+        return true;
+    };
+    if (!each_separate_scan(con, files, answers, scans, spectrum, take,
+                            [&] { return commit_genie_file(con, name, staged); }))
+        return false;
+    // A file without scans holds no entry: none is made.
+    if (inew != 0) return true;
+    files.output_written = commit_genie_file(con, name, staged);
+    return files.output_written;
+}
+
+bool write_separate_pattern(Console& con, RunFiles& files, OutputFormat format,
+                            const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
+                            plot::Figure* figure) {
+    const PatternDescription d = describe_run(files, answers, scans, scans.census.nscans);
+    check_every_counting_time(con, answers, scans);
+    PatternFile file(con, files.output_name, format, d, true);
+    const auto take = [&](std::int32_t s) {
+        if (figure != nullptr) draw_scan(*figure, s + 1, plot::Style::scan, scans, spectrum);
+        return file.add(pattern_of(s + 1, spectrum));
+    };
+    files.output_written =
+        each_separate_scan(con, files, answers, scans, spectrum, take,
+                           [&] { return file.commit(); }) &&
+        file.commit();
+    return files.output_written;
+}
+
+}  // namespace
+
+PatternDescription describe_run(const RunFiles& files, const Answers& a, const ScanTables& scans,
+                                std::int32_t nincl) {
+    const xrdml::ScanCensus& c = scans.census;
+    PatternDescription d;
+    d.input_name = files.full_name;
+    d.scan_choice = scan_choice_text(ChoiceText::file_header, a.iscan, nincl, c.nscans);
+    d.wavelengths = {c.kalpha1, c.kalpha2, c.ratio, c.wavelength};
+    d.x = x_axis(a, scans);
+    d.counts = a.icps == 0;
+    return d;
+}
+
+std::string axes_refusal(OutputFormat format, const Answers& answers, const ScanTables& scans) {
+    const ScanRange taken = scans_taken(answers, scans.census.nscans);
+    for (std::int32_t s = taken.first; s < taken.end; ++s) {
+        const std::string_view axis = scan_axis(scans, s);
+        const std::string_view first_axis = scan_axis(scans, taken.first);
+        if (axis != first_axis)
+            return "scan " + format_integer(s + 1) + " moves the " + std::string(axis) +
+                   " axis, scan " + format_integer(taken.first + 1) + " the " +
+                   std::string(first_axis) + " axis: one file cannot label both";
+        const std::string_view why = format_row(format).refuses(scan_x_axis(scans, s));
+        if (!why.empty())
+            return "scan " + format_integer(s + 1) + " moves the " + std::string(axis) +
+                   " axis: " + std::string(why);
+    }
+    return {};
+}
+
+bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const Answers& answers,
+                    const ScanTables& scans, std::int32_t nincl, const Spectrum& spectrum,
+                    OutputFile* weights) {
+    const std::string& name = files.output_name;
+    switch (format) {
+        case OutputFormat::ascii:
+            files.output_written = write_ascii_data_file(
+                con, name, answers.iscan, files.full_name, spectrum.ny, first(spectrum.x, spectrum.ny),
+                first(spectrum.y, spectrum.ny), first(spectrum.e, spectrum.ny), weights);
+            break;
+        case OutputFormat::genie:
+            files.output_written = write_genie_spectrum(con, files, answers, scans, spectrum, weights);
+            break;
+        default: {
+            const PatternDescription d = describe_run(files, answers, scans, nincl);
+            const Pattern p = pattern_of(std::max(answers.iscan, 0), spectrum);
+            files.output_written =
+                write_pattern_file(con, name, format, d, std::span(&p, 1), weights);
+        }
+    }
+    return files.output_written;
+}
+
+bool write_separate_scans(Console& con, RunFiles& files, OutputFormat format,
+                          const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
+                          plot::Figure* figure) {
+    if (format == OutputFormat::genie)
+        return write_separate_genie(con, files, answers, scans, spectrum, figure);
+    return write_separate_pattern(con, files, format, answers, scans, spectrum, figure);
+}
+
+}  // namespace orvalt
