@@ -67,15 +67,23 @@ bench-windows: build-release windows
 	    --windows build/windows/driver/orvalt.exe $(BUILD_RELEASE)/driver/orvalt
 
 # The Debian package and the .tar.gz of the Linux release build, and the .zip
-# of the Windows build, in build/packages.
+# of the Windows build, in build/packages; package-linux makes the first two
+# alone (for a machine without the Windows toolchain).
 PACKAGES ?= build/packages
-package: build-release windows
+.PHONY: package-linux package-windows
+package: package-linux package-windows
+	ls -l $(PACKAGES)
+
+package-linux: build-release
 	scripts/build-deps.sh package
 	mkdir -p $(PACKAGES)
 	cd $(BUILD_RELEASE) && cpack -B $(CURDIR)/$(PACKAGES)
+	rm -rf $(PACKAGES)/_CPack_Packages
+
+package-windows: windows
+	mkdir -p $(PACKAGES)
 	cd build/windows && cpack -B $(CURDIR)/$(PACKAGES)
 	rm -rf $(PACKAGES)/_CPack_Packages
-	ls -l $(PACKAGES)
 
 # Pictures of the real measurement files for docs/gallery/, drawn by the
 # program itself from the command line; the data files go to build/gallery.

@@ -1,9 +1,7 @@
-// Shared pieces of the unit tests: a console over string streams, a temporary
-// folder that is removed again, and small XRDML texts.
+// Shared pieces of the unit tests: a console over string streams, a scratch
+// folder that is removed again (tests/scratch_folder.h), and small XRDML texts.
 #pragma once
 
-#include <atomic>
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -14,6 +12,7 @@
 #include "bench/synthetic_xrdml.h"
 #include "g_f/console.h"
 #include "g_f/stop.h"
+#include "tests/scratch_folder.h"
 
 namespace orvalt::test {
 
@@ -23,34 +22,6 @@ struct Dialogue {
     std::ostringstream out;
     Console con{in, out};
     std::string text() const { return out.str(); }
-};
-
-class TempDir {
-public:
-    TempDir() {
-        static std::atomic<int> serial{0};
-        const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-        path_ = std::filesystem::temp_directory_path() /
-                ("orvalt_test_" + std::to_string(stamp) + "_" + std::to_string(serial++));
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        std::filesystem::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-    std::string write(const std::string& name, const std::string& bytes) const {
-        std::ofstream f(path_ / name, std::ios::binary);
-        f << bytes;
-        return file(name);
-    }
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
 };
 
 // The status of the Stop that f throws; -1 when it returns.

@@ -814,8 +814,8 @@ TEST_F(BadInput, MeasurementLineOverSixtyFourMebibytes) {
 
 TEST(BadInputPasses, EveryPassReportsAFileThatIsGone) {
     namespace xr = orvalt::xrdml;
-    const std::string name = (fs::temp_directory_path() / "orvalt_e2e_no_such_file.xrdml").string();
-    fs::remove(name);
+    const orvalt::test::TempDir folder("orvalt_e2e_gone");
+    const std::string name = folder.file("no_such_file.xrdml");
     std::istringstream in;
     std::ostringstream out;
     orvalt::Console con{in, out};

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -22,6 +23,7 @@
 
 #include "bench/synthetic_xrdml.h"
 #include "driver/program.h"
+#include "tests/scratch_folder.h"
 
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -148,15 +150,18 @@ class Orvalt : public ::testing::Test {
 protected:
     fs::path dir;
 
+    // A new folder per test, named after it; kept when the test fails, for a look.
     void SetUp() override {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        dir = fs::temp_directory_path() /
-              (std::string("orvalt_e2e_") + info->test_suite_name() + "_" + info->name());
-        fs::remove_all(dir);
-        fs::create_directories(dir);
+        std::string stem = std::string("orvalt_e2e_") + info->test_suite_name() + "_" + info->name();
+        std::replace(stem.begin(), stem.end(), '/', '_');  // parameterized tests' names
+        dir = orvalt::test::new_scratch_folder(stem);
     }
     void TearDown() override {
-        if (!HasFailure()) fs::remove_all(dir);
+        if (HasFailure())
+            std::cout << "scratch folder kept: " << dir.string() << "\n";
+        else
+            fs::remove_all(dir);
     }
 
     void write(const std::string& name, const std::string& content) const {

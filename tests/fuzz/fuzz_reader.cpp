@@ -5,42 +5,26 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <filesystem>
 #include <sstream>
 #include <string>
-#include <system_error>
 #include <vector>
 
 #include "g_f/console.h"
 #include "g_f/input_files.h"
 #include "g_f/stop.h"
+#include "tests/scratch_folder.h"
 #include "xrdml/reader.h"
-
-#ifdef _WIN32
-#include <process.h>
-#define ORVALT_GETPID _getpid
-#else
-#include <unistd.h>
-#define ORVALT_GETPID getpid
-#endif
 
 namespace {
 
 namespace xr = orvalt::xrdml;
 
-// One file per process, rewritten for every input and removed when the
-// process ends normally.
+// One file per process in a folder of its own, rewritten for every input;
+// both are removed when the process ends normally.
 const std::string& scratch_file() {
-    static const struct Scratch {
-        std::string path = (std::filesystem::temp_directory_path() /
-                            ("orvalt_fuzz_reader_" + std::to_string(ORVALT_GETPID()) + ".xrdml"))
-                               .string();
-        ~Scratch() {
-            std::error_code ignored;
-            std::filesystem::remove(path, ignored);
-        }
-    } scratch;
-    return scratch.path;
+    static const orvalt::test::TempDir folder("orvalt_fuzz_reader");
+    static const std::string path = folder.file("input.xrdml");
+    return path;
 }
 
 void read_scan(orvalt::Console& con, const std::string& name, std::int32_t scan,
