@@ -39,9 +39,11 @@ TEST(GenieLibrary, WritesTheDocumentedBytes) {
     TempDir dir;
     const std::string path = dir.file("bytes.write");
     const std::int32_t n = 0x01020304;  // not named ntc: a value that shows the byte order
+    const float f = 1.0f;
     const double y = 1.0;
     GF_ASSIGN_HANDLE("ws", 2, "fields()", 8);
     GF_TRANSFER("ws.n", 4, "<--", 3, "int32", 5, &n, 0, 0);
+    GF_TRANSFER("ws.f", 4, "<--", 3, "float32", 7, &f, 0, 0);
     GF_TRANSFER("ws.y", 4, "<--", 3, "float64[]", 9, &y, 1, 1);
     select(path + "   " + '\0' + std::string(20, ' '));  // blanks and NULs after a name are padding
     put("new");
@@ -55,13 +57,19 @@ TEST(GenieLibrary, WritesTheDocumentedBytes) {
         body.insert(body.end(), raw);
     };
     add({"ws", "data"}, {0, 0, 0, 0});
-    add({"Data points"}, {2, 0, 0, 0});
+    add({"Data points"}, {3, 0, 0, 0});
     add({"ws.n", "int32"}, {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x04, 0x03, 0x02, 0x01});
+    add({"ws.f", "float32"}, {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0x80, 0x3F});
     add({"ws.y", "float64[]"}, {1, 0, 0, 0, 1, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F});
     std::vector<unsigned char> expected{0x89, 'G', '2', 'F', '\r', '\n', 0x1A, '\n', 1, 0, 0, 0,
                                         static_cast<unsigned char>(body.size()), 0, 0, 0};
     expected.insert(expected.end(), body.begin(), body.end());
     EXPECT_EQ(bytes_of(path), expected);
+    // The reader gives each value back in its own type.
+    genie::File file;
+    std::string error;
+    ASSERT_TRUE(genie::read_file(path, file, error)) << error;
+    EXPECT_EQ(file.entries.at(0).find("ws.f")->float32s(), std::vector<float>{1.0f});
 }
 
 // A field set again keeps its place and takes the new values; a workspace
