@@ -205,13 +205,5 @@ TEST_F(RealFiles, NinetyOneScansWithCrlfLineEnds) {
     EXPECT_TRUE(has(r, " orvaltdata1: Scan found: 91\n"));
 }
 
-TEST_F(RealFiles, MoreScansThanTheTablesHoldAreRefused) {
-    copy("rsm_401_scans.xrdml");
-    const Result r = run("rsm_401_scans.xrdml\n");
-    EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r, " count_scans: Number of scans in file = 401\n"));
-    EXPECT_TRUE(has(r, " ierr = 16\n Too many scans in file (maximum 200)\n"));
-}
-
 }  // namespace
 }  // namespace e2e

@@ -71,12 +71,6 @@ TEST(Census, WarningsAndFailures) {
     EXPECT_EQ(r.status.ierr, 5);
     EXPECT_EQ(r.out, " **WARNING: Unexpected number of kAlpha1 values in file = 2\n");
     EXPECT_EQ(census_of("").status.ierr, 5);
-
-    EXPECT_EQ(census_of(xrdml_file(std::vector<std::string>(200, "1"))).status.ierr, 0);
-    r = census_of(xrdml_file(std::vector<std::string>(201, "1")));
-    EXPECT_EQ(r.status.ierr, 16);
-    EXPECT_EQ(message(r.status), "Too many scans in file (maximum 200)");
-    EXPECT_NE(r.out.find("count_scans: Number of scans in file = 201\n"), std::string::npos);
 }
 
 // An element of one value holds one number, blanks and tabs around it: a

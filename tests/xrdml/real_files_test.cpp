@@ -72,13 +72,6 @@ TEST(RealFiles, NinetyOneScansCrlf) {
     EXPECT_EQ(p.status.ierr, 0);
 }
 
-TEST(RealFiles, TooManyScansAreRefused) {
-    Pass q("rsm_401_scans.xrdml");
-    COUNTSCANS(q.d.con, q.path, q.status, q.census, 1);
-    EXPECT_EQ(q.census.nscans, 401);
-    EXPECT_EQ(q.status.ierr, 16);
-}
-
 // What the survey makes of a file, as text to compare.
 std::string surveyed(const std::string& path) {
     ScanCensus census;
