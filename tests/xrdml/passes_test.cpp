@@ -1,8 +1,11 @@
 // The scan census and the scan parameters: results, warnings, failures.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
+#include "g_f/staged_file.h"
+#include "tests/compress_support.h"
 #include "tests/support.h"
 #include "xrdml/reader.h"
 
@@ -342,6 +345,35 @@ TEST(Survey, GivesWhatTheThreePassesGiveAlone) {
     ScanCensus census;
     ScanParameters par;
     EXPECT_FALSE(survey_file("no_such.xrdml", ReaderStatus{}, census, par, 1).opened);
+}
+
+// Of a .gz or .bz2 file the survey keeps the text it decompressed, whole,
+// for the later passes; a plain file needs no copy (an earlier one goes),
+// and a copy cut short keeps none and fails the census with the reason.
+TEST(Survey, KeepsTheTextOfACompressedFileForTheLaterPasses) {
+    TempDir dir;
+    const std::string text = read_all(real_file("polefig_Ge113.xrdml"));
+    ScanCensus census;
+    ScanParameters par;
+    StagedFile copy;
+    for (const std::string& name :
+         {dir.write("f.xrdml.gz", gzip(text)), dir.write("f.xrdml.bz2", bzip2(text))}) {
+        const FileSurvey s = survey_file(name, ReaderStatus{}, census, par, 0, &copy);
+        EXPECT_EQ(s.census_status.ierr, 0) << name;
+        EXPECT_EQ(census.nscans, 91) << name;
+        ASSERT_TRUE(copy.active()) << name;
+        EXPECT_TRUE(read_all(copy.temporary_name()) == text) << name;
+    }
+    const std::string copy_name = copy.temporary_name();
+    survey_file(real_file("polefig_Ge113.xrdml"), ReaderStatus{}, census, par, 0, &copy);
+    EXPECT_FALSE(copy.active() || std::filesystem::exists(copy_name));
+
+    const std::string whole = gzip(text);
+    const FileSurvey cut = survey_file(dir.write("cut.xrdml.gz", whole.substr(0, whole.size() / 2)),
+                                       ReaderStatus{}, census, par, 1, &copy);
+    EXPECT_EQ(cut.census_status.ierr, 19);
+    EXPECT_EQ(message(cut.census_status), "The gzip file is truncated (it ends too early)");
+    EXPECT_FALSE(copy.active());
 }
 
 }  // namespace
