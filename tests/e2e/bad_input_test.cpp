@@ -847,18 +847,8 @@ TEST(BadInputPasses, EveryPassReportsAFileThatIsGone) {
         EXPECT_EQ(status.message, gone + std::string(80 - gone.size(), ' ')) << pass;
     };
     xr::ReaderStatus status;
-    xr::ScanCensus census;
-    xr::COUNTSCANS(con, name, status, census, 1);
-    expect_gone(status, "census");
-
-    status = {};
-    xr::ScanParameters par;
-    xr::ORVALTPAR(name, status, par, 2);
-    expect_gone(status, "parameters");
-
     std::vector<double> y(xr::mn), e(xr::mn);
     std::int32_t ny = 0;
-    status = {};
     xr::ORVALTDATA1(con, name, status, y, e, xr::mn, ny, 1, 1);
     expect_gone(status, "one scan");
 

@@ -1,4 +1,5 @@
-// The scan census and the scan parameters: results, warnings, failures.
+// The scan census and the scan parameters: results, warnings, failures; the
+// survey that makes both in one reading, held against separate passes.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include "g_f/staged_file.h"
 #include "tests/compress_support.h"
 #include "tests/support.h"
+#include "tests/support/xrdml_passes.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
@@ -20,12 +22,15 @@ struct CensusRun {
     std::string out;
 };
 
+// The census as the survey of a run takes it.
 CensusRun census_of(const std::string& text, std::int32_t verbose = 1) {
     TempDir dir;
-    Dialogue d;
     CensusRun r;
-    COUNTSCANS(d.con, dir.write("f.xrdml", text), r.status, r.census, verbose);
-    r.out = d.text();
+    ScanParameters par;
+    const FileSurvey s =
+        survey_file(dir.write("f.xrdml", text), ReaderStatus{}, r.census, par, verbose);
+    r.status = s.census_status;
+    r.out = s.census_report;
     return r;
 }
 
