@@ -15,7 +15,7 @@
 #include "g_f/input_files.h"
 #include "g_f/new_files.h"
 #include "g_f/stop.h"
-#include "genie/g2file.h"
+#include "tests/support/genie_files.h"
 #include "xrdml/reader.h"
 
 #ifndef _WIN32
@@ -617,9 +617,9 @@ TEST_F(BadInput, RunsWritingOneNameAtOnceEachLeaveAWholeFile) {
     EXPECT_EQ(read("statuses"), "0 0\n");
     // Whichever came last, the file is one run's whole output.
     const std::string bytes = read_bytes("s.write");
-    orvalt::genie::File file;
+    orvalt::test::GenieFile file;
     std::string error;
-    ASSERT_TRUE(orvalt::genie::read_file((dir / "s.write").string(), file, error)) << error;
+    ASSERT_TRUE(orvalt::test::read_genie_file((dir / "s.write").string(), file, error)) << error;
     EXPECT_TRUE(file.entries.size() == 1 || file.entries.size() == 2) << file.entries.size();
     EXPECT_EQ(temporaries(dir), std::vector<std::string>{});
 }

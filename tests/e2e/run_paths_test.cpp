@@ -4,7 +4,7 @@
 #include <cmath>
 #include <tuple>
 
-#include "genie/g2file.h"
+#include "tests/support/genie_files.h"
 
 namespace e2e {
 namespace {
@@ -235,9 +235,9 @@ TEST_F(Orvalt, CountsPerSecondOfACountingTimeOfOneAndAHalfSeconds) {
     // sqrt(c) / 1.5, which their products with the rounded 1 / 1.5 are not
     // (for 5 counts the value, for 2 and 8 the error differ in the last bit).
     ASSERT_EQ(run("t.xrdml\n-3\n1\n\n").status, 0);
-    orvalt::genie::File file;
+    orvalt::test::GenieFile file;
     std::string error;
-    ASSERT_TRUE(orvalt::genie::read_file((dir / "t.write").string(), file, error)) << error;
+    ASSERT_TRUE(orvalt::test::read_genie_file((dir / "t.write").string(), file, error)) << error;
     ASSERT_EQ(file.entries.size(), 1u);
     const auto y = file.entries[0].find("h_block.y")->float64s();
     const auto e = file.entries[0].find("h_block.e")->float64s();

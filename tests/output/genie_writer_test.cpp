@@ -15,6 +15,7 @@
 #include "g_f/text.h"
 #include "genie/g2file.h"
 #include "tests/support.h"
+#include "tests/support/genie_files.h"
 
 namespace orvalt {
 namespace {
@@ -43,10 +44,10 @@ struct Writer {
     }
 };
 
-genie::File read_back(const std::string& path) {
-    genie::File f;
+test::GenieFile read_back(const std::string& path) {
+    test::GenieFile f;
     std::string error;
-    EXPECT_TRUE(genie::read_file(path, f, error)) << error;
+    EXPECT_TRUE(test::read_genie_file(path, f, error)) << error;
     return f;
 }
 
