@@ -14,8 +14,8 @@ ScanTables take_census(Console& con, RunFiles& files) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
     xrdml::ReaderStatus status;
-    // inqfilerec, COUNTSCANS and ORVALTPAR from one reading of the file,
-    // reported in that order.
+    // The records, the scans with their wavelengths and the scans' parameters
+    // from one reading of the file, reported in that order.
     xrdml::FileSurvey survey =
         xrdml::survey_file(name, status, scans.census, scans.par, 1, &files.plain_copy);
     if (!survey.opened) stop_census_unopened(con, name);

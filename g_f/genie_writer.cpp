@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <string>
 
-#include "g_f/console.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "genie/genie.h"
@@ -27,19 +26,6 @@ constexpr std::size_t title_length = 80;
 constexpr std::size_t time_length = 20;
 constexpr std::size_t history_length = 200;
 constexpr std::size_t number_text_length = 10;
-
-template <class Real>
-struct RealTypes;
-template <>
-struct RealTypes<double> {
-    static constexpr const char* scalar = "float64";
-    static constexpr const char* array = "float64[]";
-};
-template <>
-struct RealTypes<float> {
-    static constexpr const char* scalar = "float32";
-    static constexpr const char* array = "float32[]";
-};
 
 std::int32_t length_of(std::string_view s) { return static_cast<std::int32_t>(s.size()); }
 
@@ -68,41 +54,34 @@ void transfer_int(std::string_view name, const std::int32_t& value) {
     GF_TRANSFER(name.data(), length_of(name), "<--", 3, "int32", 5, &value, rank, extent);
 }
 
-template <class Real>
-void transfer_real(std::string_view name, const Real& value) {
+void transfer_real(std::string_view name, const double& value) {
     const std::int32_t rank = 0;
     const std::int32_t extent = 0;
-    const std::string_view type = RealTypes<Real>::scalar;
-    GF_TRANSFER(name.data(), length_of(name), "<--", 3, type.data(), length_of(type), &value, rank,
-                extent);
+    GF_TRANSFER(name.data(), length_of(name), "<--", 3, "float64", 7, &value, rank, extent);
 }
 
 // An array goes with n elements; n is kept within the array the caller
 // handed over, so a count larger than the array never reads past its end.
-template <class Real>
-void transfer_array(std::string_view name, std::span<const Real> values, std::int32_t n) {
+void transfer_array(std::string_view name, std::span<const double> values, std::int32_t n) {
     const std::int32_t rank = 1;
     const auto extent = static_cast<std::int32_t>(
         std::clamp<std::int64_t>(n, 0, static_cast<std::int64_t>(values.size())));
-    const std::string_view type = RealTypes<Real>::array;
-    GF_TRANSFER(name.data(), length_of(name), "<--", 3, type.data(), length_of(type),
-                values.data(), rank, extent);
+    GF_TRANSFER(name.data(), length_of(name), "<--", 3, "float64[]", 9, values.data(), rank,
+                extent);
 }
 
 }  // namespace
 
-template <class Real>
-bool write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view filefield_arg,
+bool write_g2int_ng(Console& /*con*/, std::string_view g2file_arg, std::string_view filefield_arg,
                     std::string_view xlabel_arg, std::string_view ylabel_arg,
                     std::string_view user_name_arg, std::string_view inst_name_arg,
                     std::string_view title_arg, std::string_view time_arg,
-                    std::string_view history_arg, std::span<const std::type_identity_t<Real>> x,
-                    std::span<const std::type_identity_t<Real>> y,
-                    std::span<const std::type_identity_t<Real>> e,
-                    std::span<const std::type_identity_t<Real>> ut, Real delta, Real fi, Real l1,
-                    Real l2, Real efixed, Real twotheta, Real run_duration, std::int32_t ntc,
+                    std::string_view history_arg, std::span<const double> x,
+                    std::span<const double> y, std::span<const double> e,
+                    std::span<const double> ut, double delta, double fi, double l1, double l2,
+                    double efixed, double twotheta, double run_duration, std::int32_t ntc,
                     std::int32_t nx, std::int32_t nut, std::int32_t emode, std::int32_t ispec_no,
-                    std::int32_t irun_no, std::int32_t inew, std::int32_t iprint,
+                    std::int32_t irun_no, std::int32_t inew, std::int32_t /*iprint*/,
                     std::int32_t& /*ierr: the caller's, untouched*/) {
     // Every text at its declared length, whatever length it came with.
     const std::string g2file = field(g2file_arg, g2file_length);
@@ -115,27 +94,8 @@ bool write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view 
     const std::string time = field(time_arg, time_length);
     const std::string history = field(history_arg, history_length);
 
-    const bool print = iprint == 1;
-    if (print) {
-        say_line(con, "**write_g2int_ng**");
-        say_line(con, "g2file = " + std::string(trimmed(g2file)));
-        say_line(con, "filefield = " + std::string(trimmed(filefield)));
-        say_line(con, "xlabel = " + xlabel);
-        say_line(con, "ylabel = " + ylabel);
-        say_line(con, "user_name,inst_name = " + user_name + inst_name);
-        say_line(con, "title = " + std::string(trimmed(title)));
-        say_line(con, "time = " + time);
-        say_line(con, "history = " + std::string(trimmed(history)));
-    }
     const std::string spec_no = number_text(ispec_no);
     const std::string run_no = number_text(irun_no);
-    if (print) {
-        say_integer(con, "ispec_no = ", ispec_no);
-        say_integer(con, "irun_no = ", irun_no);
-        say_line(con, "**write_g2int_ng** (1)");
-        say_line(con, "**write_g2int_ng** (2)");
-        say_line(con, "**write_g2int_ng** (3)");
-    }
 
     const int failures_before = genie_failure_count();
     GF_ASSIGN_HANDLE("h_block", 7, "fields()", 8);
@@ -171,9 +131,6 @@ bool write_g2int_ng(Console& con, std::string_view g2file_arg, std::string_view 
     GF_RELEASE_HANDLE("h_block", 7);
     return genie_failure_count() == failures_before;
 }
-
-template decltype(write_g2int_ng<double>) write_g2int_ng<double>;
-template decltype(write_g2int_ng<float>) write_g2int_ng<float>;
 
 void g2intinit(G2IntGenDp& h) {
     h.filefield.assign(filefield_length, '\0');

@@ -320,44 +320,6 @@ std::string plain_text(std::string_view markup) {
     return out;
 }
 
-bool parse_file(const std::vector<unsigned char>& data, File& file, std::string& error) {
-    file = File{};
-    if (data.size() < file_header_size ||
-        !std::equal(file_signature.begin(), file_signature.end(), data.begin())) {
-        error = "not a Genie file: no Genie signature" + at(0);
-        return false;
-    }
-    file.version = get_u32(data.data() + file_signature.size());
-    if (file.version != file_version) {
-        error = "Genie file version " + std::to_string(file.version) + " is not supported" +
-                at(file_signature.size());
-        return false;
-    }
-    if (data.size() == file_header_size) {
-        error = "the file holds no entry" + at(file_header_size);
-        return false;
-    }
-    Cursor c(data.data(), file_header_size, data.size());
-    while (c.left() > 0) {
-        const std::size_t start = c.pos();
-        const std::string which = "entry " + std::to_string(file.entries.size() + 1) + ": ";
-        std::uint32_t length = 0;
-        if (!c.u32(length) || c.left() < length) {
-            error = which + "runs past the end of the file" + at(start);
-            return false;
-        }
-        Cursor inner(data.data(), c.pos(), c.pos() + length);
-        Entry e;
-        if (!parse_entry(inner, start, e, error)) {
-            error = which + error;
-            return false;
-        }
-        file.entries.push_back(std::move(e));
-        c = Cursor(data.data(), inner.pos(), data.size());
-    }
-    return true;
-}
-
 namespace {
 
 bool seek_file(std::FILE* f, std::uint64_t offset, int whence) {
@@ -464,25 +426,6 @@ bool FileReader::next(Entry& entry, std::string& error) {
     }
     pos_ = start + sizeof word + length;
     ++entries_;
-    return true;
-}
-
-bool read_file(const std::string& path, File& file, std::string& error) {
-    file = File{};
-    errno = 0;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        error = std::strerror(errno);
-        return false;
-    }
-    FileReader reader;
-    if (!reader.open(f, error)) return false;
-    file.version = reader.version();
-    for (Entry e; reader.next(e, error);) file.entries.push_back(std::move(e));
-    if (!error.empty()) {
-        file = File{};
-        return false;
-    }
     return true;
 }
 

@@ -95,14 +95,9 @@ std::string data_entry_problem(std::string_view workspace, const std::vector<Fie
 // characters as \xNN.
 std::string plain_text(std::string_view markup);
 
-struct File {
-    std::uint32_t version = 0;
-    std::vector<Entry> entries;
-};
-
 // Reads a file entry by entry, holding one entry at a time: its memory is
 // bounded by the largest entry, whatever the file's size. The signature is
-// checked before anything else is read. Messages are those of read_file.
+// checked before anything else is read.
 class FileReader {
 public:
     // Takes over the open stream (positioned anywhere) and checks the file's
@@ -124,14 +119,5 @@ private:
     std::size_t entries_ = 0;
     std::uint32_t version_ = 0;
 };
-
-// Reads a whole file. On failure returns false with `error` saying why (the
-// file cannot be read, or which rule its contents break and at which byte
-// offset, as the format's description lists them); a file of any contents
-// is handled without reading outside it.
-bool read_file(const std::string& path, File& file, std::string& error);
-
-// The same for a file's contents already in memory.
-bool parse_file(const std::vector<unsigned char>& data, File& file, std::string& error);
 
 }  // namespace orvalt::genie

@@ -6,7 +6,6 @@
 
 #include "g_f/console.h"
 #include "g_f/numbers.h"
-#include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"
 
 namespace orvalt::xrdml {
@@ -72,26 +71,6 @@ void CensusPass::finish(Console& con, ReaderStatus& status, std::int32_t verbose
     // The per-scan tables hold max_scans entries; refuse the file here, once
     // the census has been reported.
     if (census_.nscans > max_scans) status.set(16, "Too many scans in file (maximum 200)");
-}
-
-void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanCensus& census,
-                std::int32_t verbose) {
-    CensusPass pass(census);
-    PassLines lines(name);
-    // A file gone since its existence check is no "missing wavelength".
-    if (!lines.is_open()) {
-        lines.report_end(status);
-        return;
-    }
-    std::string_view line;
-    while (lines.next(line)) {
-        if (!pass.take(con, line, status, verbose)) {
-            lines.close();
-            return;
-        }
-    }
-    lines.close();
-    pass.finish(con, status, verbose);
 }
 
 }  // namespace orvalt::xrdml

@@ -1,5 +1,5 @@
-// Keyword scanning: markers of a line, the element name after the first "<",
-// the element text, number fields, and the report of a failed pass.
+// The line helpers of the passes (the element name after the first "<", the
+// element text, number fields, count totals) and the report of a failed pass.
 #include "xrdml/reader.h"
 
 #include <bit>
@@ -16,13 +16,6 @@ namespace orvalt::xrdml {
 namespace {
 
 bool is_separator(char c) { return is_blank_or_tab(c) || c == ','; }
-
-// Stores a 1-based position as entry `count` (1-based) of a table that grows on demand.
-void store(std::vector<std::int32_t>& table, std::int32_t count, std::size_t value) {
-    const auto index = static_cast<std::size_t>(count - 1);
-    if (index >= table.size()) table.resize(index + 1);
-    table[index] = static_cast<std::int32_t>(value);
-}
 
 // The value of `length` (1 to 8) digits at the start of the 8 bytes of w:
 // the digits moved to the top bytes (zeros before them), then combined in
@@ -131,48 +124,6 @@ void ReaderStatus::set(std::int32_t code, std::string_view text) {
     message = field(text, message_width);
 }
 
-std::int32_t COUNT_KEYWORD(std::string_view line, std::vector<std::int32_t>& table, char marker) {
-    std::int32_t count = 0;
-    if (line.find_first_not_of(' ') == std::string_view::npos) return count;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        if (line[i] == marker) store(table, ++count, i + 1);
-    }
-    return count;
-}
-
-bool KEYWORD_SEARCH(std::string_view line, std::string_view keyword,
-                    std::vector<std::int32_t>& table) {
-    if (COUNT_KEYWORD(line, table, '<') == 0) return false;
-    const auto p = static_cast<std::size_t>(table[0]);  // name starts right after it
-    if (p + keyword.size() > line.size()) return false;
-    return line.substr(p, keyword.size()) == keyword;
-}
-
-std::string_view GET_VALUES_XRDML(std::string_view line, std::vector<std::int32_t>& table) {
-    if (COUNT_KEYWORD(line, table, '>') == 0) return {};
-    const std::string_view rest = line.substr(static_cast<std::size_t>(table[0]));
-    if (COUNT_KEYWORD(rest, table, '<') == 0) return rest;
-    return rest.substr(0, static_cast<std::size_t>(table[0] - 1));
-}
-
-std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& starts) {
-    const std::size_t L = text.size();
-    if (text.find_first_not_of(' ') == std::string_view::npos) return 0;
-    std::int32_t n = 0;
-    if (!is_blank_or_tab(text[0])) store(starts, ++n, 1);
-    for (std::size_t i = 0; i + 1 < L; ++i) {
-        if (is_separator(text[i]) && !is_blank_or_tab(text[i + 1])) store(starts, ++n, i + 2);
-    }
-    store(starts, n + 1, L + 1);
-    if (n == 0) return 0;  // only blanks and tabs: no field to trim
-    // The last field loses its trailing separators.
-    for (std::size_t j = L; j >= static_cast<std::size_t>(starts[n - 1]); --j) {
-        if (!is_separator(text[j - 1])) break;
-        starts[n] = static_cast<std::int32_t>(j);
-    }
-    return n;
-}
-
 void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary) {
     if (status.ierr == 0) return;
     say_integer(con, "ierr = ", status.ierr);
@@ -198,11 +149,11 @@ ElementText element_text(std::string_view line) {
 }
 
 FieldScan read_number_fields(std::string_view text, std::span<double> out) {
-    // Field starts as split_fields finds them: the first character when it is
-    // no blank or tab, and every character after a separator that is no blank
-    // or tab. A field read in free form (read_first_real) yields its first
-    // item, which ends at a separator; a field that begins with a comma has an
-    // empty item and fails.
+    // A field starts at the first character when it is no blank or tab, and
+    // at every character after a separator that is no blank or tab. A field
+    // read in free form (read_first_real) yields its first item, which ends
+    // at a separator; a field that begins with a comma has an empty item and
+    // fails.
     FieldScan scan;
     const char* p = text.data();
     const char* const end = p + text.size();

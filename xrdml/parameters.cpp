@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "g_f/numbers.h"
-#include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"
 
 namespace orvalt::xrdml {
@@ -116,27 +115,6 @@ void ParameterPass::check_counts(const std::array<std::int32_t, 3>& counts, std:
             return;
         }
     }
-}
-
-void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
-               std::int32_t nscans) {
-    status.ierr = 0;
-    ParameterPass pass(par);
-    PassLines lines(name);
-    std::string_view line;
-    for (;;) {
-        if (!lines.next(line)) {
-            lines.report_end(status);
-            return;
-        }
-        if (!pass.take(line, status)) {
-            lines.close();
-            return;
-        }
-        if (pass.least_count() >= nscans) break;
-    }
-    lines.close();
-    ParameterPass::check_counts(pass.counts(), nscans, status);
 }
 
 }  // namespace orvalt::xrdml

@@ -78,7 +78,6 @@ public:
         status.set(file_changed, changed_message);
         return false;
     }
-    bool is_open() const { return in_.is_open(); }
 
     // Byte offsets of the last line read and of the line after it, and
     // whether a comment is left open after it; reading on from a given offset

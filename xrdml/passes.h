@@ -1,6 +1,7 @@
 // The line-by-line work of the scan census and of the scan parameters pass,
-// apart from the reading: COUNTSCANS and ORVALTPAR each feed one from their own
-// reading of the file, survey_file feeds both from one reading.
+// apart from the reading: survey_file feeds both from one reading of the file
+// (the tests' separate passes, tests/support/xrdml_passes.h, each from a
+// reading of its own).
 #pragma once
 
 #include <array>

@@ -1,8 +1,8 @@
-// The XRDML reader: keyword scanning, scan census, scan parameters and
-// intensities. Every pass opens the file by name, reads it line by line from
-// its first line (or from a remembered scan line) and closes it; survey_file
-// makes the census passes in one such reading. Nothing keeps the whole file
-// in memory.
+// The XRDML reader: the survey of a file (record census, scan census and
+// scan parameters in one reading), the intensities, and the line helpers
+// they share. Every reading opens the file by name, reads it line by line
+// from its first line (or from a remembered scan line) and closes it.
+// Nothing keeps the whole file in memory.
 //
 // Tables are 0-based in storage: scan s (1-based, as in the dialogue) lives in
 // entry s - 1; spectrum point k (1-based) in entry k - 1.
@@ -67,24 +67,7 @@ struct ScanParameters {
     std::array<std::string, max_scans> axis{};
 };
 
-// --- keyword scanning ---------------------------------------------------------
-
-// Stores the 1-based positions of `marker` in `line` into table[0..count-1]
-// (growing the table when the line holds more markers than it has room for);
-// entries past count are left as they were. Returns count.
-std::int32_t COUNT_KEYWORD(std::string_view line, std::vector<std::int32_t>& table, char marker);
-
-// True when the element name after the first "<" of the line begins with keyword.
-bool KEYWORD_SEARCH(std::string_view line, std::string_view keyword,
-                    std::vector<std::int32_t>& table);
-
-// The text between the first ">" of the line and the next "<" (blank when the
-// line holds no ">"; the rest of the line when no "<" follows).
-std::string_view GET_VALUES_XRDML(std::string_view line, std::vector<std::int32_t>& table);
-
-// Field starts (1-based) of a text separated by blanks, commas or tabs: on
-// return starts[0..n] hold the n + 1 entries; returns n.
-std::int32_t split_fields(std::string_view text, std::vector<std::int32_t>& starts);
+// --- reports --------------------------------------------------------------------
 
 // Nothing when ierr is 0; otherwise "ierr = " and the message, then Stop{1}.
 // A console that reports (the command line's) is given `summary` instead of
@@ -93,29 +76,28 @@ void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary
 
 // --- the passes -----------------------------------------------------------------
 
-// Census: number of scans and mean wavelength. On success ierr is left as
-// given; 5 on a missing or unreadable wavelength or ratio; 16 for more than
-// max_scans scans. verbose 1 prints the progress lines.
-void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanCensus& census,
-                std::int32_t verbose);
-
-// Start, end and counting time of every scan, in file order; reads only up to
-// the line where every kind has been seen nscans times. ierr 1, 4, 6 or 15.
-// A scan whose positions (those since the previous counting time) name
-// several axes, one of them 2Theta, takes the 2Theta ones; the axis of each
-// scan's positions goes into par.axis. Tables are never written past their
-// max_scans entries.
-void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
-               std::int32_t nscans);
-
-// The record census, the scan census and the scan parameters from one
-// reading of the file: what inqfilerec, COUNTSCANS (from `status`, printing
-// what it prints into census_report) and then ORVALTPAR (with the census's
-// number of scans, stopping where it stops) give, each as if it had read the
-// file on its own. Nothing is printed. A file that cannot be read to its end
-// (a read error, a corrupt or truncated archive) leaves census_status at
-// ierr 19 with the reason. opened is false when the file cannot be opened
-// (nothing else is then set).
+// The record census, the scan census and the scan parameters, from one
+// reading of the file; nothing is printed. The record census (records) is
+// what inqfilerec counts.
+//
+// The scan census: census.nscans and the mean wavelength. census_status
+// starts as `status` and is left so on success; ierr 5 on a missing or
+// unreadable wavelength or ratio, 20 on more than one number in one of them,
+// 16 for more than max_scans scans (once the census is reported).
+// census_report holds what the dialogue prints of the census: its warnings,
+// and with verbose 1 its progress lines.
+//
+// The scan parameters: start, end and counting time of every scan, in file
+// order, read up to the line where every kind has been met as often as the
+// census counted scans (they count only where the census passed);
+// parameter_status ierr 1, 4, 6, 15 or 20. A scan whose positions (those
+// since the previous counting time) name several axes, one of them 2Theta,
+// takes the 2Theta ones; the axis of each scan's positions goes into
+// par.axis. Tables are never written past their max_scans entries.
+//
+// A file that cannot be read to its end (a read error, a corrupt or
+// truncated archive) leaves census_status at ierr 19 with the reason. opened
+// is false when the file cannot be opened (nothing else is then set).
 //
 // Of a compressed file, when `plain_copy` is given, the text read is also
 // written to a new temporary (in the system's temporary folder), so that the
@@ -172,29 +154,30 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
 void REVERSEARRAY(std::span<double> a, std::int32_t n);
 
 // --- line helpers of the passes --------------------------------------------------
-// The passes read every line of files of many megabytes, so they test lines
-// with these instead of the table-filling routines above. The results are the
-// same: the tests hold both against each other.
+// The passes read every line of files of many megabytes: these test and cut
+// a line without building tables of its markers or fields.
 
 // The text after the first "<" of a line; `found` is false when the line has none.
 struct FirstElement {
     bool found = false;
     std::string_view text;
-    // What KEYWORD_SEARCH answers for this line and keyword.
+    // Whether the element name after the first "<" begins with keyword.
     bool matches(std::string_view keyword) const { return found && text.starts_with(keyword); }
 };
 FirstElement first_element(std::string_view line);
 
-// The element text of a line as GET_VALUES_XRDML cuts it, and whether it ended
-// at a "<" on the same line (false also when the line holds no ">").
+// The element text of a line: the text between the first ">" and the next
+// "<" (blank when the line holds no ">"; the rest of the line when no "<"
+// follows), and whether it ended at a "<" on the same line (false also when
+// the line holds no ">").
 struct ElementText {
     std::string_view text;
     bool closed = false;
 };
 ElementText element_text(std::string_view line);
 
-// The number fields of a list as split_fields finds them, each read in free
-// form: the first out.size() fields are read and stored in out, the rest only
+// The number fields of a list separated by blanks, commas or tabs, each read
+// in free form: the first out.size() fields are read and stored in out, the rest only
 // counted. `count` is the number of fields, `first_bad` the 0-based index of
 // the first read field that is not a number (-1 when all are).
 struct FieldScan {

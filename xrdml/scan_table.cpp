@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "g_f/numbers.h"
-#include "xrdml/pass_lines.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
@@ -147,17 +146,5 @@ ScanTableReader::~ScanTableReader() = default;
 void ScanTableReader::take(std::string_view line) { builder_->take(line); }
 
 ScanTable ScanTableReader::finish() { return std::move(builder_->table); }
-
-ScanTable list_scans(std::string_view name) {
-    PassLines lines(name);
-    if (!lines.is_open()) return {};
-    ScanTableReader reader;
-    std::string_view line;
-    while (lines.next(line)) reader.take(line);
-    lines.close();
-    ScanTable table = reader.finish();
-    table.opened = true;
-    return table;
-}
 
 }  // namespace orvalt::xrdml

@@ -1,7 +1,8 @@
 // What a file holds, scan by scan, for a table a person reads before
 // choosing what to convert: the axes each scan moves and where the others
-// stand, its points and counting time, its total and largest count. One
-// reading of the file of its own; the conversion passes are not touched.
+// stand, its points and counting time, its total and largest count. Built
+// from the lines of the survey's reading; what the conversion takes from
+// that reading is not touched.
 #pragma once
 
 #include <cstdint>
@@ -31,20 +32,16 @@ struct ScanRow {
 };
 
 struct ScanTable {
-    bool opened = false;
     double k_alpha1 = 0.0, k_alpha2 = 0.0, ratio = 0.0;
     bool has_k_alpha1 = false, has_k_alpha2 = false, has_ratio = false;
     std::vector<ScanRow> scans;  // however many the file holds
 };
 
-// The table of the named file (trailing blanks not part of the name);
-// `opened` false when it cannot be read. A value that does not read is left
-// at 0; a list's fields that are not numbers count as points but add nothing.
-ScanTable list_scans(std::string_view name);
-
-// The same built from the file's lines handed over in order, those inside
-// comments left out: the survey's reading can hand them on, so that a
-// listing reads the file once. `opened` is left to the caller.
+// The table of a file, built from its lines handed over in order, those
+// inside comments left out: the survey's reading hands them on
+// (survey_file's each_line), so that a listing reads the file once. A value
+// that does not read is left at 0; a list's fields that are not numbers
+// count as points but add nothing.
 class ScanTableReader {
 public:
     ScanTableReader();

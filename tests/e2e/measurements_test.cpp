@@ -15,17 +15,24 @@ struct Measurement {
     const char* file;
     int nscans;
     const char* axis;  // whose start and end positions x runs over
+    double wavelength;  // angstrom, the mean the census reports
 };
 
+// Every file gives copper's K-alpha1 1.540598 and K-alpha2 1.544426 angstrom;
+// with a ratio of 0.5 the mean is (K-alpha1 + 0.5 K-alpha2) / 1.5, with 0
+// K-alpha1 alone.
+constexpr double cu_mean = 1.541874, cu_alpha1 = 1.540598;
 const Measurement measurements[] = {
-    {"empyrean.xrdml", 1, "2Theta"},            // schema 1.5, intensities, LF
-    {"polefig_Ge113.xrdml", 91, "Phi"},         // schema 1.3, a pole figure: Q and d refused
-    {"simpack_xrd_AlGaAs.xrdml", 1, "2Theta"},  // schema 2.2, counts and factors, byte order mark
-    {"gonio_counts_TiO2_ZnO.xrdml", 1, "2Theta"},    // schema 2.3, Gonio scan, counts
-    {"gonio_v1_HA_DG2.xrdml", 1, "2Theta"},          // schema 1.0, intensities with factors
-    {"omega2theta_H1202.xrdml", 1, "2Theta"},        // schema 1.6, intensities with factors
-    {"om2th_counts_attenuated.xrdml", 1, "2Theta"},  // schema 2.1, one point attenuated by 188
-    {"area_76_scans.xrdml", 76, "2Theta"},           // schema 1.0, 76 Omega-2Theta scans
+    {"empyrean.xrdml", 1, "2Theta", cu_mean},     // schema 1.5, intensities, LF
+    {"polefig_Ge113.xrdml", 91, "Phi", cu_mean},  // schema 1.3, a pole figure: Q and d refused
+    // schema 2.2, counts and factors, byte order mark
+    {"simpack_xrd_AlGaAs.xrdml", 1, "2Theta", cu_alpha1},
+    {"gonio_counts_TiO2_ZnO.xrdml", 1, "2Theta", cu_mean},  // schema 2.3, Gonio scan, counts
+    {"gonio_v1_HA_DG2.xrdml", 1, "2Theta", cu_mean},  // schema 1.0, intensities with factors
+    {"omega2theta_H1202.xrdml", 1, "2Theta", cu_alpha1},  // schema 1.6, intensities with factors
+    // schema 2.1, one point attenuated by 188
+    {"om2th_counts_attenuated.xrdml", 1, "2Theta", cu_mean},
+    {"area_76_scans.xrdml", 76, "2Theta", cu_mean},  // schema 1.0, 76 Omega-2Theta scans
 };
 
 std::string read_all_of(const fs::path& path) {
@@ -202,6 +209,9 @@ TEST_F(Measurements, EveryBranchOnEveryFile) {
         ASSERT_EQ(r.status, 0) << r.out;
         EXPECT_NE(r.out.find(" count_scans: Number of scans in file = " + std::to_string(m.nscans) + "\n"),
                   std::string::npos);
+        const std::size_t w = r.out.find(" count_scans: Wavelength = ");
+        ASSERT_NE(w, std::string::npos);
+        EXPECT_NEAR(std::stod(r.out.substr(w + 27, 20)), m.wavelength, 1e-12);
         const std::vector<Point> want = first_scan(source.string(), m.axis);
         std::istringstream dat(read(stem + ".dat"));
         std::size_t k = 0;

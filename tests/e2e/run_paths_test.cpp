@@ -4,7 +4,7 @@
 #include <cmath>
 #include <tuple>
 
-#include "genie/g2file.h"
+#include "tests/support/genie_files.h"
 
 namespace e2e {
 namespace {
@@ -14,7 +14,6 @@ const std::string census_std =
     " count_scans: kAlpha2 =   1.544400000000    \n"
     " count_scans: ratioKAlpha2KAlpha1 =  0.5000000000000    \n"
     " count_scans: Wavelength =   1.541866666667    \n";
-const double wavelength = (1.5406 + 0.5 * 1.5444) / 1.5;
 
 const std::vector<Scan> three_scans = {
     {10.0, 14.0, 2.0, "10 20 30 40 50"},
@@ -66,10 +65,8 @@ TEST_F(Orvalt, TypicalRunLoadsOneScanAsCountsPerSecondInQ) {
     const auto rows = numbers_of(read("three.dat"));
     ASSERT_EQ(rows.size(), 5u);
     const double counts[] = {100, 200, 300, 400, 400};
-    for (int k = 0; k < 5; ++k) {
+    for (int k = 0; k < 5; ++k) {  // Q itself: QAndDSpacingOfReferenceReflections
         ASSERT_EQ(rows[k].size(), 3u);
-        const double theta = (10.0 + k) * 1.5707963267948966 / 180.0;
-        expect_near_rel(rows[k][0], 12.566370614359172 * std::sin(theta) / wavelength);
         expect_near_rel(rows[k][1], counts[k] / 4.0);
         expect_near_rel(rows[k][2], std::sqrt(counts[k]) / 4.0);
     }
@@ -84,21 +81,50 @@ TEST_F(Orvalt, SingleScanAsCountsInTwoThetaHasExactDataLines) {
               "   20.0000000000000         16.0000000000000         4.00000000000000     \n");
 }
 
-TEST_F(Orvalt, DSpacingReversesTheSpectrum) {
-    write("s.xrdml", xrdml_text({{30.0, 90.0, 1.0, "1 4 9"}}));
-    const Result r = run("s.xrdml\n1\n0\n3\n1\n\n");
-    EXPECT_EQ(r.status, 0);
-    const auto rows = numbers_of(read("s.dat"));
-    ASSERT_EQ(rows.size(), 3u);
-    const double two_theta[] = {90.0, 60.0, 30.0};
-    const double counts[] = {9, 4, 1};
-    for (int k = 0; k < 3; ++k) {
-        const double theta = two_theta[k] * 1.5707963267948966 / 180.0;
-        expect_near_rel(rows[k][0], (0.5 * wavelength) / std::sin(theta));
-        expect_near_rel(rows[k][1], counts[k]);
-        expect_near_rel(rows[k][2], std::sqrt(counts[k]));
+// Q and d against the values a crystallographer checks. With copper's
+// K-alpha1 alone (1.540598 angstrom, ratio 0) silicon's (111) reflection
+// stands at 2-theta 28.442 degrees, d = 3.1356 angstrom, and LaB6's (100) at
+// 21.358 degrees, d = 4.1569 angstrom; Q = 2 pi / d. Angles to 0.001 degree
+// move d by up to 0.0001 angstrom, so d is held to 0.0002 angstrom and Q to
+// the same share of its value. With K-alpha2 (1.544426) at ratio 0.5 the
+// mean wavelength is 1.541874 angstrom, which d equals at 2-theta 60 degrees
+// (sin 30 = 1/2; at 90 degrees d = 1.541874 / sqrt 2 = 1.090270). d-spacing
+// reverses the spectrum: d rises down the file, and each count and error
+// keeps its d.
+TEST_F(Orvalt, QAndDSpacingOfReferenceReflections) {
+    struct Case {
+        Wavelengths w;
+        double two_theta[2];
+        double d[2];  // angstrom, of the two points
+        double tolerance;
+    };
+    const Case cases[] = {
+        {{"1.540598", "1.544426", "0"}, {21.358, 28.442}, {4.1569, 3.1356}, 2e-4},
+        {{"1.540598", "1.544426", "0.5"}, {60.0, 90.0}, {1.541874, 1.090270}, 1e-6},
+    };
+    const double two_pi = 6.283185307179586;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.d[0]);
+        write("r.xrdml", xrdml_text({{c.two_theta[0], c.two_theta[1], 1.0, "10 20"}}, c.w));
+        fs::remove(dir / "r.dat");
+        ASSERT_EQ(run("r.xrdml\n1\n0\n2\n1\n\n").status, 0);
+        auto rows = numbers_of(read("r.dat"));
+        ASSERT_EQ(rows.size(), 2u);
+        for (std::size_t k = 0; k < 2; ++k) {
+            const double q = two_pi / c.d[k];
+            EXPECT_NEAR(rows[k][0], q, q * c.tolerance / c.d[k]) << "Q of point " << k + 1;
+        }
+        fs::remove(dir / "r.dat");
+        ASSERT_EQ(run("r.xrdml\n1\n0\n3\n1\n\n").status, 0);
+        rows = numbers_of(read("r.dat"));
+        ASSERT_EQ(rows.size(), 2u);
+        EXPECT_NEAR(rows[0][0], c.d[1], c.tolerance);
+        EXPECT_NEAR(rows[1][0], c.d[0], c.tolerance);
+        EXPECT_EQ(rows[0][1], 20);
+        EXPECT_EQ(rows[1][1], 10);
+        expect_near_rel(rows[0][2], std::sqrt(20.0));
+        expect_near_rel(rows[1][2], std::sqrt(10.0));
     }
-    EXPECT_LT(rows[0][0], rows[2][0]);
 }
 
 TEST_F(Orvalt, DSpacingAtZeroTwoThetaStopsBeforeTheNameQuestion) {
@@ -235,9 +261,9 @@ TEST_F(Orvalt, CountsPerSecondOfACountingTimeOfOneAndAHalfSeconds) {
     // sqrt(c) / 1.5, which their products with the rounded 1 / 1.5 are not
     // (for 5 counts the value, for 2 and 8 the error differ in the last bit).
     ASSERT_EQ(run("t.xrdml\n-3\n1\n\n").status, 0);
-    orvalt::genie::File file;
+    orvalt::test::GenieFile file;
     std::string error;
-    ASSERT_TRUE(orvalt::genie::read_file((dir / "t.write").string(), file, error)) << error;
+    ASSERT_TRUE(orvalt::test::read_genie_file((dir / "t.write").string(), file, error)) << error;
     ASSERT_EQ(file.entries.size(), 1u);
     const auto y = file.entries[0].find("h_block.y")->float64s();
     const auto e = file.entries[0].find("h_block.e")->float64s();

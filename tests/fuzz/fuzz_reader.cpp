@@ -1,6 +1,7 @@
 // Fuzz target: the reading passes on arbitrary file bytes. The bytes go to a
-// temporary file, which every pass then reads as the program would: record
-// census, scan census, scan parameters, single scans and the sum.
+// temporary file, which every pass then reads as the program would: the
+// survey (record census, scan census, scan parameters; held against the
+// separate passes of the tests' support), single scans and the sum.
 // A Stop is an expected end; anything else that goes wrong is a finding.
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include "g_f/input_files.h"
 #include "g_f/stop.h"
 #include "tests/scratch_folder.h"
+#include "tests/support/xrdml_passes.h"
 #include "xrdml/reader.h"
 
 namespace {
@@ -58,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         xr::ReaderStatus status;
         xr::ScanCensus census;
-        xr::COUNTSCANS(con, name, status, census, 1);
+        orvalt::test::COUNTSCANS(con, name, status, census, 1);
         if (status.message.size() != 80) __builtin_trap();
         const std::string census_report = out.str().substr(records_report.size());
 
@@ -79,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (census.nscans < 0 || census.nscans > xr::max_scans) __builtin_trap();
 
         xr::ScanParameters par;
-        xr::ORVALTPAR(name, status, par, census.nscans);
+        orvalt::test::ORVALTPAR(name, status, par, census.nscans);
         if (survey.parameter_status.ierr != status.ierr ||
             survey.parameter_status.message != status.message ||
             par2.start_position != par.start_position || par2.end_position != par.end_position ||

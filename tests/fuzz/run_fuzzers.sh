@@ -32,11 +32,11 @@ fi
 
 FLAGS="-std=c++20 -g -O1 -fno-omit-frame-pointer -I$ROOT -fsanitize=address,undefined -fno-sanitize-recover=undefined"
 
-# The libraries once, as objects instrumented for coverage.
+# The libraries once (with the tests' support), as objects instrumented for coverage.
 mkdir -p "$OUT/obj"
-for src in "$ROOT"/g_f/*.cpp "$ROOT"/genie/*.cpp "$ROOT"/xrdml/*.cpp; do
+for src in "$ROOT"/g_f/*.cpp "$ROOT"/genie/*.cpp "$ROOT"/xrdml/*.cpp "$ROOT"/tests/support/*.cpp; do
   obj="$OUT/obj/$(basename "$(dirname "$src")")_$(basename "$src" .cpp).o"
-  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ -n "$(find "$ROOT/g_f" "$ROOT/genie" "$ROOT/xrdml" -name '*.h' -newer "$obj")" ]; then
+  if [ ! -f "$obj" ] || [ "$src" -nt "$obj" ] || [ -n "$(find "$ROOT/g_f" "$ROOT/genie" "$ROOT/xrdml" "$ROOT/tests/support" -name '*.h' -newer "$obj")" ]; then
     echo "run_fuzzers: compiling $(basename "$src")"
     $CXX $FLAGS -fsanitize=fuzzer-no-link -c "$src" -o "$obj"
   fi

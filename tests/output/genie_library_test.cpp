@@ -11,6 +11,7 @@
 #include "genie/g2file.h"
 #include "genie/genie.h"
 #include "tests/support.h"
+#include "tests/support/genie_files.h"
 
 namespace orvalt {
 namespace {
@@ -34,14 +35,23 @@ std::vector<unsigned char> bytes_of(const std::string& path) {
     return {s.begin(), s.end()};
 }
 
+// Bytes read back as the reader reads a file.
+bool parse(const TempDir& dir, const std::vector<unsigned char>& data, test::GenieFile& file,
+           std::string& error) {
+    return test::read_genie_file(dir.write("parsed.write", std::string(data.begin(), data.end())),
+                                 file, error);
+}
+
 // The stored form as documented: little-endian whatever the host.
 TEST(GenieLibrary, WritesTheDocumentedBytes) {
     TempDir dir;
     const std::string path = dir.file("bytes.write");
     const std::int32_t n = 0x01020304;  // not named ntc: a value that shows the byte order
+    const float f = 1.0f;
     const double y = 1.0;
     GF_ASSIGN_HANDLE("ws", 2, "fields()", 8);
     GF_TRANSFER("ws.n", 4, "<--", 3, "int32", 5, &n, 0, 0);
+    GF_TRANSFER("ws.f", 4, "<--", 3, "float32", 7, &f, 0, 0);
     GF_TRANSFER("ws.y", 4, "<--", 3, "float64[]", 9, &y, 1, 1);
     select(path + "   " + '\0' + std::string(20, ' '));  // blanks and NULs after a name are padding
     put("new");
@@ -55,13 +65,19 @@ TEST(GenieLibrary, WritesTheDocumentedBytes) {
         body.insert(body.end(), raw);
     };
     add({"ws", "data"}, {0, 0, 0, 0});
-    add({"Data points"}, {2, 0, 0, 0});
+    add({"Data points"}, {3, 0, 0, 0});
     add({"ws.n", "int32"}, {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0x04, 0x03, 0x02, 0x01});
+    add({"ws.f", "float32"}, {0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0x80, 0x3F});
     add({"ws.y", "float64[]"}, {1, 0, 0, 0, 1, 0, 0, 0, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xF0, 0x3F});
     std::vector<unsigned char> expected{0x89, 'G', '2', 'F', '\r', '\n', 0x1A, '\n', 1, 0, 0, 0,
                                         static_cast<unsigned char>(body.size()), 0, 0, 0};
     expected.insert(expected.end(), body.begin(), body.end());
     EXPECT_EQ(bytes_of(path), expected);
+    // The reader gives each value back in its own type.
+    test::GenieFile file;
+    std::string error;
+    ASSERT_TRUE(test::read_genie_file(path, file, error)) << error;
+    EXPECT_EQ(file.entries.at(0).find("ws.f")->float32s(), std::vector<float>{1.0f});
 }
 
 // A field set again keeps its place and takes the new values; a workspace
@@ -88,9 +104,9 @@ TEST(GenieLibrary, FieldSetAgainKeepsItsPlace) {
         GF_PUT(name.data(), n, "data", 4, 0, name == "ws" ? "new" : "   ", 3, "Data points", 11);
         GF_RELEASE_HANDLE(name.data(), n);
     }
-    genie::File file;
+    test::GenieFile file;
     std::string error;
-    ASSERT_TRUE(genie::read_file(path, file, error)) << error;
+    ASSERT_TRUE(test::read_genie_file(path, file, error)) << error;
     ASSERT_EQ(file.entries.size(), 2u);
     for (const auto& entry : file.entries) {
         ASSERT_EQ(entry.fields.size(), 2u);
@@ -108,9 +124,9 @@ TEST(GenieLibrary, AFileKeptOpenTakesEntriesOnlyWhileUnchanged) {
     TempDir dir;
     const std::string path = dir.file("kept.write");
     const auto entries = [&] {
-        genie::File file;
+        test::GenieFile file;
         std::string error;
-        return genie::read_file(path, file, error) ? file.entries.size() : 0u;
+        return test::read_genie_file(path, file, error) ? file.entries.size() : 0u;
     };
     const std::vector<double> y = {1.0};
     fill(1, y);
@@ -166,11 +182,11 @@ TEST(GenieLibrary, RefusedCallsAreReportedAndCounted) {
 
 TEST(GenieReader, RefusesForeignFilesAndSurvivesAnyDamage) {
     TempDir dir;
-    genie::File f;
+    test::GenieFile f;
     std::string error;
-    EXPECT_FALSE(genie::read_file(dir.file("absent.write"), f, error));
+    EXPECT_FALSE(test::read_genie_file(dir.file("absent.write"), f, error));
     EXPECT_EQ(error, std::strerror(ENOENT));
-    EXPECT_FALSE(genie::read_file(dir.write("text.write", "Data from: x\n"), f, error));
+    EXPECT_FALSE(test::read_genie_file(dir.write("text.write", "Data from: x\n"), f, error));
     EXPECT_EQ(error, "not a Genie file: no Genie signature (at byte 0)");
 
     // Two entries; the file is cut at every length and each byte damaged in turn.
@@ -183,13 +199,13 @@ TEST(GenieReader, RefusesForeignFilesAndSurvivesAnyDamage) {
     put("   ");
     GF_RELEASE_HANDLE("ws", 2);
     const auto data = bytes_of(path);
-    ASSERT_TRUE(genie::parse_file(data, f, error)) << error;
+    ASSERT_TRUE(parse(dir, data, f, error)) << error;
     ASSERT_EQ(f.entries.size(), 2u);
     EXPECT_EQ(f.entries[1].find("ws.y")->float64s(), (std::vector<double>{3.0, 4.0, 5.0}));
     for (std::size_t n = 0; n < data.size(); ++n) {  // refused except where the first entry ends
         const std::vector<unsigned char> cut(data.begin(), data.begin() + static_cast<std::ptrdiff_t>(n));
         error.clear();
-        const bool ok = genie::parse_file(cut, f, error);
+        const bool ok = parse(dir, cut, f, error);
         EXPECT_EQ(ok, n == first_end) << "cut at " << n;
         EXPECT_TRUE(ok || !error.empty());
     }
@@ -200,7 +216,7 @@ TEST(GenieReader, RefusesForeignFilesAndSurvivesAnyDamage) {
             auto damaged = data;
             damaged[i] = static_cast<unsigned char>(b);
             error.clear();
-            EXPECT_TRUE(genie::parse_file(damaged, f, error) || !error.empty()) << i;
+            EXPECT_TRUE(parse(dir, damaged, f, error) || !error.empty()) << i;
         }
     }
 }
@@ -276,13 +292,14 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
         {{{"ws.note", "string", 1, 1, {'a'}}, {"ws.n", "int32", 0, 0, one}, {"ws.note", "int32", 0, 0, one}},
          2, "field \"ws.note\" appears twice (first as field 1)"},
     };
-    genie::File f;
+    test::GenieFile f;
     std::string error;
+    TempDir dir;
     const F bins{"ws.x", "int32[]", 1, 3, std::vector<unsigned char>(12)};
-    ASSERT_TRUE(genie::parse_file(file_of({ntc2, bins}), f, error)) << error;  // one x more than y
+    ASSERT_TRUE(parse(dir, file_of({ntc2, bins}), f, error)) << error;  // one x more than y
     for (const auto& b : broken) {
         error.clear();
-        EXPECT_FALSE(genie::parse_file(file_of(b.fields), f, error)) << b.why;
+        EXPECT_FALSE(parse(dir, file_of(b.fields), f, error)) << b.why;
         EXPECT_NE(error.find(b.why), std::string::npos) << error;
         EXPECT_TRUE(error.ends_with(" (at byte " + std::to_string(field_start(b.fields, b.culprit)) + ")"))
             << error;
@@ -290,11 +307,11 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
     // What concerns the entry as a whole is reported at its first byte.
     auto claims = file_of({ntc2});
     claims[53 - 4] = 0x7F;
-    EXPECT_FALSE(genie::parse_file(claims, f, error));
+    EXPECT_FALSE(parse(dir, claims, f, error));
     EXPECT_EQ(error, "entry 1: entry claims 127 fields, more than it can hold (at byte 12)");
     auto header_only = file_of({});
     header_only.resize(genie::file_header_size);
-    EXPECT_FALSE(genie::parse_file(header_only, f, error));
+    EXPECT_FALSE(parse(dir, header_only, f, error));
     EXPECT_EQ(error, "the file holds no entry (at byte 12)");
 
     // The library takes none of these in the first place.
@@ -306,7 +323,6 @@ TEST(GenieReader, RefusesEveryFileThatBreaksARule) {
     GF_TRANSFER("ws.s", 4, "<--", 3, "string", 6, "a", 0, 0);
     GF_TRANSFER("ws.n", 4, "<--", 3, "int32", 5, &n, 0, 1);
     fill(3, {1.0, 2.0});
-    TempDir dir;
     select(dir.file("bad.write"));
     put("new");
     GF_RELEASE_HANDLE("ws", 2);

@@ -2,7 +2,6 @@
 // through the reader field by field.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cstdlib>
 #include <cerrno>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "g_f/text.h"
 #include "genie/g2file.h"
 #include "tests/support.h"
+#include "tests/support/genie_files.h"
 
 namespace orvalt {
 namespace {
@@ -36,19 +36,18 @@ struct Writer {
         h.ut[29] = 1.5406;
     }
     bool write(const std::string& file, const std::vector<double>& x, const std::vector<double>& y,
-               const std::vector<double>& e, std::int32_t ntc, std::int32_t nx, std::int32_t inew,
-               std::int32_t iprint = 0) {
+               const std::vector<double>& e, std::int32_t ntc, std::int32_t nx, std::int32_t inew) {
         return write_g2int_ng(d.con, field(file, 200), h.filefield, h.xlabel, h.ylabel, h.user_name,
                               h.inst_name, h.title, h.time, h.history, x, y, e, h.ut, h.delta, h.fi,
                               h.l1, h.l2, h.efixed, h.twotheta, h.run_duration, ntc, nx, h.nut,
-                              h.emode, h.ispec_no, h.irun_no, inew, iprint, ierr);
+                              h.emode, h.ispec_no, h.irun_no, inew, 0, ierr);
     }
 };
 
-genie::File read_back(const std::string& path) {
-    genie::File f;
+test::GenieFile read_back(const std::string& path) {
+    test::GenieFile f;
     std::string error;
-    EXPECT_TRUE(genie::read_file(path, f, error)) << error;
+    EXPECT_TRUE(test::read_genie_file(path, f, error)) << error;
     return f;
 }
 
@@ -75,7 +74,7 @@ TEST(GenieWriter, OneEntryHoldsTheTwentyFourFieldsInOrderWithTheirValues) {
     w.h.xlabel = field("Q (\\A\\u-1\\d)   ", 40);  // trailing blanks are kept
     // A histogram.
     EXPECT_TRUE(w.write(path, {10.0, 10.5, 11.0, 11.5}, {4.0, 9.0, 16.0}, {2.0, 3.0, 4.0}, 3, 4, 1));
-    EXPECT_EQ(w.d.text(), "");  // iprint 0: silent
+    EXPECT_EQ(w.d.text(), "");  // the writer prints nothing of its own
     const auto file = read_back(path);
     ASSERT_EQ(file.entries.size(), 1u);
     const auto& e = file.entries[0];
@@ -153,38 +152,6 @@ TEST(GenieWriter, SpectrumAndRunNumbersStandLeftInTenCharacters) {
         EXPECT_EQ(e.find("h_block.spec_no")->text(), text) << value;
         EXPECT_EQ(e.find("h_block.run_no")->text(), text) << value;
     }
-}
-
-TEST(GenieWriter, PrintFlagOneShowsTheDiagnostics) {
-    TempDir dir;
-    const std::string path = dir.file("diag.write");
-    Writer w;
-    w.write(path, {1.0}, {1.0}, {1.0}, 1, 1, 1, 1);
-    EXPECT_EQ(w.d.text(), " **write_g2int_ng**\n g2file = " + path + "\n filefield = \n"
-                          " xlabel = " + field("2-theta", 40) + "\n ylabel = " + field("Counts", 40) + "\n"
-                          " user_name,inst_name = " + field("user", 20) + std::string(8, '\0') + "\n"
-                          " title = title\n time = " + field("now", 20) + "\n history = none\n"
-                          " ispec_no = 1\n irun_no = 12345\n"
-                          " **write_g2int_ng** (1)\n **write_g2int_ng** (2)\n **write_g2int_ng** (3)\n");
-    Writer quiet;
-    quiet.write(path, {1.0}, {1.0}, {1.0}, 1, 1, 1, 2);  // only 1 prints
-    EXPECT_EQ(quiet.d.text(), "");
-}
-
-TEST(GenieWriter, SinglePrecisionTwinWritesFloat32Fields) {
-    TempDir dir;
-    const std::string path = dir.file("single.write");
-    Dialogue d;
-    std::int32_t ierr = 0;
-    const std::vector<float> x{1.5f, 2.5f};
-    write_g2int_ng(d.con, path, std::string(80, '\0'), "x", "y", "user", std::string(8, '\0'), "title",
-                   "now", "none", x, x, x, std::array<float, 30>{}, 0.f, 0.f, 10.f, 1.f, 1.f, 90.f, 123.f,
-                   2, 2, 30, 0, 1, 12345, 1, 0, ierr);
-    const auto entry = read_back(path).entries.at(0);
-    ASSERT_EQ(entry.fields.size(), 24u);
-    EXPECT_EQ(entry.find("h_block.x")->type + entry.find("h_block.l1")->type, "float32[]float32");
-    EXPECT_EQ(entry.find("h_block.e")->float32s(), x);
-    EXPECT_EQ(entry.find("h_block.xlabel")->text(), field("x", 40));
 }
 
 TEST(GenieWriter, AFileThatCannotBeWrittenIsReportedAndReturnsFalse) {

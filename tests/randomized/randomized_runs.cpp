@@ -53,7 +53,7 @@
 #include <thread>
 #include <vector>
 
-#include "genie/g2file.h"
+#include "tests/support/genie_files.h"
 
 namespace fs = std::filesystem;
 
@@ -426,9 +426,9 @@ bool finite_numbers(const std::string& line, int expected) {
 std::string whole(const fs::path& dir, const std::string& rel, const std::string& bytes,
                   const Outcome& o, bool transcript_complete) {
     if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89G2F", 4) == 0) {
-        orvalt::genie::File file;
+        orvalt::test::GenieFile file;
         std::string error;
-        if (!orvalt::genie::read_file((dir / rel).string(), file, error)) return "Genie file broken: " + error;
+        if (!orvalt::test::read_genie_file((dir / rel).string(), file, error)) return "Genie file broken: " + error;
         if (!transcript_complete) return {};
         const int scans = count_of(o.out, "orvalt: First and last x-values = ");
         const std::size_t expected = scans > 0 ? static_cast<std::size_t>(scans) : 1;
@@ -610,9 +610,9 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
         }
         // A Genie file of one spectrum holds one entry.
         if (line.find(" separately") == std::string::npos && names[0].ends_with(".write")) {
-            orvalt::genie::File file;
+            orvalt::test::GenieFile file;
             std::string error;
-            if (orvalt::genie::read_file((dir / names[0]).string(), file, error) &&
+            if (orvalt::test::read_genie_file((dir / names[0]).string(), file, error) &&
                 file.entries.size() != 1)
                 finding(names[0] + ": a spectrum in " + std::to_string(file.entries.size()) + " entries");
         }

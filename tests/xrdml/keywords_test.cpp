@@ -1,5 +1,6 @@
-// Keyword scanning, element texts, number fields and ERRCHECK; the fast line
-// helpers of the passes held against the routines; the line reader.
+// The line helpers of the passes: the first element, element texts, number
+// fields (held against a field-by-field reading) and count totals; ERRCHECK;
+// the line reader.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +11,7 @@
 #include "g_f/line_reader.h"
 #include "g_f/numbers.h"
 #include "tests/support.h"
+#include "tests/support/xrdml_passes.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
@@ -29,27 +31,39 @@ TEST(Keywords, PrefixMatchOnFirstElementOnly) {
         {"<kAlpha1 unit=\"Angstrom\">1.54</kAlpha1>", "kAlpha1 unit=\"Angstrom\"", true},
         {"<kAlpha1 unit=\"nm\">0.154</kAlpha1>", "kAlpha1 unit=\"Angstrom\"", false},
         {"<count", "counts", false}};  // a keyword running past the end of the line
-    std::vector<std::int32_t> table;
     for (const auto& [line, keyword, found] : cases)
-        EXPECT_EQ(KEYWORD_SEARCH(line, keyword, table), found) << line;
+        EXPECT_EQ(first_element(line).matches(keyword), found) << line;
 
-    EXPECT_EQ(GET_VALUES_XRDML("<a x=\"1\">1.54</a>", table), "1.54");
-    EXPECT_EQ(GET_VALUES_XRDML("<a 1.54", table), "");         // no ">"
-    EXPECT_EQ(GET_VALUES_XRDML("<a>1 2 3", table), "1 2 3");   // no closing "<"
+    const std::tuple<const char*, const char*, bool> texts[] = {
+        {"<a x=\"1\">1.54</a>", "1.54", true},
+        {"<a 1.54", "", false},            // no ">"
+        {"<a>1 2 3", "1 2 3", false},      // no closing "<"
+        {"<a>1<b>2</b></a>", "1", true}};  // up to the next "<"
+    for (const auto& [line, text, closed] : texts) {
+        EXPECT_EQ(element_text(line).text, text) << line;
+        EXPECT_EQ(element_text(line).closed, closed) << line;
+    }
 }
 
-TEST(Keywords, SplitFieldsExamples) {
-    using V = std::vector<std::int32_t>;
+// Fields separated by blanks, commas or tabs: how many, and which is the
+// first that is no number.
+TEST(Keywords, NumberFieldsOfAList) {
     std::string padded = "10 20  30";
     padded.resize(80, ' ');
-    const std::pair<std::string, V> cases[] = {
-        {padded, {1, 4, 8, 10}}, {std::string(20, ' '), {}}, {"5   ", {1, 2}}, {"1,2", {1, 3, 4}},
-        {"1 ,2", {1, 3, 4, 5}},  // the lone comma is a field of its own
-        {"\t7\t8\t", {2, 4, 5}}, {"1 ,", {1, 3, 3}}};  // a last field of separators only is empty
-    for (const auto& [text, starts] : cases) {
-        V s;
-        const std::ptrdiff_t n = split_fields(text, s);
-        EXPECT_EQ(n == 0 ? V{} : V(s.begin(), s.begin() + n + 1), starts) << text;
+    const std::tuple<std::string, std::vector<double>, std::int32_t> cases[] = {
+        {padded, {10, 20, 30}, -1}, {std::string(20, ' '), {}, -1}, {"5   ", {5}, -1},
+        {"1,2", {1, 2}, -1},        {"\t7\t8\t", {7, 8}, -1},
+        {"1 ,2", {1, 0, 2}, 1},  // the lone comma is a field of its own
+        {"1 ,", {1, 0}, 1}};     // a last field of separators only is empty
+    for (const auto& [text, values, first_bad] : cases) {
+        std::vector<double> read(8, 0.0);
+        const FieldScan scan = read_number_fields(text, read);
+        EXPECT_EQ(scan.count, static_cast<std::int32_t>(values.size())) << text;
+        EXPECT_EQ(scan.first_bad, first_bad) << text;
+        for (std::size_t k = 0; k < values.size(); ++k) {
+            if (static_cast<std::int32_t>(k) == first_bad) continue;
+            EXPECT_EQ(read[k], values[k]) << text;
+        }
     }
 }
 
@@ -64,25 +78,18 @@ TEST(Keywords, ErrcheckReportsAndStops) {
 }
 
 // Random lines built from the characters that matter, so that every branch of
-// the two ways of reading a line is reached.
+// the two ways of reading a list is reached.
 std::string random_line(std::mt19937& rng, std::string_view alphabet, std::size_t max_len) {
     std::string s(rng() % (max_len + 1), ' ');
     for (char& c : s) c = alphabet[rng() % alphabet.size()];
     return s;
 }
 
-TEST(Keywords, FastHelpersAgreeWithRoutines) {
+// read_number_fields against the fields found position by position and read
+// one by one in free form; every other line mostly counts, of every length,
+// next to each other.
+TEST(Keywords, NumberFieldsAgreeWithAFieldByFieldReading) {
     std::mt19937 rng(7);
-    std::vector<std::int32_t> table;
-    for (int i = 0; i < 20000; ++i) {
-        std::string line = random_line(rng, "<>ab c\t", 12);
-        if (i % 3 == 0) line.insert(rng() % (line.size() + 1), "<counts>");
-        for (std::string_view kw : {"counts", "ab", "a", "c<"})
-            ASSERT_EQ(first_element(line).matches(kw), KEYWORD_SEARCH(line, kw, table)) << line << ' ' << kw;
-        ASSERT_EQ(element_text(line).text, GET_VALUES_XRDML(line, table)) << line;
-    }
-    // read_number_fields against split_fields and one free-form read per field;
-    // every other line mostly counts, of every length, next to each other
     std::vector<std::int32_t> starts;
     for (int i = 0; i < 20000; ++i) {
         const std::string text = i % 2 == 0 ? random_line(rng, "0123456789  ,\t.-+eDx/", 24)

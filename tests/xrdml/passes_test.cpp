@@ -1,9 +1,14 @@
-// The scan census and the scan parameters: results, warnings, failures.
+// The scan census and the scan parameters: results, warnings, failures; the
+// survey that makes both in one reading, held against separate passes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <tuple>
 
+#include "g_f/staged_file.h"
+#include "tests/compress_support.h"
 #include "tests/support.h"
+#include "tests/support/xrdml_passes.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
@@ -17,12 +22,15 @@ struct CensusRun {
     std::string out;
 };
 
+// The census as the survey of a run takes it.
 CensusRun census_of(const std::string& text, std::int32_t verbose = 1) {
     TempDir dir;
-    Dialogue d;
     CensusRun r;
-    COUNTSCANS(d.con, dir.write("f.xrdml", text), r.status, r.census, verbose);
-    r.out = d.text();
+    ScanParameters par;
+    const FileSurvey s =
+        survey_file(dir.write("f.xrdml", text), ReaderStatus{}, r.census, par, verbose);
+    r.status = s.census_status;
+    r.out = s.census_report;
     return r;
 }
 
@@ -71,12 +79,6 @@ TEST(Census, WarningsAndFailures) {
     EXPECT_EQ(r.status.ierr, 5);
     EXPECT_EQ(r.out, " **WARNING: Unexpected number of kAlpha1 values in file = 2\n");
     EXPECT_EQ(census_of("").status.ierr, 5);
-
-    EXPECT_EQ(census_of(xrdml_file(std::vector<std::string>(200, "1"))).status.ierr, 0);
-    r = census_of(xrdml_file(std::vector<std::string>(201, "1")));
-    EXPECT_EQ(r.status.ierr, 16);
-    EXPECT_EQ(message(r.status), "Too many scans in file (maximum 200)");
-    EXPECT_NE(r.out.find("count_scans: Number of scans in file = 201\n"), std::string::npos);
 }
 
 // An element of one value holds one number, blanks and tabs around it: a
@@ -348,6 +350,35 @@ TEST(Survey, GivesWhatTheThreePassesGiveAlone) {
     ScanCensus census;
     ScanParameters par;
     EXPECT_FALSE(survey_file("no_such.xrdml", ReaderStatus{}, census, par, 1).opened);
+}
+
+// Of a .gz or .bz2 file the survey keeps the text it decompressed, whole,
+// for the later passes; a plain file needs no copy (an earlier one goes),
+// and a copy cut short keeps none and fails the census with the reason.
+TEST(Survey, KeepsTheTextOfACompressedFileForTheLaterPasses) {
+    TempDir dir;
+    const std::string text = read_all(real_file("polefig_Ge113.xrdml"));
+    ScanCensus census;
+    ScanParameters par;
+    StagedFile copy;
+    for (const std::string& name :
+         {dir.write("f.xrdml.gz", gzip(text)), dir.write("f.xrdml.bz2", bzip2(text))}) {
+        const FileSurvey s = survey_file(name, ReaderStatus{}, census, par, 0, &copy);
+        EXPECT_EQ(s.census_status.ierr, 0) << name;
+        EXPECT_EQ(census.nscans, 91) << name;
+        ASSERT_TRUE(copy.active()) << name;
+        EXPECT_TRUE(read_all(copy.temporary_name()) == text) << name;
+    }
+    const std::string copy_name = copy.temporary_name();
+    survey_file(real_file("polefig_Ge113.xrdml"), ReaderStatus{}, census, par, 0, &copy);
+    EXPECT_FALSE(copy.active() || std::filesystem::exists(copy_name));
+
+    const std::string whole = gzip(text);
+    const FileSurvey cut = survey_file(dir.write("cut.xrdml.gz", whole.substr(0, whole.size() / 2)),
+                                       ReaderStatus{}, census, par, 1, &copy);
+    EXPECT_EQ(cut.census_status.ierr, 19);
+    EXPECT_EQ(message(cut.census_status), "The gzip file is truncated (it ends too early)");
+    EXPECT_FALSE(copy.active());
 }
 
 }  // namespace
