@@ -33,7 +33,7 @@
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "orvalt_version.h"
-#include "programs/help_format.h"
+#include "g_f/help_format.h"
 #include "xrdml/reader.h"
 #include "xrdml/scan_table.h"
 
