@@ -10,6 +10,7 @@
 #include "driver/pictures.h"
 #include "driver/request.h"
 #include "driver/steps.h"
+#include "g_f/case_blind_compare.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"
 #include "g_f/input_stream.h"

@@ -12,7 +12,6 @@
 #include <system_error>
 
 #include "g_f/chars.h"
-#include "g_f/text.h"
 
 namespace orvalt {
 
@@ -127,6 +126,19 @@ bool below_smallest_double(std::string_view norm) {
 }
 
 }  // namespace
+
+int digit_count(std::int32_t v) {
+    if (v == 0) return 1;
+    // The value goes through single precision on purpose: above 2^24 a value
+    // just below a power of ten is carried up to it and counts one more. The
+    // logarithm itself is taken in double precision, so every magnitude that
+    // single precision holds exactly gets its exact digit count.
+    const float magnitude = std::fabs(static_cast<float>(v));
+    const double lg = std::log10(static_cast<double>(magnitude));
+    int count = static_cast<int>(lg) + 1;
+    if (v < 0) ++count;
+    return count;
+}
 
 std::string format_integer(std::int32_t v) {
     return right_aligned(std::to_string(v), digit_count(v));

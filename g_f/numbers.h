@@ -11,6 +11,11 @@
 
 namespace orvalt {
 
+// Characters needed to print v in decimal, minus sign included. Works through
+// single precision on purpose: exact up to 2^24; above it a value just below a
+// power of ten can count one more (99999999 gives 9); never fewer.
+int digit_count(std::int32_t v);
+
 // Integer in minimal width: right-aligned in digit_count(v) characters.
 std::string format_integer(std::int32_t v);
 

@@ -23,7 +23,6 @@
 #include "g_f/help_format.h"
 #include "g_f/numbers.h"
 #include "g_f/name_safety.h"
-#include "g_f/text.h"
 #include "genie/g2file.h"
 #include "plot/svg.h"
 #include "orvalt_version.h"

@@ -11,7 +11,6 @@
 #include <system_error>
 
 #include "g_f/numbers.h"
-#include "g_f/text.h"
 
 namespace {
 

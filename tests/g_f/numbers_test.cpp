@@ -1,4 +1,4 @@
-// Number layouts and parsing, and the text utilities beside them.
+// Number layouts and parsing, and the text routines beside them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "g_f/case_blind_compare.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "g_f/vector_extent.h"

@@ -13,7 +13,6 @@
 
 #include "driver/pattern_files.h"
 #include "g_f/numbers.h"
-#include "g_f/text.h"
 #include "tests/support.h"
 
 namespace orvalt {
