@@ -14,7 +14,7 @@
 #include "driver/steps.h"
 #include "driver/x_axis.h"
 #include "g_f/console.h"
-#include "g_f/file_system.h"
+#include "g_f/file_operations.h"
 #include "g_f/genie_writer.h"
 #include "g_f/new_files.h"
 #include "g_f/stop.h"

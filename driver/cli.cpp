@@ -24,6 +24,8 @@
 #include "driver/steps.h"
 #include "driver/x_axis.h"
 #include "g_f/console.h"
+#include "g_f/file_identity.h"
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
 #include "g_f/input_files.h"
 #include "g_f/input_stream.h"

@@ -12,7 +12,7 @@
 #include "driver/steps.h"
 #include "g_f/case_blind_compare.h"
 #include "g_f/console.h"
-#include "g_f/file_system.h"
+#include "g_f/file_identity.h"
 #include "g_f/input_stream.h"
 #include "g_f/text.h"
 

@@ -6,6 +6,7 @@
 
 #include "driver/steps.h"
 #include "g_f/console.h"
+#include "g_f/file_operations.h"
 #include "g_f/header.h"
 #include "g_f/input_files.h"
 #include "g_f/interruptions.h"

@@ -19,6 +19,7 @@
 #include <string>
 
 #include "g_f/console_session.h"
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
 #include "g_f/help_format.h"
 #include "g_f/numbers.h"
