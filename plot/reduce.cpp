@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "g_f/vector_extent.h"
+#include "plot/run_extents.h"
 
 namespace orvalt::plot {
 

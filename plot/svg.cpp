@@ -10,8 +10,9 @@
 #include <limits>
 #include <set>
 
-#include "g_f/staged_file.h"
 #include "g_f/numbers.h"
+#include "g_f/staged_file.h"
+#include "plot/tenths.h"
 
 namespace orvalt::plot {
 

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-namespace orvalt {
+namespace orvalt::plot {
 
 struct ValueExtent {
     double low, high;
@@ -18,4 +18,4 @@ struct ValueExtent {
 // no use: its caller takes it value by value.
 void extents_of_runs(const double* v, std::size_t n, std::size_t per_run, ValueExtent* out);
 
-}  // namespace orvalt
+}  // namespace orvalt::plot

@@ -1,7 +1,7 @@
 // Vector lanes: four at a time with AVX on 64-bit x86 hosts whose processor
 // has it, two at a time where the build has SSE2 (x86-64, and the 32-bit
 // build, which asks for it), a plain loop of the same comparisons elsewhere.
-#include "g_f/vector_extent.h"
+#include "plot/run_extents.h"
 
 #include <algorithm>
 
@@ -14,7 +14,7 @@
 #define ORVALT_AVX_EXTENT 1
 #endif
 
-namespace orvalt {
+namespace orvalt::plot {
 
 // Each step keeps a < low ? a : low (and the like for high), which is what
 // the minimum and maximum instructions do, a value that is not a number
@@ -124,4 +124,4 @@ void extents_of_runs(const double* v, std::size_t n, std::size_t per_run, ValueE
         *out++ = extent_in_lanes(v + start, std::min(per_run, n - start));
 }
 
-}  // namespace orvalt
+}  // namespace orvalt::plot
