@@ -31,7 +31,7 @@
 #include "g_f/input_stream.h"
 #include "g_f/interruptions.h"
 #include "g_f/name_safety.h"
-#include "g_f/numbers.h"
+#include "g_f/number_parsing.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 #include "orvalt_version.h"

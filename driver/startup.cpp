@@ -12,6 +12,7 @@
 #include "g_f/interruptions.h"
 #include "g_f/name_safety.h"
 #include "g_f/new_files.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "xrdml/reader.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "g_f/numbers.h"
+#include "g_f/number_parsing.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"
 

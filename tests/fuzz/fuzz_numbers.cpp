@@ -10,6 +10,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 
 namespace {

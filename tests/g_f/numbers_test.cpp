@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "g_f/case_blind_compare.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 #include "tests/support.h"

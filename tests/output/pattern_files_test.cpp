@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/pattern_files.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "tests/support.h"
 
