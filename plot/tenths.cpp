@@ -5,7 +5,7 @@
 
 namespace orvalt::plot {
 
-char* format_tenths_count_long_to(char* out, std::int32_t tenths) {
+char* format_tenths_count_to(char* out, std::int32_t tenths) {
     return std::to_chars(out, out + 11, tenths).ptr;
 }
 

@@ -6,7 +6,6 @@
 #include <fstream>
 #include <sstream>
 
-#include "plot/run_extents.h"
 #include "plot/svg.h"
 #include "plot/tenths.h"
 #include "tests/plot/picture.h"
@@ -277,33 +276,6 @@ TEST(PlotReduction, RunsInOnePixelColumnMerge) {
     });
 }
 
-// The extremes of runs, found in vector lanes, against a plain walk: runs of
-// every length around the lanes' width, with values that are not finite.
-TEST(PlotReduction, RunExtentsAgreeWithAPlainWalk) {
-    std::vector<double> v(103);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::sin(0.7 * static_cast<double>(i)) * 100.0;
-    v[40] = std::nan("");
-    v[77] = -HUGE_VAL;
-    for (std::size_t per_run = 1; per_run <= 21; ++per_run) {
-        std::vector<ValueExtent> got((v.size() + per_run - 1) / per_run);
-        extents_of_runs(v.data(), v.size(), per_run, got.data());
-        for (std::size_t r = 0; r < got.size(); ++r) {
-            const std::size_t start = r * per_run, end = std::min(v.size(), start + per_run);
-            bool finite = true;
-            double low = HUGE_VAL, high = -HUGE_VAL;
-            for (std::size_t i = start; i < end; ++i) {
-                finite = finite && std::isfinite(v[i]);
-                if (v[i] == v[i]) low = std::min(low, v[i]), high = std::max(high, v[i]);
-            }
-            ASSERT_EQ(got[r].finite, finite) << per_run << ' ' << r;
-            if (finite) {
-                EXPECT_EQ(got[r].low, low) << per_run << ' ' << r;
-                EXPECT_EQ(got[r].high, high) << per_run << ' ' << r;
-            }
-        }
-    }
-}
-
 // Pixel coordinates are written to a tenth, halves away from zero, far or
 // not a number held at a bound.
 TEST(PlotDocument, CoordinatesInTenths) {
@@ -315,7 +287,7 @@ TEST(PlotDocument, CoordinatesInTenths) {
         char buf[16];
         EXPECT_EQ(std::string(buf, format_tenths_to(buf, v)), text) << v;
     }
-    // Whole tenths for the paths: the same rounding, short forms either side of 1000.
+    // Whole tenths for the paths: the same rounding, held within +-1e8.
     const std::pair<double, std::string> counts[] = {
         {0.04, "0"},     {-0.04, "0"},         {-0.05, "-1"},         {9.94, "99"},
         {-9.95, "-100"}, {12.34, "123"},       {99.94, "999"},        {-99.95, "-1000"},
