@@ -6,7 +6,8 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/file_system.h"
+#include "g_f/file_operations.h"
+#include "g_f/file_operations.h"
 #include "g_f/input_stream.h"
 #include "g_f/new_files.h"
 #include "g_f/numbers.h"

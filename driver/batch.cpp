@@ -4,6 +4,7 @@
 #include "driver/ascii_files.h"
 #include "driver/pictures.h"
 #include "driver/run.h"
+#include "g_f/file_system.h"
 #include "g_f/input_files.h"
 #include "g_f/name_safety.h"
 #include "g_f/text.h"

@@ -9,7 +9,7 @@
 
 #include "driver/options.h"
 #include "driver/request.h"
-#include "g_f/file_system.h"
+#include "g_f/file_identity.h"
 
 namespace orvalt {
 

@@ -15,7 +15,7 @@
 #include "driver/spectrum.h"
 #include "driver/units.h"
 #include "g_f/console.h"
-#include "g_f/file_system.h"
+#include "g_f/file_identity.h"
 #include "g_f/text.h"
 
 namespace orvalt {

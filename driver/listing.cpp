@@ -10,6 +10,7 @@
 #include "driver/run.h"
 #include "driver/units.h"
 #include "g_f/console.h"
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"

@@ -3,7 +3,7 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/file_system.h"
+#include "g_f/file_operations.h"
 
 namespace orvalt {
 

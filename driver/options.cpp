@@ -16,7 +16,8 @@
 #include "g_f/name_safety.h"
 #include "g_f/numbers.h"
 #include "orvalt_version.h"
-#include "programs/help_format.h"
+#include "g_f/help_format.h"
+#include "g_f/number_parsing.h"
 
 namespace orvalt {
 

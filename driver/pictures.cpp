@@ -7,6 +7,8 @@
 
 #include "driver/spectrum.h"
 #include "g_f/console.h"
+#include "g_f/file_operations.h"
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
 #include "g_f/name_safety.h"
 #include "g_f/numbers.h"

@@ -6,7 +6,9 @@
 #include "g_f/console.h"
 #include "g_f/input_files.h"
 #include "g_f/name_safety.h"
+#include "g_f/file_operations.h"
 #include "g_f/new_files.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
 

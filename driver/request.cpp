@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "g_f/case_blind_compare.h"
 #include "g_f/input_stream.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"

@@ -4,8 +4,9 @@
 #include <string>
 
 #include "g_f/chars.h"
-#include "g_f/name_safety.h"
 #include "g_f/file_system.h"
+#include "g_f/name_safety.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"

@@ -103,14 +103,4 @@ void report_record_census(Console& con, const RecordCensus& census, std::int32_t
     }
 }
 
-bool read_file_start(const std::string& path, std::size_t limit, std::string& bytes) {
-    const FilePtr f(open_regular_for_reading(path));
-    if (!f) return false;
-    bytes.resize(limit);
-    const std::size_t n = std::fread(bytes.data(), 1, limit, f.get());
-    const bool ok = std::ferror(f.get()) == 0;
-    bytes.resize(n);
-    return ok;
-}
-
 }  // namespace orvalt

@@ -1,6 +1,5 @@
-// The input file: finding it (check_file), its record census (inqfilerec
-// and the same report for a pass that reads the lines itself), and the start
-// of a small file read whole.
+// The input file: finding it (check_file) and its record census (inqfilerec
+// and the same report for a pass that reads the lines itself).
 #pragma once
 
 #include <cstddef>
@@ -38,9 +37,5 @@ void report_record_census(Console& con, const RecordCensus& census, std::int32_t
                           std::int32_t& nrec, std::int32_t& maxlen);
 // inqfilerec's report of a file it cannot open; Stop{1}.
 [[noreturn]] void stop_census_unopened(Console& con, const std::string& path);
-
-// At most the first `limit` bytes of a regular file; false when it is not
-// one or cannot be read.
-bool read_file_start(const std::string& path, std::size_t limit, std::string& bytes);
 
 }  // namespace orvalt

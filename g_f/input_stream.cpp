@@ -12,7 +12,7 @@
 #include <bzlib.h>
 #endif
 
-#include "g_f/file_system.h"
+#include "g_f/file_operations.h"
 
 namespace orvalt {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "g_f/file_system.h"
+#include "g_f/file_identity.h"
 
 namespace orvalt {
 
@@ -50,7 +50,7 @@ public:
     // cannot be positioned (a fault).
     bool seek(std::uint64_t offset);
     Fault fault() const { return fault_; }
-    // What the file open is now (file_system.h): its identity, size and
+    // What the file open is now (file_identity.h): its identity, size and
     // modification time; false when it cannot be told.
     bool stamp(FileStamp& out) const { return file_stamp(file_, out); }
 

@@ -44,7 +44,7 @@ public:
     // The text read is also written to `copy`, once (InputStream::copy_to).
     void copy_to(std::FILE* copy) { in_.copy_to(copy); }
     bool copy_complete() const { return in_.copy_complete(); }
-    // What the open file is now (file_system.h); false when it cannot be told.
+    // What the open file is now (file_identity.h); false when it cannot be told.
     bool stamp(FileStamp& out) const { return in_.stamp(out); }
     void close();
     // Where the last line handed out begins, and where the line after it

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "g_f/file_identity.h"
 #include "g_f/file_system.h"
 
 namespace orvalt {

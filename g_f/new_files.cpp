@@ -6,7 +6,7 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/file_system.h"
+#include "g_f/file_operations.h"
 #include "g_f/input_files.h"
 #include "g_f/text.h"
 

@@ -1,15 +1,18 @@
-// Number layouts and number parsing. Every number the program prints or reads
-// goes through here; all of it is locale-independent.
+// Number layouts: every number the program prints goes through here (the
+// pictures' pixel coordinates aside, which plot/ writes itself); all of it is
+// independent of the locale. Numbers are read in number_parsing.
 #pragma once
 
-#include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
-#include <string_view>
 
 namespace orvalt {
+
+// Characters needed to print v in decimal, minus sign included. Works through
+// single precision on purpose: exact up to 2^24; above it a value just below a
+// power of ten can count one more (99999999 gives 9); never fewer.
+int digit_count(std::int32_t v);
 
 // Integer in minimal width: right-aligned in digit_count(v) characters.
 std::string format_integer(std::int32_t v);
@@ -44,54 +47,6 @@ char* format_data_line_to(char* out, double x, double y, double e);
 // 0: the pictures' tick labels. Returns out.
 std::string& append_fixed(std::string& out, double x, int decimals);
 
-// x rounded to a tenth in fixed notation with one decimal ("-12.3", "0.0"),
-// written at out (at most 13 characters); returns the end. |x| is taken as
-// at most 1e9 and a value that is not finite as 0: the pictures' pixel
-// coordinates, of which a picture holds hundreds of thousands.
-char* format_tenths_to(char* out, double x);
-// The same rounding as a whole number of tenths (x 10), |x| taken as at most
-// 1e8, and a number of tenths written at out (at most 11 characters): the
-// coordinates of the pictures' paths.
-inline std::int32_t round_to_tenths(double x) {
-    // Within +-1e8, so that the difference of two stays a 32-bit count (a
-    // value that is not a number as 1e8), as the processor's minimum and
-    // maximum take them.
-    x = x < 1e8 ? x : 1e8;
-    x = x > -1e8 ? x : -1e8;
-    // Halves away from zero, as llround, without the library call.
-    return static_cast<std::int32_t>(x * 10.0 + std::copysign(0.5, x));
-}
-char* format_tenths_count_long_to(char* out, std::int32_t tenths);
-// The digits of 0 to 999, each as up to three characters and their count in
-// the fourth place.
-struct ShortCounts {
-    char text[1000][4];
-};
-inline constexpr ShortCounts short_counts = [] {
-    ShortCounts t{};
-    for (int v = 0; v < 1000; ++v) {
-        char* p = t.text[v];
-        if (v >= 100) *p++ = static_cast<char>('0' + v / 100);
-        if (v >= 10) *p++ = static_cast<char>('0' + v / 10 % 10);
-        *p++ = static_cast<char>('0' + v % 10);
-        t.text[v][3] = static_cast<char>(p - t.text[v]);
-    }
-    return t;
-}();
-// Most of a path's steps are a few tenths, up or down as the noise goes: they
-// are written here from a table, without a branch on their sign or length,
-// which would be guessed wrong half the time (five characters may be
-// written, the end returned after those that count); the others out of line.
-inline char* format_tenths_count_to(char* out, std::int32_t tenths) {
-    if (tenths <= -1000 || tenths >= 1000) return format_tenths_count_long_to(out, tenths);
-    const std::int32_t negative = tenths < 0;
-    const char* digits = short_counts.text[negative ? -tenths : tenths];
-    out[0] = '-';
-    out += negative;
-    std::memcpy(out, digits, 4);
-    return out + digits[3];
-}
-
 // The shortest text that reads back as x ("0" for a value that is not
 // finite): figures in the scan table.
 std::string format_shortest(double x);
@@ -103,62 +58,5 @@ std::string format_shortest(double x);
 std::string format_fixed(double x, int decimals);
 std::string format_exponent(double x, int decimals);
 std::string format_significant(double x, int significant);
-
-// Parses a whole item as a real: optional sign, digits with an optional point
-// (at least one digit), optional exponent E/D/e/d with optional sign and
-// digits. Anything else, including NaN, Inf and out-of-range values, fails.
-bool parse_real(std::string_view item, double& value);
-
-// Parses a whole item as a signed 32-bit integer: optional sign and digits.
-bool parse_integer(std::string_view item, std::int32_t& value);
-
-// Free-form read of the first number of a text whose items are separated by
-// blanks, tabs and commas (leading blanks and tabs skipped; a leading comma is
-// an empty item). False when the text
-// is blank or the first item is not a real.
-bool read_first_real(std::string_view text, double& value);
-
-// The text of an element that holds one number: blanks and tabs around it,
-// nothing else. `more` when the number is followed by anything but blanks
-// and tabs ("0,7093170", "0.70 93170", "2,5"); `not_a_number` when the
-// first item is no number (or there is none).
-enum class OneNumber { ok, not_a_number, more };
-OneNumber read_one_real(std::string_view text, double& value);
-
-// Free-form read of the first item of a text as an integer (leading blanks
-// and tabs skipped; the item ends at a blank, tab, comma, slash or the end).
-// False when there is no item or it is not a valid 32-bit integer.
-bool read_first_integer(std::string_view text, std::int32_t& value);
-
-// A plain count, the common item of an intensity list: a string of digits.
-// Up to this many digits it is exact in a double and converts directly, with
-// the result parse_real gives.
-inline constexpr std::ptrdiff_t max_exact_digits = 15;
-
-// Reads the run of digits that starts at p (ending at `end` at the latest) as
-// one number and returns where the run ends. `value` is exact when the run
-// holds at most max_exact_digits digits.
-inline const char* read_digits(const char* p, const char* end, std::uint64_t& value) {
-    std::uint64_t v = 0;
-    for (; p < end; ++p) {
-        const auto d = static_cast<unsigned>(*p) - static_cast<unsigned>('0');
-        if (d > 9) break;
-        v = v * 10 + d;
-    }
-    value = v;
-    return p;
-}
-
-// parse_real with the shortcut for a plain count.
-inline bool parse_count_or_real(std::string_view item, double& value) {
-    std::uint64_t v = 0;
-    const char* end = item.data() + item.size();
-    if (!item.empty() && read_digits(item.data(), end, v) == end &&
-        end - item.data() <= max_exact_digits) {
-        value = static_cast<double>(v);
-        return true;
-    }
-    return parse_real(item, value);
-}
 
 }  // namespace orvalt

@@ -9,8 +9,12 @@
 #include <system_error>
 #include <utility>
 
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
+#include "g_f/folder_lock.h"
 #include "g_f/interruptions.h"
+#include "g_f/processes.h"
+#include "g_f/unnamed_files.h"
 
 namespace orvalt {
 

@@ -1,47 +1,11 @@
-// Small text routines and the fixed-field helpers.
+// Text in fixed fields.
 #include "g_f/text.h"
 
 #include <algorithm>
-#include <cmath>
 
 #include "g_f/chars.h"
-#include "g_f/console.h"
 
 namespace orvalt {
-
-int ovt_case_blind_compare(Console& con, std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        say_line(con, "**ERROR in ovt$case_blind_compare");
-        say_line(con, "**Strings are of unequal length");
-        return -1;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char ca = a[i];
-        char cb = b[i];
-        upper_case_char(ca);
-        upper_case_char(cb);
-        if (ca != cb) return 1;
-    }
-    return 0;
-}
-
-void upper_case_char(char& c) {
-    // Only the 26 ASCII letters: bytes of other character sets stay as they are.
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-}
-
-int digit_count(std::int32_t v) {
-    if (v == 0) return 1;
-    // The value goes through single precision on purpose: above 2^24 a value
-    // just below a power of ten is carried up to it and counts one more. The
-    // logarithm itself is taken in double precision, so every magnitude that
-    // single precision holds exactly gets its exact digit count.
-    const float magnitude = std::fabs(static_cast<float>(v));
-    const double lg = std::log10(static_cast<double>(magnitude));
-    int count = static_cast<int>(lg) + 1;
-    if (v < 0) ++count;
-    return count;
-}
 
 int trimmed_length(std::string_view text) {
     std::size_t n = text.size();

@@ -1,6 +1,5 @@
-// Small text routines: case-blind comparison, digit count, trimmed length,
-// the fixed-field helpers used wherever a text lives in a blank-padded field,
-// and the doubling of backslashes.
+// Text in fixed fields: the trimmed length, the fields themselves wherever a
+// text lives in a blank-padded field, and the doubling of backslashes.
 #pragma once
 
 #include <cstddef>
@@ -9,20 +8,6 @@
 #include <string_view>
 
 namespace orvalt {
-
-struct Console;
-
-// 0 = equal apart from letter case, 1 = different, -1 = lengths differ (after
-// printing the two error lines on the console).
-int ovt_case_blind_compare(Console& con, std::string_view a, std::string_view b);
-
-// Maps a..z to A..Z; every other byte is left as it is.
-void upper_case_char(char& c);
-
-// Characters needed to print v in decimal, minus sign included. Works through
-// single precision on purpose: exact up to 2^24; above it a value just below a
-// power of ten can count one more (99999999 gives 9); never fewer.
-int digit_count(std::int32_t v);
 
 // Position (1-based) of the last character that is not a blank, tab or NUL;
 // 0 when there is none.

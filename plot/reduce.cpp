@@ -7,8 +7,6 @@
 #include <utility>
 #include <vector>
 
-#include "g_f/vector_extent.h"
-
 namespace orvalt::plot {
 
 namespace {
@@ -17,6 +15,25 @@ namespace {
 struct Run {
     double x_first, x_last, y_first, y_last, y_min, y_max, band_low, band_high;
 };
+
+// The lowest and highest of a run of values, and whether every one of them
+// is finite: v - v is 0 for a finite value and not a number for the others.
+// A run with a value that is not finite has extremes of no use; its caller
+// takes it value by value.
+struct ValueExtent {
+    double low, high;
+    bool finite;
+};
+
+ValueExtent extent_of(const double* v, std::size_t n) {
+    double low = v[0], high = v[0], zero = 0.0;
+    for (std::size_t i = 0; i < n; ++i) {
+        low = v[i] < low ? v[i] : low;
+        high = v[i] > high ? v[i] : high;
+        zero += v[i] - v[i];
+    }
+    return {low, high, zero == 0.0};
+}
 
 // A spectrum's runs: where each starts, and the extents of their values.
 struct Runs {
@@ -205,9 +222,10 @@ Cut cut(std::span<const double> y, std::size_t n, std::int32_t columns) {
     const auto wanted = static_cast<std::size_t>(std::max(columns, 1));
     const std::size_t per_run = std::max<std::size_t>(1, (n + wanted - 1) / wanted);
     const std::size_t count = (n + per_run - 1) / per_run;
-    // The runs' extremes found first, in one call: in vector lanes.
+    // The runs' extremes found first, all in one loop.
     auto extents = std::make_unique_for_overwrite<ValueExtent[]>(count);
-    extents_of_runs(y.data(), n, per_run, extents.get());
+    for (std::size_t run = 0, start = 0; run < count; ++run, start += per_run)
+        extents[run] = extent_of(y.data() + start, std::min(per_run, n - start));
     return {per_run, count, std::move(extents)};
 }
 

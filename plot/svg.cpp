@@ -1,5 +1,5 @@
 // The SVG document of a Figure. Coordinates are written to a tenth of a
-// pixel, through the program's number layouts.
+// pixel (tenths.h), every other number through the program's number layouts.
 #include "plot/svg.h"
 
 #include <algorithm>
@@ -10,8 +10,9 @@
 #include <limits>
 #include <set>
 
-#include "g_f/staged_file.h"
 #include "g_f/numbers.h"
+#include "g_f/staged_file.h"
+#include "plot/tenths.h"
 
 namespace orvalt::plot {
 
@@ -120,10 +121,8 @@ private:
                 *p++ = dy == 0 ? 'h' : 'l';
                 p = format_tenths_count_to(p, dx);
                 if (dy == 0) return;
-                // A minus sign separates by itself, a blank the others: no
-                // branch on the sign, as in the numbers.
-                *p = ' ';
-                p += dy > 0;
+                // A minus sign separates by itself, a blank the others.
+                if (dy > 0) *p++ = ' ';
             }
             p = format_tenths_count_to(p, dy);
         }

@@ -19,14 +19,15 @@
 #include <string>
 
 #include "g_f/console_session.h"
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
-#include "g_f/numbers.h"
+#include "g_f/help_format.h"
 #include "g_f/name_safety.h"
-#include "g_f/text.h"
+#include "g_f/number_parsing.h"
+#include "g_f/numbers.h"
 #include "genie/g2file.h"
 #include "plot/svg.h"
 #include "orvalt_version.h"
-#include "programs/help_format.h"
 
 namespace {
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "g_f/console.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "xrdml/passes.h"
 

@@ -7,7 +7,6 @@
 #include <string>
 
 #include "g_f/console.h"
-#include "g_f/vector_roots.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/scan_offsets.h"
 
@@ -255,13 +254,9 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     }
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
-    // Where the processor has wider vector instructions, they take the roots
-    // in half the time; the bits are the same.
-    if (!copy_and_roots_wide(values.get(), y.data(), e.data(), good)) {
-        for (std::size_t i = 0; i < good; ++i) {
-            y[i] = values[i];
-            e[i] = std::sqrt(values[i]);
-        }
+    for (std::size_t i = 0; i < good; ++i) {
+        y[i] = values[i];
+        e[i] = std::sqrt(values[i]);
     }
     for (std::size_t i = 0; i < std::min(good, f.size()); ++i) {  // intensity c*f, error sqrt(c)*f
         y[i] *= f[i];

@@ -8,7 +8,7 @@
 
 #include "g_f/chars.h"
 #include "g_f/console.h"
-#include "g_f/numbers.h"
+#include "g_f/number_parsing.h"
 #include "g_f/text.h"
 
 namespace orvalt::xrdml {

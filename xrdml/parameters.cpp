@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "g_f/numbers.h"
+#include "g_f/number_parsing.h"
 #include "xrdml/passes.h"
 
 namespace orvalt::xrdml {

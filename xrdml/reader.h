@@ -16,7 +16,7 @@
 #include <string_view>
 #include <vector>
 
-#include "g_f/file_system.h"
+#include "g_f/file_identity.h"
 #include "g_f/input_files.h"
 
 namespace orvalt {

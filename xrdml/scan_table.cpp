@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "g_f/numbers.h"
+#include "g_f/number_parsing.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {

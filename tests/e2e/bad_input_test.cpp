@@ -11,9 +11,9 @@
 #include <sstream>
 
 #include "g_f/console.h"
-#include "g_f/file_system.h"
 #include "g_f/input_files.h"
 #include "g_f/new_files.h"
+#include "g_f/processes.h"
 #include "g_f/stop.h"
 #include "tests/support/genie_files.h"
 #include "xrdml/reader.h"

@@ -9,6 +9,7 @@
 #include <cmath>
 
 #include "e2e_support.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 
 namespace e2e {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <system_error>
 
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
-#include "g_f/text.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// Number layouts and parsing, and the text utilities beside them.
+// Number layouts and parsing, and the text routines beside them.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,9 +10,10 @@
 #include <random>
 #include <vector>
 
+#include "g_f/case_blind_compare.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
 #include "g_f/text.h"
-#include "g_f/vector_extent.h"
 #include "tests/support.h"
 
 namespace orvalt {
@@ -91,60 +92,15 @@ TEST(FormatInteger, MinimalWidthThroughTheSinglePrecisionDigitCount) {
     EXPECT_EQ(format_integer_width(-12345, 3), "-12345");
 }
 
-// The pictures' layouts: tenths for pixel coordinates, fixed decimals for
-// tick labels, the shortest form for the scan table.
-TEST(FormatPicture, TenthsFixedAndShortest) {
-    const std::pair<double, std::string> tenths[] = {
-        {0.0, "0.0"},        {0.04, "0.0"},      {-0.04, "0.0"},     {0.05, "0.1"},
-        {-12.35, "-12.4"},   {959.96, "960.0"},  {1234.5, "1234.5"}, {2e9, "1000000000.0"},
-        {-2e9, "-1000000000.0"}, {std::nan(""), "0.0"}, {HUGE_VAL, "1000000000.0"}};
-    for (const auto& [v, text] : tenths) {
-        char buf[16];
-        EXPECT_EQ(std::string(buf, format_tenths_to(buf, v)), text) << v;
-    }
-    // Whole tenths for the paths: the same rounding, short forms either side of 1000.
-    const std::pair<double, std::string> counts[] = {
-        {0.04, "0"},     {-0.04, "0"},         {-0.05, "-1"},         {9.94, "99"},
-        {-9.95, "-100"}, {12.34, "123"},       {99.94, "999"},        {-99.95, "-1000"},
-        {100.0, "1000"}, {3e8, "1000000000"}, {-3e8, "-1000000000"}, {std::nan(""), "1000000000"}};
-    for (const auto& [v, text] : counts) {
-        char buf[16];
-        EXPECT_EQ(std::string(buf, format_tenths_count_to(buf, round_to_tenths(v))), text) << v;
-    }
+// The pictures' tick labels and the scan table's figures: fixed decimals
+// and the shortest form.
+TEST(FormatPicture, FixedAndShortest) {
     std::string text;
     EXPECT_EQ(append_fixed(text, -0.001, 2), "0.00");
     EXPECT_EQ(append_fixed(text, 0.06, 2), "0.000.06");
     text.clear();
     EXPECT_EQ(append_fixed(text, HUGE_VAL, 0), "0");
     EXPECT_EQ(format_shortest(0.1 + 0.2), "0.30000000000000004");
-
-}
-
-// The extremes of runs, found in vector lanes, against a plain walk: runs of
-// every length around the lanes' width, with values that are not finite.
-TEST(VectorExtent, RunsAgreeWithAPlainWalk) {
-    std::vector<double> v(103);
-    for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::sin(0.7 * static_cast<double>(i)) * 100.0;
-    v[40] = std::nan("");
-    v[77] = -HUGE_VAL;
-    for (std::size_t per_run = 1; per_run <= 21; ++per_run) {
-        std::vector<ValueExtent> got((v.size() + per_run - 1) / per_run);
-        extents_of_runs(v.data(), v.size(), per_run, got.data());
-        for (std::size_t r = 0; r < got.size(); ++r) {
-            const std::size_t start = r * per_run, end = std::min(v.size(), start + per_run);
-            bool finite = true;
-            double low = HUGE_VAL, high = -HUGE_VAL;
-            for (std::size_t i = start; i < end; ++i) {
-                finite = finite && std::isfinite(v[i]);
-                if (v[i] == v[i]) low = std::min(low, v[i]), high = std::max(high, v[i]);
-            }
-            ASSERT_EQ(got[r].finite, finite) << per_run << ' ' << r;
-            if (finite) {
-                EXPECT_EQ(got[r].low, low) << per_run << ' ' << r;
-                EXPECT_EQ(got[r].high, high) << per_run << ' ' << r;
-            }
-        }
-    }
 }
 
 TEST(Parse, NumberSyntaxAndFirstItems) {

@@ -15,8 +15,8 @@
 #include "formats/fxye.h"
 #include "formats/pattern_file.h"
 #include "formats/xye.h"
+#include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
-#include "g_f/text.h"
 #include "tests/support.h"
 
 namespace orvalt {

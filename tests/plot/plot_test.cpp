@@ -6,8 +6,8 @@
 #include <fstream>
 #include <sstream>
 
-#include "g_f/numbers.h"
 #include "plot/svg.h"
+#include "plot/tenths.h"
 #include "tests/plot/picture.h"
 #include "tests/support.h"
 
@@ -274,6 +274,28 @@ TEST(PlotReduction, RunsInOnePixelColumnMerge) {
         EXPECT_EQ(b.low, c.low());
         EXPECT_EQ(b.high, c.high());
     });
+}
+
+// Pixel coordinates are written to a tenth, halves away from zero, far or
+// not a number held at a bound.
+TEST(PlotDocument, CoordinatesInTenths) {
+    const std::pair<double, std::string> tenths[] = {
+        {0.0, "0.0"},        {0.04, "0.0"},      {-0.04, "0.0"},     {0.05, "0.1"},
+        {-12.35, "-12.4"},   {959.96, "960.0"},  {1234.5, "1234.5"}, {2e9, "1000000000.0"},
+        {-2e9, "-1000000000.0"}, {std::nan(""), "0.0"}, {HUGE_VAL, "1000000000.0"}};
+    for (const auto& [v, text] : tenths) {
+        char buf[16];
+        EXPECT_EQ(std::string(buf, format_tenths_to(buf, v)), text) << v;
+    }
+    // Whole tenths for the paths: the same rounding, held within +-1e8.
+    const std::pair<double, std::string> counts[] = {
+        {0.04, "0"},     {-0.04, "0"},         {-0.05, "-1"},         {9.94, "99"},
+        {-9.95, "-100"}, {12.34, "123"},       {99.94, "999"},        {-99.95, "-1000"},
+        {100.0, "1000"}, {3e8, "1000000000"}, {-3e8, "-1000000000"}, {std::nan(""), "1000000000"}};
+    for (const auto& [v, text] : counts) {
+        char buf[16];
+        EXPECT_EQ(std::string(buf, format_tenths_count_to(buf, round_to_tenths(v))), text) << v;
+    }
 }
 
 // The data paths are written in whole tenths of a pixel, each point relative

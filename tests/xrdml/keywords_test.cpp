@@ -9,7 +9,7 @@
 #include <tuple>
 
 #include "g_f/line_reader.h"
-#include "g_f/numbers.h"
+#include "g_f/number_parsing.h"
 #include "tests/support.h"
 #include "tests/support/xrdml_passes.h"
 #include "xrdml/reader.h"
