@@ -52,11 +52,6 @@ bool file_id(std::string_view name, FileId& id) {
     return true;
 }
 
-bool same_existing_file(std::string_view a, std::string_view b) {
-    FileId ia, ib;
-    return file_id(a, ia) && file_id(b, ib) && ia == ib;
-}
-
 bool file_stamp(std::FILE* file, FileStamp& stamp) {
     if (file == nullptr) return false;
 #ifdef _WIN32

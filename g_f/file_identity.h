@@ -20,10 +20,6 @@ struct FileId {
 // False when `name` reaches no existing file.
 bool file_id(std::string_view name, FileId& id);
 
-// True when both names reach one existing file, however spelt (links,
-// another path to it). False when either is missing.
-bool same_existing_file(std::string_view a, std::string_view b);
-
 // What an open file is at one moment: which file, its size and its last
 // modification. A file replaced under its name, or written to, differs.
 struct FileStamp {
