@@ -1,6 +1,7 @@
 // ORVALT with arguments: the same files as the dialogue, refused arguments,
 // a folder with a bad file, --help and --version.
 #include "e2e_support.h"
+#include "formats/format_table.h"
 
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -467,6 +468,21 @@ TEST_F(Orvalt, FailedWritesInABatchSayWhyAndTheBatchGoesOn) {
 
 // --help shows an example of every branch; --version the version that
 // CMakeLists.txt sets, which the README names too.
+// Every row of the table of output formats reaches the user: the help names
+// it, --format takes it, and the file comes under the row's extension.
+TEST_F(Orvalt, EveryOutputFormatOfTheTableIsOfferedAndWritten) {
+    const Result help = run("", "", "--help");
+    fs::copy_file(fs::path(ORVALT_SOURCE_DIR) / "examples/Na_Mg_mirror.xrdml", dir / "s.xrdml");
+    for (const orvalt::FormatRow& row : orvalt::output_formats()) {
+        const std::string name(row.name);
+        SCOPED_TRACE(name);
+        EXPECT_NE(help.out.find(name), std::string::npos);
+        const Result r = run("", "", "-q --format " + name + " s.xrdml");
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_TRUE(fs::is_regular_file(dir / ("s" + std::string(row.extension))));
+    }
+}
+
 TEST_F(Orvalt, HelpAndVersion) {
     const Result help = run("", "", "--help");
     EXPECT_EQ(help.status, 0);
