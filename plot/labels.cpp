@@ -48,15 +48,17 @@ struct Piece {
     double em;
 };
 
+// The widest a character of its class is set in the common sans-serif
+// fonts (DejaVu Sans, the widest of them, and Liberation Sans, Arial).
 double em_of(char32_t cp) {
     if (cp >= 0x80) return 1.0;
     const char c = static_cast<char>(cp);
-    if (std::string_view(" .,:;'|!il`").find(c) != std::string_view::npos) return 0.36;
-    if (std::string_view("fjrtI()[]{}-\"/\\").find(c) != std::string_view::npos) return 0.5;
-    if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '@' || c == '%') return 1.1;
-    if (c >= 'a' && c <= 'z') return 0.7;
-    if (c >= '0' && c <= '9') return 0.7;
-    return 0.86;  // capitals and the other signs
+    if (std::string_view(" .,:;'|!il`").find(c) != std::string_view::npos) return 0.4;
+    if (std::string_view("fjrtI()[]{}-\"/\\").find(c) != std::string_view::npos) return 0.47;
+    if (c == 'm' || c == 'w' || c == 'M' || c == 'W' || c == '@' || c == '%') return 1.0;
+    if (c >= 'a' && c <= 'z') return 0.64;
+    if (c >= '0' && c <= '9') return 0.64;
+    return 0.84;  // capitals and the other signs
 }
 
 std::vector<Piece> pieces_of(std::string_view s) {
@@ -102,13 +104,13 @@ std::string xml_text(std::string_view s) {
 double text_width(std::string_view text, double size, bool bold) {
     double em = 0.0;
     for (const Piece& p : pieces_of(text)) em += p.em;
-    return em * size * (bold ? 1.1 : 1.0);
+    return em * size * (bold ? 1.13 : 1.0);
 }
 
 std::string shortened(std::string_view text, double size, double width, bool bold) {
     if (text_width(text, size, bold) <= width) return std::string(text);
     const std::vector<Piece> pieces = pieces_of(text);
-    const double scale = size * (bold ? 1.1 : 1.0);
+    const double scale = size * (bold ? 1.13 : 1.0);
     double room = width / scale - 1.0;  // the "…"
     // Taken from both ends in turn, as long as the next one fits.
     std::size_t head = 0, tail = 0;

@@ -18,7 +18,7 @@ std::string xml_text(std::string_view text);
 
 // The width the text takes at `size` pixels at most, in pixels: every
 // character taken at the widest its class has in the common sans-serif
-// fonts (bold a tenth wider), and a character beyond ASCII as wide as a
+// fonts (bold an eighth wider), and a character beyond ASCII as wide as a
 // square, so that a renderer's own fonts never set it wider.
 double text_width(std::string_view text, double size, bool bold = false);
 
