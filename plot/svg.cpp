@@ -118,7 +118,7 @@ std::string line_name(const Series& s) {
                        : s.scan > 0          ? "scan " + format_integer(s.scan)
                                              : "the spectrum";
     if (s.style == Style::excluded) name = "excluded " + name;
-    if (!s.note.empty()) name += ", " + s.note;
+    if (!s.temperature.empty()) name += ", " + s.temperature;
     return name;
 }
 
@@ -438,17 +438,17 @@ std::string scan_colour(std::int32_t scan, std::int32_t first, std::int32_t last
 }
 
 void Figure::add(std::int32_t scan, Style style, std::span<const double> x,
-                 std::span<const double> y, std::span<const double> e, std::string note) {
+                 std::span<const double> y, std::span<const double> e, std::string temperature) {
     series_.push_back({scan, style,
                        reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns),
-                       std::move(note)});
+                       std::move(temperature)});
 }
 
 void Figure::add(std::int32_t scan, Style style, EvenX x, std::span<const double> y,
-                 std::span<const double> e, std::string note) {
+                 std::span<const double> e, std::string temperature) {
     series_.push_back({scan, style,
                        reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns),
-                       std::move(note)});
+                       std::move(temperature)});
 }
 
 Frame Figure::frame() const {

@@ -29,9 +29,9 @@ struct Series {
     std::int32_t scan = 0;  // its number in the file (legend, colour)
     Style style = Style::single;
     Reduced reduced;
-    // Said of the line under the pointer after its scan number, such as its
-    // temperature ("25 °C"); empty when there is nothing to say.
-    std::string note;
+    // The scan's temperature as it is to be read ("25 °C"), said of the
+    // line under the pointer after its scan number; empty when unknown.
+    std::string temperature;
 };
 
 // The picture's size and where its plot area lies, in pixels.
@@ -70,12 +70,12 @@ public:
     bool log_y = false;
 
     // Reduces the spectrum at once; e may be empty. Points that are not
-    // finite are not drawn. `note` goes into Series::note.
+    // finite are not drawn. `temperature` goes into Series::temperature.
     void add(std::int32_t scan, Style style, std::span<const double> x, std::span<const double> y,
-             std::span<const double> e, std::string note = {});
+             std::span<const double> e, std::string temperature = {});
     // The same for points spaced evenly, as a scan's are.
     void add(std::int32_t scan, Style style, EvenX x, std::span<const double> y,
-             std::span<const double> e, std::string note = {});
+             std::span<const double> e, std::string temperature = {});
     const std::vector<Series>& series() const { return series_; }
 
     // The axes for what has been added: x over every series, y over the

@@ -416,5 +416,30 @@ TEST_F(Orvalt, InputTextStaysOnItsLine) {
     EXPECT_EQ(ascii[1], "Scan = 0");
 }
 
+
+// Interrupted while the scans' files are being written (their temporaries
+// open): none is put in place, an older one stays, no temporary is left.
+TEST_F(Orvalt, SeparateXyeInterruptedLeavesNothing) {
+    if (windows_program()) GTEST_SKIP() << "the temporaries are watched through /proc";
+    std::string counts;
+    for (int k = 0; k < 5000; ++k) counts += std::to_string(100 + k % 17) + " ";
+    write("s.xrdml", xrdml_text(std::vector<Scan>(150, Scan{10.0, 40.0, 1.0, counts})));
+    write("s_001.xye", "precious\n");
+    const std::string cmd =
+        "cd \"" + dir.string() + "\" && rm -f pid; (for i in $(seq 1 3000); do ls -l "
+        "/proc/$(cat pid 2>/dev/null)/fd 2>/dev/null | grep -q '(deleted)' && break; sleep 0.01; "
+        "done; kill -TERM $(cat pid)) & sh -c 'echo $$ > pid; exec " + program_command() +
+        " --separate --format xye s.xrdml > out.txt 2> err.txt'; echo $? > status.txt; wait";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(read("status.txt"), "143\n");
+    EXPECT_EQ(read("err.txt"), "\n **ERROR in orvalt: Run interrupted\n");
+    EXPECT_EQ(read("s_001.xye"), "precious\n");
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        const std::string name = entry.path().filename().string();
+        EXPECT_FALSE(name.starts_with(".orvalt-")) << name;
+        EXPECT_TRUE(name == "s_001.xye" || !name.ends_with(".xye")) << name;
+    }
+}
+
 }  // namespace
 }  // namespace e2e
