@@ -178,7 +178,7 @@ bool write_separate_pattern(Console& con, RunFiles& files, OutputFormat format,
                             const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
                             plot::Figure* figure) {
     check_every_counting_time(con, answers, scans);
-    if (format == OutputFormat::xye)
+    if (format_row(format).file_a_scan)
         return write_scan_files(con, files, format, answers, scans, spectrum, figure);
     const PatternDescription d = describe_run(files, answers, scans, scans.census.nscans);
     PatternFile file(con, files.output_name, format, d, true);

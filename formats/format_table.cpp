@@ -28,7 +28,7 @@ std::string_view cif_refuses(const XAxis& x) {
 constexpr std::array<FormatRow, 5> rows{{
     {OutputFormat::ascii, "ascii", ".dat", "", holds_anything, nullptr},
     {OutputFormat::genie, "genie", ".write", "", holds_anything, nullptr},
-    {OutputFormat::xye, "xye", ".xye", "", holds_anything, xye_block},
+    {OutputFormat::xye, "xye", ".xye", "", holds_anything, xye_block, true},
     {OutputFormat::fxye, "fxye", ".fxye", "GSAS, 2-theta only", fxye_refuses, fxye_block},
     {OutputFormat::cif, "cif", ".cif", "powder CIF", cif_refuses, cif_block},
 }};
