@@ -203,12 +203,14 @@ TEST_F(Names, CifOfEveryNameReads) {
 // Names whose bytes are no XML characters make pictures every reader reads;
 // on Windows, where such bytes name nothing, the characters a name can hold.
 TEST_F(Names, PictureOfEveryNameIsXml) {
-    std::vector<std::string> names = {"\xef\xbf\xbe", "\xef\xbf\xbf", "a&b<c>", "\xc2\x9b" "2J"};
+    std::vector<std::string> names = {"\xef\xbf\xbe", "\xef\xbf\xbf", "a&b", "\xc2\x9b" "2J"};
     if (!windows_program()) {
-        for (const char* bytes : {"\xed\xa0\x80", "\xe0\x80\xaf", "\xf4\x90\x80\x80", "\xff"})
+        for (const char* bytes :
+             {"\xed\xa0\x80", "\xe0\x80\xaf", "\xf4\x90\x80\x80", "\xff", "<c>[2J"})
             names.push_back(bytes);
     } else {
-        std::cout << "[ NOTE     ] names that are no UTF-8 are not tried on Windows\n";
+        std::cout << "[ NOTE     ] names that are no UTF-8 or hold < or > are not tried on "
+                     "Windows, where no file can be named so\n";
     }
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
