@@ -64,7 +64,7 @@ bool write_ascii_data_file(Console& con, std::string_view output_name, std::int3
     if (error_number != 0 || !file.is_open()) return false;  // reported by open_new_file
 
     if (iscan == 0) {
-        file.write_line("Data from: " + std::string(trimmed(full_input_name)));
+        file.write_line("Data from: " + one_line(trimmed(full_input_name)));
         file.write_line("Scan = " + format_integer(iscan));
         file.write_line("Number of points = " + format_integer(ny));
     }

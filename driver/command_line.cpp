@@ -20,6 +20,7 @@
 #include "g_f/file_system.h"
 #include "g_f/interruptions.h"
 #include "g_f/name_safety.h"
+#include "g_f/numbers.h"
 #include "g_f/stop.h"
 #include "g_f/text.h"
 
@@ -94,6 +95,7 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     // What was put in place is this batch's, whether the conversion went
     // through or not; a failed write left nothing of its own.
     if (run->files.output_written) batch.add(batch.written, request.output);
+    for (const std::string& f : run->files.scan_files_written) batch.add(batch.written, f);
     if (run->files.weights_written) batch.add(batch.written, run->files.weights_name);
     if (ok && !request.picture.empty()) batch.add(batch.written, request.picture);
     if (!ok) {
@@ -101,7 +103,14 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
         return false;
     }
     if (!c.quiet) {
-        out << name << ": " << summary(request, *run) << " -> " << request.output;
+        // Each scan in a file of its own: the first and the last named.
+        const std::vector<std::string>& each = run->files.scan_files_written;
+        out << name << ": " << summary(request, *run) << " -> "
+            << (each.empty()        ? request.output
+                : each.size() == 1 ? each.front()
+                                   : each.front() + " ... " + each.back() + " (" +
+                                         format_integer(static_cast<std::int32_t>(each.size())) +
+                                         " files)");
         if (!request.weights.empty()) out << " and " << request.weights;
         if (!request.picture.empty()) out << " and " << request.picture;
         out << '\n';

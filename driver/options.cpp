@@ -108,10 +108,12 @@ std::vector<std::string> format_names() {
     return names;
 }
 
-std::vector<std::string> pattern_format_names() {
+// The pattern formats whose separate scans go into blocks of one file, or
+// (file_a_scan) into a file each.
+std::vector<std::string> pattern_format_names(bool file_a_scan) {
     std::vector<std::string> names;
     for (const FormatRow& row : output_formats())
-        if (row.block != nullptr) names.emplace_back(row.name);
+        if (row.block != nullptr && row.file_a_scan == file_a_scan) names.emplace_back(row.name);
     return names;
 }
 
@@ -236,7 +238,9 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     auto* f_separate = app.add_flag("--separate", separate,
                                     "Every scan, against 2-theta, as one entry of a Genie file "
                                     "(or one block of an " +
-                                        listed(pattern_format_names()) + " file)");
+                                        listed(pattern_format_names(false)) +
+                                        " file, a file NAME_N of its own as " +
+                                        listed(pattern_format_names(true)) + ")");
     auto* o_exclude =
         app.add_option("--exclude", c.request.excluded, "With --gudrun: scans to exclude, e.g. 2,5")
             ->type_name("LIST")

@@ -3,6 +3,7 @@
 #include "driver/output_stage.h"
 
 #include <algorithm>
+#include <deque>
 #include <span>
 #include <string>
 
@@ -15,6 +16,7 @@
 #include "g_f/console.h"
 #include "g_f/genie_writer.h"
 #include "g_f/interruptions.h"
+#include "g_f/name_safety.h"
 #include "g_f/numbers.h"
 #include "g_f/staged_file.h"
 #include "g_f/text.h"
@@ -142,19 +144,50 @@ bool write_separate_genie(Console& con, RunFiles& files, const Answers& answers,
     return files.output_written;
 }
 
+// Every scan into a file of its own (one pattern per .xye, as its readers
+// take it), put in place together once every one is written: a scan that
+// cannot be read, or a file that cannot be written, leaves none and every
+// older file of those names as it was.
+bool write_scan_files(Console& con, RunFiles& files, OutputFormat format, const Answers& answers,
+                      const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
+    const std::int32_t count = scans.census.nscans;
+    std::deque<PatternFile> written;
+    const auto take = [&](std::int32_t s) {
+        if (figure != nullptr) draw_scan(*figure, s + 1, plot::Style::scan, scans, spectrum);
+        const std::string name = scan_file_name(files.output_name, s + 1, count);
+        if (const std::string why = output_name_refusal(name, {files.full_name, files.tmp_name});
+            !why.empty()) {
+            say_error(con, "**ERROR in orvalt: will not write " + name + ": " + why);
+            return false;
+        }
+        PatternDescription d = describe_run(files, answers, scans, count);
+        d.scan_choice = scan_choice_text(ChoiceText::file_header, s + 1, 1, count);
+        PatternFile& file = written.emplace_back(con, name, format, d, false);
+        return file.add(pattern_of(s + 1, spectrum)) && file.finish();
+    };
+    if (!each_separate_scan(con, files, answers, scans, spectrum, take, [] { return false; }) ||
+        !commit_together(written))
+        return false;
+    for (const PatternFile& f : written) files.scan_files_written.push_back(f.name());
+    return true;
+}
+
+// Every scan as a block of one file, put in place once all are in: a scan
+// that cannot be read leaves no new file and an older one as it was.
 bool write_separate_pattern(Console& con, RunFiles& files, OutputFormat format,
                             const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
                             plot::Figure* figure) {
-    const PatternDescription d = describe_run(files, answers, scans, scans.census.nscans);
     check_every_counting_time(con, answers, scans);
+    if (format_row(format).file_a_scan)
+        return write_scan_files(con, files, format, answers, scans, spectrum, figure);
+    const PatternDescription d = describe_run(files, answers, scans, scans.census.nscans);
     PatternFile file(con, files.output_name, format, d, true);
     const auto take = [&](std::int32_t s) {
         if (figure != nullptr) draw_scan(*figure, s + 1, plot::Style::scan, scans, spectrum);
         return file.add(pattern_of(s + 1, spectrum));
     };
     files.output_written =
-        each_separate_scan(con, files, answers, scans, spectrum, take,
-                           [&] { return file.commit(); }) &&
+        each_separate_scan(con, files, answers, scans, spectrum, take, [] { return false; }) &&
         file.commit();
     return files.output_written;
 }

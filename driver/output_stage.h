@@ -36,10 +36,13 @@ bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const An
                     const ScanTables& scans, std::int32_t nincl, const Spectrum& spectrum,
                     OutputFile* weights);
 
-// Every scan as one entry of the Genie file, or one block of the pattern
-// file, files.output_name; spectrum is the working space of each scan in
-// turn. Each scan is also drawn into `figure` when there is one. A scan that
-// cannot be read ends the run, the scans before it kept (said so).
+// Every scan as one entry of the Genie file, one block of the pattern file
+// files.output_name, or, for a format of a file a scan (.xye), a file of its
+// own (scan_file_name; files.scan_files_written names them once in place);
+// spectrum is the working space of each scan in turn. Each scan is also
+// drawn into `figure` when there is one. A scan that cannot be read ends the
+// run: the Genie file keeps the scans before it (said so), a pattern file is
+// not written and an older one stays.
 bool write_separate_scans(Console& con, RunFiles& files, OutputFormat format,
                           const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
                           plot::Figure* figure);

@@ -8,7 +8,6 @@
 #include "driver/spectrum.h"
 #include "g_f/console.h"
 #include "g_f/file_operations.h"
-#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
 #include "g_f/name_safety.h"
 #include "g_f/numbers.h"
@@ -24,14 +23,23 @@ std::string_view intensity_label(std::int32_t icps) {
 
 }  // namespace
 
+std::string picture_x_label(const XAxis& x) {
+    switch (x.quantity) {
+        case XQuantity::two_theta: return "2θ (°)";
+        case XQuantity::q: return "Q (Å⁻¹)";
+        case XQuantity::d_spacing: return "d (Å)";
+        case XQuantity::angle: break;
+    }
+    return x.axis + " (°)";
+}
+
 plot::Figure new_picture(std::string_view input_name, std::string_view choice, std::int32_t icps,
                          double wavelength, const XAxis& x, bool log_y) {
     plot::Figure fig;
-    const std::string file = path_of(input_name).filename().string();
-    fig.title = file + ": " + std::string(choice) + ", " + std::string(intensity_label(icps));
-    if (wavelength > 0.0)
-        fig.subtitle = "wavelength " + format_significant(wavelength, 7) + " angstrom";
-    fig.x_label = x_label(x) + " (" + std::string(x_unit(x)) + ")";
+    fig.title_name = name_of(path_of(input_name).filename());
+    fig.title = std::string(choice) + ", " + std::string(intensity_label(icps));
+    if (wavelength > 0.0) fig.subtitle = "λ = " + format_significant(wavelength, 7) + " Å";
+    fig.x_label = picture_x_label(x);
     fig.y_label = intensity_label(icps);
     fig.log_y = log_y;
     return fig;
@@ -88,9 +96,11 @@ bool write_picture(Console& con, const std::string& name, const plot::Figure& fi
 }
 
 std::string default_picture_name(std::string_view output_name) {
-    std::filesystem::path p{std::string(output_name)};
+    // Through the program's own names on every platform: a UTF-8 name is
+    // not the narrow text of the Windows library.
+    std::filesystem::path p = path_of(output_name);
     p.replace_extension(".svg");
-    return p.string();
+    return name_of(p);
 }
 
 }  // namespace orvalt

@@ -17,10 +17,13 @@ namespace orvalt {
 
 struct Console;
 
+// x as a diffractionist labels it: "2θ (°)", "Q (Å⁻¹)", "d (Å)", "Phi (°)".
+std::string picture_x_label(const XAxis& x);
+
 // A figure with the title "NAME: CHOICE, INTENSITY" (the name without its
-// folder), the wavelength below it, and its axes labelled: x with its unit
-// ("2-theta (degrees)", "Q (1/angstrom)", "Phi (degrees)"), y in counts or
-// counts per second as icps says.
+// folder), the wavelength below it ("λ = 1.541874 Å"), and its axes
+// labelled: x by picture_x_label, y in counts or counts per second as icps
+// says.
 plot::Figure new_picture(std::string_view input_name, std::string_view choice, std::int32_t icps,
                          double wavelength, const XAxis& x, bool log_y);
 

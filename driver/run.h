@@ -31,6 +31,9 @@ struct RunFiles {
     // Whether each was put in place (a separate-scans file partly written too).
     bool weights_written = false;
     bool output_written = false;
+    // The files of the scans each in a file of its own (--separate into
+    // .xye), once put in place, in scan order.
+    std::vector<std::string> scan_files_written;
     // A compressed input's text, written out by the census's reading of it,
     // for the later passes to read instead of decompressing it again; gone
     // with the run (inactive when the input is not compressed, or there was

@@ -45,19 +45,10 @@ std::string cif_number(double v) {
     return text;
 }
 
-// value(su), the su an integer in units of the value's last digit:
-// 1013.33333333333(259914513733). The value keeps 15 significant digits
-// unless the su needs fewer decimals to keep its own 15.
-std::string cif_number_su(double v, double su) {
-    v += 0.0;
-    int decimals = decimals_for(v);
-    if (su > 0.0) decimals = v == 0.0 ? decimals_for(su) : std::min(decimals, decimals_for(su));
-    const std::string value = format_fixed(v, decimals);
-    std::string digits = format_fixed(su, decimals);
-    std::erase(digits, '.');
-    const std::size_t first = std::min(digits.find_first_not_of('0'), digits.size() - 1);
-    return value + "(" + digits.substr(first) + ")";
-}
+// value(su) with the su in one or two significant digits, as
+// crystallographers write it and as readers that keep an su in a 32-bit
+// integer take it.
+std::string cif_number_su(double v, double su) { return format_with_su(v, su, decimals_for(v)); }
 
 // A block name of letters, digits, "-", "." and "_" only.
 std::string block_name(const PatternDescription& d, const Pattern& p) {
@@ -69,7 +60,8 @@ std::string block_name(const PatternDescription& d, const Pattern& p) {
     return stem + (p.scan > 0 ? "_scan" + std::to_string(p.scan) : "_sum");
 }
 
-// The x item, or empty when the powder dictionary has none for the axis.
+// The x item, or empty when the powder dictionary has no looped item for
+// the axis (its Phi, Chi and Omega items are one setting per block).
 std::string x_item(const PatternDescription& d, const Pattern& p) {
     switch (d.x.quantity) {
         case XQuantity::two_theta:
@@ -78,9 +70,23 @@ std::string x_item(const PatternDescription& d, const Pattern& p) {
         case XQuantity::d_spacing: return "_pd_proc_d_spacing";
         case XQuantity::angle: break;
     }
-    std::string axis = d.x.axis;
-    for (char& c : axis) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return axis == "phi" || axis == "chi" || axis == "omega" ? "_pd_meas_angle_" + axis : "";
+    return {};
+}
+
+// A value that a CIF reader would take for something else unquoted: one that
+// begins with "_" (a tag) or with a reserved word (data_, save_, loop_,
+// global_, stop_, in any case), or not with a letter or digit.
+std::string cif_value(std::string text) {
+    const auto begins = [&text](std::string_view word) {
+        if (text.size() < word.size()) return false;
+        for (std::size_t k = 0; k < word.size(); ++k)
+            if (std::tolower(static_cast<unsigned char>(text[k])) != word[k]) return false;
+        return true;
+    };
+    const bool plain = !text.empty() && std::isalnum(static_cast<unsigned char>(text[0])) &&
+                       !begins("data_") && !begins("save_") && !begins("loop_") &&
+                       !begins("global_") && !begins("stop_");
+    return plain ? text : cif::quote(std::move(text));
 }
 
 // Counts as recorded: whole numbers whose su is their square root.
@@ -127,7 +133,8 @@ BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t i
     BlockText b;
     const std::string x_tag = x_item(d, p);
     if (x_tag.empty()) {
-        b.refusal = "the powder CIF has no item for scans of the " + d.x.axis + " axis";
+        b.refusal = "the powder CIF holds 2-theta, Q or d-spacing, not the " + ascii_text(d.x.axis) +
+                    " angle of a scan";
         return b;
     }
     const bool counts_total = plain_counts(d, p);
@@ -140,7 +147,7 @@ BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t i
             : path_of(d.input_name).filename().string().substr(0, longest_name));
 
     cif::Block block(name);
-    block.set_pair("_pd_block_id", name + "|ORVALT");
+    block.set_pair("_pd_block_id", cif_value(name + "|ORVALT"));
     block.set_pair("_audit_creation_method",
                    cif::quote("ORVALT, " + block_scan_text(d, p, several) + " of " + input));
     block.set_pair("_diffrn_radiation_probe", "x-ray");

@@ -18,16 +18,17 @@ std::string_view fxye_refuses(const XAxis& x) {
                                               : "the GSAS file (fxye) holds 2-theta only";
 }
 
+// The powder dictionary's Phi, Chi and Omega items hold one setting per
+// block, not a looped x: readers find no pattern in such a loop.
 std::string_view cif_refuses(const XAxis& x) {
-    if (x.quantity != XQuantity::angle || x.axis == "Phi" || x.axis == "Chi" || x.axis == "Omega")
-        return {};
-    return "the powder CIF has no item for it";
+    return x.quantity != XQuantity::angle ? std::string_view()
+                                          : "the powder CIF holds 2-theta, Q or d-spacing only";
 }
 
 constexpr std::array<FormatRow, 5> rows{{
     {OutputFormat::ascii, "ascii", ".dat", "", holds_anything, nullptr},
     {OutputFormat::genie, "genie", ".write", "", holds_anything, nullptr},
-    {OutputFormat::xye, "xye", ".xye", "", holds_anything, xye_block},
+    {OutputFormat::xye, "xye", ".xye", "", holds_anything, xye_block, true},
     {OutputFormat::fxye, "fxye", ".fxye", "GSAS, 2-theta only", fxye_refuses, fxye_block},
     {OutputFormat::cif, "cif", ".cif", "powder CIF", cif_refuses, cif_block},
 }};

@@ -31,6 +31,9 @@ struct FormatRow {
     // The pattern files' text; null for the ASCII data file and the Genie
     // file, which the run driver and the Genie writer write.
     BlockWriter block;
+    // Whether separate scans go into a file each (a format its readers take
+    // as one pattern a file) rather than into blocks of one file.
+    bool file_a_scan = false;
 };
 
 // Every row, in the order the help lists the names.

@@ -2,14 +2,25 @@
 #include "formats/pattern_file.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <vector>
 
 #include "g_f/console.h"
+#include "g_f/file_operations.h"
+#include "g_f/file_system.h"
+#include "g_f/numbers.h"
 
 namespace orvalt {
 
 namespace {
 
 constexpr std::int32_t output_unit = 98;
+
+std::string unwritten(std::string_view name, int error) {
+    std::string text = "Could not write " + std::string(name);
+    if (error != 0) text += ": " + error_text(error);
+    return text;
+}
 
 }  // namespace
 
@@ -42,7 +53,7 @@ bool PatternFile::add(const Pattern& given) {
     if (block.text.ends_with('\n')) block.text.pop_back();
     file_.write_line(block.text);
     ++blocks_;
-    return !file_.failed() || fail("Could not write " + name_);
+    return !file_.failed() || fail(unwritten(name_, file_.error()));
 }
 
 bool PatternFile::fail(std::string_view why) {
@@ -55,7 +66,34 @@ bool PatternFile::fail(std::string_view why) {
 bool PatternFile::commit(OutputFile* before) {
     if (failed_) return false;
     if (blocks_ == 0) return true;
-    return file_.close(before) || fail("Could not write " + name_);
+    return file_.close(before) || fail(unwritten(name_, file_.error()));
+}
+
+bool PatternFile::finish() {
+    if (failed_) return false;
+    return blocks_ == 0 || file_.finish_writing() || fail(unwritten(name_, file_.error()));
+}
+
+bool commit_together(std::deque<PatternFile>& files) {
+    std::vector<OutputFile*> staged;
+    for (PatternFile& f : files) {
+        if (f.failed_) return false;
+        if (f.blocks_ > 0) staged.push_back(&f.file_);
+    }
+    if (OutputFile::close_all(staged)) return true;
+    for (PatternFile& f : files)
+        if (f.file_.failed()) return f.fail(unwritten(f.name_, f.file_.error()));
+    return false;
+}
+
+std::string scan_file_name(std::string_view output, std::int32_t scan, std::int32_t count) {
+    std::filesystem::path p = path_of(output);
+    const std::string number = std::to_string(scan);
+    const std::size_t width = std::to_string(std::max(count, scan)).size();
+    const std::string leaf = name_of(p.stem()) + "_" + std::string(width - number.size(), '0') +
+                             number + name_of(p.extension());
+    p.replace_filename(path_of(leaf));
+    return name_of(p);
 }
 
 bool write_pattern_file(Console& con, std::string_view name, OutputFormat format,

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <deque>
 #include <span>
 #include <string>
 #include <string_view>
@@ -30,18 +32,34 @@ public:
     // Puts the file in place; false (reported) when anything went wrong. A
     // pending `before` (the gudrunX weights) goes in place with it, first.
     bool commit(OutputFile* before = nullptr);
+    // Ends the writing without putting the file in place (commit_together()
+    // does); false (reported) when a write failed.
+    bool finish();
+    const std::string& name() const { return name_; }
 
 private:
+    friend bool commit_together(std::deque<PatternFile>& files);
     bool fail(std::string_view why);  // reported; the file dropped; false
     Console& con_;
     std::string name_;
     BlockWriter block_;
-    const PatternDescription& d_;
+    PatternDescription d_;
     bool several_;
     std::size_t blocks_ = 0;
     bool failed_ = false;
     OutputFile file_;
 };
+
+// Puts every file in place, none unless each was written whole (their folders
+// held against other runs meanwhile); false (reported) when one failed: then
+// every older file of those names stays as it was (unless the failure came
+// in the moves themselves, after the first).
+bool commit_together(std::deque<PatternFile>& files);
+
+// The name of scan `scan`'s own file when each of `count` scans has one:
+// the output name with "_" and the scan number, zero-padded to the width of
+// `count`, before its extension (run7.xye, scan 3 of 12: run7_03.xye).
+std::string scan_file_name(std::string_view output, std::int32_t scan, std::int32_t count);
 
 // The whole file of one or more patterns.
 bool write_pattern_file(Console& con, std::string_view name, OutputFormat format,

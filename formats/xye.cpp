@@ -5,6 +5,7 @@
 #include "formats/xye.h"
 #include "formats/pattern.h"
 #include "g_f/numbers.h"
+#include "g_f/text.h"
 
 namespace orvalt {
 
@@ -21,12 +22,12 @@ BlockText xye_block(const PatternDescription& d, const Pattern& p, std::size_t i
     if (index == 0) {
         const Wavelengths& w = d.wavelengths;
         t += "# ORVALT xye file: x, y, e (the standard uncertainty of y)\n";
-        t += "# Input file: " + d.input_name + "\n";
+        t += "# Input file: " + one_line(d.input_name) + "\n";
         t += "# Scans: " + d.scan_choice + "\n";
         t += "# Wavelength (angstrom): K-alpha1 " + wavelength_text(w.kalpha1) + ", K-alpha2 " +
              wavelength_text(w.kalpha2) + ", ratio K-alpha2/K-alpha1 " + wavelength_text(w.ratio) +
              ", mean " + wavelength_text(w.mean) + "\n";
-        t += "# x: " + x_label(d.x) + " (" + std::string(x_unit(d.x)) + ")\n";
+        t += "# x: " + one_line(x_label(d.x)) + " (" + std::string(x_unit(d.x)) + ")\n";
         t += "# y: " + std::string(intensity_unit(d)) + "\n";
     } else {
         t += "\n";  // blocks apart, as plotting programs separate data sets

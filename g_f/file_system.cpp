@@ -24,6 +24,15 @@ std::filesystem::path path_of(std::string_view name) {
     return std::filesystem::path(name);
 }
 
+std::string name_of(const std::filesystem::path& path) {
+#ifdef _WIN32
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+#else
+    return path.string();
+#endif
+}
+
 std::string name_meant(std::string_view name) {
 #ifdef _WIN32
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"' &&

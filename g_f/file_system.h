@@ -15,6 +15,10 @@ namespace orvalt {
 // library's own conversion of narrow text there follows another code page.
 std::filesystem::path path_of(std::string_view name);
 
+// A path as the program holds names: UTF-8 text on every platform (the
+// inverse of path_of).
+std::string name_of(const std::filesystem::path& path);
+
 // The name a user meant by a typed or given name. A name dragged into a
 // Windows console arrives in double quotes, which no Windows name can hold:
 // there, a name in a pair of surrounding quotes that does not exist as

@@ -36,10 +36,29 @@ std::string folder_of(std::string_view file) {
 
 }  // namespace
 
-FolderLock::FolderLock(std::initializer_list<std::string_view> files) {
+namespace {
+
+std::vector<std::string> folders_of(std::initializer_list<std::string_view> files) {
     std::vector<std::string> folders;
     for (const std::string_view f : files)
         if (!f.empty()) folders.push_back(folder_of(f));
+    return folders;
+}
+
+std::vector<std::string> folders_of(std::span<const std::string> files) {
+    std::vector<std::string> folders;
+    for (const std::string& f : files)
+        if (!f.empty()) folders.push_back(folder_of(f));
+    return folders;
+}
+
+}  // namespace
+
+FolderLock::FolderLock(std::initializer_list<std::string_view> files) { hold(folders_of(files)); }
+
+FolderLock::FolderLock(std::span<const std::string> files) { hold(folders_of(files)); }
+
+void FolderLock::hold(std::vector<std::string> folders) {
     // One order for every process, so that two never wait on each other.
     std::sort(folders.begin(), folders.end());
     folders.erase(std::unique(folders.begin(), folders.end(),

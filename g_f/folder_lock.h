@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -15,11 +17,13 @@ namespace orvalt {
 class FolderLock {
 public:
     explicit FolderLock(std::initializer_list<std::string_view> files);
+    explicit FolderLock(std::span<const std::string> files);
     ~FolderLock();
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
 private:
+    void hold(std::vector<std::string> folders);
     std::vector<std::intptr_t> held_;
 };
 

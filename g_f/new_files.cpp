@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "g_f/console.h"
 #include "g_f/file_operations.h"
@@ -69,6 +70,27 @@ bool OutputFile::close(OutputFile* before) {
     }
     if (first != nullptr && !first->put_in_place()) before->failed_ = true;
     return !failed_;
+}
+
+bool OutputFile::close_all(std::span<OutputFile* const> files) {
+    std::vector<StagedFile*> staged;
+    for (OutputFile* f : files) {
+        if (!f->finish_writing()) {
+            for (OutputFile* g : files) g->abandon();
+            return false;
+        }
+        staged.push_back(&f->staged_);
+    }
+    int error = 0;
+    if (StagedFile::commit_all(staged, error)) return true;
+    // The one that failed is the first not in place.
+    for (OutputFile* f : files) {
+        if (f->in_place()) continue;
+        f->failed_ = true;
+        if (f->error_ == 0) f->error_ = error;
+        break;
+    }
+    return false;
 }
 
 OutputFile open_new_file(Console& con, std::string_view name, std::int32_t unit,

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "g_f/staged_file.h"
@@ -30,6 +31,10 @@ public:
     // this one is pending; otherwise `after` alone. The result is `after`'s;
     // failed() and in_place() tell this one's.
     bool close_before(StagedFile& after, int& error);
+    // Puts every one of `files` in place, none unless each was written whole
+    // (StagedFile::commit_all); false when one failed, whose failed() and
+    // error() then tell it.
+    static bool close_all(std::span<OutputFile* const> files);
     // Drops what was written; an older file stays.
     void abandon() { staged_.abandon(); }
     // Whether this file was put in place.

@@ -230,4 +230,44 @@ std::string format_significant(double x, int significant) {
     return to_text(x, std::chars_format::general, std::max(significant, 1));
 }
 
+std::string format_with_su(double x, double su, int decimals) {
+    x += 0.0;
+    if (!(su > 0.0) || !std::isfinite(su)) {
+        std::string text = format_fixed(x, decimals);
+        if (text.find('.') != std::string::npos) {
+            while (text.ends_with('0')) text.pop_back();
+            if (text.ends_with('.')) text.pop_back();
+        }
+        return text + "(0)";
+    }
+    // The su's leading digits and the power of ten of the last one kept, read
+    // off its decimal form ("1.6e+01": digits 16, last digit at 10^0).
+    const auto rounded = [su](int precision, std::string& digits, int& last) {
+        const std::string t = to_text(su, std::chars_format::scientific, precision);
+        const std::size_t e = t.find('e');
+        digits.clear();
+        for (std::size_t i = 0; i < e; ++i)
+            if (t[i] != '.') digits += t[i];
+        int exponent = 0;
+        std::from_chars(t.data() + e + (t[e + 1] == '+' ? 2 : 1), t.data() + t.size(), exponent);
+        last = exponent - precision;
+    };
+    // A value that rounds to zero is written without its sign.
+    const auto unsigned_zero = [](std::string text) {
+        if (text.starts_with('-') && text.find_first_not_of("-0.") == std::string::npos)
+            text.erase(0, 1);
+        return text;
+    };
+    std::string digits;
+    int last = 0;
+    rounded(1, digits, last);
+    if (digits > "19") rounded(0, digits, last);
+    if (last <= 0) return unsigned_zero(format_fixed(x, -last)) + "(" + digits + ")";
+    // The su's last digit lies left of the point: x rounded to it, the su
+    // written whole.
+    const double unit = std::pow(10.0, last);
+    return unsigned_zero(format_fixed(std::nearbyint(x / unit) * unit, 0)) + "(" + digits +
+           std::string(static_cast<std::size_t>(last), '0') + ")";
+}
+
 }  // namespace orvalt

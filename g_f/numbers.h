@@ -59,4 +59,12 @@ std::string format_fixed(double x, int decimals);
 std::string format_exponent(double x, int decimals);
 std::string format_significant(double x, int significant);
 
+// x with its standard uncertainty as crystallographers write it, "x(su)":
+// the su rounded to two significant digits when they read 10 to 19, else to
+// one, in units of x's last digit, and x rounded to that digit
+// (2974.75 +- 15.74 is "2975(16)", 18.1818 +- 0.6428 is "18.2(6)", 12345 +-
+// 96 is "12300(100)"). An su of 0 (or not above 0) gives x in `decimals`
+// digits after the point, trailing zeros dropped, and "(0)".
+std::string format_with_su(double x, double su, int decimals);
+
 }  // namespace orvalt

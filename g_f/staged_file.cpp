@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <mutex>
 #include <set>
+#include <vector>
 #include <system_error>
 #include <utility>
 
@@ -259,6 +260,25 @@ bool StagedFile::commit(int& error, StagedFile* before) {
     const bool before_done = before_ready && before->move_into_place(before_error);
     (void)before_done;
     return ready && move_into_place(error);
+}
+
+bool StagedFile::commit_all(std::span<StagedFile* const> files, int& error) {
+    bool ready = true;
+    for (StagedFile* f : files)
+        if (ready && !f->prepare(error)) ready = false;
+    if (!ready) {
+        for (StagedFile* f : files) f->abandon();
+        return false;
+    }
+    std::vector<std::string> targets;
+    for (const StagedFile* f : files) targets.push_back(f->target_);
+    const FolderLock held(targets);
+    for (StagedFile* f : files) {
+        if (f->move_into_place(error)) continue;
+        for (StagedFile* rest : files) rest->abandon();
+        return false;
+    }
+    return true;
 }
 
 void StagedFile::check_interruption() const { end_if_interrupted(); }

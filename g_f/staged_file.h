@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdio>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -47,6 +48,12 @@ public:
     // other runs doing the same (FolderLock): a pair of files from one run.
     // `before` is put in place even when this one fails.
     bool commit(int& error, StagedFile* before = nullptr);
+    // Puts every one of `files` in place, none unless each is whole: all are
+    // closed, checked and named first, then moved one after the other with
+    // their folders held against other runs (FolderLock). False with the
+    // error number of the first failure; the files not yet moved are then
+    // removed, and an older file of their names stays.
+    static bool commit_all(std::span<StagedFile* const> files, int& error);
     void abandon();
     bool active() const { return !target_.empty(); }
     // Whether the last commit() put this file in place.

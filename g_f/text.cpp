@@ -54,4 +54,20 @@ std::string& double_backslashes(std::string& result, std::string_view source, st
     return result;
 }
 
+std::string one_line(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) >= 0x80 &&
+            static_cast<unsigned char>(text[i + 1]) <= 0x9F) {
+            out += '?';
+            ++i;
+        } else {
+            out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 }  // namespace orvalt

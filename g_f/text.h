@@ -22,6 +22,12 @@ std::string field(std::string_view text, std::size_t length, char pad = ' ');
 // Overwrites `dest` (keeping its length) with `text`, cut or blank-padded.
 void set_field(std::string& dest, std::string_view text);
 
+// Text from outside (a file name, an attribute) made fit to stand on one
+// line of an output file or of the console: every control character, C0
+// (line ends and ESC among them), DEL and C1 (U+0080 to U+009F in UTF-8), as
+// "?"; anything else as it stands.
+std::string one_line(std::string_view text);
+
 // Writes every backslash of the first n characters of source twice into the
 // first n positions of result (positions beyond n untouched); returns result.
 std::string& double_backslashes(std::string& result, std::string_view source, std::int32_t n);

@@ -36,10 +36,19 @@ ValueExtent extent_of(const double* v, std::size_t n) {
 }
 
 // A spectrum's runs: where each starts, and the extents of their values.
+// Runs of per_run points each, or, where `starts` is given, run k from
+// starts[k] to starts[k + 1].
 struct Runs {
     std::span<const double> x, y, e;
     std::size_t n, per_run, count;
     const ValueExtent* extents;
+    const std::size_t* starts = nullptr;
+    std::size_t begin(std::size_t run) const {
+        return starts != nullptr ? starts[run] : run * per_run;
+    }
+    std::size_t end(std::size_t run) const {
+        return starts != nullptr ? starts[run + 1] : std::min(n, run * per_run + per_run);
+    }
 };
 
 // The usual run, every value finite, taken from its extents, and its errors
@@ -47,7 +56,7 @@ struct Runs {
 // value that is not finite.
 template <bool Band>
 inline bool finite_values(const Runs& in, std::size_t run, Run& r) {
-    const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
+    const std::size_t start = in.begin(run), end = in.end(run);
     const ValueExtent ys = in.extents[run];
     r = {0.0, 0.0, in.y[start], in.y[end - 1], ys.low, ys.high, ys.low, ys.high};
     bool finite = ys.finite;
@@ -68,7 +77,7 @@ inline bool finite_values(const Runs& in, std::size_t run, Run& r) {
 template <bool Band>
 inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
     const bool finite = finite_values<Band>(in, run, r);
-    const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
+    const std::size_t start = in.begin(run), end = in.end(run);
     r.x_first = in.x[start];
     r.x_last = in.x[end - 1];
     return finite && std::isfinite(r.x_first) && std::isfinite(r.x_last);
@@ -77,7 +86,7 @@ inline bool finite_run(const Runs& in, std::size_t run, Run& r) {
 // A run with values that are not finite: those points are left out. False
 // when none is left. Out of line, so that the usual runs' loop makes no call.
 [[gnu::noinline]] bool run_point_by_point(const Runs& in, std::size_t run, Run& r) {
-    const std::size_t start = run * in.per_run, end = std::min(in.n, start + in.per_run);
+    const std::size_t start = in.begin(run), end = in.end(run);
     bool fresh = true;
     for (std::size_t i = start; i < end; ++i) {
         const double x = in.x[i], y = in.y[i];
@@ -106,6 +115,7 @@ inline Extremes keep_values(BandColumn* band, Bounds& b, const Run& r) {
     b.y_low = r.band_low < b.y_low ? r.band_low : b.y_low;
     b.y_high = r.band_high > b.y_high ? r.band_high : b.y_high;
     if (r.y_min > 0.0 && r.y_min < b.y_positive) b.y_positive = r.y_min;
+    b.y_least = r.y_min < b.y_least ? r.y_min : b.y_least;
     if (r.band_low > 0.0 && r.band_low < b.y_positive) b.y_positive = r.band_low;
     const auto f = [](double v) { return static_cast<float>(v); };
     if (band != nullptr) *band = {f(r.band_low), f(r.band_high)};
@@ -150,7 +160,7 @@ void keep_runs(const Runs& in, Reduced& out) {
     out.extremes.resize(in.count);
     Extremes* const extremes = out.extremes.data();
     std::size_t run = 0;
-    {
+    if (in.starts == nullptr) {
         Bounds b = bounds;
         for (Run r; run < in.count && finite_run<Band>(in, run, r) && on_spacing(even, run, r); ++run)
             extremes[run] = keep(Band ? band + run : nullptr, b, r);
@@ -165,7 +175,7 @@ void keep_runs(const Runs& in, Reduced& out) {
     out.columns.resize(in.count);
     Column* const columns = out.columns.data();
     for (std::size_t k = 0; k < run; ++k) {
-        const std::size_t start = k * in.per_run, end = std::min(in.n, start + in.per_run);
+        const std::size_t start = in.begin(k), end = in.end(k);
         columns[k] = {static_cast<float>(in.x[start]), static_cast<float>(in.x[end - 1]),
                       extremes[k].y_from, extremes[k].y_to};
     }
@@ -216,6 +226,7 @@ bool keep_even_runs(const Runs& in, const EvenRuns& even, Reduced& out) {
 struct Cut {
     std::size_t per_run, count;
     std::unique_ptr<ValueExtent[]> extents;
+    std::vector<std::size_t> starts;  // for runs of their own lengths, with n at the end
 };
 
 Cut cut(std::span<const double> y, std::size_t n, std::int32_t columns) {
@@ -226,7 +237,49 @@ Cut cut(std::span<const double> y, std::size_t n, std::int32_t columns) {
     auto extents = std::make_unique_for_overwrite<ValueExtent[]>(count);
     for (std::size_t run = 0, start = 0; run < count; ++run, start += per_run)
         extents[run] = extent_of(y.data() + start, std::min(per_run, n - start));
-    return {per_run, count, std::move(extents)};
+    return {per_run, count, std::move(extents), {}};
+}
+
+// Where runs of per_run points would be wider than a `columns`th of x's
+// range (points crowded at one end, as Q and d crowd them), runs of the
+// points within that width instead. Points that are not finite join the run
+// they fall in.
+void cut_by_width(std::span<const double> x, std::span<const double> y, std::size_t n,
+                  std::int32_t columns, Cut& c) {
+    double lo = HUGE_VAL, hi = -HUGE_VAL;
+    for (std::size_t i = 0; i < n; ++i)
+        if (std::isfinite(x[i])) lo = std::min(lo, x[i]), hi = std::max(hi, x[i]);
+    if (!(hi > lo)) return;
+    const double width = (hi - lo) / std::max(columns, 1) * (1.0 + 1e-9);
+    const auto wider = [&](std::size_t start, std::size_t end) {
+        double a = HUGE_VAL, b = -HUGE_VAL;
+        for (std::size_t i = start; i < end; ++i)
+            if (std::isfinite(x[i])) a = std::min(a, x[i]), b = std::max(b, x[i]);
+        return b - a > width;
+    };
+    bool even = true;
+    for (std::size_t start = 0; start < n && even; start += c.per_run)
+        even = !wider(start, std::min(n, start + c.per_run));
+    if (even) return;
+    std::vector<std::size_t> starts{0};
+    double a = HUGE_VAL, b = -HUGE_VAL;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!std::isfinite(x[i])) continue;
+        const double na = std::min(a, x[i]), nb = std::max(b, x[i]);
+        if (nb - na > width && i > starts.back()) {
+            starts.push_back(i);
+            a = b = x[i];
+        } else {
+            a = na;
+            b = nb;
+        }
+    }
+    starts.push_back(n);
+    c.count = starts.size() - 1;
+    c.extents = std::make_unique_for_overwrite<ValueExtent[]>(c.count);
+    for (std::size_t run = 0; run < c.count; ++run)
+        c.extents[run] = extent_of(y.data() + starts[run], starts[run + 1] - starts[run]);
+    c.starts = std::move(starts);
 }
 
 }  // namespace
@@ -234,8 +287,10 @@ Cut cut(std::span<const double> y, std::size_t n, std::int32_t columns) {
 Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<const double> e,
                std::int32_t columns) {
     const std::size_t n = std::min(x.size(), y.size());
-    const Cut c = cut(y, n, columns);
-    const Runs in{x, y, e, n, c.per_run, c.count, c.extents.get()};
+    Cut c = cut(y, n, columns);
+    cut_by_width(x, y, n, columns, c);
+    const Runs in{x, y, e, n, c.per_run, c.count, c.extents.get(),
+                  c.starts.empty() ? nullptr : c.starts.data()};
     Reduced out;
     if (e.empty()) keep_runs<false>(in, out);
     else keep_runs<true>(in, out);

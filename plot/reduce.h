@@ -33,6 +33,7 @@ struct BandColumn {
 struct Bounds {
     double x_low = HUGE_VAL, x_high = -HUGE_VAL, y_low = HUGE_VAL, y_high = -HUGE_VAL;
     double y_positive = HUGE_VAL;
+    double y_least = HUGE_VAL;  // the least y itself, the band aside: zeros show here
 };
 
 // A run's lowest and highest value alone, in the order of a Column.
@@ -70,8 +71,10 @@ struct Reduced {
 };
 
 // Runs of ceil(n / columns) points (columns >= 1), with their error band
-// when e is not empty. Points whose x or y is not finite are left out. x and
-// y must be of one length.
+// when e is not empty; where the points do not lie evenly (x made into Q or
+// d), runs of as many points as lie within a `columns`th of x's range, so
+// that no run is wider than one column however the points crowd. Points
+// whose x or y is not finite are left out. x and y must be of one length.
 Reduced reduce(std::span<const double> x, std::span<const double> y, std::span<const double> e,
                std::int32_t columns);
 

@@ -12,6 +12,7 @@
 
 #include "g_f/numbers.h"
 #include "g_f/staged_file.h"
+#include "plot/labels.h"
 #include "plot/tenths.h"
 
 namespace orvalt::plot {
@@ -19,37 +20,6 @@ namespace orvalt::plot {
 namespace {
 
 constexpr double inf = std::numeric_limits<double>::infinity();
-
-// Text for an XML document: markup characters escaped; control characters
-// and bytes that are not UTF-8 become "?" (a name may hold any byte).
-std::string xml_text(std::string_view s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        std::size_t len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
-        bool ok = len != 0 && i + len <= s.size() && !(len == 2 && c < 0xC2);
-        for (std::size_t k = 1; ok && k < len; ++k)
-            ok = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-        if (!ok) {
-            out += '?';
-            ++i;
-            continue;
-        }
-        if (len == 1) {
-            switch (c) {
-                case '&': out += "&amp;"; break;
-                case '<': out += "&lt;"; break;
-                case '>': out += "&gt;"; break;
-                case '"': out += "&quot;"; break;
-                default: out += c < 0x20 || c == 0x7F ? '?' : static_cast<char>(c);
-            }
-        } else {
-            out.append(s.substr(i, len));
-        }
-        i += len;
-    }
-    return out;
-}
 
 void px(std::string& out, double v) {
     char buf[16];
@@ -141,6 +111,16 @@ void length(std::string& out, std::int32_t tenths, bool in_tenths) {
 }
 
 bool has_band(Style s) { return s == Style::single || s == Style::sum; }
+
+// "scan 3", "scan 3, 25 °C", "sum", "excluded scan 38".
+std::string line_name(const Series& s) {
+    std::string name = s.style == Style::sum ? "sum"
+                       : s.scan > 0          ? "scan " + format_integer(s.scan)
+                                             : "the spectrum";
+    if (s.style == Style::excluded) name = "excluded " + name;
+    if (!s.temperature.empty()) name += ", " + s.temperature;
+    return name;
+}
 
 // Drawing order: what matters most is drawn last, on top.
 int layer(Style s) {
@@ -261,11 +241,20 @@ void draw_series(std::string& out, std::vector<char>& scratch, const Series& s, 
     if (f.y.log) draw_line(line, s.reduced, f, xc, logarithmic);
     else draw_line(line, s.reduced, f, xc, linear);
     line.end(false);
-    out += "\"/>\n";
+    // What a browser names the line by under the pointer.
+    out += "\"><title>" + xml_text(line_name(s)) + "</title></path>\n";
 }
 
-void draw_axes(std::string& out, const Figure& fig, Frame f) {
-    if (f.y.log) f.y.ticks.insert(f.y.ticks.begin(), Tick{0.0, "0"});
+// A legend of up to this many scans names each; more get a colour scale.
+constexpr std::int32_t legend_scans = 10;
+
+// The room of the title's and subtitle's lines: the picture's width right of
+// the plot area's left edge, less the colour scale's where it stands.
+constexpr double title_room = Frame::width - Frame::left - 10;
+constexpr double scale_left = Frame::right - 220 - 60;
+
+void draw_axes(std::string& out, const Figure& fig, Frame f, bool colour_scale) {
+    if (f.y.log && f.zero_level) f.y.ticks.insert(f.y.ticks.begin(), Tick{0.0, "0"});
     out += "<rect x=\"" + format_integer(Frame::left) + "\" y=\"" + format_integer(Frame::top) +
            "\" width=\"" + format_integer(Frame::right - Frame::left) + "\" height=\"" +
            format_integer(Frame::bottom - Frame::top) +
@@ -287,7 +276,7 @@ void draw_axes(std::string& out, const Figure& fig, Frame f) {
         out += "\" x1=\"" + format_integer(Frame::left - 6) + "\" x2=\"" +
                format_integer(Frame::left) + "\"/>\n";
     }
-    out += "</g>\n<g font-family=\"sans-serif\" fill=\"#000000\">\n";
+    out += "</g>\n<g font-family=\"" + std::string(picture_fonts) + "\" fill=\"#000000\">\n";
     for (const Tick& t : f.x.ticks)
         out += text_element(f.x_pixel(t.value), Frame::bottom + 22, "middle", 13, t.label);
     for (const Tick& t : f.y.ticks)
@@ -297,37 +286,95 @@ void draw_axes(std::string& out, const Figure& fig, Frame f) {
     const double mid = 0.5 * (Frame::top + Frame::bottom);
     out += text_element(22, mid, "middle", 15, fig.y_label,
                         "transform=\"rotate(-90 22 " + format_fixed(mid, 1) + ")\"");
-    out += text_element(Frame::left, 26, "start", 17, fig.title, "font-weight=\"bold\"");
-    if (!fig.subtitle.empty()) out += text_element(Frame::left, 48, "start", 13, fig.subtitle);
+    // The name gives way first, in its middle: what was drawn stays whole.
+    std::string title = fig.title;
+    if (!fig.title_name.empty()) {
+        const double rest = text_width(": " + fig.title, 17, true);
+        title = shortened(fig.title_name, 17, std::max(title_room - rest, 120.0), true) + ": " +
+                fig.title;
+    }
+    out += text_element(Frame::left, 26, "start", 17, shortened(title, 17, title_room, true),
+                        "font-weight=\"bold\"");
+    const double subtitle_room = colour_scale ? scale_left - Frame::left : title_room;
+    if (!fig.subtitle.empty())
+        out += text_element(Frame::left, 48, "start", 13,
+                            shortened(fig.subtitle, 13, subtitle_room));
     out += "</g>\n";
 }
 
-// A legend of up to this many scans names each; more get a colour scale.
-constexpr std::int32_t legend_scans = 10;
 
-void draw_legend(std::string& out, const std::vector<Series>& series, const ScanRange& scans) {
+// An excluded scan that rises above the frame gets a grey mark on its top
+// edge where it is highest, naming it and how high it goes. True when any did.
+bool mark_clipped(std::string& out, const std::vector<Series>& series, const Frame& f) {
+    bool any = false;
+    for (const Series& s : series) {
+        if (s.style != Style::excluded || !(s.reduced.bounds.y_high > f.y.high)) continue;
+        double x = 0.0, high = -inf;
+        for_each_merged(s.reduced, f.x.low, f.x.high, plot_columns,
+                        [&](const Column& c, const BandColumn&) {
+                            if (c.high() > high) {
+                                high = c.high();
+                                x = 0.5 * (static_cast<double>(c.x_first) + c.x_last);
+                            }
+                        });
+        const double at = f.x_pixel(x);
+        out += "<path fill=\"" + std::string(excluded_colour) + "\" d=\"M";
+        px(out, at - 5);
+        out += ' ';
+        px(out, Frame::top + 8);
+        out += 'L';
+        px(out, at);
+        out += ' ';
+        px(out, Frame::top + 1);
+        out += 'L';
+        px(out, at + 5);
+        out += ' ';
+        px(out, Frame::top + 8);
+        out += "Z\"><title>" +
+               xml_text(line_name(s) + " rises to " + format_significant(s.reduced.bounds.y_high, 6) +
+                        ", off the scale") +
+               "</title></path>\n";
+        any = true;
+    }
+    return any;
+}
+
+void draw_legend(std::string& out, const std::vector<Series>& series, const ScanRange& scans,
+                 bool clipped) {
     std::vector<std::pair<std::string, std::string>> entries;  // stroke, text
     if (scans.count > 0 && scans.count <= legend_scans) {
         for (const Series& s : series)
             if (s.style == Style::scan)
                 entries.emplace_back(stroke_of(s, scans, false), "scan " + format_integer(s.scan));
     }
-    std::string excluded;
+    std::vector<std::int32_t> excluded;
     const Series* probe = nullptr;  // one of them, for the style
     for (const Series& s : series) {
         if (s.style != Style::excluded) continue;
-        excluded += (excluded.empty() ? "excluded: " : ", ") + format_integer(s.scan);
+        excluded.push_back(s.scan);
         probe = &s;
     }
-    if (probe != nullptr) entries.emplace_back(stroke_of(*probe, scans, false), excluded);
+    std::sort(excluded.begin(), excluded.end());
+    if (probe != nullptr)
+        entries.emplace_back(stroke_of(*probe, scans, false),
+                             "excluded" +
+                                 (excluded.size() > 1
+                                      ? " (" + format_integer(static_cast<std::int32_t>(excluded.size())) + ")"
+                                      : std::string()) +
+                                 ": " + scan_ranges(excluded) + (clipped ? ", off the scale" : ""));
     for (const Series& s : series)
         if (s.style == Style::sum) entries.emplace_back(stroke_of(s, scans, false), "sum");
     if (!entries.empty()) {
-        std::size_t longest = 0;
-        for (const auto& e : entries) longest = std::max(longest, e.second.size());
-        const double w = std::min(40.0 + 7.5 * static_cast<double>(longest), 420.0);
+        // The texts fit the box, the box the plot area's right part.
+        constexpr double widest = 420.0, text_left = 36.0, pad = 10.0;
+        double longest = 0.0;
+        for (auto& e : entries) {
+            e.second = shortened(e.second, 12, widest - text_left - pad);
+            longest = std::max(longest, text_width(e.second, 12));
+        }
+        const double w = std::min(text_left + pad + longest, widest);
         const double x0 = Frame::right - 10 - w, y0 = Frame::top + 10;
-        out += "<g font-family=\"sans-serif\" font-size=\"12\">\n<rect x=\"";
+        out += "<g font-family=\"" + std::string(picture_fonts) + "\" font-size=\"12\">\n<rect x=\"";
         px(out, x0);
         out += "\" y=\"";
         px(out, y0);
@@ -360,7 +407,8 @@ void draw_legend(std::string& out, const std::vector<Series>& series, const Scan
         }
         out += "</linearGradient></defs>\n<rect x=\"" + format_integer(x0) + "\" y=\"" +
                format_integer(y0) + "\" width=\"" + format_integer(w) + "\" height=\"" +
-               format_integer(h) + "\" fill=\"url(#scans)\"/>\n<g font-family=\"sans-serif\">\n";
+               format_integer(h) + "\" fill=\"url(#scans)\"/>\n<g font-family=\"" +
+               std::string(picture_fonts) + "\">\n";
         out += text_element(x0 - 6, y0 + 9, "end", 12, "scan " + format_integer(scans.first));
         out += text_element(x0 + w + 6, y0 + 9, "start", 12, format_integer(scans.last));
         out += "</g>\n";
@@ -390,32 +438,41 @@ std::string scan_colour(std::int32_t scan, std::int32_t first, std::int32_t last
 }
 
 void Figure::add(std::int32_t scan, Style style, std::span<const double> x,
-                 std::span<const double> y, std::span<const double> e) {
-    series_.push_back(
-        {scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns)});
+                 std::span<const double> y, std::span<const double> e, std::string temperature) {
+    series_.push_back({scan, style,
+                       reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns),
+                       std::move(temperature)});
 }
 
 void Figure::add(std::int32_t scan, Style style, EvenX x, std::span<const double> y,
-                 std::span<const double> e) {
-    series_.push_back(
-        {scan, style, reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns)});
+                 std::span<const double> e, std::string temperature) {
+    series_.push_back({scan, style,
+                       reduce(x, y, has_band(style) ? e : std::span<const double>(), plot_columns),
+                       std::move(temperature)});
 }
 
 Frame Figure::frame() const {
-    double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf, y_pos = inf;
+    // Excluded scans give way to what is summed: they may be far stronger.
+    const bool only_excluded = std::all_of(series_.begin(), series_.end(), [](const Series& s) {
+        return s.style == Style::excluded;
+    });
+    double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf, y_pos = inf, y_least = inf;
     for (const Series& s : series_) {
         const Bounds& b = s.reduced.bounds;
         x_lo = std::min(x_lo, b.x_low);
         x_hi = std::max(x_hi, b.x_high);
+        if (s.style == Style::excluded && !only_excluded) continue;
         y_lo = std::min(y_lo, b.y_low);
         y_hi = std::max(y_hi, b.y_high);
         y_pos = std::min(y_pos, b.y_positive);
+        y_least = std::min(y_least, b.y_least);
     }
     if (x_lo > x_hi) x_lo = x_hi = 0.0;
     if (y_lo > y_hi) y_lo = y_hi = 0.0;
     Frame f;
     f.x = linear_axis(x_lo, x_hi, 8);
     f.y = log_y ? log_axis(y_pos == inf ? 0.0 : y_pos, y_hi) : linear_axis(y_lo, y_hi, 6);
+    f.zero_level = log_y && y_least <= 0.0;
     return f;
 }
 
@@ -455,7 +512,7 @@ void Figure::render(std::string& out, const std::function<void(std::string&)>& s
         "<clipPath id=\"area\"><rect x=\"" + format_integer(Frame::left) + "\" y=\"" +
         format_integer(Frame::top - 2) + "\" width=\"" + format_integer(Frame::right - Frame::left) +
         "\" height=\"" + format_integer(Frame::bottom - Frame::top + 4) + "\"/></clipPath>\n";
-    draw_axes(out, *this, f);
+    draw_axes(out, *this, f, scans.count > legend_scans);
     out += "<g clip-path=\"url(#area)\">\n";
     std::vector<const Series*> order;
     for (const Series& s : series_) order.push_back(&s);
@@ -468,7 +525,8 @@ void Figure::render(std::string& out, const std::function<void(std::string&)>& s
         if (spill) spill(out);
     }
     out += "</g>\n";
-    draw_legend(out, series_, scans);
+    const bool clipped = mark_clipped(out, series_, f);
+    draw_legend(out, series_, scans, clipped);
     out += "</svg>\n";
 }
 

@@ -29,6 +29,9 @@ struct Series {
     std::int32_t scan = 0;  // its number in the file (legend, colour)
     Style style = Style::single;
     Reduced reduced;
+    // The scan's temperature as it is to be read ("25 °C"), said of the
+    // line under the pointer after its scan number; empty when unknown.
+    std::string temperature;
 };
 
 // The picture's size and where its plot area lies, in pixels.
@@ -40,11 +43,14 @@ struct Frame {
     // y keeps a margin inside the area, so that counts at either end of the
     // axis are not hidden by its frame. A log axis has no place for zero
     // (or negative) counts: they are drawn at a level of their own below its
-    // lowest power of ten, labelled 0.
+    // lowest value, labelled 0, when the data hold such counts
+    // (zero_level); otherwise such a value (an error band's foot) lies at the
+    // axis's foot.
     static constexpr int margin = 6, zero_gap = 24;
+    bool zero_level = false;
     double y_pixel(double v) const {
+        const int gap = y.log && zero_level ? zero_gap : 0;
         if (y.log && !(v > 0.0)) return bottom - margin;
-        const int gap = y.log ? zero_gap : 0;
         return bottom - margin - gap - y.fraction(v) * (bottom - top - 2 * margin - gap);
     }
 };
@@ -54,21 +60,27 @@ inline constexpr std::int32_t plot_columns = Frame::right - Frame::left;
 
 class Figure {
 public:
-    std::string title;     // first line: the input's name and what was done with it
+    // First line: "NAME: TITLE", the input's name (shortened in its middle
+    // where the line would not fit) and what was done with it; TITLE alone
+    // when there is no name.
+    std::string title_name;
+    std::string title;
     std::string subtitle;  // second line, e.g. the wavelength (may be empty)
     std::string x_label, y_label;
     bool log_y = false;
 
     // Reduces the spectrum at once; e may be empty. Points that are not
-    // finite are not drawn.
+    // finite are not drawn. `temperature` goes into Series::temperature.
     void add(std::int32_t scan, Style style, std::span<const double> x, std::span<const double> y,
-             std::span<const double> e);
+             std::span<const double> e, std::string temperature = {});
     // The same for points spaced evenly, as a scan's are.
     void add(std::int32_t scan, Style style, EvenX x, std::span<const double> y,
-             std::span<const double> e);
+             std::span<const double> e, std::string temperature = {});
     const std::vector<Series>& series() const { return series_; }
 
-    // The axes for what has been added.
+    // The axes for what has been added: x over every series, y over the
+    // series that are not excluded scans (those only when there is nothing
+    // else), which are drawn clipped at the frame where they leave it.
     Frame frame() const;
     // The whole SVG document.
     std::string svg() const;
@@ -89,6 +101,11 @@ std::string scan_colour(std::int32_t scan, std::int32_t first, std::int32_t last
 inline constexpr std::string_view single_colour = "#1f4e9c";
 inline constexpr std::string_view excluded_colour = "#9a9a9a";
 inline constexpr std::string_view sum_colour = "#000000";
+
+// The fonts of every text, the first that has a glyph setting it: the
+// labels hold Greek letters, "Å" and superscripts.
+inline constexpr std::string_view picture_fonts =
+    "DejaVu Sans, Liberation Sans, Arial, Noto Sans, sans-serif";
 
 // Writes the picture to `path` as every output is written (a temporary,
 // moved into place when whole). False with the system's error number.

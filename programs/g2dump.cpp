@@ -99,6 +99,24 @@ std::string text_of(const orvalt::genie::Entry& e, const std::string& name) {
     return f == nullptr ? std::string() : orvalt::genie::plain_text(f->text());
 }
 
+// An axis label of a picture: the labels ORVALT writes as a diffractionist
+// writes them, with their units ("2-theta" is in degrees, Q and d carry
+// theirs); "y", the intensity of a file of separate scans, as what it is;
+// any other label as the file has it.
+std::string picture_label(const std::string& label) {
+    static const std::pair<std::string_view, std::string_view> known[] = {
+        {"2-theta", "2θ (°)"},
+        {"Momentum Transfer Q (1/angstrom)", "Q (Å⁻¹)"},
+        {"d-Spacing (angstrom)", "d (Å)"},
+        {"Counts", "counts"},
+        {"Counts per second", "counts per second"},
+        {"y", "intensity"},
+    };
+    for (const auto& [from, to] : known)
+        if (label == from) return std::string(to);
+    return label;
+}
+
 struct Spectrum {
     std::vector<double> x, y, e;
 };
@@ -178,17 +196,20 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
                   << ", the file holds " << count << '\n';
         return 1;
     }
-    std::filesystem::path picture{path};
-    picture.replace_extension(".svg");
-    if (orvalt::reaches_any(picture.string(), {path})) {
+    // The picture's name through the program's own names: on Windows a
+    // UTF-8 name is not the library's narrow text.
+    std::filesystem::path picture_path = orvalt::path_of(path);
+    picture_path.replace_extension(".svg");
+    const std::string picture = orvalt::name_of(picture_path);
+    if (orvalt::reaches_any(picture, {path})) {
         std::cerr << "g2dump: " << path << ": will not draw over the Genie file itself\n";
         return 1;
     }
     orvalt::plot::Figure figure;
     std::string drawn = "every entry";
     if (entry != 0) drawn.assign("entry ").append(std::to_string(entry));
-    figure.title = orvalt::path_of(path).filename().string();
-    figure.title.append(": ").append(drawn);
+    figure.title_name = orvalt::name_of(orvalt::path_of(path).filename());
+    figure.title = drawn;
     if (entry == 0) figure.title.append(" (").append(std::to_string(count)).append(")");
     figure.log_y = log_y;
     orvalt::genie::Entry e;
@@ -199,8 +220,8 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
         // The first entry drawn gives the picture its labels.
         if (!labelled) {
             figure.subtitle = text_of(e, "title");
-            figure.x_label = text_of(e, "xlabel");
-            figure.y_label = text_of(e, "ylabel");
+            figure.x_label = picture_label(text_of(e, "xlabel"));
+            figure.y_label = picture_label(text_of(e, "ylabel"));
             labelled = true;
         }
         Spectrum s;
@@ -215,12 +236,12 @@ int plot_entries(const std::string& path, std::size_t entry, bool log_y) {
         return 1;
     }
     int status = 0;
-    if (!orvalt::plot::write_svg(picture.string(), figure, status)) {
-        std::cerr << "g2dump: could not write " << picture.string() << ": "
+    if (!orvalt::plot::write_svg(picture, figure, status)) {
+        std::cerr << "g2dump: could not write " << picture << ": "
                   << orvalt::error_text(status) << '\n';
         return 1;
     }
-    std::cout << path << ": " << drawn << " drawn -> " << picture.string() << '\n';
+    std::cout << path << ": " << drawn << " drawn -> " << picture << '\n';
     return 0;
 }
 

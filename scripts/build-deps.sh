@@ -5,8 +5,11 @@
 #            gemmi (header-only CIF writer), and for the tests gemmi's
 #            CIF reader (its PEGTL parser) and its Python module; zlib and
 #            libbz2 (compressed input)
-#   test     the picture tests' renderer (rsvg-convert, librsvg2-bin), and
-#            libpng and expat to read its PNG and parse the SVG
+#   test     the picture tests' renderers (rsvg-convert, librsvg2-bin, and
+#            headless Chromium, with the DejaVu fonts), libpng and expat to
+#            read their PNG and parse the SVG; the readers the pattern files
+#            are read back with: xyconv (libxy-bin, the reader behind
+#            fityk) and fityk's command line, cfityk
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -26,7 +29,7 @@ want=()
 for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi zlib1g-dev libbz2-dev) ;;
-    test) want+=(librsvg2-bin libpng-dev libexpat1-dev) ;;
+    test) want+=(librsvg2-bin libpng-dev libexpat1-dev chromium fonts-dejavu-core libxy-bin fityk) ;;
     package) want+=(dpkg-dev file) ;;
     bench) want+=(libxy-bin) ;;
     *)

@@ -2,7 +2,10 @@
 // names, another spelling of the weights file; and a batch interrupted at
 // any moment. Where a rule is the Windows console's own, the Linux build
 // (whose names may hold quotes) is not asked.
+#include <gemmi/cif.hpp>
+
 #include "e2e_support.h"
+#include "tests/plot/picture.h"
 
 namespace e2e {
 namespace {
@@ -18,6 +21,12 @@ protected:
     static std::string g2dump_command() {
         const char* cmd = std::getenv("G2DUMP_EXE_CMD");
         return cmd != nullptr ? cmd : "\"" G2DUMP_EXE "\"";
+    }
+    // A name as one word of the shell: in single quotes, or in double
+    // quotes when it holds one (and no '"', '$', '`' or '\\').
+    static std::string quoted(const std::string& name) {
+        if (name.find('\'') == std::string::npos) return "'" + name + "'";
+        return "\"" + name + "\"";
     }
     Result shell_run(const std::string& text) const {
         const std::string cmd = "cd \"" + dir.string() + "\" && { " + text + "; } > out.txt 2> err.txt";
@@ -161,6 +170,85 @@ TEST_F(Names, InterruptedBatchNeverHangs) {
         }
         EXPECT_TRUE(status == "130\n" || (status == "0\n" && written == 12)) << status << written;
     }
+}
+
+// Names that a CIF reader would take for its own words or that begin with
+// what no plain CIF value may: every file reads, its block's id as written.
+TEST_F(Names, CifOfEveryNameReads) {
+    const std::string names[] = {"data_01", "loop_x", "save_", "global_", "stop_", "LOOP_Y",
+                                 "Data_z",  "Échantillon", "α", "_x", " x", "(x", "#x", "'x",
+                                 "[x",      "$x",      "x"};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        copy_sample(name + ".xrdml");
+        for (const char* choice : {"--sum", "--separate"}) {
+            const Result r =
+                run("", "", std::string(choice) + " --format cif -o out.cif " + quoted(name + ".xrdml"));
+            ASSERT_EQ(r.status, 0) << r.err;
+            try {
+                gemmi::cif::Document doc = gemmi::cif::read_file((dir / "out.cif").string());
+                ASSERT_EQ(doc.blocks.size(), std::string(choice) == "--sum" ? 1u : 4u);
+                for (gemmi::cif::Block& b : doc.blocks) {
+                    const std::string* id = b.find_value("_pd_block_id");
+                    ASSERT_NE(id, nullptr);
+                    EXPECT_EQ(gemmi::cif::as_string(*id), b.name + "|ORVALT");
+                }
+            } catch (const std::exception& e) {
+                ADD_FAILURE() << choice << ": gemmi refuses it: " << e.what();
+            }
+        }
+    }
+}
+
+// Names whose bytes are no XML characters make pictures every reader reads;
+// on Windows, where such bytes name nothing, the characters a name can hold.
+TEST_F(Names, PictureOfEveryNameIsXml) {
+    std::vector<std::string> names = {"\xef\xbf\xbe", "\xef\xbf\xbf", "a&b", "\xc2\x9b" "2J"};
+    if (!windows_program()) {
+        for (const char* bytes :
+             {"\xed\xa0\x80", "\xe0\x80\xaf", "\xf4\x90\x80\x80", "\xff", "<c>[2J"})
+            names.push_back(bytes);
+    } else {
+        std::cout << "[ NOTE     ] names that are no UTF-8 or hold < or > are not tried on "
+                     "Windows, where no file can be named so\n";
+    }
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        copy_sample(name + ".xrdml");
+        const Result r = run("", "", "--plot " + quoted(name + ".xrdml"));
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(orvalt::test::xml_error(read_bytes(name + ".svg")), "");
+        // g2dump draws the Genie file, whose title is the input's name.
+        const Result g = shell_run(g2dump_command() + " --plot " + quoted(name + ".write"));
+        EXPECT_EQ(g.status, 0) << g.err;
+        EXPECT_EQ(orvalt::test::xml_error(read_bytes(name + ".svg")), "");
+        if (std::system("xmllint --version >/dev/null 2>&1") == 0) {
+            const std::string cmd = "xmllint --noout " + quoted((dir / (name + ".svg")).string());
+            EXPECT_EQ(std::system(cmd.c_str()), 0);
+        }
+    }
+}
+
+// A picture in a folder of any name and of an input of any name, beside the
+// output, under the input's own name; g2dump's alike.
+TEST_F(Names, PicturesOfNonAsciiNamesAndFolders) {
+    copy_sample("Jürgen/Größe.xrdml");
+    fs::create_directory(dir / "Ausgabe_ä");
+    Result r = run("", "", "--plot 'Jürgen/Größe.xrdml'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(exists("Jürgen/Größe.svg"));
+    r = run("", "", "-d Ausgabe_ä --plot 'Jürgen/Größe.xrdml'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_TRUE(exists("Ausgabe_ä/Größe.svg"));
+    r = run("", "", "-d Ausgabe_ä --list --plot 'Jürgen/Größe.xrdml'");
+    EXPECT_EQ(r.status, 0) << r.err;
+    fs::remove(dir / "Ausgabe_ä/Größe.svg");
+    const Result g = shell_run(g2dump_command() + " --plot 'Ausgabe_ä/Größe.write'");
+    EXPECT_EQ(g.status, 0) << g.err;
+    EXPECT_TRUE(exists("Ausgabe_ä/Größe.svg"));
+    // Nothing under a name of the text read in another code page.
+    for (const auto& e : fs::recursive_directory_iterator(dir))
+        EXPECT_EQ(e.path().string().find("\xc3\x83"), std::string::npos) << e.path();
 }
 
 }  // namespace

@@ -103,6 +103,37 @@ TEST(FormatPicture, FixedAndShortest) {
     EXPECT_EQ(format_shortest(0.1 + 0.2), "0.30000000000000004");
 }
 
+// One case per rule: two digits of an su that reads 10 to 19, else one; the
+// value rounded to the su's last digit; an su left of the point written
+// whole; rounding that carries into a new digit; no su.
+TEST(FormatWithSu, AsCrystallographersWriteIt) {
+    const struct {
+        double v, su;
+        const char* text;
+    } cases[] = {
+        {2974.75, 15.74470810569, "2975(16)"},      // 15.7 -> two digits
+        {18.1818181818182, 0.64282434653323, "18.2(6)"},  // 64 -> one digit
+        {1013.33333333333, 2.59914513733, "1013(3)"},
+        {5924, 76.9675256195754, "5920(80)"},       // su left of the point
+        {12345, 96, "12300(100)"},                  // 96 rounds to 100: one digit
+        {0.0123456, 0.00019, "0.01235(19)"},        // 19 keeps two
+        {0.0123456, 0.000196, "0.0123(2)"},         // 19.6 rounds to 20: one
+        {7.25, 1.0, "7.2(10)"},                     // 10 keeps two
+        {-0.04, 0.2, "0.0(2)"},                     // a zero without its sign
+        {0, 1.4142135623731, "0.0(14)"},
+        {1234.5, 0.0, "1234.5(0)"},                 // no su: the value's own decimals
+    };
+    for (const auto& c : cases) EXPECT_EQ(format_with_su(c.v, c.su, 11), c.text) << c.v;
+}
+
+// Text from outside on one line: C0, DEL and C1 become "?", UTF-8 stays.
+TEST(Text, OneLineKeepsTextOnItsLine) {
+    EXPECT_EQ(one_line("/data/run\nX 1 2 3\r"), "/data/run?X 1 2 3?");
+    EXPECT_EQ(one_line("a\x1b[31mb\x7f"), "a?[31mb?");
+    EXPECT_EQ(one_line("\xc2\x9b" "2J \xc2\xa0"), "?2J \xc2\xa0");  // CSI goes, NBSP stays
+    EXPECT_EQ(one_line("Größe/Jürgen"), "Größe/Jürgen");
+}
+
 TEST(Parse, NumberSyntaxAndFirstItems) {
     const std::pair<const char*, double> reals[] = {
         {"1.5", 1.5}, {".5", 0.5}, {"5.", 5.0}, {"-2e3", -2000.0}, {"1.0D0", 1.0}, {"1.5d-2", 0.015},

@@ -2,10 +2,12 @@
 // their pixels; and the pieces that decide what is drawn (reduction, ticks).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sstream>
 
+#include "plot/labels.h"
 #include "plot/svg.h"
 #include "plot/tenths.h"
 #include "tests/plot/picture.h"
@@ -210,7 +212,6 @@ TEST(PlotReduction, EvenAndUnevenSpacingReadBackAlike) {
         {"even, a short last run", 1000, [](double i) { return 10.0 + 0.01 * i; }, 1000, true, &up},
         {"even, falling", 999, [](double i) { return 90.0 - 0.07 * i; }, 999, true, &down},
         {"one point", 1, [](double) { return 3.0; }, 1, true, &flat},
-        {"uneven", 1000, [](double i) { return 1.0 + 1e-4 * i * i; }, 1000, false, nullptr},
         {"even, a value not a number", 1000, [](double i) { return 10.0 + 0.01 * i; }, 495, false,
          &up}};
     for (const Case& c : cases) {
@@ -339,34 +340,137 @@ TEST(PlotDocument, RelativePathsLeadToEveryPoint) {
     }
 }
 
-TEST(PlotAxes, TicksAtRoundNumbers) {
+// The axis runs from the data's least to its greatest value; round ticks
+// stand inside it, labelled in one style.
+TEST(PlotAxes, LimitsAtTheDataTicksInside) {
     struct Case {
         double lo, hi;
         int wanted;
         std::vector<std::string> labels;
     };
     const std::vector<Case> cases = {
-        {5, 120, 8, {"0", "20", "40", "60", "80", "100", "120"}},
-        {0.3, 9.7, 6, {"0", "2", "4", "6", "8", "10"}},
-        {-0.013, 0.047, 6, {"-0.02", "-0.01", "0.00", "0.01", "0.02", "0.03", "0.04", "0.05"}},
-        {73.04, 78.96, 6, {"73", "74", "75", "76", "77", "78", "79"}},
-        {7, 7, 4, {"2", "4", "6", "8", "10", "12"}},
+        {5, 120, 8, {"20", "40", "60", "80", "100", "120"}},
+        {-179.7, 179.7, 8, {"-150", "-100", "-50", "0", "50", "100", "150"}},
+        {0, 357.5, 8, {"0", "50", "100", "150", "200", "250", "300", "350"}},
+        {-0.013, 0.047, 6, {"-0.01", "0.00", "0.01", "0.02", "0.03", "0.04"}},
+        {3, 1.2e6, 6, {"200000", "400000", "600000", "800000", "1000000", "1200000"}},
+        {7, 7, 4, {"4", "6", "8", "10"}},  // one value: a unit range around it
     };
     for (const Case& c : cases) {
         const Axis a = linear_axis(c.lo, c.hi, c.wanted);
         std::vector<std::string> labels;
         for (const Tick& t : a.ticks) labels.push_back(t.label);
         EXPECT_EQ(labels, c.labels) << c.lo << " .. " << c.hi;
-        EXPECT_LE(a.low, c.lo);
-        EXPECT_GE(a.high, c.hi);
+        if (c.lo < c.hi) {
+            EXPECT_EQ(a.low, c.lo);
+            EXPECT_EQ(a.high, c.hi);
+        }
     }
-    const Axis log = log_axis(3, 25000);
-    std::vector<std::string> labels;
-    for (const Tick& t : log.ticks) labels.push_back(t.label);
-    EXPECT_EQ(labels, (std::vector<std::string>{"1", "10", "100", "1000", "10000", "100000"}));
+    const auto labels_of = [](const Axis& a) {
+        std::vector<std::string> labels;
+        for (const Tick& t : a.ticks) labels.push_back(t.label);
+        return labels;
+    };
+    // Powers of ten in one style, from 1 to a million and below 1 alike.
+    const Axis log = log_axis(3, 2.5e6);
+    EXPECT_EQ(labels_of(log), (std::vector<std::string>{"10¹", "10²", "10³", "10⁴", "10⁵", "10⁶"}));
+    EXPECT_EQ(log.low, 3);
+    EXPECT_EQ(log.high, 2.5e6);
+    EXPECT_EQ(labels_of(log_axis(0.002, 0.5)), (std::vector<std::string>{"10⁻²", "10⁻¹"}));
+    // Less than two powers inside: 1, 2 and 5 times them, plainly.
+    EXPECT_EQ(labels_of(log_axis(150, 1200)), (std::vector<std::string>{"200", "500", "1000"}));
     EXPECT_EQ(log.fraction(0.0), 0.0);
     EXPECT_EQ(log.fraction(-5.0), 0.0);
-    EXPECT_DOUBLE_EQ(log.fraction(1000.0), 0.6);
+}
+
+// A zero level on a log axis only where the data hold zeros (or less).
+TEST(PlotAxes, ZeroLevelOnlyWhereTheDataHoldZeros) {
+    for (const double least : {0.0, -1.0, 1.0}) {
+        Figure fig;
+        fig.log_y = true;
+        const std::vector<double> x{1, 2, 3}, y{least, 50, 900}, e{1, 7, 30};
+        fig.add(1, Style::single, x, y, e);
+        EXPECT_EQ(fig.frame().zero_level, least <= 0.0) << least;
+        EXPECT_EQ(fig.svg().find(">0</text>") != std::string::npos, least <= 0.0) << least;
+    }
+}
+
+// Every point of a spectrum whose x crowds at one end (d-spacing made from
+// evenly spaced angles) lies within a pixel of a drawn column, and so does
+// every point of an even one; the picture stays small.
+TEST(PlotReduction, EveryPointWithinAPixelOfItsColumn) {
+    std::vector<double> two_theta, d, y;
+    for (int i = 0; i < 23000; ++i) {
+        const double t = 2.0 + 0.005 * i;
+        two_theta.push_back(t);
+        d.push_back(1.5406 / (2.0 * std::sin(t * M_PI / 360.0)));
+        y.push_back(100.0 + 900.0 * std::exp(-std::pow(std::fmod(t, 7.3) - 3.0, 2) / 0.01) +
+                    (i % 5));
+    }
+    for (const auto* x : {&d, &two_theta}) {
+        // No run wider than a column of the series' own range.
+        const auto [lo, hi] = std::minmax_element(x->begin(), x->end());
+        const Reduced r = reduce(*x, y, {}, plot_columns);
+        for (std::size_t k = 0; k < r.runs(); ++k)
+            EXPECT_LE(std::abs(r.column(k).x_last - r.column(k).x_first),
+                      (*hi - *lo) / plot_columns * (1 + 1e-6))
+                << k;
+        Figure fig;
+        fig.add(1, Style::scan, *x, y, {});
+        const std::string svg = fig.svg();
+        test::AxisMap mx, my;
+        ASSERT_TRUE(test::axis_maps(svg, mx, my));
+        const auto columns = test::drawn_columns(svg, 1);
+        EXPECT_LE(test::farthest_from_columns(columns, mx, my, *x, y), 1.15);
+        EXPECT_LT(svg.size(), 200000u);
+    }
+}
+
+// Names and labels hold any bytes: what is no XML character becomes "?",
+// and every line's name is its <title>.
+TEST(PlotText, XmlTextWhateverTheBytes) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"a&b <c> \"d\"", "a&amp;b &lt;c&gt; &quot;d&quot;"},
+        {"\xed\xa0\x80", "???"},        // a UTF-16 surrogate
+        {"\xe0\x80\xaf", "???"},        // an overlong "/"
+        {"\xc0\xaf", "??"},             // another
+        {"\xf4\x90\x80\x80", "????"},   // above U+10FFFF
+        {"\xef\xbf\xbe\xef\xbf\xbf", "??"},  // U+FFFE, U+FFFF
+        {"\x01\t\x1b[2J\x7f", "???[2J?"},    // control characters
+        {"\xc2\x9b", "?"},              // C1
+        {"\xff\xfe", "??"},             // not UTF-8
+        {"Größe α 2θ Å⁻¹ 😀", "Größe α 2θ Å⁻¹ 😀"},
+    };
+    for (const auto& [in, out] : cases) {
+        EXPECT_EQ(xml_text(in), out) << in;
+        EXPECT_EQ(test::xml_error("<t>" + xml_text(in) + "</t>"), "") << in;
+    }
+    Figure fig;
+    fig.title_name = cases[1].first + cases[4].first;
+    fig.title = cases[5].first;
+    fig.subtitle = cases[2].first;
+    fig.x_label = cases[6].first;
+    const std::vector<double> x{1, 2}, y{3, 4};
+    fig.add(7, Style::scan, x, y, {}, "25 \xc2\xb0" "C");
+    fig.add(8, Style::excluded, x, y, {});
+    EXPECT_EQ(test::xml_error(fig.svg()), "");
+    EXPECT_NE(fig.svg().find("<title>scan 7, 25 °C</title>"), std::string::npos);
+    EXPECT_NE(fig.svg().find("<title>excluded scan 8</title>"), std::string::npos);
+}
+
+TEST(PlotText, ShortenedInTheMiddleAndScanRanges) {
+    const std::string name(120, 'x');
+    const std::string s = shortened(name + ".xrdml", 17, 400, true);
+    EXPECT_LE(text_width(s, 17, true), 400);
+    EXPECT_TRUE(s.starts_with("xxx") && s.ends_with(".xrdml")) << s;
+    EXPECT_NE(s.find("…"), std::string::npos);
+    EXPECT_EQ(shortened("short.xrdml", 17, 400, true), "short.xrdml");
+    // Never cut inside a character.
+    EXPECT_EQ(test::xml_error("<t>" + xml_text(shortened(std::string(60, 'a') + "αβγδ", 12, 200)) +
+                              "</t>"),
+              "");
+    const std::vector<std::int32_t> scans{1, 2, 3, 5, 7, 8, 38, 39, 40};
+    EXPECT_EQ(scan_ranges(scans), "1-3, 5, 7, 8, 38-40");
 }
 
 // Scans handed over as a start and a step draw the same picture as their
@@ -397,7 +501,7 @@ TEST(PlotDocument, SpacingGivenOrWrittenOutDrawsTheSamePicture) {
 TEST(PlotDocument, WellFormedWhateverTheNamesHold) {
     const Spectrum s = spectrum(10, 20, 0.1, 5, {});
     Figure fig;
-    fig.title = "a&b <c> \"d\" \x01 \xff\xfe caf\xc3\xa9.xrdml";
+    fig.title = "a&b <c> \"d\" \x01 \xff\xfe caf\xc3\xa9.xrdml \xed\xa0\x80\xef\xbf\xbf";
     fig.subtitle = "wavelength 1.541874 \xc3\x85";
     fig.x_label = "Q (1/\xc3\x85)";
     fig.y_label = "counts per second";
