@@ -6,7 +6,8 @@
 #            CIF reader (its PEGTL parser) and its Python module; zlib and
 #            libbz2 (compressed input)
 #   test     the picture tests' renderer (rsvg-convert, librsvg2-bin), and
-#            libpng and expat to read its PNG and parse the SVG
+#            libpng and expat to read its PNG and parse the SVG; xrayutilities,
+#            the independent reader the real measurements are compared with
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -26,7 +27,7 @@ want=()
 for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi zlib1g-dev libbz2-dev) ;;
-    test) want+=(librsvg2-bin libpng-dev libexpat1-dev) ;;
+    test) want+=(librsvg2-bin libpng-dev libexpat1-dev python3-xrayutilities) ;;
     package) want+=(dpkg-dev file) ;;
     bench) want+=(libxy-bin) ;;
     *)

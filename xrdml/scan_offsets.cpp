@@ -27,7 +27,7 @@ void ScanOffsets::check(std::string_view name) {
 }
 
 void ScanOffsets::remember(std::int32_t scan, Line where) {
-    if (!identified_ || scan < 1 || scan > max_scans) return;
+    if (!identified_ || scan < 1) return;
     const auto index = static_cast<std::size_t>(scan - 1);
     if (index < lines_.size()) lines_[index] = where;
     else if (index == lines_.size()) lines_.push_back(where);
@@ -77,7 +77,7 @@ bool still_there(PassLines& lines, const ScanOffsets::Line& where, ScanLineFilte
     const auto first_read = static_cast<std::size_t>(std::clamp<std::uint64_t>(
         where.next - where.start + lines_between, LineReader::first_read_after_seek,
         LineReader::block_size));
-    if (!filter.is_scan_line(text) || !lines.seek(where.next, text, where.comment_open, first_read))
+    if (!filter.is_scan_line(text) || !lines.seek(where.next, where.comment_open, first_read))
         return false;
     filter.restore(where.state);
     return true;

@@ -55,8 +55,7 @@ public:
     // Number of scans, from scan 1 on, whose line is known.
     std::int32_t known() const { return static_cast<std::int32_t>(lines_.size()); }
     const Line& line(std::int32_t scan) const { return lines_[static_cast<std::size_t>(scan - 1)]; }
-    // Kept only for a file whose identity is known, for scans met in order,
-    // and for at most max_scans of them.
+    // Kept only for a file whose identity is known, and for scans met in order.
     void remember(std::int32_t scan, Line where);
     void forget() {
         lines_.clear();
