@@ -84,8 +84,9 @@ void warn_of_the_file(Console& con, const Request& request, const xrdml::ScanCen
             text += ", inside scan " + format_integer(census.cut_scan);
         say_warning(con, "**WARNING: " + text);
     }
+    // A ratio of 0 makes the mean K-alpha1 itself: nothing to say then.
     if (uses_wavelength && request.wavelength == WavelengthSource::mean &&
-        !census.beam.monochromator.empty()) {
+        !census.beam.monochromator.empty() && census.wavelength != census.kalpha1) {
         const std::string text =
             "the incident beam passes a crystal monochromator (" + census.beam.monochromator +
             "), which lets K-alpha1 alone through, but the wavelength used is the mean of "

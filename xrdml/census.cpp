@@ -36,10 +36,12 @@ CensusPass::CensusPass(ScanCensus& census, std::int32_t scan_limit)
     census_.nscans = 0;
 }
 
-bool CensusPass::take(Console& con, std::string_view line, ReaderStatus& status,
-                      std::int32_t verbose) {
-    const FirstElement first = first_element(line);
-    if (!first.found) return true;
+bool CensusPass::take(Console& con, std::string_view line, const FirstElement& first,
+                      ReaderStatus& status, std::int32_t verbose) {
+    // Only lists and the three wavelength elements are looked at.
+    if (!first.found || first.text.empty() ||
+        std::string_view("ickr").find(first.text[0]) == std::string_view::npos)
+        return true;
     if (first.matches("intensities") || first.matches("counts")) ++census_.nscans;
     for (WavelengthElement& el : elements_) {
         if (!first.matches(el.keyword)) continue;

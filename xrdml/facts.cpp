@@ -80,37 +80,54 @@ void FactsPass::open_positions(std::string_view tag) {
     block_ = &s.positions.back();
 }
 
-void FactsPass::take_positions(std::string_view line) {
-    std::string_view text;
-    double v = 0.0;
-    if (element_on_line(line, "<startPosition", text) && read_first_real(text, v)) {
-        block_->start = v;
-        block_->moves = true;
-    }
-    if (element_on_line(line, "<endPosition", text) && read_first_real(text, v)) {
-        block_->end = v;
-        block_->moves = true;
-    }
-    if (element_on_line(line, "<commonPosition", text) && read_first_real(text, v))
-        block_->start = block_->end = v;
-    if (element_on_line(line, "<listPositions", text)) {
-        // The first and the last number, and how many: no list is held.
-        std::array<double, 256> room{};
-        double first = 0.0, last = 0.0;
-        std::int32_t count = 0;
-        for_each_list_piece(text, room, [&](std::span<const double> read, const FieldScan& piece,
-                                            std::int32_t) {
-            if (count == 0 && !read.empty()) first = read.front();
-            if (static_cast<std::size_t>(piece.count) <= read.size() && !read.empty())
-                last = read.back();
-            count += piece.count;
-        });
-        if (count > 0) {
-            block_->start = first;
-            block_->end = last;
-            block_->moves = count > 1;
-            block_->listed = count;
+void FactsPass::take_positions(std::string_view line, const FirstElement& first) {
+    constexpr std::array<std::string_view, 4> tags = {"<startPosition", "<endPosition",
+                                                      "<commonPosition", "<listPositions"};
+    // One element a line, the name after its first "<"; a block on one line
+    // (its opening line) is searched for each.
+    const bool opening = is_element(first, "positions");
+    for (std::size_t k = 0; k < tags.size(); ++k) {
+        std::string_view text;
+        if (opening) {
+            if (!element_on_line(line, tags[k], text)) continue;
+        } else if (first.matches(tags[k].substr(1))) {
+            text = element_text(line).text;
+        } else {
+            continue;
         }
+        take_position(k, text);
+    }
+}
+
+void FactsPass::take_position(std::size_t kind, std::string_view text) {
+    double v = 0.0;
+    switch (kind) {
+        case 0:
+        case 1:
+            if (!read_first_real(text, v)) return;
+            (kind == 0 ? block_->start : block_->end) = v;
+            block_->moves = true;
+            return;
+        case 2:
+            if (read_first_real(text, v)) block_->start = block_->end = v;
+            return;
+        default: break;
+    }
+    // The first and the last number, and how many: no list is held.
+    std::array<double, 256> room{};
+    double first = 0.0, last = 0.0;
+    std::int32_t count = 0;
+    for_each_list_piece(text, room, [&](std::span<const double> read, const FieldScan& piece,
+                                        std::int32_t) {
+        if (count == 0 && !read.empty()) first = read.front();
+        if (!read.empty()) last = read.back();
+        count += piece.count;
+    });
+    if (count > 0) {
+        block_->start = first;
+        block_->end = last;
+        block_->moves = count > 1;
+        block_->listed = count;
     }
 }
 
@@ -154,54 +171,83 @@ void FactsPass::close_list() {
     block_ = nullptr;
 }
 
-void FactsPass::take(std::string_view line) {
-    const FirstElement first = first_element(line);
-    if (!first.found) return;
+void FactsPass::take(std::string_view line, const FirstElement& first) {
+    if (!first.found || first.text.empty()) return;
     // What stands in a scan element after its list belongs to that scan.
     ScanFacts& here = list_met_ && !scans.empty() ? scans.back() : pending_;
     // Not of a list line, which may be long: only where it is needed.
     const auto text = [line] { return element_text(line).text; };
     double v = 0.0;
-    if (is_element(first, "scan")) {
-        in_scan_ = true;
-        list_met_ = false;
-        pending_ = ScanFacts();
-        block_ = nullptr;
-    } else if (first.matches("/scan>")) {
-        in_scan_ = list_met_ = false;
-    } else if (first.matches("intensities") || first.matches("counts")) {
-        close_list();
-        return;
-    } else if (is_element(first, "positions")) {
-        if (&here == &pending_) open_positions(first.text);
-        else block_ = nullptr;
-    } else if (first.matches("startTimeStamp")) {
-        here.start_time = kept(text());
-    } else if (first.matches("endTimeStamp")) {
-        here.end_time = kept(text());
-    } else if (first.matches("commonCountingTime unit=\"seconds\"")) {
-        here.has_counting_time = read_first_real(text(), v);
-        here.counting_time = v;
-    } else if (is_element(first, "nonAmbientPoints")) {
-        in_condition_ = true;
-        condition_ = {kept(attribute(first.text, "type")), kept(attribute(first.text, "unit")),
-                      0.0, 0.0, 0.0, 0};
-    } else if (is_element(first, "usedWavelength")) {
-        beam.intended = kept(attribute(first.text, "intended"));
-    } else if (is_element(first, "incidentBeamPath")) {
-        incident_ = true;
-    } else if (first.matches("/incidentBeamPath")) {
-        incident_ = false;
-    } else if (incident_ && (is_element(first, "monochromator") ||
-                             is_element(first, "crystalMonochromator"))) {
-        in_monochromator_ = true;
-        monochromator_name_ = kept(attribute(first.text, "name"));
-        crystal_.clear();
-    } else if (in_monochromator_ && is_element(first, "crystal")) {
-        crystal_ = kept(text());
+    // The elements looked for, by their first letter: most lines name none.
+    switch (first.text[0]) {
+        case 's':
+            if (is_element(first, "scan")) {
+                in_scan_ = true;
+                list_met_ = false;
+                pending_ = ScanFacts();
+                block_ = nullptr;
+            } else if (first.matches("startTimeStamp")) {
+                here.start_time = kept(text());
+            }
+            break;
+        case '/':
+            if (first.matches("/scan>")) in_scan_ = list_met_ = false;
+            else if (first.matches("/incidentBeamPath")) incident_ = false;
+            break;
+        case 'i':
+            if (first.matches("intensities")) {
+                close_list();
+                return;
+            }
+            if (is_element(first, "incidentBeamPath")) incident_ = true;
+            break;
+        case 'c':
+            if (first.matches("counts")) {
+                close_list();
+                return;
+            }
+            if (first.matches("commonCountingTime unit=\"seconds\"")) {
+                here.has_counting_time = read_first_real(text(), v);
+                here.counting_time = v;
+            } else if (incident_ && is_element(first, "crystalMonochromator")) {
+                in_monochromator_ = true;
+                monochromator_name_ = kept(attribute(first.text, "name"));
+                crystal_.clear();
+            } else if (in_monochromator_ && is_element(first, "crystal")) {
+                crystal_ = kept(text());
+            }
+            break;
+        case 'p':
+            if (is_element(first, "positions")) {
+                if (&here == &pending_) open_positions(first.text);
+                else block_ = nullptr;
+            }
+            break;
+        case 'e':
+            if (first.matches("endTimeStamp")) here.end_time = kept(text());
+            break;
+        case 'n':
+            if (is_element(first, "nonAmbientPoints")) {
+                in_condition_ = true;
+                condition_ = {kept(attribute(first.text, "type")),
+                              kept(attribute(first.text, "unit")), 0.0, 0.0, 0.0, 0};
+            }
+            break;
+        case 'u':
+            if (is_element(first, "usedWavelength"))
+                beam.intended = kept(attribute(first.text, "intended"));
+            break;
+        case 'm':
+            if (incident_ && is_element(first, "monochromator")) {
+                in_monochromator_ = true;
+                monochromator_name_ = kept(attribute(first.text, "name"));
+                crystal_.clear();
+            }
+            break;
+        default: break;
     }
     if (block_ != nullptr) {
-        take_positions(line);
+        take_positions(line, first);
         if (line.find("</positions>") != std::string_view::npos) block_ = nullptr;
     }
     if (in_condition_) {

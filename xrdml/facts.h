@@ -58,17 +58,21 @@ struct BeamFacts {
     std::string monochromator;  // the name of a crystal monochromator in the incident beam
 };
 
-// Takes every line outside comments, in file order, and keeps the facts of
-// each scan (one per intensity list) and of the beam.
+struct FirstElement;
+
+// Takes every line outside comments, in file order, with its first element
+// (first_element), and keeps the facts of each scan (one per intensity
+// list) and of the beam.
 class FactsPass {
 public:
-    void take(std::string_view line);
+    void take(std::string_view line, const FirstElement& first);
     std::vector<ScanFacts> scans;
     BeamFacts beam;
 
 private:
     void open_positions(std::string_view tag);
-    void take_positions(std::string_view line);
+    void take_positions(std::string_view line, const FirstElement& first);
+    void take_position(std::size_t kind, std::string_view text);
     void take_condition(std::string_view line);
     void close_list();
 

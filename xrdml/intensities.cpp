@@ -257,16 +257,19 @@ ListReach read_scan_counts(std::string_view name, ReaderStatus& status, std::vec
     status.ierr = 0;
     status.note.clear();
 
-    offsets.check(name);
+    offsets.check(name, expected);
     std::int32_t after = 0;
     std::unique_ptr<PassLines> kept = offsets.take_open(scan, after);
-    if (!kept) kept = std::make_unique<PassLines>(name);
+    // Lines kept open were found unchanged at the end of the pass before;
+    // what this pass reads is checked at its end.
+    const bool fresh = !kept;
+    if (fresh) kept = std::make_unique<PassLines>(name);
     PassLines& lines = *kept;
     if (!lines.is_open()) {
         status.set(1, cannot_open);
         return reach;
     }
-    if (!lines.unchanged(expected, status)) return reach;
+    if (fresh && !lines.unchanged(expected, status)) return reach;
     std::string_view line;
     IntensityLines filter;
     if (!find_scan_line(lines, scan, reach.found, line, filter, offsets, after)) {

@@ -150,8 +150,8 @@ bool ParameterPass::take_list(std::string_view line, std::uint64_t offset, Reade
     return true;
 }
 
-bool ParameterPass::take(std::string_view line, std::uint64_t offset, ReaderStatus& status) {
-    const FirstElement first = first_element(line);
+bool ParameterPass::take(std::string_view line, const FirstElement& first, std::uint64_t offset,
+                         ReaderStatus& status) {
     if (!first.found) return true;
     if (opens_positions(first)) axis_ = axis_attribute(first.text);
     if (is_list_line(first)) note_list();

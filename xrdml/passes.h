@@ -28,9 +28,11 @@ class CensusPass {
 public:
     // More than scan_limit scans fail the census (ierr 16).
     explicit CensusPass(ScanCensus& census, std::int32_t scan_limit = unlimited);
-    // Takes one line outside comments. False when a wavelength could not be
-    // read (status set): the census is over.
-    bool take(Console& con, std::string_view line, ReaderStatus& status, std::int32_t verbose);
+    // Takes one line outside comments, its first element found already
+    // (first_element). False when a wavelength could not be read (status
+    // set): the census is over.
+    bool take(Console& con, std::string_view line, const FirstElement& first,
+              ReaderStatus& status, std::int32_t verbose);
     // After the last line: the checks, the wavelength and the closing lines.
     void finish(Console& con, ReaderStatus& status, std::int32_t verbose);
     std::int32_t scans() const { return census_.nscans; }
@@ -53,9 +55,11 @@ class ParameterPass {
 public:
     // Starts the tables afresh.
     explicit ParameterPass(ScanParameters& par);
-    // Takes one line outside comments, which begins at `offset` in the text.
-    // False when an element could not be read (status set): the pass is over.
-    bool take(std::string_view line, std::uint64_t offset, ReaderStatus& status);
+    // Takes one line outside comments, which begins at `offset` in the text,
+    // its first element found already. False when an element could not be
+    // read (status set): the pass is over.
+    bool take(std::string_view line, const FirstElement& first, std::uint64_t offset,
+              ReaderStatus& status);
     // How often each of start position, end position and counting time has
     // been met, and the least of them.
     std::array<std::int32_t, 3> counts() const;

@@ -12,8 +12,17 @@
 
 namespace orvalt::xrdml {
 
-void ScanOffsets::check(std::string_view name) {
+void ScanOffsets::check(std::string_view name, const FileStamp* expected) {
     const std::string path(trimmed(name));
+    if (expected != nullptr) {
+        if (identified_ && stamped_ && path == name_ && *expected == stamp_) return;
+        forget();
+        identified_ = stamped_ = true;
+        name_ = path;
+        stamp_ = *expected;
+        return;
+    }
+    stamped_ = false;
     std::error_code size_error, time_error;
     const std::uintmax_t size = std::filesystem::file_size(path_of(path), size_error);
     const auto time = std::filesystem::last_write_time(path_of(path), time_error);

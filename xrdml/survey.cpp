@@ -92,9 +92,9 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
             out.xrdml_root = true;
         if (comments.inside(line)) continue;
         if (options.each_line) options.each_line(line);
-        facts.take(line);
+        const FirstElement first = first_element(line);
+        facts.take(line, first);
         if (line.find_first_not_of(" \t") != std::string_view::npos) {
-            const FirstElement first = first_element(line);
             last_open_list =
                 (first.matches("intensities") || first.matches("counts")) && ends_open(line);
             // The root's end tag stands on a line of its own.
@@ -102,11 +102,12 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
                 line.find("</xrdMeasurements>") != std::string_view::npos)
                 census.root_closed = true;
         }
-        if (census_going) census_going = census_pass.take(con, line, out.census_status, verbose);
+        if (census_going)
+            census_going = census_pass.take(con, line, first, out.census_status, verbose);
         // A failed census ends the run before its parameters are looked at.
         if (!census_going) parameters_going = false;
         if (!parameters_going) continue;
-        if (!parameter_pass.take(line, in.line_offset(), parameter_error)) {
+        if (!parameter_pass.take(line, first, in.line_offset(), parameter_error)) {
             parameters_going = false;
             parameters_failed = true;
             continue;

@@ -14,7 +14,7 @@ void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanC
     PassLines lines(name);
     std::string_view line;
     while (lines.next(line)) {
-        if (!pass.take(con, line, status, verbose)) {
+        if (!pass.take(con, line, first_element(line), status, verbose)) {
             lines.close();
             return;
         }
@@ -35,7 +35,7 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
             pass.report_missing(nscans, status);
             return;
         }
-        if (!pass.take(line, lines.line_offset(), status)) {
+        if (!pass.take(line, first_element(line), lines.line_offset(), status)) {
             lines.close();
             return;
         }
