@@ -7,7 +7,8 @@
 #            libbz2 (compressed input)
 #   test     the picture tests' renderer (rsvg-convert, librsvg2-bin), and
 #            libpng and expat to read its PNG and parse the SVG; xrayutilities,
-#            the independent reader the real measurements are compared with
+#            the independent reader the real measurements are compared with;
+#            GNU time, which tells the peak memory of a run
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -27,7 +28,7 @@ want=()
 for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi zlib1g-dev libbz2-dev) ;;
-    test) want+=(librsvg2-bin libpng-dev libexpat1-dev python3-xrayutilities) ;;
+    test) want+=(librsvg2-bin libpng-dev libexpat1-dev python3-xrayutilities time) ;;
     package) want+=(dpkg-dev file) ;;
     bench) want+=(libxy-bin) ;;
     *)
