@@ -102,7 +102,7 @@ const CLI::Validator wavelength_choice(
         if (item == "mean" || item == "kalpha1") return std::string();
         return parse_real(item, v) && v > 0.0
                    ? std::string()
-                   : "'" + item + "' is no wavelength: mean, kalpha1 or a number of angstrom";
+                   : "'" + shown(item) + "' is no wavelength: mean, kalpha1 or a number of angstrom";
     },
     "");
 

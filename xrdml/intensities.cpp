@@ -219,10 +219,10 @@ bool has_negative(const FieldScan& scanned) {
            (scanned.first_bad < 0 || scanned.first_negative < scanned.first_bad);
 }
 
-void too_many_points(ReaderStatus& status, std::int32_t scan, std::int32_t ny) {
+void too_many_points(ReaderStatus& status, std::int32_t scan, std::int32_t ny, std::int32_t cap) {
     status.set(9, "Too many data points");
     status.note = "Scan " + std::to_string(scan) + " holds " + std::to_string(ny) +
-                  " points; " + std::string(no_limit_note);
+                  " points, more than " + std::to_string(cap) + "; " + std::string(no_limit_note);
 }
 
 // The two lines the dialogue shows of a list of too many points.
@@ -308,7 +308,7 @@ ListReach read_scan_counts(std::string_view name, ReaderStatus& status, std::vec
     ny = scanned.count;
     reach.counted = true;
     if (ny > limits.points) {
-        too_many_points(status, scan, ny);
+        too_many_points(status, scan, ny, limits.points);
         return reach;
     }
     Values f;
@@ -431,7 +431,7 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status,
         ny = std::max(ny, scanned.count);
         if (scanned.count > limits.points) {
             lines.close();
-            too_many_points(status, n, scanned.count);
+            too_many_points(status, n, scanned.count, limits.points);
             if (verbose == 1) too_many_points_said(con, scanned.count, limits.points);
             return;
         }

@@ -180,7 +180,7 @@ TEST_F(BadInput, ScanOf25001Points) {
         " Number of data points ny = 25001\n"
         " Maximum allowed number of points mn = 25000\n"
         " ierr = 9\n Too many data points\n"
-        " Scan 1 holds 25001 points; the command line takes any number (orvalt --help)\n";
+        " Scan 1 holds 25001 points, more than 25000; the command line takes any number (orvalt --help)\n";
     expect_refused("big.xrdml", single_to_ascii, " orvaltdata1: ny = 25001\n" + refusal);
     expect_refused("big.xrdml", "-3\n0\n\n", " orvaltdata1: ny = 25001\n" + refusal);
     expect_refused("big.xrdml", sum_to_genie, refusal);

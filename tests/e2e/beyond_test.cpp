@@ -386,7 +386,7 @@ TEST_F(Beyond, ScansOfAnyLengthAndFilesOfAnyNumberOfScans) {
     for (int k = 0; k < 25001; ++k) counts += k ? " 9" : "9";
     write("long.xrdml", xrdml_text({{10.0, 12.0, 1.0, counts}}));
     const Result d = run("long.xrdml\n1\n0\n1\n1\n\n");
-    EXPECT_TRUE(has(d.out, " ierr = 9\n Too many data points\n Scan 1 holds 25001 points; the "
+    EXPECT_TRUE(has(d.out, " ierr = 9\n Too many data points\n Scan 1 holds 25001 points, more than 25000; the "
                            "command line takes any number (orvalt --help)\n"))
         << d.out;
     ASSERT_EQ(run("", "", "-q --scan 1 --counts --format ascii long.xrdml").status, 0);
