@@ -96,7 +96,9 @@ int main(int argc, char** argv) {
         Times t;
 
         auto t0 = Clock::now();
-        const FileSurvey survey = survey_file(path, ReaderStatus{}, census, par, 1);
+        SurveyOptions options;
+        options.verbose = 1;
+        const FileSurvey survey = survey_file(path, ReaderStatus{}, census, par, options);
         t.pass[0] = seconds_since(t0);
         t0 = Clock::now();
         ORVALTDATATOT(con, path, status, y, e, mn, npts, weight, ny, census.nscans, 1);

@@ -6,6 +6,13 @@
 //   separate   every scan separately into one Genie file (about 120 MB);
 //   separate, 100 scans: the same on a file of the first 100 scans, to show
 //              that the time grows in proportion to the number of scans;
+//   long scan  one scan of 1,000,000 points (more than the dialogue takes)
+//              summed into an ASCII file from the command line;
+//   many scans 10,000 scans of 500 points (the 5 million points of the main
+//              file) summed into an ASCII file and separately into one Genie
+//              file from the command line;
+//              both against their own floor, and per point against the
+//              main file's summing and separate runs;
 //   compressed summing on .gz and .bz2 copies of the file, and separate on
 //              the .gz copy: what a compressed file costs over the plain one,
 //              set against the time plain code takes to decompress it
@@ -356,6 +363,49 @@ const Scenario cli_separate = {"separately, command line", "big.xrdml", "", "big
 const Scenario cli_separate_plot = {"separately, command line, --plot", "big.xrdml", "",
                                     "big.write", {"--separate", "--plot", "big.xrdml"}, "big.svg"};
 
+// The two shapes beyond the dialogue's limits, from the command line.
+const Scenario long_scan = {"one scan of 1,000,000 points summed to an ASCII file", "long.xrdml",
+                            "", "long.dat", {"--sum", "--format", "ascii", "long.xrdml"}};
+const Scenario many_scans = {"10,000 scans of 500 points separately to one Genie file",
+                             "many.xrdml", "", "many.write", {"--separate", "many.xrdml"}};
+const Scenario many_summed = {"10,000 scans of 500 points summed to an ASCII file", "many.xrdml",
+                              "", "many.dat", {"--sum", "--format", "ascii", "many.xrdml"}};
+// Their halves: linear time takes half as long.
+const Scenario long_half = {"one scan of 500,000 points summed", "long_half.xrdml", "",
+                            "long_half.dat", {"--sum", "--format", "ascii", "long_half.xrdml"}};
+const Scenario many_half = {"5,000 scans separately", "many_half.xrdml", "", "many_half.write",
+                            {"--separate", "many_half.xrdml"}};
+
+// What a file's floor parts work on: its lists, and the spectrum its sum
+// gives in counts per second.
+struct FloorData {
+    std::vector<std::string> lists;
+    std::vector<double> values, x, y, e;
+};
+
+FloorData floor_data_of(const fs::path& input, const orvalt::bench::SyntheticXrdml& shape) {
+    FloorData d;
+    d.lists = intensity_lists(read_all(input));
+    const auto points = static_cast<std::size_t>(shape.points);
+    d.values.assign(points, 0.0);
+    std::vector<double> sum(points);
+    for (const std::string& list : d.lists) {
+        parse_lists({list}, d.values);
+        for (std::size_t k = 0; k < points; ++k) sum[k] += d.values[k];
+    }
+    d.x.resize(points);
+    d.y.resize(points);
+    d.e.resize(points);
+    const double n = static_cast<double>(d.lists.size());
+    for (std::size_t k = 0; k < points; ++k) {
+        d.x[k] = shape.start + static_cast<double>(k) * (shape.end - shape.start) /
+                                   static_cast<double>(points - 1);
+        d.y[k] = sum[k] / n;
+        d.e[k] = std::sqrt(sum[k]) / n;
+    }
+    return d;
+}
+
 struct Series {
     std::vector<double> cpu, wall, ratio;
     double peak_mib = 0;
@@ -467,6 +517,22 @@ int main(int argc, char** argv) {
     written = written && orvalt::bench::write_synthetic_xrdml(shape, (dir / "half.xrdml").string());
     const fs::path input_gz = dir / summing_gz.input, input_bz2 = dir / summing_bz2.input;
     written = written && write_compressed_copies(read_all(input), input_gz, input_bz2);
+    orvalt::bench::SyntheticXrdml long_shape, many_shape;
+    long_shape.scans = 1;
+    long_shape.points = 1000000;
+    many_shape.scans = 10000;
+    many_shape.points = 500;
+    written = written &&
+              orvalt::bench::write_synthetic_xrdml(long_shape, (dir / long_scan.input).string()) &&
+              orvalt::bench::write_synthetic_xrdml(many_shape, (dir / many_scans.input).string());
+    {
+        orvalt::bench::SyntheticXrdml half_long = long_shape, half_many = many_shape;
+        half_long.points /= 2;
+        half_many.scans /= 2;
+        written = written &&
+                  orvalt::bench::write_synthetic_xrdml(half_long, (dir / long_half.input).string()) &&
+                  orvalt::bench::write_synthetic_xrdml(half_many, (dir / many_half.input).string());
+    }
     if (!written) {
         std::fprintf(stderr, "bench_run: cannot write the input files in %s\n",
                      dir.string().c_str());
@@ -496,11 +562,14 @@ int main(int argc, char** argv) {
         e[k] = std::sqrt(sum[k]) / n;
     }
     const std::unique_ptr<char[]> buf(new char[block]());
+    FloorData long_data = floor_data_of(dir / long_scan.input, long_shape);
+    FloorData many_data = floor_data_of(dir / many_scans.input, many_shape);
 
     // One untimed run of each kind: caches warm, and the reference outputs.
     const std::vector<std::string> linux_command = {program};
     bool ok = true;
-    for (const Scenario* s : {&summing, &separate, &separate_half}) {
+    for (const Scenario* s :
+         {&summing, &separate, &separate_half, &long_scan, &many_scans, &many_summed}) {
         if (!run_scenario(launcher, linux_command, dir, *s).ok) ok = report_failure(dir, *s);
         else fs::copy_file(dir / s->output, dir / ("linux_" + std::string(s->output)), ec);
     }
@@ -523,6 +592,14 @@ int main(int argc, char** argv) {
     const std::string floor_genie = (dir / "floor.write").string();
     format_lines(x, y, e, floor_data);
     write_bytes(floor_genie, genie_bytes, buf.get());
+    const std::uintmax_t many_genie_bytes = fs::file_size(dir / "linux_many.write", ec);
+    const std::string floor_long = (dir / "floor_long.dat").string();
+    const std::string floor_many = (dir / "floor_many.write").string();
+    const std::string floor_many_sum = (dir / "floor_many.dat").string();
+    format_lines(long_data.x, long_data.y, long_data.e, floor_long);
+    write_bytes(floor_many, many_genie_bytes, buf.get());
+    Series long_runs, many_runs, many_sum_runs, long_half_runs, many_half_runs;
+    std::vector<double> long_floor, many_floor, many_sum_floor;
 
     Series sum_runs, sep_runs, half_runs, gz_runs, bz2_runs, sep_gz_runs;
     std::vector<double> gunzip_cpu, bunzip_cpu;
@@ -561,6 +638,34 @@ int main(int argc, char** argv) {
         sum_runs.add(a, f.summing().cpu);
         sep_runs.add(b, f.separate().cpu);
         half_runs.add(c, 0);
+
+        // The shapes beyond the dialogue's limits, each against its own floor.
+        FloorParts fl = f, fm = f;
+        fl.read = timed([&] { read_file((dir / long_scan.input).string(), buf.get()); });
+        fl.parse = timed([&] { parse_lists(long_data.lists, long_data.values); });
+        fl.format = timed([&] { format_lines(long_data.x, long_data.y, long_data.e, floor_long); });
+        fm.read = timed([&] { read_file((dir / many_scans.input).string(), buf.get()); });
+        fm.parse = timed([&] { parse_lists(many_data.lists, many_data.values); });
+        fm.write = timed([&] { write_bytes(floor_many, many_genie_bytes, buf.get()); });
+        fm.format = timed([&] { format_lines(many_data.x, many_data.y, many_data.e, floor_many_sum); });
+        long_floor.push_back(fl.summing().cpu);
+        many_floor.push_back(fm.separate().cpu);
+        many_sum_floor.push_back(fm.summing().cpu);
+        const RunResult l = run_scenario(launcher, linux_command, dir, long_scan);
+        const RunResult m = run_scenario(launcher, linux_command, dir, many_scans);
+        const RunResult ms = run_scenario(launcher, linux_command, dir, many_summed);
+        if (!l.ok) ok = report_failure(dir, long_scan);
+        if (!m.ok) ok = report_failure(dir, many_scans);
+        if (!ms.ok) ok = report_failure(dir, many_summed);
+        long_runs.add(l, fl.summing().cpu);
+        many_runs.add(m, fm.separate().cpu);
+        many_sum_runs.add(ms, fm.summing().cpu);
+        const RunResult lh = run_scenario(launcher, linux_command, dir, long_half);
+        const RunResult mh = run_scenario(launcher, linux_command, dir, many_half);
+        if (!lh.ok) ok = report_failure(dir, long_half);
+        if (!mh.ok) ok = report_failure(dir, many_half);
+        long_half_runs.add(lh, 0);
+        many_half_runs.add(mh, 0);
 
         gunzip_cpu.push_back(timed([&] { gunzip_file(input_gz.string(), buf.get()); }).cpu);
         bunzip_cpu.push_back(timed([&] { bunzip_file(input_bz2.string(), buf.get()); }).cpu);
@@ -611,6 +716,28 @@ int main(int argc, char** argv) {
                 median(half_runs.wall));
     std::printf("peak resident memory: summing %.1f MiB, separate %.1f MiB\n", sum_runs.peak_mib,
                 sep_runs.peak_mib);
+
+    // Time per point against the main file's run of the same kind: 1 when
+    // the time is linear in the points.
+    const double main_points = static_cast<double>(all_scans) * shape.points;
+    const auto per_point = [&](const Series& r, const Series& main, double count) {
+        return (median(r.cpu) / count) / (median(main.cpu) / main_points);
+    };
+    std::printf("\n| beyond the dialogue's limits | time | floor | ratio | per point, to the main "
+                "file's | peak memory |\n|---|---|---|---|---|---|\n");
+    std::printf("| %s | %.3f s | %.3f s | %.2f x | %.2f | %.1f MiB |\n", long_scan.title,
+                median(long_runs.cpu), median(long_floor), median(long_runs.ratio),
+                per_point(long_runs, sum_runs, 1e6), long_runs.peak_mib);
+    std::printf("| %s | %.3f s | %.3f s | %.2f x | %.2f | %.1f MiB |\n", many_summed.title,
+                median(many_sum_runs.cpu), median(many_sum_floor), median(many_sum_runs.ratio),
+                per_point(many_sum_runs, sum_runs, 10000.0 * 500.0), many_sum_runs.peak_mib);
+    std::printf("| %s | %.3f s | %.3f s | %.2f x | %.2f | %.1f MiB |\n", many_scans.title,
+                median(many_runs.cpu), median(many_floor), median(many_runs.ratio),
+                per_point(many_runs, sep_runs, 10000.0 * 500.0), many_runs.peak_mib);
+    std::printf("against half the size: 500,000 points %.3f s (%.2f x for twice the points), "
+                "5,000 scans %.3f s (%.2f x for twice the scans)\n",
+                median(long_half_runs.cpu), median(long_runs.cpu) / median(long_half_runs.cpu),
+                median(many_half_runs.cpu), median(many_runs.cpu) / median(many_half_runs.cpu));
     // The cost: the median of the pairs' differences, against the median run without.
     const auto cost = [&](std::size_t without) {
         return 100.0 * median(plot_added[without / 2]) / median(plot_runs[without].cpu);

@@ -1,23 +1,29 @@
-// The census of the input file at the start of a conversion.
+// The census of the input file at the start of a conversion, and what the
+// run takes of its wavelengths.
 #include "driver/census.h"
 
+#include <cmath>
 #include <string>
 
 #include "driver/messages.h"
 #include "g_f/console.h"
 #include "g_f/input_files.h"
+#include "g_f/numbers.h"
 #include "g_f/text.h"
 
 namespace orvalt {
 
-ScanTables take_census(Console& con, RunFiles& files) {
+ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
     xrdml::ReaderStatus status;
     // The records, the scans with their wavelengths and the scans' parameters
     // from one reading of the file, reported in that order.
-    xrdml::FileSurvey survey =
-        xrdml::survey_file(name, status, scans.census, scans.par, 1, &files.plain_copy);
+    xrdml::SurveyOptions options;
+    options.verbose = 1;
+    options.scan_limit = scan_limit;
+    options.plain_copy = &files.plain_copy;
+    xrdml::FileSurvey survey = xrdml::survey_file(name, status, scans.census, scans.par, options);
     if (!survey.opened) stop_census_unopened(con, name);
     std::int32_t nrec = 0;
     std::int32_t maxlen = 0;
@@ -46,10 +52,47 @@ ScanTables take_census(Console& con, RunFiles& files) {
     return scans;
 }
 
-void check_wavelength(Console& con, const xrdml::ScanCensus& census) {
-    if (xrdml::wavelength_usable(census)) return;
-    if (!(census.ratio >= 0.0)) stop_with_error(con, "The ratio of the wavelengths is negative");
+Wavelengths wavelengths_used(const Request& request, const xrdml::ScanCensus& census) {
+    Wavelengths w{census.kalpha1, census.kalpha2, census.ratio, census.wavelength,
+                  request.wavelength, census.wavelength};
+    if (request.wavelength == WavelengthSource::kalpha1) w.value = census.kalpha1;
+    if (request.wavelength == WavelengthSource::given) w.value = request.given_wavelength;
+    return w;
+}
+
+void check_wavelength(Console& con, const Request& request, const xrdml::ScanCensus& census) {
+    switch (request.wavelength) {
+        case WavelengthSource::mean:
+            if (xrdml::wavelength_usable(census)) return;
+            if (!(census.ratio >= 0.0))
+                stop_with_error(con, "The ratio of the wavelengths is negative");
+            break;
+        case WavelengthSource::kalpha1:
+            if (std::isfinite(census.kalpha1) && census.kalpha1 > 0.0) return;
+            break;
+        case WavelengthSource::given: return;
+    }
     stop_with_error(con, "Wavelength is not a positive number");
+}
+
+void warn_of_the_file(Console& con, const Request& request, const xrdml::ScanCensus& census,
+                      bool uses_wavelength) {
+    if (request.front_end != FrontEnd::command_line) return;
+    if (!census.root_closed) {
+        std::string text = "the file ends before </xrdMeasurements>: it was cut short";
+        if (census.cut_scan > 0)
+            text += ", inside scan " + format_integer(census.cut_scan);
+        say_warning(con, "**WARNING: " + text);
+    }
+    // A ratio of 0 makes the mean K-alpha1 itself: nothing to say then.
+    if (uses_wavelength && request.wavelength == WavelengthSource::mean &&
+        !census.beam.monochromator.empty() && census.wavelength != census.kalpha1) {
+        const std::string text =
+            "the incident beam passes a crystal monochromator (" + census.beam.monochromator +
+            "), which lets K-alpha1 alone through, but the wavelength used is the mean of "
+            "K-alpha1 and K-alpha2; --wavelength kalpha1 takes K-alpha1";
+        say_warning(con, "**WARNING: " + text);
+    }
 }
 
 }  // namespace orvalt

@@ -2,6 +2,7 @@
 // records, the scans and their wavelengths, the scans' positions and times.
 #pragma once
 
+#include "driver/request.h"
 #include "driver/run.h"
 
 namespace orvalt {
@@ -9,13 +10,26 @@ namespace orvalt {
 struct Console;
 
 // The census of files.input_name, reported as the dialogue shows it; a file
-// that cannot be read, or holds what the reader refuses, stops the run. A
-// compressed input's text is kept in files.plain_copy for the later passes.
-ScanTables take_census(Console& con, RunFiles& files);
+// that cannot be read, holds what the reader refuses, or more scans than
+// scan_limit, stops the run. A compressed input's text is kept in
+// files.plain_copy for the later passes.
+ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit);
 
-// Stops the run when the wavelengths cannot be used (xrdml::wavelength_usable):
-// for Q, d-spacing, every Genie file (whose header holds the wavelength) and
-// every pattern file.
-void check_wavelength(Console& con, const xrdml::ScanCensus& census);
+// The wavelength the request makes x with: the census's mean, its K-alpha1,
+// or the number given; with the file's own values, for the files to record.
+Wavelengths wavelengths_used(const Request& request, const xrdml::ScanCensus& census);
+
+// Stops the run when the wavelengths cannot be used (xrdml::wavelength_usable;
+// of K-alpha1 alone, that it is a positive number): for Q, d-spacing, every
+// Genie file (whose header holds the wavelength) and every pattern file. A
+// number given has been checked already.
+void check_wavelength(Console& con, const Request& request, const xrdml::ScanCensus& census);
+
+// What the command line says of the file beyond the dialogue: that it is
+// cut short, and that its wavelength is the mean of two lines where a
+// crystal monochromator lets one through (when `uses_wavelength`, the run
+// makes Q or d or writes a .fxye or CIF).
+void warn_of_the_file(Console& con, const Request& request, const xrdml::ScanCensus& census,
+                      bool uses_wavelength);
 
 }  // namespace orvalt

@@ -41,10 +41,13 @@ void check_pattern_fits(Console& con, OutputFormat format, const Answers& a,
 
 // The converted spectrum into its picture; for gudrunX data every scan
 // under the sum, the excluded ones marked.
-void draw_spectrum(Console& con, const Answers& a, const RunState& run, plot::Figure& figure) {
+void draw_spectrum(Console& con, const Request& request, const RunState& run,
+                   plot::Figure& figure) {
+    const Answers& a = request.answers;
     if (a.iscan == gudrun_answer) {
         xrdml::ReaderStatus status;
-        if (!draw_file_scans(run.files, run.scans, &run.weights, 1, figure, status))
+        if (!draw_file_scans(run.files, run.scans, &run.weights, 1, reading_limits(request),
+                             figure, status))
             xrdml::ERRCHECK(con, status);
     }
     const auto n = static_cast<std::size_t>(run.spectrum.ny);
@@ -92,7 +95,8 @@ private:
 }  // namespace
 
 bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
-    run.scans = take_census(con, run.files);
+    const bool dialogue = request.front_end == FrontEnd::dialogue;
+    run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited);
     const std::int32_t nscans = run.scans.census.nscans;
     Answers& a = request.answers;
 
@@ -138,11 +142,15 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     // The wavelengths go into Q, d-spacing, every Genie file's header and
     // every pattern file.
     if (units_of(a) != Units::two_theta || format != OutputFormat::ascii)
-        check_wavelength(con, run.scans.census);
+        check_wavelength(con, request, run.scans.census);
+    warn_of_the_file(con, request, run.scans.census,
+                     units_of(a) != Units::two_theta || format == OutputFormat::fxye ||
+                         format == OutputFormat::cif);
 
     empty_line(con);
     RunFiles& files = run.files;
-    const double wavelength = run.scans.census.wavelength;
+    const Wavelengths waves = wavelengths_used(request, run.scans.census);
+    const double wavelength = waves.value;
     std::unique_ptr<plot::Figure> figure;
     if (!request.picture.empty())
         figure = std::make_unique<plot::Figure>(new_picture(
@@ -157,21 +165,22 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     if (a.iscan == separate_answer) {
         files.output_name = ask.output_name(con, request, files, row.extension, false);
         return with_picture(
-            write_separate_scans(con, files, format, a, run.scans, run.spectrum, figure.get()) &&
+            write_separate_scans(con, files, format, request, run.scans, run.spectrum,
+                                 figure.get()) &&
             written);
     }
     if (branch_sums(a.iscan)) {
         // The gudrunX data are summed without the reader's detail lines.
-        sum_scans(con, files, a, run.scans, run.weights, a.iscan == gudrun_answer ? 0 : 1,
+        sum_scans(con, files, request, run.scans, run.weights, a.iscan == gudrun_answer ? 0 : 1,
                   run.spectrum);
     } else {
-        load_single_scan(con, files, a, run.scans, run.spectrum);
+        load_single_scan(con, files, request, run.scans, run.spectrum);
     }
     report_and_convert(con, units_of(a), wavelength, run.spectrum);
-    if (figure != nullptr) draw_spectrum(con, a, run, *figure);
+    if (figure != nullptr) draw_spectrum(con, request, run, *figure);
     files.output_name =
         ask.output_name(con, request, files, row.extension, format == OutputFormat::genie);
-    const bool output = write_spectrum(con, files, format, a, run.scans, run.weights.nincl,
+    const bool output = write_spectrum(con, files, format, request, run.scans, run.weights,
                                        run.spectrum, &run.weights_file);
     return with_picture(weights_kept.finish() && output && written);
 }

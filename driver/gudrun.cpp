@@ -1,6 +1,7 @@
 // The scans left out of a gudrunX sum and the weights file.
 #include "driver/gudrun.h"
 
+#include <algorithm>
 #include <string>
 
 #include "driver/ascii_files.h"
@@ -13,7 +14,7 @@ namespace orvalt {
 
 Weights all_included(std::int32_t nscans) {
     Weights w;
-    w.weight.fill(1);
+    w.weight.assign(static_cast<std::size_t>(std::max(nscans, 0)), 1);
     w.nincl = nscans;
     return w;
 }

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <sstream>
 #include <vector>
 
+#include "driver/options.h"
 #include "driver/pictures.h"
 #include "driver/run.h"
 #include "driver/units.h"
@@ -28,10 +30,10 @@ std::string with_unit(std::string text, const std::string& unit) {
 
 // The other axes of a scan: those moving with it as start..end, the others
 // at their position.
-std::string other_axes(const xrdml::ScanRow& row) {
+std::string other_axes(const xrdml::ScanFacts& scan) {
     std::string out;
-    for (const xrdml::AxisPositions& p : row.positions) {
-        if (p.axis == row.axis) continue;
+    for (const xrdml::AxisPositions& p : scan.positions) {
+        if (p.axis == scan.axis) continue;
         if (!out.empty()) out += ", ";
         std::string value = format_shortest(p.start);
         if (p.moves) value += ".." + format_shortest(p.end);
@@ -40,48 +42,107 @@ std::string other_axes(const xrdml::ScanRow& row) {
     return out;
 }
 
+// A scan's non-ambient conditions: "294 K" for a temperature, the others
+// with their type.
+std::string conditions(const xrdml::ScanFacts& scan) {
+    std::string out;
+    for (const xrdml::NonAmbient& c : scan.conditions) {
+        if (c.count == 0) continue;
+        if (!out.empty()) out += ", ";
+        std::string value = format_shortest(c.first);
+        if (c.last != c.first) value += ".." + format_shortest(c.last);
+        out += with_unit((c.type == "Temperature" ? "" : c.type + " ") + value, c.unit);
+    }
+    return out;
+}
+
+// What a conversion would say of a list, if anything.
+std::string list_note(const xrdml::ListTotals& t, const xrdml::AxisPositions* a, bool cut) {
+    if (cut) return "cut short: the file ends in its list";
+    if (!t.closed) return "its list does not close on its line";
+    if (t.first_bad > 0) return "point " + format_integer(t.first_bad) + " is no number";
+    if (t.first_negative > 0) return "point " + format_integer(t.first_negative) + " is negative";
+    if (!std::isfinite(t.total)) return "total beyond the range of numbers";
+    if (a != nullptr && a->listed > 0 && a->listed != t.points)
+        return (a->listed > t.points ? "partial: " : "") + format_integer(t.points) +
+               " counts for " + format_integer(a->listed) + " listed positions";
+    return {};
+}
+
+std::string wavelength_value(std::string_view name, const xrdml::WavelengthValue& w) {
+    const std::string text(name);
+    if (!w.present) return text + " missing";
+    if (!w.readable) return text + " not a number";
+    return text + " " + format_shortest(w.value);
+}
+
 }  // namespace
 
-std::string format_scan_list(std::string_view name, const xrdml::ScanTable& table, double mean) {
-    const std::size_t n = table.scans.size();
+std::string format_scan_list(std::string_view name, const xrdml::ScanTable& table,
+                             const xrdml::ScanCensus& census, const xrdml::ScanParameters& par,
+                             bool census_ok) {
+    const std::size_t n = table.lists.size();
     std::string out = std::string(name) + ": " + format_integer(static_cast<std::int32_t>(n)) +
                       (n == 1 ? " scan\n" : " scans\n");
-    std::string wave = "  wavelength";
-    if (table.has_k_alpha1) wave += " K-alpha1 " + format_shortest(table.k_alpha1);
-    if (table.has_k_alpha2) wave += ", K-alpha2 " + format_shortest(table.k_alpha2);
-    if (table.has_ratio) wave += ", ratio K-alpha2/K-alpha1 " + format_shortest(table.ratio);
-    if (mean > 0.0) wave += ", mean " + format_shortest(mean);
-    out += wave + " angstrom\n";
+    out += "  wavelength " + wavelength_value("K-alpha1", table.k_alpha1) + ", " +
+           wavelength_value("K-alpha2", table.k_alpha2) + ", " +
+           wavelength_value("ratio K-alpha2/K-alpha1", table.ratio);
+    if (census_ok) out += ", mean " + format_shortest(census.wavelength);
+    out += " angstrom\n";
+    std::string beam;
+    if (!census.beam.intended.empty()) beam = "intended " + census.beam.intended;
+    if (!census.beam.monochromator.empty())
+        beam += (beam.empty() ? "" : "; ") +
+                ("crystal monochromator in the incident beam: " + census.beam.monochromator);
+    if (!beam.empty()) out += "  " + beam + "\n";
     if (n == 0) return out;
 
-    constexpr std::size_t columns = 10;
+    enum Column { scan, axis, start, end, points, step, time, total, most, conds, started, others,
+                  note, columns };
     using Row = std::array<std::string, columns>;
     std::vector<Row> rows;
     rows.push_back({"scan", "axis", "start", "end", "points", "step", "time (s)", "total counts",
-                    "max counts", "other axes"});
+                    "max counts", "conditions", "start time", "other axes", "note"});
+    static const xrdml::ScanFacts none;
     for (std::size_t i = 0; i < n; ++i) {
-        const xrdml::ScanRow& s = table.scans[i];
+        const xrdml::ListTotals& t = table.lists[i];
+        const xrdml::ScanFacts& s = i < par.facts.size() ? par.facts[i] : none;
         const xrdml::AxisPositions* a = s.read_axis();
-        const double start = a != nullptr ? a->start : 0.0, end = a != nullptr ? a->end : 0.0;
-        const std::string step =
-            a != nullptr && s.points > 1 ? format_significant((end - start) / (s.points - 1), 10) : "-";
+        const double first = a != nullptr ? a->start : 0.0, last = a != nullptr ? a->end : 0.0;
+        const std::int32_t positions = a != nullptr && a->listed > 0 ? a->listed : t.points;
+        std::string spacing = "-";
+        if (a != nullptr && positions > 1) {
+            const bool uneven = a->listed > 0 && i < par.listed.size() && par.listed[i].count > 0 &&
+                                !par.listed[i].even;
+            spacing = uneven ? "listed" : format_significant((last - first) / (positions - 1), 10);
+        }
+        const bool bad = t.first_bad > 0 || !std::isfinite(t.total) || !t.closed;
         rows.push_back({format_integer(static_cast<std::int32_t>(i + 1)),
                         a != nullptr ? with_unit(s.axis, a->unit) : "?",
-                        a != nullptr ? format_shortest(start) : "-",
-                        a != nullptr ? format_shortest(end) : "-", format_integer(s.points), step,
+                        a != nullptr ? format_shortest(first) : "-",
+                        a != nullptr ? format_shortest(last) : "-", format_integer(t.points), spacing,
                         s.has_counting_time ? format_shortest(s.counting_time) : "-",
-                        format_shortest(s.total), format_shortest(s.maximum), other_axes(s)});
+                        bad ? "-" : format_shortest(t.total), bad ? "-" : format_shortest(t.maximum),
+                        conditions(s), s.start_time, other_axes(s),
+                        list_note(t, a, census.cut_scan == static_cast<std::int32_t>(i + 1))});
     }
+    // Columns that no scan fills are left out.
+    std::array<bool, columns> visible{};
+    visible.fill(true);
+    for (const Column c : {conds, started, note})
+        visible[c] =
+            std::any_of(rows.begin() + 1, rows.end(), [c](const Row& r) { return !r[c].empty(); });
     std::array<std::size_t, columns> width{};
     for (const Row& r : rows)
         for (std::size_t c = 0; c < columns; ++c) width[c] = std::max(width[c], r[c].size());
     for (const Row& r : rows) {
         std::string line;
         for (std::size_t c = 0; c < columns; ++c) {
+            if (!visible[c]) continue;
             const std::size_t pad = width[c] - r[c].size();
             line += "  ";
-            // Text columns (axis, other axes) left-aligned, numbers right-aligned.
-            if (c == 1 || c == columns - 1) line += r[c] + std::string(pad, ' ');
+            // Text columns left-aligned, numbers right-aligned.
+            if (c == axis || c >= conds) line += r[c] + std::string(pad, ' ');
             else line += std::string(pad, ' ') + r[c];
         }
         while (!line.empty() && line.back() == ' ') line.pop_back();
@@ -89,7 +150,6 @@ std::string format_scan_list(std::string_view name, const xrdml::ScanTable& tabl
     }
     return out;
 }
-
 
 bool list_file(const Choices& c, const std::string& argument, Batch& batch, std::ostream& out,
                std::ostream& err) {
@@ -114,16 +174,17 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
     set_field(files.input_name, request.input);
     ScanTables scans;
     xrdml::ScanTableReader lister;
-    const xrdml::FileSurvey survey = xrdml::survey_file(
-        request.input, xrdml::ReaderStatus(), scans.census, scans.par, 0,
-        request.picture.empty() ? nullptr : &files.plain_copy,
-        [&lister](std::string_view line) { lister.take(line); });
+    xrdml::SurveyOptions options;
+    options.plain_copy = request.picture.empty() ? nullptr : &files.plain_copy;
+    options.each_line = [&lister](std::string_view line) { lister.take(line); };
+    const xrdml::FileSurvey survey =
+        xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, options);
     scans.stamped = survey.stamped && !files.plain_copy.active();
     scans.stamp = survey.stamp;
     if (!survey.opened) return fail("cannot read " + request.input);
     const xrdml::ScanTable table = lister.finish();
     const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
-    out << format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0);
+    out << format_scan_list(shown(argument), table, scans.census, scans.par, census_ok);
     out.flush();
     if (request.picture.empty()) return true;
 
@@ -138,8 +199,9 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
     plot::Figure figure = new_picture(
         request.input, scan_choice_text(ChoiceText::picture_title, separate_answer, nscans, nscans),
         a.icps, scans.census.wavelength, x_axis(a, scans), request.picture_log);
+    // A look at the data: every scan as far as it goes, however many points.
     xrdml::ReaderStatus read;
-    if (!draw_file_scans(files, scans, nullptr, a.icps, figure, read))
+    if (!draw_file_scans(files, scans, nullptr, a.icps, {xrdml::unlimited, true}, figure, read))
         return fail("no picture: ierr = " + std::to_string(read.ierr) + ", " +
                     std::string(trimmed(read.message)));
     int error = 0;

@@ -8,14 +8,19 @@
 
 #include "driver/batch.h"
 #include "driver/options.h"
+#include "xrdml/reader.h"
 #include "xrdml/scan_table.h"
 
 namespace orvalt {
 
 // Lines ending in "\n": the file's name and number of scans, its wavelengths
-// (`mean` the one a conversion uses; 0 when the census could not give it),
-// then one line per scan under a heading, columns aligned.
-std::string format_scan_list(std::string_view name, const xrdml::ScanTable& table, double mean);
+// (with the mean a conversion uses when census_ok), its intended line and
+// crystal monochromator, then one line per scan under a heading, columns
+// aligned: the positions, points, counting time, totals, conditions, start
+// time and other axes of each, and what a conversion would refuse of it.
+std::string format_scan_list(std::string_view name, const xrdml::ScanTable& table,
+                             const xrdml::ScanCensus& census, const xrdml::ScanParameters& par,
+                             bool census_ok);
 
 // The listing of one file named by `argument` (and its picture). False when
 // the file could not be read or the picture not drawn (said on `err`).

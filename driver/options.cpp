@@ -41,6 +41,8 @@ constexpr std::string_view examples =
     "      every scan in counts as one data block of the powder CIF run7.cif\n"
     "  orvalt -d converted data/*.xrdml\n"
     "      every file of a folder, the outputs in the folder converted\n"
+    "  orvalt --units d --wavelength kalpha1 --format cif run7.xrdml\n"
+    "      d-spacings from K-alpha1 alone (a Ge or Si monochromator): run7.cif\n"
     "  orvalt --plot run7.xrdml\n"
     "      the sum run7.write and its picture run7.svg\n"
     "  orvalt --list --plot run7.xrdml\n"
@@ -91,6 +93,17 @@ const CLI::Validator scan_number(
         std::int32_t n = 0;
         return parse_integer(item, n) && n >= 1 ? std::string()
                                                 : "'" + item + "' is not a scan number (1, 2, ...)";
+    },
+    "");
+
+// --wavelength: mean, kalpha1, or a number of angstrom.
+const CLI::Validator wavelength_choice(
+    [](std::string& item) {
+        double v = 0.0;
+        if (item == "mean" || item == "kalpha1") return std::string();
+        return parse_real(item, v) && v > 0.0
+                   ? std::string()
+                   : "'" + shown(item) + "' is no wavelength: mean, kalpha1 or a number of angstrom";
     },
     "");
 
@@ -228,7 +241,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                          "Print the version and the build (platform, compiler) and exit");
     std::int32_t scan = 0;
     bool sum = false, gudrun = false, separate = false, counts = false, cps = false;
-    std::string units = "2theta", format;
+    std::string units = "2theta", format, wavelength = "mean";
     auto* o_scan =
         app.add_option("--scan", scan, "Load scan N")->type_name("N")->check(scan_number);
     auto* f_sum = app.add_flag("--sum", sum, "Load all scans summed (the default)");
@@ -255,6 +268,16 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
     auto* o_format = app.add_option("--format", format, format_help())
                          ->type_name(format_type_name())
                          ->check(one_of(format_names()));
+    auto* o_wavelength =
+        app.add_option("--wavelength", wavelength,
+                       "The wavelength Q, d and the files take: mean (of K-alpha1 and K-alpha2, "
+                       "the default), kalpha1 (where a crystal monochromator passes it alone) "
+                       "or a number of angstrom")
+            ->type_name("mean|kalpha1|NUMBER")
+            ->check(wavelength_choice);
+    auto* f_partial = app.add_flag("--partial", c.request.partial,
+                                   "Take a partial scan (an aborted measurement's last) as far "
+                                   "as it goes");
     app.add_option("-o,--output", c.request.output, "Output file name (one input file only)")
         ->type_name("NAME");
     app.add_option("-d,--output-dir", c.output_dir,
@@ -307,6 +330,12 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                             : units == "d" ? Units::d_spacing
                                            : Units::two_theta);
     if (o_format->count() > 0) c.request.format = format_named(format);
+    if (wavelength == "kalpha1") {
+        c.request.wavelength = WavelengthSource::kalpha1;
+    } else if (wavelength != "mean") {
+        c.request.wavelength = WavelengthSource::given;
+        parse_real(wavelength, c.request.given_wavelength);
+    }
 
     // What the branch fixes cannot be asked otherwise.
     const std::string_view branch = gudrun ? "--gudrun" : "--separate";
@@ -337,7 +366,8 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                                std::to_string(files.size()) + " input files were given");
     if (c.list) {
         for (const CLI::Option* o : {o_scan, f_sum, f_gudrun, f_separate, o_exclude, o_format,
-                                     app.get_option("--units"), app.get_option("--output")})
+                                     app.get_option("--units"), app.get_option("--output"),
+                                     o_wavelength, f_partial})
             if (o->count() > 0)
                 return refuse(err, o->get_name() + " cannot go with --list, which converts nothing");
     }

@@ -14,7 +14,12 @@ namespace orvalt {
 // What the options ask of every file: `request` holds the answers, the
 // format, the exclusions and the -o name; each file's request is made from it.
 struct Choices {
-    Request request{{}, {sum_answer, 1, 1, genie_output}, {}, {}, {}, {}, {}, false};
+    Request request = [] {
+        Request r;
+        r.answers = {sum_answer, 1, 1, genie_output};
+        r.front_end = FrontEnd::command_line;
+        return r;
+    }();
     std::string output_dir;
     bool quiet = false;
     bool list = false;  // the scan tables only, nothing converted

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "driver/ascii_files.h"
+#include "driver/census.h"
 #include "driver/messages.h"
 #include "driver/pictures.h"
 #include "driver/spectrum.h"
@@ -30,9 +31,37 @@ std::span<const double> first(const std::vector<double>& v, std::int32_t n) {
     return std::span<const double>(v).first(static_cast<std::size_t>(n));
 }
 
-Pattern pattern_of(std::int32_t scan, const Spectrum& spectrum) {
+Pattern pattern_of(std::int32_t scan, const Spectrum& spectrum, Conditions conditions) {
     const std::int32_t n = spectrum.ny;
-    return {scan, first(spectrum.x, n), first(spectrum.y, n), first(spectrum.e, n)};
+    return {scan, first(spectrum.x, n), first(spectrum.y, n), first(spectrum.e, n),
+            std::move(conditions)};
+}
+
+// A condition in words: "Temperature: 294 K", its mean and range where its
+// values differ.
+std::string condition_text(const xrdml::NonAmbient& c) {
+    std::string value = format_shortest(c.mean);
+    if (c.count > 1 && c.first != c.last)
+        value += " (" + format_shortest(c.first) + " to " + format_shortest(c.last) + ")";
+    std::string text = (c.type.empty() ? std::string("Condition") : c.type) + ": " + value;
+    if (!c.unit.empty()) text += " " + c.unit;
+    return text;
+}
+
+// What a Genie entry of one scan holds of its times and conditions: the
+// start in the time field (its date and time of day: the field holds 20
+// characters), all of it in the history.
+void genie_conditions(G2IntGenDp& h, const Conditions& c) {
+    set_field(h.time, c.started.empty() ? std::string_view("now")
+                                        : std::string_view(c.started).substr(0, 19));
+    std::string history;
+    const auto add = [&history](const std::string& part) {
+        history += (history.empty() ? "" : "; ") + part;
+    };
+    if (!c.started.empty()) add("start " + c.started);
+    if (!c.ended.empty()) add("end " + c.ended);
+    for (const std::string& said : c.said) add(said);
+    set_field(h.history, history.empty() ? std::string_view("none") : std::string_view(history));
 }
 
 // A Genie file is filled by the library under a temporary name beside it and
@@ -91,12 +120,13 @@ bool write_genie_entry(Console& con, const G2IntGenDp& h, const Spectrum& spectr
                           h.ispec_no, h.irun_no, inew, 0, ierr);
 }
 
-bool write_genie_spectrum(Console& con, RunFiles& files, const Answers& answers,
+bool write_genie_spectrum(Console& con, RunFiles& files, const Request& request,
                           const ScanTables& scans, const Spectrum& spectrum, OutputFile* weights) {
+    const Answers& answers = request.answers;
     const std::string& name = files.output_name;
     activate_genie_session();
     deactivate_genie_session();
-    G2IntGenDp h = genie_header(files, scans.census.wavelength);
+    G2IntGenDp h = genie_header(files, wavelengths_used(request, scans.census).value);
     set_field(h.xlabel, genie_x_label(x_axis(answers, scans)));
     set_field(h.ylabel, answers.icps == 0 ? "Counts" : "Counts per second");
     StagedFile staged;
@@ -109,13 +139,15 @@ bool write_genie_spectrum(Console& con, RunFiles& files, const Answers& answers,
     return commit_genie_file(con, name, staged, weights);
 }
 
-bool write_separate_genie(Console& con, RunFiles& files, const Answers& answers,
+bool write_separate_genie(Console& con, RunFiles& files, const Request& request,
                           const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
     activate_genie_session();
     deactivate_genie_session();
-    G2IntGenDp h = genie_header(files, scans.census.wavelength);
+    G2IntGenDp h = genie_header(files, wavelengths_used(request, scans.census).value);
     set_field(h.ylabel, "y");
-    check_every_counting_time(con, answers, scans);
+    check_every_counting_time(con, request.answers, scans);
+    // The dialogue's files stay as they always were.
+    const bool conditions = request.front_end == FrontEnd::command_line;
 
     // The entries go into a temporary that replaces the file once they are
     // all in; a failure to write leaves the older file as it was.
@@ -127,6 +159,7 @@ bool write_separate_genie(Console& con, RunFiles& files, const Answers& answers,
     const auto take = [&](std::int32_t s) {
         if (figure != nullptr) draw_scan(*figure, s + 1, plot::Style::scan, scans, spectrum);
         set_field(h.xlabel, genie_x_label(scan_x_axis(scans, s)));
+        if (conditions) genie_conditions(h, scan_conditions(scans, s));
         if (!write_genie_entry(con, h, spectrum, inew, staged.temporary_name()))
             return report_unwritten(con, name, genie_write_error());
         // An interruption waiting for the temporary to be let go finds it closed.
@@ -135,7 +168,7 @@ bool write_separate_genie(Console& con, RunFiles& files, const Answers& answers,
         inew = 0;
         return true;
     };
-    if (!each_separate_scan(con, files, answers, scans, spectrum, take,
+    if (!each_separate_scan(con, files, request, scans, spectrum, take,
                             [&] { return commit_genie_file(con, name, staged); }))
         return false;
     // A file without scans holds no entry: none is made.
@@ -148,7 +181,7 @@ bool write_separate_genie(Console& con, RunFiles& files, const Answers& answers,
 // take it), put in place together once every one is written: a scan that
 // cannot be read, or a file that cannot be written, leaves none and every
 // older file of those names as it was.
-bool write_scan_files(Console& con, RunFiles& files, OutputFormat format, const Answers& answers,
+bool write_scan_files(Console& con, RunFiles& files, OutputFormat format, const Request& request,
                       const ScanTables& scans, Spectrum& spectrum, plot::Figure* figure) {
     const std::int32_t count = scans.census.nscans;
     std::deque<PatternFile> written;
@@ -160,12 +193,12 @@ bool write_scan_files(Console& con, RunFiles& files, OutputFormat format, const 
             say_error(con, "**ERROR in orvalt: will not write " + name + ": " + why);
             return false;
         }
-        PatternDescription d = describe_run(files, answers, scans, count);
+        PatternDescription d = describe_run(files, request, scans, count);
         d.scan_choice = scan_choice_text(ChoiceText::file_header, s + 1, 1, count);
         PatternFile& file = written.emplace_back(con, name, format, d, false);
-        return file.add(pattern_of(s + 1, spectrum)) && file.finish();
+        return file.add(pattern_of(s + 1, spectrum, scan_conditions(scans, s))) && file.finish();
     };
-    if (!each_separate_scan(con, files, answers, scans, spectrum, take, [] { return false; }) ||
+    if (!each_separate_scan(con, files, request, scans, spectrum, take, [] { return false; }) ||
         !commit_together(written))
         return false;
     for (const PatternFile& f : written) files.scan_files_written.push_back(f.name());
@@ -175,35 +208,82 @@ bool write_scan_files(Console& con, RunFiles& files, OutputFormat format, const 
 // Every scan as a block of one file, put in place once all are in: a scan
 // that cannot be read leaves no new file and an older one as it was.
 bool write_separate_pattern(Console& con, RunFiles& files, OutputFormat format,
-                            const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
+                            const Request& request, const ScanTables& scans, Spectrum& spectrum,
                             plot::Figure* figure) {
-    check_every_counting_time(con, answers, scans);
+    check_every_counting_time(con, request.answers, scans);
     if (format_row(format).file_a_scan)
-        return write_scan_files(con, files, format, answers, scans, spectrum, figure);
-    const PatternDescription d = describe_run(files, answers, scans, scans.census.nscans);
+        return write_scan_files(con, files, format, request, scans, spectrum, figure);
+    const PatternDescription d = describe_run(files, request, scans, scans.census.nscans);
     PatternFile file(con, files.output_name, format, d, true);
     const auto take = [&](std::int32_t s) {
         if (figure != nullptr) draw_scan(*figure, s + 1, plot::Style::scan, scans, spectrum);
-        return file.add(pattern_of(s + 1, spectrum));
+        return file.add(pattern_of(s + 1, spectrum, scan_conditions(scans, s)));
     };
     files.output_written =
-        each_separate_scan(con, files, answers, scans, spectrum, take, [] { return false; }) &&
+        each_separate_scan(con, files, request, scans, spectrum, take, [] { return false; }) &&
         file.commit();
     return files.output_written;
 }
 
 }  // namespace
 
-PatternDescription describe_run(const RunFiles& files, const Answers& a, const ScanTables& scans,
-                                std::int32_t nincl) {
+PatternDescription describe_run(const RunFiles& files, const Request& request,
+                                const ScanTables& scans, std::int32_t nincl) {
+    const Answers& a = request.answers;
     const xrdml::ScanCensus& c = scans.census;
     PatternDescription d;
     d.input_name = files.full_name;
     d.scan_choice = scan_choice_text(ChoiceText::file_header, a.iscan, nincl, c.nscans);
-    d.wavelengths = {c.kalpha1, c.kalpha2, c.ratio, c.wavelength};
+    d.wavelengths = wavelengths_used(request, c);
     d.x = x_axis(a, scans);
     d.counts = a.icps == 0;
     return d;
+}
+
+Conditions scan_conditions(const ScanTables& scans, std::int32_t s) {
+    Conditions c;
+    const auto k = static_cast<std::size_t>(s);
+    if (k >= scans.par.facts.size()) return c;
+    const xrdml::ScanFacts& f = scans.par.facts[k];
+    for (const xrdml::NonAmbient& n : f.conditions) {
+        if (n.count == 0) continue;
+        c.said.push_back(condition_text(n));
+        if (!c.kelvin) c.kelvin = xrdml::kelvin(n);
+    }
+    c.started = f.start_time;
+    c.ended = f.end_time;
+    return c;
+}
+
+Conditions sum_conditions(const ScanTables& scans, const Weights& weights) {
+    // Said as one scan's where every scan summed says the same; otherwise
+    // the temperature as the mean of theirs, where each has one.
+    Conditions c;
+    bool first = true, same = true, all_kelvin = true;
+    double kelvin_sum = 0.0;
+    std::int32_t summed = 0;
+    for (std::size_t s = 0; s < weights.weight.size(); ++s) {
+        if (weights.weight[s] != 1) continue;
+        const Conditions one = scan_conditions(scans, static_cast<std::int32_t>(s));
+        if (first) {
+            c = one;
+            first = false;
+        } else {
+            same = same && one.said == c.said;
+            c.ended = one.ended;
+        }
+        all_kelvin = all_kelvin && one.kelvin.has_value();
+        if (one.kelvin) kelvin_sum += *one.kelvin;
+        ++summed;
+    }
+    if (!same) c.said.clear();
+    c.kelvin.reset();
+    if (summed > 0 && all_kelvin) {
+        c.kelvin = kelvin_sum / summed;
+        if (!same) c.said.push_back("Temperature: " + format_shortest(*c.kelvin) +
+                                    " K, the mean of the scans summed");
+    }
+    return c;
 }
 
 std::string axes_refusal(OutputFormat format, const Answers& answers, const ScanTables& scans) {
@@ -223,9 +303,10 @@ std::string axes_refusal(OutputFormat format, const Answers& answers, const Scan
     return {};
 }
 
-bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const Answers& answers,
-                    const ScanTables& scans, std::int32_t nincl, const Spectrum& spectrum,
+bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const Request& request,
+                    const ScanTables& scans, const Weights& summed, const Spectrum& spectrum,
                     OutputFile* weights) {
+    const Answers& answers = request.answers;
     const std::string& name = files.output_name;
     switch (format) {
         case OutputFormat::ascii:
@@ -234,11 +315,14 @@ bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const An
                 first(spectrum.y, spectrum.ny), first(spectrum.e, spectrum.ny), weights);
             break;
         case OutputFormat::genie:
-            files.output_written = write_genie_spectrum(con, files, answers, scans, spectrum, weights);
+            files.output_written = write_genie_spectrum(con, files, request, scans, spectrum, weights);
             break;
         default: {
-            const PatternDescription d = describe_run(files, answers, scans, nincl);
-            const Pattern p = pattern_of(std::max(answers.iscan, 0), spectrum);
+            const PatternDescription d = describe_run(files, request, scans, summed.nincl);
+            const Pattern p = pattern_of(std::max(answers.iscan, 0), spectrum,
+                                         answers.iscan > 0
+                                             ? scan_conditions(scans, answers.iscan - 1)
+                                             : sum_conditions(scans, summed));
             files.output_written =
                 write_pattern_file(con, name, format, d, std::span(&p, 1), weights);
         }
@@ -247,11 +331,11 @@ bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const An
 }
 
 bool write_separate_scans(Console& con, RunFiles& files, OutputFormat format,
-                          const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
+                          const Request& request, const ScanTables& scans, Spectrum& spectrum,
                           plot::Figure* figure) {
     if (format == OutputFormat::genie)
-        return write_separate_genie(con, files, answers, scans, spectrum, figure);
-    return write_separate_pattern(con, files, format, answers, scans, spectrum, figure);
+        return write_separate_genie(con, files, request, scans, spectrum, figure);
+    return write_separate_pattern(con, files, format, request, scans, spectrum, figure);
 }
 
 }  // namespace orvalt

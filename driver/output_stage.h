@@ -21,8 +21,13 @@ struct Console;
 // What a pattern file says of the run: its input, the scans it takes, the
 // wavelengths, x and the intensity unit. nincl is the number of scans a sum
 // takes.
-PatternDescription describe_run(const RunFiles& files, const Answers& answers,
+PatternDescription describe_run(const RunFiles& files, const Request& request,
                                 const ScanTables& scans, std::int32_t nincl);
+
+// What the file says of the conditions of scan s (0-based), and of the
+// included scans together (a sum).
+Conditions scan_conditions(const ScanTables& scans, std::int32_t s);
+Conditions sum_conditions(const ScanTables& scans, const Weights& weights);
 
 // Why the scans the run takes cannot go into the format: they move
 // different axes, or one the format has no place for; empty when they can.
@@ -30,11 +35,11 @@ std::string axes_refusal(OutputFormat format, const Answers& answers, const Scan
 
 // The spectrum as files.output_name in the format (a pending `weights` file
 // put in place with it, first); files.output_written tells whether it was.
-// nincl is the number of scans summed. False when it could not be written
-// (said why).
-bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const Answers& answers,
-                    const ScanTables& scans, std::int32_t nincl, const Spectrum& spectrum,
-                    OutputFile* weights);
+// `weights` tells the scans summed. False when it could not be written (said
+// why).
+bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const Request& request,
+                    const ScanTables& scans, const Weights& weights, const Spectrum& spectrum,
+                    OutputFile* weights_file);
 
 // Every scan as one entry of the Genie file, one block of the pattern file
 // files.output_name, or, for a format of a file a scan (.xye), a file of its
@@ -42,9 +47,10 @@ bool write_spectrum(Console& con, RunFiles& files, OutputFormat format, const An
 // spectrum is the working space of each scan in turn. Each scan is also
 // drawn into `figure` when there is one. A scan that cannot be read ends the
 // run: the Genie file keeps the scans before it (said so), a pattern file is
-// not written and an older one stays.
+// not written and an older one stays. Of the command line, each Genie entry
+// holds the scan's times and conditions.
 bool write_separate_scans(Console& con, RunFiles& files, OutputFormat format,
-                          const Answers& answers, const ScanTables& scans, Spectrum& spectrum,
+                          const Request& request, const ScanTables& scans, Spectrum& spectrum,
                           plot::Figure* figure);
 
 }  // namespace orvalt

@@ -47,23 +47,29 @@ plot::Figure new_picture(std::string_view input_name, std::string_view choice, s
 
 void draw_scan(plot::Figure& figure, std::int32_t scan, plot::Style style,
                const ScanTables& scans, const Spectrum& spectrum) {
+    const auto n = static_cast<std::size_t>(spectrum.ny);
+    const std::span<const double> y = std::span<const double>(spectrum.y).first(n),
+                                  e = std::span<const double>(spectrum.e).first(n);
+    if (xrdml::listed(scans.par, scan - 1)) {
+        figure.add(scan, style, std::span<const double>(spectrum.x).first(n), y, e);
+        return;
+    }
     const auto s = static_cast<std::size_t>(scan - 1);
     const double start = scans.par.start_position[s];
-    const double step = spacing(start, scans.par.end_position[s], spectrum.ny);
-    const auto n = static_cast<std::size_t>(spectrum.ny);
-    figure.add(scan, style, plot::EvenX{start, step}, std::span<const double>(spectrum.y).first(n),
-               std::span<const double>(spectrum.e).first(n));
+    const double step = xrdml::scan_spacing(scans.par, scan - 1, spectrum.ny);
+    figure.add(scan, style, plot::EvenX{start, step}, y, e);
 }
 
 bool draw_file_scans(const RunFiles& files, const ScanTables& scans, const Weights* weights,
-                     std::int32_t icps, plot::Figure& figure, xrdml::ReaderStatus& status) {
+                     std::int32_t icps, const xrdml::ReadLimits& limits, plot::Figure& figure,
+                     xrdml::ReaderStatus& status) {
     // The reader's progress lines are not part of a picture.
     std::istringstream no_input;
     std::ostringstream unused;
     Console quiet{no_input, unused};
     Spectrum spectrum;
-    return read_each_scan(quiet, files, scans, spectrum, status, [&](std::int32_t s) {
-        const double t = scans.par.counting_time[s];
+    return read_each_scan(quiet, files, scans, limits, spectrum, status, [&](std::int32_t s) {
+        const double t = scans.par.counting_time[static_cast<std::size_t>(s)];
         if (icps == 1 && t > 0.0) to_counts_per_second(spectrum, t);
         const bool excluded = weights != nullptr && weights->weight[s] == 0;
         draw_scan(figure, s + 1, excluded ? plot::Style::excluded : plot::Style::scan, scans,

@@ -27,8 +27,8 @@ std::string picture_x_label(const XAxis& x);
 plot::Figure new_picture(std::string_view input_name, std::string_view choice, std::int32_t icps,
                          double wavelength, const XAxis& x, bool log_y);
 
-// Scan `scan` (1-based) of the spectrum, its points spaced evenly from the
-// scan's start as its x was filled.
+// Scan `scan` (1-based) of the spectrum: its points spaced evenly from the
+// scan's start as its x was filled, or at its listed positions.
 void draw_scan(plot::Figure& figure, std::int32_t scan, plot::Style style,
                const ScanTables& scans, const Spectrum& spectrum);
 
@@ -38,7 +38,8 @@ void draw_scan(plot::Figure& figure, std::int32_t scan, plot::Style style,
 // the excluded scans (weight 0) in their own style. False (with the
 // reader's status) on a scan that cannot be read.
 bool draw_file_scans(const RunFiles& files, const ScanTables& scans, const Weights* weights,
-                     std::int32_t icps, plot::Figure& figure, xrdml::ReaderStatus& status);
+                     std::int32_t icps, const xrdml::ReadLimits& limits, plot::Figure& figure,
+                     xrdml::ReaderStatus& status);
 
 // Why `picture` may not be written by a run that reads `input` and writes
 // `outputs` (empty names skipped), or empty: it must reach none of them nor

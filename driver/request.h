@@ -68,6 +68,10 @@ std::string scan_choice_text(ChoiceText where, std::int32_t iscan, std::int32_t 
 // added. True when it was added.
 bool add_input_extension(Console& con, std::string& name);
 
+// Who asks: the dialogue keeps its limits of scans and points and its
+// files as they always were; the command line has no limit and may ask more.
+enum class FrontEnd { dialogue, command_line };
+
 struct Request {
     std::string input;                   // the input file, as named
     Answers answers;                     // scan choice, intensity, units, output kind
@@ -77,6 +81,12 @@ struct Request {
     std::string weights;                 // the gudrunX weights file; empty: the default
     std::string picture;                 // an SVG picture of what is converted; empty: none
     bool picture_log = false;            // the picture's y axis logarithmic
+    FrontEnd front_end = FrontEnd::dialogue;
+    // The wavelength x is made with and the files record: the file's mean
+    // (the dialogue's), its K-alpha1 alone, or a number given (angstrom).
+    WavelengthSource wavelength = WavelengthSource::mean;
+    double given_wavelength = 0.0;
+    bool partial = false;  // a partial scan taken as far as it goes
 };
 
 // The output answer before the output question: a named format's, else an

@@ -11,8 +11,9 @@ std::string_view read_name(const RunFiles& files) {
 }
 
 std::string_view scan_axis(const ScanTables& scans, std::int32_t s) {
-    const std::string& axis = scans.par.axis[static_cast<std::size_t>(s)];
-    return axis.empty() ? xrdml::two_theta_axis : std::string_view(axis);
+    const auto k = static_cast<std::size_t>(s);
+    if (k >= scans.par.axis.size() || scans.par.axis[k].empty()) return xrdml::two_theta_axis;
+    return scans.par.axis[k];
 }
 
 }  // namespace orvalt

@@ -2,7 +2,6 @@
 // the parts below; every step gets only the parts it reads or fills.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -58,13 +57,14 @@ struct ScanTables {
 // positions name no axis is taken for 2-theta ("2Theta").
 std::string_view scan_axis(const ScanTables& scans, std::int32_t s);
 
-// The scans a sum takes: weight 1 = included.
+// The scans a sum takes: weight 1 = included; one entry per scan.
 struct Weights {
-    std::array<std::int32_t, xrdml::max_scans> weight{};
+    std::vector<std::int32_t> weight;
     std::int32_t nincl = 0;
 };
 
-// The spectrum a branch builds and the output stage writes.
+// The spectrum a branch builds and the output stage writes; it grows with
+// the longest scan it is given.
 struct Spectrum {
     std::vector<double> x = std::vector<double>(xrdml::mn);
     std::vector<double> y = std::vector<double>(xrdml::mn);

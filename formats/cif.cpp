@@ -115,13 +115,18 @@ std::string data_reduction(const PatternDescription& d, const Pattern& p) {
     if (!d.counts)
         text += "The division by the counting time is a normalisation of the measured totals.\n";
     text += "su: the square root of the counts, scaled as the intensity is.\n";
-    const std::string lambda = format_significant(d.wavelengths.mean, 10);
+    const Wavelengths& w = d.wavelengths;
+    const std::string lambda = format_significant(w.value, 10);
+    const std::string source =
+        w.used == WavelengthSource::mean      ? "the mean of K-alpha1 and K-alpha2 weighted by their ratio.\n"
+        : w.used == WavelengthSource::kalpha1 ? "K-alpha1 alone.\n"
+                                              : "as given.\n";
     if (d.x.quantity == XQuantity::q)
         text += "x: Q = 4 pi sin(theta)/lambda made from 2-theta with lambda = " + lambda +
-                " A,\nthe mean of K-alpha1 and K-alpha2 weighted by their ratio.\n";
+                " A,\n" + source;
     else if (d.x.quantity == XQuantity::d_spacing)
         text += "x: d = lambda/(2 sin theta) made from 2-theta with lambda = " + lambda +
-                " A,\nthe mean of K-alpha1 and K-alpha2 weighted by their ratio.\n";
+                " A,\n" + source;
     text.pop_back();
     return text;
 }
@@ -151,12 +156,20 @@ BlockText cif_block(const PatternDescription& d, const Pattern& p, std::size_t i
     block.set_pair("_audit_creation_method",
                    cif::quote("ORVALT, " + block_scan_text(d, p, several) + " of " + input));
     block.set_pair("_diffrn_radiation_probe", "x-ray");
+    // The wavelengths in the data: both lines weighted by their ratio, or
+    // the one used alone.
     const Wavelengths& w = d.wavelengths;
-    cif::Loop& waves = block.init_loop("_diffrn_radiation_wavelength", {"_id", "", "_wt"});
-    waves.add_row({"1", format_significant(w.kalpha1, 10), "1"});
-    waves.add_row({"2", format_significant(w.kalpha2, 10), format_significant(w.ratio, 10)});
+    if (w.used == WavelengthSource::mean) {
+        cif::Loop& waves = block.init_loop("_diffrn_radiation_wavelength", {"_id", "", "_wt"});
+        waves.add_row({"1", format_significant(w.kalpha1, 10), "1"});
+        waves.add_row({"2", format_significant(w.kalpha2, 10), format_significant(w.ratio, 10)});
+    } else {
+        block.set_pair("_diffrn_radiation_wavelength", format_significant(w.value, 10));
+    }
     if (d.x.quantity == XQuantity::q || d.x.quantity == XQuantity::d_spacing)
-        block.set_pair("_pd_proc_wavelength", format_significant(w.mean, 10));
+        block.set_pair("_pd_proc_wavelength", format_significant(w.value, 10));
+    if (p.conditions.kelvin)
+        block.set_pair("_diffrn_ambient_temperature", cif_number(*p.conditions.kelvin));
     const std::string count = std::to_string(p.x.size());
     block.set_pair(processed_items ? "_pd_proc_number_of_points" : "_pd_meas_number_of_points",
                    count);

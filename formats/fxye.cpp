@@ -105,11 +105,19 @@ BlockText fxye_block(const PatternDescription& d, const Pattern& p, std::size_t 
         const Wavelengths& w = d.wavelengths;
         add_comment(t, ascii_text("Input file: " + d.input_name));
         add_comment(t, "Scans: " + d.scan_choice);
-        add_comment(t, "Wavelength (Angstrom) = " + format_significant(w.mean, 10) +
-                           ", the mean of K-alpha1 and K-alpha2");
-        add_comment(t, "K-alpha1 " + format_significant(w.kalpha1, 10) + " A, K-alpha2 " +
-                           format_significant(w.kalpha2, 10) + " A, ratio K-alpha2/K-alpha1 " +
-                           format_significant(w.ratio, 10));
+        // The wavelength used: the mean of two lines, or one line alone.
+        const std::string used = "Wavelength (Angstrom) = " + format_significant(w.value, 10);
+        switch (w.used) {
+            case WavelengthSource::mean:
+                add_comment(t, used + ", the mean of K-alpha1 and K-alpha2");
+                add_comment(t, "K-alpha1 " + format_significant(w.kalpha1, 10) + " A, K-alpha2 " +
+                                   format_significant(w.kalpha2, 10) +
+                                   " A, ratio K-alpha2/K-alpha1 " +
+                                   format_significant(w.ratio, 10));
+                break;
+            case WavelengthSource::kalpha1: add_comment(t, used + ", K-alpha1 alone"); break;
+            case WavelengthSource::given: add_comment(t, used + ", as given"); break;
+        }
         add_comment(t, "x: 2-theta in centidegrees; y: " + std::string(intensity_unit(d)) +
                            "; e: standard uncertainty of y");
     }

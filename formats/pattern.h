@@ -6,17 +6,26 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvalt {
 
+// Where the wavelength that x is made with comes from: the mean of the
+// file's K-alpha1 and K-alpha2 weighted by their ratio, K-alpha1 alone (a
+// crystal monochromator passes no other), or a number given.
+enum class WavelengthSource { mean, kalpha1, given };
+
 struct Wavelengths {
-    double kalpha1 = 0.0;  // angstrom
+    double kalpha1 = 0.0;  // angstrom, as the file gives them
     double kalpha2 = 0.0;
     double ratio = 0.0;  // K-alpha2 to K-alpha1
-    double mean = 0.0;   // the weighted mean that Q and d are made with
+    double mean = 0.0;   // weighted by the ratio
+    WavelengthSource used = WavelengthSource::mean;
+    double value = 0.0;  // the one used: Q and d are made with it
 };
 
 // What x holds: 2-theta, Q or d-spacing made from it, or the angles of
@@ -46,11 +55,22 @@ struct PatternDescription {
 // "counts" or "counts per second".
 std::string_view intensity_unit(const PatternDescription& d);
 
+// What the sample stood in while a pattern was measured, where the file
+// says: its temperature and other non-ambient conditions (in words: "294 K",
+// "Pressure 2 bar"), the temperature in kelvin for the items that take it,
+// and when the scans began and ended, as the file writes the times.
+struct Conditions {
+    std::vector<std::string> said;
+    std::optional<double> kelvin;
+    std::string started, ended;
+};
+
 // One pattern: the scan it is (1-based), or 0 for scans summed; x, y and
-// e (the standard uncertainty of y) of equal length.
+// e (the standard uncertainty of y) of equal length; its conditions.
 struct Pattern {
     std::int32_t scan = 0;
     std::span<const double> x, y, e;
+    Conditions conditions{};
 };
 
 // "scan 3" for a block of a file of several, else the run's choice.

@@ -24,7 +24,7 @@ bool below_smallest_double(std::string_view norm) {
     long magnitude = -1;  // decimal exponent of the first nonzero digit
     long place = 0;       // that of the digit at i, counted from the point
     const std::size_t point = norm.find('.');
-    const std::size_t mantissa_end = std::min(norm.find('e'), norm.size());
+    const std::size_t mantissa_end = std::min(norm.find_first_of("eE"), norm.size());
     place = static_cast<long>(std::min(point, mantissa_end) - i) - 1;
     for (; i < mantissa_end; ++i) {
         if (norm[i] == '.') continue;
@@ -48,48 +48,54 @@ bool below_smallest_double(std::string_view norm) {
 }  // namespace
 
 bool parse_real(std::string_view item, double& value) {
-    // from_chars takes neither a leading "+" nor a "D" exponent: normalise first.
-    std::string norm;
-    norm.reserve(item.size() + 1);
+    // The syntax is checked here; from_chars takes neither a leading "+" nor
+    // a "D" exponent, so an item holding either is read from a normalised
+    // copy, every other one (nearly all) as it stands.
     std::size_t i = 0;
     const std::size_t n = item.size();
-    if (i < n && (item[i] == '+' || item[i] == '-')) {
-        if (item[i] == '-') norm += '-';
-        ++i;
-    }
+    bool copy = false;
+    if (i < n && (item[i] == '+' || item[i] == '-')) copy = item[i++] == '+';
     std::size_t mantissa_digits = 0;
     while (i < n && is_digit(item[i])) {
-        norm += item[i++];
+        ++i;
         ++mantissa_digits;
     }
     if (i < n && item[i] == '.') {
-        norm += item[i++];
+        ++i;
         while (i < n && is_digit(item[i])) {
-            norm += item[i++];
+            ++i;
             ++mantissa_digits;
         }
     }
     if (mantissa_digits == 0) return false;
     if (i < n && (item[i] == 'E' || item[i] == 'e' || item[i] == 'D' || item[i] == 'd')) {
-        norm += 'e';
+        copy = copy || item[i] == 'D' || item[i] == 'd';
         ++i;
-        if (i < n && (item[i] == '+' || item[i] == '-')) norm += item[i++];
+        if (i < n && (item[i] == '+' || item[i] == '-')) ++i;
         std::size_t exponent_digits = 0;
         while (i < n && is_digit(item[i])) {
-            norm += item[i++];
+            ++i;
             ++exponent_digits;
         }
         if (exponent_digits == 0) return false;
     }
     if (i != n) return false;
 
+    std::string norm;
+    std::string_view text = item;
+    if (copy) {
+        norm.assign(item.substr(item[0] == '+' ? 1 : 0));
+        for (char& c : norm)
+            if (c == 'D' || c == 'd') c = 'e';
+        text = norm;
+    }
     double v = 0.0;
-    const char* end = norm.data() + norm.size();
-    const auto res = std::from_chars(norm.data(), end, v);
+    const char* end = text.data() + text.size();
+    const auto res = std::from_chars(text.data(), end, v);
     if (res.ptr != end) return false;
     // A value too small for a double reads as 0, as one just above the
     // smallest already rounds to it; a value too large stays refused.
-    if (res.ec == std::errc::result_out_of_range && below_smallest_double(norm)) v = 0.0;
+    if (res.ec == std::errc::result_out_of_range && below_smallest_double(text)) v = 0.0;
     else if (res.ec != std::errc() || !std::isfinite(v)) return false;
     value = v;
     return true;

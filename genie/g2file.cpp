@@ -184,11 +184,14 @@ std::string field_shape_problem(std::string_view type_name, std::int32_t rank,
                                 std::int32_t extent) {
     if (!element_size(type_name)) return "unknown type \"" + std::string(type_name) + "\"";
     const bool array = type_name == "string" || type_name.ends_with("[]");
-    const std::string shape = "type " + std::string(type_name) + " at rank " +
-                              std::to_string(rank) + " with extent " + std::to_string(extent);
-    if (rank != (array ? 1 : 0)) return shape + " (its rank is " + (array ? "1)" : "0)");
+    // Said only of a field refused: a writer passes many thousands that are not.
+    const auto shape = [&] {
+        return "type " + std::string(type_name) + " at rank " + std::to_string(rank) +
+               " with extent " + std::to_string(extent);
+    };
+    if (rank != (array ? 1 : 0)) return shape() + " (its rank is " + (array ? "1)" : "0)");
     if (array ? extent < 0 : extent != 0)
-        return shape + (array ? " (an extent is 0 or more)" : " (a single value has extent 0)");
+        return shape() + (array ? " (an extent is 0 or more)" : " (a single value has extent 0)");
     return {};
 }
 

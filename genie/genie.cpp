@@ -66,10 +66,14 @@ struct Library {
     std::string destination;
     bool destination_selected = false;
     // The file the last entry was added to, kept open for the next one, and
-    // its size after that entry.
+    // its size after that entry. Entries added to it wait in `waiting` until
+    // a block of them has gathered or the file is let go: many small entries
+    // go to the system in one write, each still whole (appending_size counts
+    // them; the file on disk holds appending_size less waiting.size()).
     genie::FilePtr appending;
     std::string appending_path;
     std::uintmax_t appending_size = 0;
+    std::vector<unsigned char> waiting;
     int failures = 0;
     int last_error = 0;
     // A released workspace's body, kept for the next one: a writer fills
@@ -240,12 +244,70 @@ Written write_all(const std::string& path, const char* mode, Bytes bytes, std::s
     return Written::cut_short;
 }
 
-// Closes the file kept open; false with the reason when closing fails.
+// Entries gather up to this many bytes before they are written.
+constexpr std::size_t waiting_block = std::size_t{1} << 20;
+
+// Whether the file kept open is on disk what has been written of it (its
+// entries waiting aside): no other writer has changed it.
+bool kept_file_unchanged() {
+    const auto& lib = library();
+    std::error_code ec;
+    return std::filesystem::file_size(fs_path(lib.appending_path), ec) ==
+               lib.appending_size - lib.waiting.size() &&
+           !ec;
+}
+
+enum class Flush { done, changed, failed };
+
+// Writes the entries waiting for the file kept open, with the reason when
+// that fails (they are still waiting then), or when the file was changed
+// under them (then none goes in, and none is waiting any more).
+Flush write_waiting(std::string& reason) {
+    auto& lib = library();
+    if (lib.waiting.empty() || !lib.appending) return Flush::done;
+    if (!kept_file_unchanged()) {
+        lib.appending_size -= lib.waiting.size();
+        lib.waiting.clear();
+        reason = "it changed while entries were added to it";
+        return Flush::changed;
+    }
+    errno = 0;
+    if (std::fwrite(lib.waiting.data(), 1, lib.waiting.size(), lib.appending.get()) ==
+        lib.waiting.size()) {
+        lib.waiting.clear();
+        return Flush::done;
+    }
+    reason = system_reason(errno);
+    return Flush::failed;
+}
+
+// Lets go of the file kept open; after a failed write it is cut back to the
+// whole entries before those that failed (a file changed by another writer
+// is not ours to cut).
+void let_go_of_kept(Flush flush) {
+    auto& lib = library();
+    const std::uintmax_t whole = lib.appending_size - lib.waiting.size();
+    lib.waiting.clear();
+    std::FILE* f = lib.appending.release();
+    const std::string path = std::move(lib.appending_path);
+    lib.appending_path.clear();
+    if (f != nullptr) std::fclose(f);
+    std::error_code ec;
+    if (flush == Flush::failed) std::filesystem::resize_file(fs_path(path), whole, ec);
+}
+
+// Closes the file kept open, the entries waiting for it written first; false
+// with the reason when that fails.
 bool close_appending(std::string& reason) {
     auto& lib = library();
+    if (!lib.appending) return true;
+    const Flush flush = write_waiting(reason);
+    if (flush != Flush::done) {
+        let_go_of_kept(flush);
+        return false;
+    }
     std::FILE* f = lib.appending.release();
     lib.appending_path.clear();
-    if (f == nullptr) return true;
     errno = 0;
     if (std::fclose(f) == 0) return true;
     reason = system_reason(errno);
@@ -264,23 +326,36 @@ void close_appending_or_report() {
 bool append_to_kept(const std::string& path, Bytes entry) {
     auto& lib = library();
     if (!lib.appending) return false;
-    std::error_code ec;
-    if (lib.appending_path != path || std::filesystem::file_size(fs_path(path), ec) != lib.appending_size ||
-        ec) {
+    // The file on disk is checked against what has been written of it when
+    // an entry is the first to wait, and again before those waiting go in.
+    if (lib.appending_path != path || (lib.waiting.empty() && !kept_file_unchanged())) {
         close_appending_or_report();
         return false;
     }
-    errno = 0;
-    if (std::fwrite(entry.data(), 1, entry.size(), lib.appending.get()) == entry.size()) {
+    // A large entry goes out at once, after those waiting: copying it would
+    // cost more than its write.
+    const bool large = entry.size() >= waiting_block / 4;
+    if (!large) {
+        lib.waiting.insert(lib.waiting.end(), entry.begin(), entry.end());
         lib.appending_size += entry.size();
-        return true;
+        if (lib.waiting.size() < waiting_block) return true;
     }
     // As for a file opened for the entry: the failure is reported and the
-    // part of the entry that got in is cut off.
-    std::string reason = system_reason(errno);
-    std::string ignored;
-    close_appending(ignored);
-    std::filesystem::resize_file(fs_path(path), lib.appending_size, ec);
+    // part of the entries that got in is cut off.
+    std::string reason;
+    Flush flush = write_waiting(reason);
+    if (flush == Flush::done && large) {
+        errno = 0;
+        if (std::fwrite(entry.data(), 1, entry.size(), lib.appending.get()) == entry.size()) {
+            lib.appending_size += entry.size();
+            return true;
+        }
+        reason = system_reason(errno);
+        flush = Flush::failed;
+    } else if (flush == Flush::done) {
+        return true;
+    }
+    let_go_of_kept(flush);
     report_failure("cannot write " + path + ": " + reason);
     return true;
 }
@@ -398,32 +473,33 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
                  const void* value, const std::int32_t& rank, const std::int32_t& extent) {
     const auto name = name_argument(field, field_length);
     const auto type_name = name_argument(type, type_length);
-    const std::string where = "GF_TRANSFER " + quoted(name) + ": ";
+    // Said only of a call refused: a writer makes many thousands that are not.
+    const auto where = [&name] { return "GF_TRANSFER " + quoted(name) + ": "; };
     const auto dot = name.find('.');
     auto& spaces = library().workspaces;
     const auto ws = dot == std::string_view::npos ? spaces.end() : spaces.find(name.substr(0, dot));
     if (ws == spaces.end()) {
-        report_failure(where + "no workspace of that name");
+        report_failure(where() + "no workspace of that name");
         return;
     }
     if (text_argument(direction, direction_length) != "<--") {
-        report_failure(where + "direction " + quoted(text_argument(direction, direction_length)) +
+        report_failure(where() + "direction " + quoted(text_argument(direction, direction_length)) +
                        " is not supported");
         return;
     }
     // Only what the file format allows is taken (docs/genie-file-format.md).
     if (const auto problem = genie::field_shape_problem(type_name, rank, extent); !problem.empty()) {
-        report_failure(where + problem + " is not supported");
+        report_failure(where() + problem + " is not supported");
         return;
     }
     const auto size = genie::element_size(type_name);
     const auto count = static_cast<std::size_t>(genie::element_count(rank, extent));
     if (static_cast<std::uint64_t>(count) * *size > std::numeric_limits<std::uint32_t>::max()) {
-        report_failure(where + "too many values");
+        report_failure(where() + "too many values");
         return;
     }
     if (count > 0 && value == nullptr) {
-        report_failure(where + "no values given");
+        report_failure(where() + "no values given");
         return;
     }
     auto& body = ws->second.body;

@@ -47,9 +47,11 @@ void GF_SELECT_DESTINATION(const char* file, std::int32_t file_length, const cha
 // `index` and `description` are stored with the entry. Mode "new" creates
 // the file (replacing an older one); three blanks add the entry at the end,
 // creating the file when it is absent. A file that exists but is not a Genie
-// file of this library is left untouched. The entry is whole in the file
-// when the call returns; the file an entry was added to stays open for the
-// next one (see genie_close_file).
+// file of this library is left untouched. The file an entry was added to
+// stays open for the next one (see genie_close_file), and the entries added
+// to it then gather in memory until a megabyte of them goes to the file in
+// one write: every entry is whole in the file once the file is let go (a
+// file changed by another writer in between takes none of those waiting).
 void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
             std::int32_t kind_length, const std::int32_t& index, const char* mode,
             std::int32_t mode_length, const char* description, std::int32_t description_length);

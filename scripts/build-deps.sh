@@ -9,7 +9,9 @@
 #            headless Chromium, with the DejaVu fonts), libpng and expat to
 #            read their PNG and parse the SVG; the readers the pattern files
 #            are read back with: xyconv (libxy-bin, the reader behind
-#            fityk) and fityk's command line, cfityk
+#            fityk) and fityk's command line, cfityk; xrayutilities, the
+#            independent reader the real measurements are compared with; GNU
+#            time, which tells the peak memory of a run
 #   package  dpkg-dev and file, which CPack's Debian package uses to find
 #            the libraries the programs need
 # Exit status 3 means an install failed (no network, a package the registry
@@ -29,7 +31,8 @@ want=()
 for part in "$@"; do
     case $part in
     build) want+=(libcli11-dev help2man gemmi-dev tao-pegtl-dev python3-gemmi zlib1g-dev libbz2-dev) ;;
-    test) want+=(librsvg2-bin libpng-dev libexpat1-dev chromium fonts-dejavu-core libxy-bin fityk) ;;
+    test) want+=(librsvg2-bin libpng-dev libexpat1-dev chromium fonts-dejavu-core libxy-bin fityk
+                python3-xrayutilities time) ;;
     package) want+=(dpkg-dev file) ;;
     bench) want+=(libxy-bin) ;;
     *)

@@ -14,8 +14,12 @@ namespace orvalt::xrdml {
 
 namespace {
 
-constexpr std::string_view bad_intensities = "Problem reading intensities";
-constexpr std::string_view bad_factors = "Problem reading attenuation factors";
+constexpr std::string_view bad_intensities = "Problem reading intensities: ";
+constexpr std::string_view bad_factors = "Problem reading attenuation factors: ";
+
+constexpr std::string_view cannot_open = "The file cannot be opened any more";
+
+std::string scan_text(std::int32_t scan) { return "scan " + std::to_string(scan); }
 
 bool is_intensity_line(const FirstElement& first) {
     return first.matches("intensities") || first.matches("counts");
@@ -39,9 +43,35 @@ bool intensity_list(std::string_view line, std::string_view& list) {
     return false;
 }
 
-// The largest usable point count: mn as given, but never past the tables.
-std::size_t capacity(std::int32_t mn_points, std::size_t a, std::size_t b) {
-    return std::min({static_cast<std::size_t>(std::max(mn_points, 0)), a, b});
+// A list that does not close on its line. When the file ends with it, the
+// file was cut short there: with limits.partial its numbers are taken up to
+// the last whole one (a last field without a separator after it may have
+// been cut, and is dropped) into `kept`, and list views it; otherwise
+// ierr 23. A list that goes on over more lines is ierr 10. `lines` is read
+// on, to see whether anything follows.
+bool unclosed_list(PassLines& lines, std::string_view line, std::int32_t scan,
+                   const ReadLimits& limits, std::string& kept, std::string_view& list,
+                   ReaderStatus& status) {
+    kept.assign(element_text(line).text);
+    std::string_view next;
+    const bool cut = !lines.next(next) && !lines.failed();
+    lines.close();
+    if (!cut) {
+        status.set(10, std::string(bad_intensities) + scan_text(scan) +
+                           "'s list does not close on its line");
+        return false;
+    }
+    if (!limits.partial) {
+        status.set(partial_scan, "Scan " + std::to_string(scan) +
+                                     " is cut short: the file ends inside its list");
+        return false;
+    }
+    std::string_view text = kept;
+    const std::size_t last = text.find_last_of(" \t,");
+    if (text.empty() || (text.back() != ' ' && text.back() != '\t' && text.back() != ','))
+        text = last == std::string_view::npos ? std::string_view() : text.substr(0, last + 1);
+    list = text;
+    return true;
 }
 
 // Attenuation factors: a counts list holds raw counts, and where the dataPoints
@@ -79,13 +109,28 @@ public:
         before_ = false;
     }
 
-    // The factors last met, for a list of n counts: false unless they are n
-    // positive numbers on one line.
-    bool read(std::int32_t n, std::vector<double>& f) const {
-        f.resize(static_cast<std::size_t>(std::max(n, 0)));
-        const FieldScan scanned = read_number_fields(text_, f);
-        return closed_ && scanned.count == n && scanned.first_bad < 0 &&
-               std::all_of(f.begin(), f.end(), [](double v) { return v > 0.0; });
+    // The factors last met, for a list of n counts of scan `scan`: false
+    // (ierr 17, saying why) unless they are n positive numbers on one line.
+    bool read(std::int32_t n, std::int32_t scan, Values& f, ReaderStatus& status) const {
+        const FieldScan scanned = read_list(text_, f);
+        std::string why;
+        if (!closed_) {
+            why = scan_text(scan) + "'s factors do not close on their line";
+        } else if (scanned.count != n) {
+            why = scan_text(scan) + " has " + std::to_string(scanned.count) + " for its " +
+                  std::to_string(n) + " counts";
+        } else {
+            const auto bad = std::find_if(f.begin(), f.end(), [](double v) { return !(v > 0.0); });
+            const std::int32_t k = scanned.first_bad >= 0
+                                       ? scanned.first_bad
+                                       : static_cast<std::int32_t>(bad - f.begin());
+            if (k < n)
+                why = "factor " + std::to_string(k + 1) + " of " + scan_text(scan) +
+                      " is not a positive number";
+        }
+        if (why.empty()) return true;
+        status.set(17, std::string(bad_factors) + why);
+        return false;
     }
 
 private:
@@ -155,17 +200,16 @@ bool add_list(std::span<double> y, std::span<double> variance, std::span<const d
     return scanned.first_bad < 0;
 }
 
-// The numbers of a list are read here first, so that a list refused for its
-// length leaves the spectrum as it was. Only what is read is ever looked at:
-// nothing is cleared.
-std::unique_ptr<double[]> read_buffer(std::size_t cap) {
-    return std::make_unique_for_overwrite<double[]>(cap);
-}
-
 // ierr 22: a count below zero, where no count can be; point counted from 0.
 void negative_in(ReaderStatus& status, std::int32_t scan, std::int32_t point) {
     status.set(negative_count, "Negative count at point " + std::to_string(point + 1) +
                                    " of scan " + std::to_string(scan));
+}
+
+// ierr 10 for the list's first field that is no number.
+void bad_field_in(ReaderStatus& status, std::int32_t scan, std::int32_t point) {
+    status.set(10, std::string(bad_intensities) + "point " + std::to_string(point + 1) + " of " +
+                       scan_text(scan) + " is not a number");
 }
 
 // The list's first negative count, where it comes before any bad field.
@@ -174,86 +218,103 @@ bool has_negative(const FieldScan& scanned) {
            (scanned.first_bad < 0 || scanned.first_negative < scanned.first_bad);
 }
 
-void too_many_points(Console& con, ReaderStatus& status, std::int32_t ny, std::size_t cap,
-                     std::int32_t verbose) {
+void too_many_points(ReaderStatus& status, std::int32_t scan, std::int32_t ny, std::int32_t cap) {
     status.set(9, "Too many data points");
-    if (verbose == 1) {
-        say_integer(con, "Number of data points ny = ", ny);
-        say_integer(con, "Maximum allowed number of points mn = ", static_cast<std::int32_t>(cap));
-    }
+    status.note = "Scan " + std::to_string(scan) + " holds " + std::to_string(ny) +
+                  " points, more than " + std::to_string(cap) + "; " + std::string(no_limit_note);
+}
+
+// The two lines the dialogue shows of a list of too many points.
+void too_many_points_said(Console& con, std::int32_t ny, std::int32_t cap) {
+    say_integer(con, "Number of data points ny = ", ny);
+    say_integer(con, "Maximum allowed number of points mn = ", cap);
+}
+
+// y and e hold at least n entries.
+void make_room(std::vector<double>& y, std::vector<double>& e, std::size_t n) {
+    if (y.size() < n) y.resize(n);
+    if (e.size() < n) e.resize(n);
 }
 
 }  // namespace
 
-void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
-                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose, const FileStamp* expected) {
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::vector<double>& y,
+                 std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
+                 std::int32_t scan, std::int32_t verbose, const FileStamp* expected) {
     ScanOffsets none;
-    ORVALTDATA1(con, name, status, y, e, mn_points, ny, scan, verbose, none, expected);
+    ORVALTDATA1(con, name, status, y, e, limits, ny, scan, verbose, none, expected);
 }
 
-void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
-                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose, ScanOffsets& offsets, const FileStamp* expected) {
+ListReach read_scan_counts(std::string_view name, ReaderStatus& status, std::vector<double>& y,
+                           std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
+                           std::int32_t scan, ScanOffsets& offsets, const FileStamp* expected) {
+    ListReach reach;
     if (scan < 1) {
         status.set(14, "Unexpected scan number received by orvaltdata1");
-        return;
+        return reach;
     }
     status.ierr = 0;
-    std::int32_t counter = 0;
+    status.note.clear();
 
-    offsets.check(name);
+    offsets.check(name, expected);
     std::int32_t after = 0;
     std::unique_ptr<PassLines> kept = offsets.take_open(scan, after);
-    if (!kept) kept = std::make_unique<PassLines>(name);
+    // Lines kept open were found unchanged at the end of the pass before;
+    // what this pass reads is checked at its end.
+    const bool fresh = !kept;
+    if (fresh) kept = std::make_unique<PassLines>(name);
     PassLines& lines = *kept;
-    if (!lines.unchanged(expected, status)) return;
+    if (!lines.is_open()) {
+        status.set(1, cannot_open);
+        return reach;
+    }
+    if (fresh && !lines.unchanged(expected, status)) return reach;
     std::string_view line;
     IntensityLines filter;
-    if (!find_scan_line(lines, scan, counter, line, filter, offsets, after)) {
-        lines.report_end(status);
-        return;
+    if (!find_scan_line(lines, scan, reach.found, line, filter, offsets, after)) {
+        lines.close();
+        status.set(1, "The file ends after scan " + std::to_string(reach.found) + ", before scan " +
+                          std::to_string(scan));
+        reach.found = 0;
+        return reach;
     }
-    say_integer(con, "orvaltdata1: Scan found: ", counter);
 
     // The line lives in the reader's buffer: the file is let go once it is read.
     std::string_view list;
+    std::string cut_list;
+    bool cut = false;
     if (!intensity_list(line, list)) {
-        lines.close();
-        status.set(10, bad_intensities);
-        return;
+        if (!unclosed_list(lines, line, scan, limits, cut_list, list, status)) return reach;
+        cut = true;
     }
-    const std::size_t cap = capacity(mn_points, y.size(), e.size());
-    const auto values = read_buffer(cap);
-    const FieldScan scanned = read_number_fields(list, {values.get(), cap});
+    Values values;
+    const FieldScan scanned = read_list(list, values, limits.points);
     AttenuationFactors& factors = filter.factors;
     bool attenuated = filter.counts && filter.factors_before;
     // The file stays open for the next scan unless it was read past the line.
-    if (filter.counts && !attenuated) attenuated = factors_after(lines, factors);
+    if (filter.counts && !attenuated && !cut) attenuated = factors_after(lines, factors);
     // Whatever was read must be of the file the census read.
     if (!lines.unchanged(expected, status)) {
         offsets.forget();
-        return;
+        return reach;
     }
-    if (filter.counts && !filter.factors_before) {
+    if (cut || (filter.counts && !filter.factors_before)) {
         lines.close();
     } else {
-        offsets.keep_open(std::move(kept), counter);
+        offsets.keep_open(std::move(kept), reach.found);
     }
 
     ny = scanned.count;
-    say_integer(con, "orvaltdata1: ny = ", ny);
-    if (static_cast<std::size_t>(ny) > cap) {
-        too_many_points(con, status, ny, cap, verbose);
-        return;
+    reach.counted = true;
+    if (ny > limits.points) {
+        too_many_points(status, scan, ny, limits.points);
+        return reach;
     }
-    std::vector<double> f;
-    if (attenuated && !factors.read(ny, f)) {
-        status.set(17, bad_factors);
-        return;
-    }
+    Values f;
+    if (attenuated && !factors.read(ny, scan, f, status)) return reach;
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
+    make_room(y, e, good);
     for (std::size_t i = 0; i < good; ++i) {
         y[i] = values[i];
         e[i] = std::sqrt(values[i]);
@@ -263,64 +324,86 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
         e[i] *= f[i];
     }
     if (has_negative(scanned)) negative_in(status, scan, scanned.first_negative);
-    else if (scanned.first_bad >= 0) status.set(10, bad_intensities);
+    else if (scanned.first_bad >= 0) bad_field_in(status, scan, scanned.first_bad);
+    return reach;
 }
 
-void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
-                   std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
-                   std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
-                   std::int32_t verbose, const FileStamp* expected) {
-    const std::size_t cap = capacity(mn_points, y.size(), e.size());
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::vector<double>& y,
+                 std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
+                 std::int32_t scan, std::int32_t verbose, ScanOffsets& offsets,
+                 const FileStamp* expected) {
+    const ListReach reach =
+        read_scan_counts(name, status, y, e, limits, ny, scan, offsets, expected);
+    if (reach.found == 0) return;
+    say_integer(con, "orvaltdata1: Scan found: ", reach.found);
+    if (!reach.counted) return;
+    say_integer(con, "orvaltdata1: ny = ", ny);
+    if (status.ierr == 9 && verbose == 1) too_many_points_said(con, ny, limits.points);
+}
+
+void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status,
+                   std::vector<double>& y, std::vector<double>& e, const ReadLimits& limits,
+                   std::span<std::int32_t> npts, std::span<const std::int32_t> weight,
+                   std::int32_t& ny, std::int32_t nscans, std::int32_t verbose,
+                   const FileStamp* expected) {
     status.ierr = 0;
+    status.note.clear();
     ny = 0;
-    std::fill_n(y.begin(), cap, 0.0);
+    std::fill(y.begin(), y.end(), 0.0);
     std::size_t summed = 0;       // points reached by the lists added
     bool with_variance = false;   // e holds the summed variance: a list had factors
 
-    const auto values = read_buffer(cap);
-    std::vector<double> f;
+    Values values;
+    Values f;
     AttenuationFactors factors;
     FieldScan pending;  // an included counts list that awaits factors after it
+    std::int32_t pending_scan = 0;
     bool is_pending = false;
     // Adds the list in values (times the factors last met, when attenuated).
-    const auto add = [&](const FieldScan& scanned, bool attenuated) {
-        if (attenuated && !factors.read(scanned.count, f)) {
-            status.set(17, bad_factors);
-            return false;
-        }
+    const auto add = [&](const FieldScan& scanned, std::int32_t scan, bool attenuated) {
+        if (attenuated && !factors.read(scanned.count, scan, f, status)) return false;
         if (!attenuated) f.clear();
         const auto count = static_cast<std::size_t>(scanned.count);
+        if (y.size() < count) y.resize(count, 0.0);
+        if (e.size() < count) e.resize(count);
         if (attenuated && !with_variance) {
             std::copy_n(y.begin(), summed, e.begin());  // so far the variance is the sum
             with_variance = true;
         }
         if (with_variance && count > summed) std::fill(e.begin() + summed, e.begin() + count, 0.0);
         summed = std::max(summed, count);
-        if (add_list(y, with_variance ? e : std::span<double>(), {values.get(), cap}, f, scanned)) return true;
-        status.set(10, bad_intensities);
+        if (add_list(y, with_variance ? e : std::span<double>(), values, f, scanned)) return true;
+        bad_field_in(status, scan, scanned.first_bad);
         return false;
     };
 
     std::int32_t n = 0;
     PassLines lines(name);
+    if (!lines.is_open()) {
+        status.set(1, cannot_open);
+        return;
+    }
     if (!lines.unchanged(expected, status)) return;
     std::string_view line;
+    std::string cut_list;
     do {
         if (!lines.next(line)) {
             // The last scan is read: the end of the file ends its dataPoints.
             if (is_pending && n >= nscans) {
                 is_pending = false;
-                if (!add(pending, false)) break;
+                if (!add(pending, pending_scan, false)) break;
                 continue;
             }
-            lines.report_end(status);
+            lines.close();
+            status.set(1, "The file ends after scan " + std::to_string(n) + ", before scan " +
+                              std::to_string(n + 1));
             return;
         }
         const FirstElement first = first_element(line);
         const bool late_factors = factors.note(first, line);
         if (is_pending && (late_factors || !factors.awaiting() || is_intensity_line(first))) {
             is_pending = false;
-            if (!add(pending, late_factors)) break;
+            if (!add(pending, pending_scan, late_factors)) break;
         }
         if (!is_intensity_line(first)) continue;
         ++n;
@@ -333,17 +416,18 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
         }
 
         std::string_view list;
+        bool cut = false;
         if (!intensity_list(line, list)) {
-            lines.close();
-            status.set(10, bad_intensities);
-            return;
+            if (!unclosed_list(lines, line, n, limits, cut_list, list, status)) return;
+            cut = true;
         }
-        const FieldScan scanned = read_number_fields(list, {values.get(), cap});
+        const FieldScan scanned = read_list(list, values, limits.points);
         npts[s] = scanned.count;
         ny = std::max(ny, scanned.count);
-        if (static_cast<std::size_t>(scanned.count) > cap) {
+        if (scanned.count > limits.points) {
             lines.close();
-            too_many_points(con, status, scanned.count, cap, verbose);
+            too_many_points(status, n, scanned.count, limits.points);
+            if (verbose == 1) too_many_points_said(con, scanned.count, limits.points);
             return;
         }
         // As for one scan: no count of a sum is below zero.
@@ -354,12 +438,15 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, st
         }
         const bool attenuated = counts && factors.before();
         factors.list_read(counts);
-        if (factors.awaiting()) {
+        if (factors.awaiting() && !cut) {
             pending = scanned;
+            pending_scan = n;
             is_pending = true;
-        } else if (!add(scanned, attenuated)) {
+        } else if (!add(scanned, n, attenuated)) {
             break;
         }
+        // Nothing follows a list the file ends in.
+        if (cut) break;
     } while (n < nscans || is_pending);
     if (status.ierr == 0 && !lines.unchanged(expected, status)) return;
     lines.close();

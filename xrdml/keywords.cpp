@@ -9,6 +9,7 @@
 #include "g_f/chars.h"
 #include "g_f/console.h"
 #include "g_f/number_parsing.h"
+#include "g_f/stop.h"
 #include "g_f/text.h"
 
 namespace orvalt::xrdml {
@@ -122,12 +123,17 @@ CountTotals total_counts(std::string_view text) {
 void ReaderStatus::set(std::int32_t code, std::string_view text) {
     ierr = code;
     message = field(text, message_width);
+    note.clear();
 }
 
 void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary) {
     if (status.ierr == 0) return;
     say_integer(con, "ierr = ", status.ierr);
-    fail(con, trimmed(status.message), summary);
+    if (status.note.empty()) fail(con, trimmed(status.message), summary);
+    say_error(con, trimmed(status.message), summary);
+    say_line(con, status.note);
+    con.out.flush();
+    throw Stop{1};
 }
 
 // --- line helpers of the passes ------------------------------------------------
@@ -199,6 +205,77 @@ FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     }
     scan.count = static_cast<std::int32_t>(count);
     return scan;
+}
+
+namespace {
+
+// Lists are read in pieces of about this many characters.
+constexpr std::size_t piece_length = std::size_t{1} << 18;
+
+// Where the piece that starts at `from` ends: the first place at or after
+// from + piece_length where a field begins after a separator (a character
+// that is no blank or tab after a blank, tab or comma), or the end. A piece
+// read alone then gives the fields the whole list gives there.
+std::size_t piece_end(std::string_view text, std::size_t from) {
+    for (std::size_t i = from + piece_length; i < text.size(); ++i)
+        if (is_separator(text[i - 1]) && !is_blank_or_tab(text[i])) return i;
+    return text.size();
+}
+
+// A piece's scan added to the whole list's, its fields after `before`.
+void add_piece(FieldScan& all, const FieldScan& piece, std::int32_t before) {
+    if (all.first_bad < 0 && piece.first_bad >= 0) all.first_bad = before + piece.first_bad;
+    if (all.first_negative < 0 && piece.first_negative >= 0)
+        all.first_negative = before + piece.first_negative;
+    all.count = before + piece.count;
+}
+
+}  // namespace
+
+FieldScan read_list(std::string_view text, Values& values, std::int32_t cap) {
+    FieldScan all;
+    const auto most = static_cast<std::size_t>(std::max(cap, 0));
+    values.clear();
+    for (std::size_t from = 0; from < text.size();) {
+        const std::size_t to = piece_end(text, from);
+        const std::string_view piece = text.substr(from, to - from);
+        const std::size_t kept = values.size();
+        // A field and its separator take two characters, but for runs of commas.
+        std::size_t room = std::min(most - kept, piece.size() / 2 + 1);
+        values.resize(kept + room);
+        FieldScan scan = read_number_fields(piece, std::span(values).subspan(kept));
+        const auto count = static_cast<std::size_t>(scan.count);
+        if (count > room && room < most - kept) {
+            room = std::min(most - kept, count);
+            values.resize(kept + room);
+            scan = read_number_fields(piece, std::span(values).subspan(kept));
+        }
+        values.resize(kept + std::min(room, count));
+        add_piece(all, scan, all.count);
+        from = to;
+    }
+    return all;
+}
+
+void for_each_list_piece(
+    std::string_view text, std::span<double> room,
+    const std::function<void(std::span<const double>, const FieldScan&, std::int32_t)>& take) {
+    std::int32_t before = 0;
+    for (std::size_t from = 0; from < text.size();) {
+        // A piece of more fields than the room would leave some unread: no
+        // field begins between room.size() characters on and the piece's end.
+        std::size_t to = piece_end(text, from);
+        if (!room.empty() && to - from > room.size()) {
+            to = from + room.size();
+            while (to < text.size() && !(is_separator(text[to - 1]) && !is_blank_or_tab(text[to])))
+                ++to;
+        }
+        const FieldScan scan = read_number_fields(text.substr(from, to - from), room);
+        take(room.first(std::min(room.size(), static_cast<std::size_t>(scan.count))), scan,
+             before);
+        before += scan.count;
+        from = to;
+    }
 }
 
 }  // namespace orvalt::xrdml

@@ -1,6 +1,5 @@
 // The line source of a reading pass: the file opened by name and read line by
-// line, remembering as much of the last line read as the end-of-file report
-// can show.
+// line, lines inside comments passed over.
 #pragma once
 
 #include <algorithm>
@@ -61,12 +60,14 @@ public:
     bool next(std::string_view& line) {
         do {
             if (!in_.next(line)) return false;
-            last_.assign(shown_part(line));
         } while (comments_.inside(line));
         return true;
     }
 
     void close() { in_.close(); }
+    bool is_open() const { return in_.is_open(); }
+    // The reading ended at a fault (a read error, a damaged archive), not at the end.
+    bool failed() const { return in_.failed(); }
     // False when the file open is no longer what `expected` says (another
     // file under the name, another size or modification time): ierr 21 set,
     // and the file closed. True when nothing is expected.
@@ -81,14 +82,13 @@ public:
 
     // Byte offsets of the last line read and of the line after it, and
     // whether a comment is left open after it; reading on from a given offset
-    // as if the lines before it had been read, the last of them being
-    // `last_line` (which left a comment open or not).
+    // as if the lines before it had been read, the last of them leaving a
+    // comment open or not.
     std::uint64_t line_offset() const { return in_.line_offset(); }
     std::uint64_t next_offset() const { return in_.next_offset(); }
     bool comment_open() const { return comments_.open(); }
-    bool seek(std::uint64_t offset, std::string_view last_line = {}, bool comment_open = false,
+    bool seek(std::uint64_t offset, bool comment_open = false,
               std::size_t first_read = LineReader::first_read_after_seek) {
-        last_.assign(shown_part(last_line));
         comments_.set_open(comment_open);
         return in_.seek(offset, first_read);
     }
@@ -96,25 +96,8 @@ public:
         return in_.read_at(offset, out, n);
     }
 
-    // ierr 1: the file ended (or could not be read) before the pass was done.
-    void report_end(ReaderStatus& status) {
-        close();
-        status.set(1, end_message(last_));
-    }
-
-    // What the end-of-file report shows of a line.
-    static std::string_view shown_part(std::string_view line) {
-        return line.substr(0, std::min(line.size(), shown));
-    }
-    static std::string end_message(std::string_view last_shown) {
-        return std::string(prefix).append(last_shown);
-    }
-
 private:
-    static constexpr std::string_view prefix = "Error reading XRDML file: ";
-    static constexpr std::size_t shown = message_width - prefix.size();
     LineReader in_;
-    std::string last_;
     CommentTracker comments_;
 };
 

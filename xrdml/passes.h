@@ -20,12 +20,19 @@ inline constexpr std::string_view changed_message = "XRDML file changed while it
 // The message of ierr 20, followed by the element's name.
 inline constexpr std::string_view one_number_message = "More than one number where one is expected: ";
 
+// What the dialogue says after refusing a file over one of its limits.
+inline constexpr std::string_view no_limit_note =
+    "the command line takes any number (orvalt --help)";
+
 class CensusPass {
 public:
-    explicit CensusPass(ScanCensus& census);
-    // Takes one line outside comments. False when a wavelength could not be
-    // read (status set): the census is over.
-    bool take(Console& con, std::string_view line, ReaderStatus& status, std::int32_t verbose);
+    // More than scan_limit scans fail the census (ierr 16).
+    explicit CensusPass(ScanCensus& census, std::int32_t scan_limit = unlimited);
+    // Takes one line outside comments, its first element found already
+    // (first_element). False when a wavelength could not be read (status
+    // set): the census is over.
+    bool take(Console& con, std::string_view line, const FirstElement& first,
+              ReaderStatus& status, std::int32_t verbose);
     // After the last line: the checks, the wavelength and the closing lines.
     void finish(Console& con, ReaderStatus& status, std::int32_t verbose);
     std::int32_t scans() const { return census_.nscans; }
@@ -40,47 +47,74 @@ private:
         std::int32_t count = 0;
     };
     ScanCensus& census_;
+    std::int32_t scan_limit_;
     std::array<WavelengthElement, 3> elements_;
 };
 
 class ParameterPass {
 public:
-    // Starts the tables' axes afresh; the value tables keep what they hold
-    // until an element overwrites an entry.
+    // Starts the tables afresh.
     explicit ParameterPass(ScanParameters& par);
-    // Takes one line outside comments. False when an element could not be
+    // Takes one line outside comments, which begins at `offset` in the text,
+    // its first element found already. False when an element could not be
     // read (status set): the pass is over.
-    bool take(std::string_view line, ReaderStatus& status);
+    bool take(std::string_view line, const FirstElement& first, std::uint64_t offset,
+              ReaderStatus& status);
     // How often each of start position, end position and counting time has
     // been met, and the least of them.
     std::array<std::int32_t, 3> counts() const;
     std::int32_t least_count() const;
-    // ierr 15 unless every kind has been met nscans times.
-    static void check_counts(const std::array<std::int32_t, 3>& counts, std::int32_t nscans,
-                             ReaderStatus& status);
+
+    // The tables as they stand at this line, should the pass stop here:
+    // what a later line may still change of them is kept.
+    struct Stop {
+        std::array<std::int32_t, 3> counts{};
+        std::array<std::int32_t, 2> settled{};  // start and end entries no later line changes
+        std::vector<double> start_tail, end_tail;
+        std::vector<ListedPositions> listed_tail;
+        std::string odd_scan;  // why the first scan that broke the pattern did, or ""
+    };
+    Stop stop_here() const;
+    // The tables cut back to what they held at `stop`, and ierr 15 unless
+    // every kind had been met nscans times there.
+    void stop_at(const Stop& stop, std::int32_t nscans, ReaderStatus& status);
+    // ierr 1 for a file that ended before every kind was met nscans times,
+    // naming the first scan that lacks one.
+    void report_missing(std::int32_t nscans, ReaderStatus& status) const;
 
 private:
     struct Element {
         std::string_view keyword;
         std::string_view name;  // in messages
-        std::array<double, max_scans>* table;
+        std::vector<double>* table;
         std::int32_t ierr;
         std::string_view message;
         std::int32_t count = 0;
-        void store(double value);
     };
     struct Position {
-        Element* element;
+        std::size_t element;  // 0 start, 1 end
         double value;
         std::string axis;
+        ListedPositions listed;
     };
+    void store(std::size_t element, double value, const ListedPositions& listed = {});
+    bool take_list(std::string_view line, std::uint64_t offset, ReaderStatus& status);
     std::string settle_scan_positions();
+    void note_scan_end();
+    void note_list();
+    std::int32_t scan_read() const { return elements_[2].count + 1; }
 
     ScanParameters& par_;
     std::array<Element, 3> elements_;
     // The positions of a scan are those met since the previous counting time.
     std::vector<Position> positions_;
+    std::array<std::int32_t, 2> settled_{};  // start and end counts at the last counting time
     std::string axis_;  // of the positions block the line stands in
+    Values list_;       // the numbers of a list of positions
+    std::string odd_scan_;  // the first scan of other than one start and one end position
+    std::int32_t lists_ = 0;             // intensity lists met
+    std::int32_t missing_scan_ = 0;      // the first scan found to lack an element...
+    std::size_t missing_element_ = 0;    // ...and which
 };
 
 }  // namespace orvalt::xrdml

@@ -1,8 +1,10 @@
-// The XRDML reader: the survey of a file (record census, scan census and
-// scan parameters in one reading), the intensities, and the line helpers
-// they share. Every reading opens the file by name, reads it line by line
-// from its first line (or from a remembered scan line) and closes it.
-// Nothing keeps the whole file in memory.
+// The XRDML reader: the survey of a file (record census, scan census, scan
+// parameters and each scan's facts in one reading), the intensities, the
+// listed positions, and the line helpers they share. Every reading opens the
+// file by name, reads it line by line from its first line (or from a
+// remembered line) and closes it. Nothing keeps the whole file in memory:
+// what grows with a file is one scan's lists and a few tables with an entry
+// per scan.
 //
 // Tables are 0-based in storage: scan s (1-based, as in the dialogue) lives in
 // entry s - 1; spectrum point k (1-based) in entry k - 1.
@@ -11,13 +13,18 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <limits>
+#include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "g_f/file_identity.h"
 #include "g_f/input_files.h"
+#include "xrdml/facts.h"
 
 namespace orvalt {
 struct Console;
@@ -28,16 +35,30 @@ namespace orvalt::xrdml {
 
 class ScanOffsets;
 
-inline constexpr std::int32_t mn = 25000;        // most points in one spectrum
-inline constexpr std::int32_t max_scans = 200;   // entries of every per-scan table
+// The dialogue's limits: most points in one spectrum, most scans in a file.
+// The command line has none: `unlimited`.
+inline constexpr std::int32_t mn = 25000;
+inline constexpr std::int32_t max_scans = 200;
+inline constexpr std::int32_t unlimited = std::numeric_limits<std::int32_t>::max();
 inline constexpr std::string_view two_theta_axis = "2Theta";  // as the files name it
 
+// Positions closer than this (degrees) are one: the grid of a sum, and a
+// list of positions that is evenly spaced. The small slack lets positions
+// that differ by exactly the tolerance in decimal pass although their binary
+// difference is a hair above it.
+inline constexpr double grid_tolerance = 0.0001;
+inline bool off_grid(double a, double b) {
+    return !(a - b <= grid_tolerance * (1.0 + 1e-9) && b - a <= grid_tolerance * (1.0 + 1e-9));
+}
+
 // Status of the last reader step: ierr 0 is success; the message is a field of
-// exactly message_width characters.
+// exactly message_width characters. `note`, when not empty, is a line said
+// after it (what else can be done).
 inline constexpr std::size_t message_width = 80;
 struct ReaderStatus {
     std::int32_t ierr = 0;
     std::string message = std::string(message_width, ' ');
+    std::string note;
     void set(std::int32_t code, std::string_view text);  // text cut or padded to the width
 };
 
@@ -47,6 +68,9 @@ struct ScanCensus {
     double kalpha1 = 0.0;     // angstrom, as the file gives them
     double kalpha2 = 0.0;
     double ratio = 0.0;       // K-alpha2 to K-alpha1
+    BeamFacts beam;           // the intended line, a crystal monochromator
+    bool root_closed = false;   // the file reaches the end of its xrdMeasurements element
+    std::int32_t cut_scan = 0;  // the scan whose list the file ends in, unclosed; 0: none
 };
 
 // Whether the wavelengths can be used: kAlpha1, kAlpha2 and their mean
@@ -57,43 +81,57 @@ bool wavelength_usable(const ScanCensus& census);
 inline constexpr std::int32_t more_than_one_number = 20;  // in a one-value element
 inline constexpr std::int32_t file_changed = 21;          // since the census read it
 inline constexpr std::int32_t negative_count = 22;
+inline constexpr std::int32_t partial_scan = 23;          // fewer counts than positions, or cut
+
+// A scan's positions given as a list (listPositions) on the axis it is read
+// on; count 0 for a start and an end.
+struct ListedPositions {
+    std::int32_t count = 0;
+    bool even = false;        // each within grid_tolerance of the even grid from first to last
+    std::uint64_t line = 0;   // where the list's line begins in the text
+};
 
 struct ScanParameters {
-    std::array<double, max_scans> start_position{};
-    std::array<double, max_scans> end_position{};
-    std::array<double, max_scans> counting_time{};
+    // Entry k of each table is the value of the k-th element of its kind, in
+    // file order (a list of positions gives a start and an end).
+    std::vector<double> start_position;
+    std::vector<double> end_position;
+    std::vector<double> counting_time;
+    std::vector<ListedPositions> listed;  // as start_position: where that start came from a list
     // The axis whose positions a scan's start and end are, as the file spells
     // it ("" when its positions name no axis): x holds that axis's angles.
-    std::array<std::string, max_scans> axis{};
+    std::vector<std::string> axis;
+    // One entry per intensity list: what the file says of the scan besides.
+    std::vector<ScanFacts> facts;
 };
 
 // --- reports --------------------------------------------------------------------
 
-// Nothing when ierr is 0; otherwise "ierr = " and the message, then Stop{1}.
-// A console that reports (the command line's) is given `summary` instead of
-// the message, when there is one.
+// Nothing when ierr is 0; otherwise "ierr = " and the message (and the note
+// on a line of its own), then Stop{1}. A console that reports (the command
+// line's) is given `summary` instead of the message, when there is one.
 void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary = {});
 
 // --- the passes -----------------------------------------------------------------
 
-// The record census, the scan census and the scan parameters, from one
-// reading of the file; nothing is printed. The record census (records) is
-// what inqfilerec counts.
+// The record census, the scan census, the scan parameters and each scan's
+// facts, from one reading of the file; nothing is printed. The record census
+// (records) is what inqfilerec counts.
 //
-// The scan census: census.nscans and the mean wavelength. census_status
-// starts as `status` and is left so on success; ierr 5 on a missing or
-// unreadable wavelength or ratio, 20 on more than one number in one of them,
-// 16 for more than max_scans scans (once the census is reported).
-// census_report holds what the dialogue prints of the census: its warnings,
-// and with verbose 1 its progress lines.
+// The scan census: census.nscans, the wavelengths and the beam's facts.
+// census_status starts as `status` and is left so on success; ierr 5 on a
+// missing or unreadable wavelength or ratio, 20 on more than one number in
+// one of them, 16 for more than options.scan_limit scans (once the census is
+// reported). census_report holds what the dialogue prints of the census: its
+// warnings, and with verbose 1 its progress lines.
 //
 // The scan parameters: start, end and counting time of every scan, in file
 // order, read up to the line where every kind has been met as often as the
 // census counted scans (they count only where the census passed);
-// parameter_status ierr 1, 4, 6, 15 or 20. A scan whose positions (those
-// since the previous counting time) name several axes, one of them 2Theta,
-// takes the 2Theta ones; the axis of each scan's positions goes into
-// par.axis. Tables are never written past their max_scans entries.
+// parameter_status ierr 1, 4, 6, 15 or 20, the message naming the scan and
+// the element. A scan whose positions (those since the previous counting
+// time) name several axes, one of them 2Theta, takes the 2Theta ones; the
+// axis of each scan's positions goes into par.axis.
 //
 // A file that cannot be read to its end (a read error, a corrupt or
 // truncated archive) leaves census_status at ierr 19 with the reason. opened
@@ -102,7 +140,15 @@ void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary
 // Of a compressed file, when `plain_copy` is given, the text read is also
 // written to a new temporary (in the system's temporary folder), so that the
 // later passes read that instead of decompressing the file again; plain_copy
-// is left active only when it holds the whole text.
+// is left active only when it holds the whole text. `each_line`, when given,
+// is handed every line the passes look at (those inside comments passed
+// over), so that another reading can ride along.
+struct SurveyOptions {
+    std::int32_t verbose = 0;
+    std::int32_t scan_limit = unlimited;
+    StagedFile* plain_copy = nullptr;
+    std::function<void(std::string_view)> each_line;
+};
 struct FileSurvey {
     bool opened = false;
     bool xrdml_root = false;  // a line held "<xrdMeasurement": an XRDML file
@@ -115,43 +161,109 @@ struct FileSurvey {
     ReaderStatus census_status;
     ReaderStatus parameter_status;
 };
-// `each_line`, when given, is handed every line the passes look at (those
-// inside comments passed over), so that another reading can ride along.
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
-                       ScanParameters& par, std::int32_t verbose,
-                       StagedFile* plain_copy = nullptr,
-                       const std::function<void(std::string_view)>& each_line = {});
+                       ScanParameters& par, const SurveyOptions& options);
+
+// How a list is read: at most `points` numbers (ierr 9 beyond, the
+// dialogue's mn), and whether a list the file ends in, unclosed, is taken up
+// to its last whole number (its last field may be cut: it is dropped)
+// rather than refused (ierr 23).
+struct ReadLimits {
+    ReadLimits(std::int32_t max_points = mn, bool take_partial = false)  // NOLINT: a count converts
+        : points(max_points), partial(take_partial) {}
+    std::int32_t points;
+    bool partial;
+};
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
 // ny the number of points; a counts list with attenuation factors gives c*f
-// and sqrt(c)*f. y and e hold at least mn entries; nothing is written past
-// mn_points or their sizes. ierr 1, 9, 10, 14, 17 or 22 (a negative count).
-// With `expected`, the file must still be what the survey found (the same
-// file, size and modification time), before and after the reading:
+// and sqrt(c)*f. y and e grow to the points read; nothing is written past
+// ny, nor when the list holds more than limits.points numbers. ierr 1, 9,
+// 10, 14, 17, 22 (a negative count) or 23 (a list cut by the end of the
+// file). With `expected`, the file must still be what the survey found (the
+// same file, size and modification time), before and after the reading:
 // otherwise ierr 21 (file_changed).
-void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
-                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose, const FileStamp* expected = nullptr);
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::vector<double>& y,
+                 std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
+                 std::int32_t scan, std::int32_t verbose, const FileStamp* expected = nullptr);
 // The same, starting at the remembered line of the nearest scan before it
 // while the file is unchanged, and remembering the lines it meets
 // (xrdml/scan_offsets.h): for loading one scan after the other.
-void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
-                 std::span<double> e, std::int32_t mn_points, std::int32_t& ny, std::int32_t scan,
-                 std::int32_t verbose, ScanOffsets& offsets, const FileStamp* expected = nullptr);
+void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::vector<double>& y,
+                 std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
+                 std::int32_t scan, std::int32_t verbose, ScanOffsets& offsets,
+                 const FileStamp* expected = nullptr);
+
+// What ORVALTDATA1 does without a console: it reads the list and says
+// nothing. `found` is the scan whose line was found (0: none, then nothing
+// was read), `counted` whether its points were counted (ny set).
+struct ListReach {
+    std::int32_t found = 0;
+    bool counted = false;
+};
+ListReach read_scan_counts(std::string_view name, ReaderStatus& status, std::vector<double>& y,
+                           std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
+                           std::int32_t scan, ScanOffsets& offsets,
+                           const FileStamp* expected = nullptr);
 
 // Sums the scans whose weight is exactly 1: y the summed counts (c*f with
 // attenuation factors), e the square root of their summed variance (c*f*f),
 // npts per included scan, ny the largest npts. Reads up to the line of scan
 // nscans (and on to the end of its dataPoints for factors that follow its
-// counts); scans past the weight or npts table are never included. ierr 1,
-// 9, 10, 17, 21 or 22 (stopping at once), as for ORVALTDATA1.
-void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status, std::span<double> y,
-                   std::span<double> e, std::int32_t mn_points, std::span<std::int32_t> npts,
-                   std::span<const std::int32_t> weight, std::int32_t& ny, std::int32_t nscans,
-                   std::int32_t verbose, const FileStamp* expected = nullptr);
+// counts); scans past the weight or npts table are never included. y and e
+// grow to the longest list. ierr 1, 9, 10, 17, 21, 22 or 23 (stopping at
+// once), as for ORVALTDATA1.
+void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status,
+                   std::vector<double>& y, std::vector<double>& e, const ReadLimits& limits,
+                   std::span<std::int32_t> npts, std::span<const std::int32_t> weight,
+                   std::int32_t& ny, std::int32_t nscans, std::int32_t verbose,
+                   const FileStamp* expected = nullptr);
 
 // Reverses entries 0..n-1 of a; the rest is untouched.
 void REVERSEARRAY(std::span<double> a, std::int32_t n);
+
+// --- listed positions ---------------------------------------------------------------
+
+// Reads the listed positions of scans one after the other from a file the
+// survey read (`name` the text it read, `expected` as it found it): the line
+// at each list's offset, read on from the last one.
+class PositionsReader {
+public:
+    PositionsReader(std::string_view name, const FileStamp* expected);
+    ~PositionsReader();
+    PositionsReader(const PositionsReader&) = delete;
+    PositionsReader& operator=(const PositionsReader&) = delete;
+    // The positions of scan `scan` (1-based) as its list holds them; false
+    // with status set (ierr 4, 21, or 1 when the list is not where the
+    // survey found it).
+    bool read(const ListedPositions& where, std::int32_t scan, std::vector<double>& x,
+              ReaderStatus& status);
+
+private:
+    struct Lines;
+    std::string name_;
+    std::unique_ptr<Lines> lines_;
+    const FileStamp* expected_;
+};
+
+// x of scan s (0-based) for its ny points: its positions as listed, or
+// spread evenly from its start to its end. A scan of fewer counts than
+// listed positions is a partial scan: taken as far as it goes with
+// `partial`, otherwise ierr 23; more counts than positions are ierr 4. x
+// grows to ny.
+bool scan_x(const ScanParameters& par, std::int32_t s, std::int32_t ny, bool partial,
+            PositionsReader& lists, std::vector<double>& x, ReaderStatus& status);
+
+// The spacing of a scan of n points from start to end; 0 for fewer than 2.
+inline double spacing(double start, double end, std::int32_t n) {
+    return n >= 2 ? (end - start) / (n - 1) : 0.0;
+}
+// The spacing of scan s (0-based) of n counts: of its list where it has one.
+double scan_spacing(const ScanParameters& par, std::int32_t s, std::int32_t n);
+// Whether scan s lists its positions, and whether they are not evenly
+// spaced (a sum then takes its positions point by point).
+bool listed(const ScanParameters& par, std::int32_t s);
+bool listed_unevenly(const ScanParameters& par, std::int32_t s);
 
 // --- line helpers of the passes --------------------------------------------------
 // The passes read every line of files of many megabytes: these test and cut
@@ -186,6 +298,44 @@ struct FieldScan {
     std::int32_t first_negative = -1;  // the first read field below zero
 };
 FieldScan read_number_fields(std::string_view text, std::span<double> out);
+
+// A vector whose new entries are left as they are: lists are read into it
+// over and over, and only what was read is ever looked at.
+template <class T>
+struct LeftAsIs : std::allocator<T> {
+    template <class U>
+    struct rebind {
+        using other = LeftAsIs<U>;
+    };
+    LeftAsIs() = default;
+    template <class U>
+    LeftAsIs(const LeftAsIs<U>&) noexcept {}  // NOLINT: as std::allocator converts
+    template <class U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <class U, class... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+using Values = std::vector<double, LeftAsIs<double>>;
+
+// Every field of a list read as read_number_fields reads it, into `values`
+// (resized to the fields read): at most `cap` fields are read, the rest only
+// counted. A long list is read piece by piece, so that `values` holds the
+// numbers and no more room than they take.
+FieldScan read_list(std::string_view text, Values& values, std::int32_t cap = unlimited);
+
+// The fields of a list handed to `take` a piece at a time, each read into
+// `room` (its first fields; the rest of a piece counted only, as
+// read_number_fields does): the memory of `room` for a list of any length.
+// first_bad and first_negative of a piece's scan count from its first field,
+// `before` the fields of the pieces before it.
+void for_each_list_piece(
+    std::string_view text, std::span<double> room,
+    const std::function<void(std::span<const double> read, const FieldScan& piece,
+                             std::int32_t before)>& take);
 
 // The number, sum and largest of the counts of a list that holds nothing but
 // counts of at most 8 digits and blanks, the usual list, found far faster

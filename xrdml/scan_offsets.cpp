@@ -12,8 +12,17 @@
 
 namespace orvalt::xrdml {
 
-void ScanOffsets::check(std::string_view name) {
+void ScanOffsets::check(std::string_view name, const FileStamp* expected) {
     const std::string path(trimmed(name));
+    if (expected != nullptr) {
+        if (identified_ && stamped_ && path == name_ && *expected == stamp_) return;
+        forget();
+        identified_ = stamped_ = true;
+        name_ = path;
+        stamp_ = *expected;
+        return;
+    }
+    stamped_ = false;
     std::error_code size_error, time_error;
     const std::uintmax_t size = std::filesystem::file_size(path_of(path), size_error);
     const auto time = std::filesystem::last_write_time(path_of(path), time_error);
@@ -27,7 +36,7 @@ void ScanOffsets::check(std::string_view name) {
 }
 
 void ScanOffsets::remember(std::int32_t scan, Line where) {
-    if (!identified_ || scan < 1 || scan > max_scans) return;
+    if (!identified_ || scan < 1) return;
     const auto index = static_cast<std::size_t>(scan - 1);
     if (index < lines_.size()) lines_[index] = where;
     else if (index == lines_.size()) lines_.push_back(where);
@@ -77,7 +86,7 @@ bool still_there(PassLines& lines, const ScanOffsets::Line& where, ScanLineFilte
     const auto first_read = static_cast<std::size_t>(std::clamp<std::uint64_t>(
         where.next - where.start + lines_between, LineReader::first_read_after_seek,
         LineReader::block_size));
-    if (!filter.is_scan_line(text) || !lines.seek(where.next, text, where.comment_open, first_read))
+    if (!filter.is_scan_line(text) || !lines.seek(where.next, where.comment_open, first_read))
         return false;
     filter.restore(where.state);
     return true;

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "g_f/file_system.h"
 #include "xrdml/pass_lines.h"
 
 namespace orvalt::xrdml {
@@ -39,8 +40,10 @@ public:
     // Takes the file's name, size and modification time; when they differ
     // from those the offsets were taken with, the offsets are forgotten.
     // Call it before the file is opened, so that a change made while a pass
-    // reads shows at the next check.
-    void check(std::string_view name);
+    // reads shows at the next check. With `expected` (the file as the census
+    // found it, which every pass holds the file to) that stamp stands for
+    // the file, and nothing is asked of the system.
+    void check(std::string_view name, const FileStamp* expected = nullptr);
 
     // Where a scan's line begins and where the line after it begins, with
     // what reading on after it must know: whether a comment is left open,
@@ -55,8 +58,7 @@ public:
     // Number of scans, from scan 1 on, whose line is known.
     std::int32_t known() const { return static_cast<std::int32_t>(lines_.size()); }
     const Line& line(std::int32_t scan) const { return lines_[static_cast<std::size_t>(scan - 1)]; }
-    // Kept only for a file whose identity is known, for scans met in order,
-    // and for at most max_scans of them.
+    // Kept only for a file whose identity is known, and for scans met in order.
     void remember(std::int32_t scan, Line where);
     void forget() {
         lines_.clear();
@@ -78,6 +80,8 @@ private:
     std::string name_;
     std::uintmax_t size_ = 0;
     std::filesystem::file_time_type time_{};
+    bool stamped_ = false;  // identified by an expected stamp, not by size and time
+    FileStamp stamp_;
     std::vector<Line> lines_;  // entry s - 1: scan s
     std::unique_ptr<PassLines> open_;
     std::int32_t open_after_ = 0;

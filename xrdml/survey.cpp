@@ -22,21 +22,29 @@ namespace {
 
 // The parameters pass on its own stops after the first line where every kind
 // has been met nscans times, a number known only at the end of the census.
-// So the tables are copied at each line where that least count first reaches
-// new values, for the numbers of scans lo..hi still possible then (never
-// fewer than the scans counted so far, never more than the tables hold).
+// So at each line where that least count first reaches new values, what the
+// tables would be if the pass stopped there is kept, for the numbers of scans
+// lo..hi still possible then (never fewer than the scans counted so far).
 struct StopPoint {
     std::int32_t lo = 0;
     std::int32_t hi = 0;
-    std::array<std::int32_t, 3> counts{};
-    ScanParameters par;
+    ParameterPass::Stop stop;
 };
+
+// Whether a line that opens an intensity list ends before its list closes:
+// a line the file ends in, cut short. Its last character that is no blank
+// is no ">".
+bool ends_open(std::string_view line) {
+    const std::size_t last = line.find_last_not_of(" \t");
+    return last == std::string_view::npos || line[last] != '>';
+}
 
 }  // namespace
 
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
-                       ScanParameters& par, std::int32_t verbose, StagedFile* plain_copy,
-                       const std::function<void(std::string_view)>& each_line) {
+                       ScanParameters& par, const SurveyOptions& options) {
+    const std::int32_t verbose = options.verbose;
+    StagedFile* const plain_copy = options.plain_copy;
     FileSurvey out;
     LineReader in;
     const std::string path(trimmed(name));
@@ -59,8 +67,13 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     Console con{no_input, report, [&out](MessageKind, std::string_view line) {
                     out.census_warnings.emplace_back(line);
                 }};
-    CensusPass census_pass(census);
+    CensusPass census_pass(census, options.scan_limit);
     bool census_going = true;
+    census.beam = BeamFacts();
+    census.root_closed = false;
+    census.cut_scan = 0;
+    FactsPass facts;
+    bool last_open_list = false;  // the last line that is not blank opens a list it does not close
 
     ParameterPass parameter_pass(par);
     ReaderStatus parameter_error;
@@ -70,22 +83,31 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     std::vector<StopPoint> stops;
 
     CommentTracker comments;
-    std::string last;  // what the end-of-file report would show
     std::string_view line;
     // A read error ends every pass, as the end of the file does; it is
     // reported once the passes are done.
     while (in.next(line)) {
         out.records.add(line);
-        last.assign(PassLines::shown_part(line));
         if (!out.xrdml_root && line.find("<xrdMeasurement") != std::string_view::npos)
             out.xrdml_root = true;
         if (comments.inside(line)) continue;
-        if (each_line) each_line(line);
-        if (census_going) census_going = census_pass.take(con, line, out.census_status, verbose);
+        if (options.each_line) options.each_line(line);
+        const FirstElement first = first_element(line);
+        facts.take(line, first);
+        if (line.find_first_not_of(" \t") != std::string_view::npos) {
+            last_open_list =
+                (first.matches("intensities") || first.matches("counts")) && ends_open(line);
+            // The root's end tag stands on a line of its own.
+            if (first.matches("/xrdMeasurement") &&
+                line.find("</xrdMeasurements>") != std::string_view::npos)
+                census.root_closed = true;
+        }
+        if (census_going)
+            census_going = census_pass.take(con, line, first, out.census_status, verbose);
         // A failed census ends the run before its parameters are looked at.
         if (!census_going) parameters_going = false;
         if (!parameters_going) continue;
-        if (!parameter_pass.take(line, parameter_error)) {
+        if (!parameter_pass.take(line, first, in.line_offset(), parameter_error)) {
             parameters_going = false;
             parameters_failed = true;
             continue;
@@ -94,8 +116,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         const std::int32_t least = parameter_pass.least_count();
         if (least > least_reached) {
             const std::int32_t lo = std::max(least_reached + 1, scans);
-            const std::int32_t hi = std::min(least, max_scans);
-            if (lo <= hi) stops.push_back({lo, hi, parameter_pass.counts(), par});
+            const std::int32_t hi = least;
+            if (lo <= hi) stops.push_back({lo, hi, parameter_pass.stop_here()});
             least_reached = least;
         }
         std::erase_if(stops, [scans](const StopPoint& s) { return s.hi < scans; });
@@ -111,6 +133,10 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     if (plain_copy != nullptr && plain_copy->active() && !(copied && plain_copy->close_stream()))
         plain_copy->abandon();
     if (census_going) census_pass.finish(con, out.census_status, verbose);
+    census.beam = std::move(facts.beam);
+    // Counted as every list is, also where the census stopped early.
+    if (last_open_list) census.cut_scan = static_cast<std::int32_t>(facts.scans.size());
+    par.facts = std::move(facts.scans);
     // A file that could not be read to its end (a damaged archive) is not
     // converted from the part that could; whatever else the part showed
     // wrong follows from the damage.
@@ -126,12 +152,11 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         return s.lo <= nscans && nscans <= s.hi;
     });
     if (stop != stops.end()) {
-        par = std::move(stop->par);
-        ParameterPass::check_counts(stop->counts, nscans, out.parameter_status);
+        parameter_pass.stop_at(stop->stop, nscans, out.parameter_status);
     } else if (parameters_failed) {
         out.parameter_status = parameter_error;
     } else {
-        out.parameter_status.set(1, PassLines::end_message(last));
+        parameter_pass.report_missing(nscans, out.parameter_status);
     }
     return out;
 }

@@ -102,7 +102,9 @@ protected:
 TEST_F(BadInput, EmptyFileAndBinaryGarbage) {
     write("empty.xrdml", "");
     const Result r = run("empty.xrdml\n0\n");
-    expect_failed(r, " ierr = 5\n Problem reading wavelength\n");
+    const std::string no_wavelength =
+        " ierr = 5\n Problem reading wavelength: the file has no kAlpha1 in Angstrom\n";
+    expect_failed(r, no_wavelength);
     EXPECT_TRUE(has(r, census_lines(""))) << r.out;
 
     // Bytes of every value, NUL and markup characters included, few line ends.
@@ -113,28 +115,31 @@ TEST_F(BadInput, EmptyFileAndBinaryGarbage) {
         garbage += static_cast<char>(seed >> 24);
     }
     write("garbage.xrdml", garbage);
-    expect_refused("garbage.xrdml", sum_to_genie, " ierr = 5\n Problem reading wavelength\n");
+    expect_refused("garbage.xrdml", sum_to_genie, no_wavelength);
 
     // Garbage from the middle of the second scan's list on: that list is
     // refused.
     std::string half = xrdml_text(two_scans);
     half = half.substr(0, half.find("4 5 6")) + garbage.substr(0, 5000);
     write("half.xrdml", half);
-    expect_refused("half.xrdml", "2\n0\n1\n1\n\n", " ierr = 10\n Problem reading intensities\n");
+    expect_refused("half.xrdml", "2\n0\n1\n1\n\n",
+                   " ierr = 10\n Problem reading intensities: scan 2's list does not close on its "
+                   "line\n");
 }
 
 TEST_F(BadInput, TruncatedInsideAnIntensityLine) {
     std::string text = xrdml_text(two_scans);
     text = text.substr(0, text.find("4 5 6") + 3);  // the file ends in "4 5"
     write("cut.xrdml", text);
-    // The sum and the cut scan are refused...
+    // The sum and the cut scan are refused, as cut short...
+    const std::string cut = " ierr = 23\n Scan 2 is cut short: the file ends inside its list\n";
     for (const std::string& answers : {sum_to_genie, std::string("2\n0\n1\n1\n\n")})
-        expect_refused("cut.xrdml", answers, " ierr = 10\n Problem reading intensities\n");
+        expect_refused("cut.xrdml", answers, cut);
     // ...and the separate scans keep the scan read before the cut.
     Result r = run("cut.xrdml\n-3\n0\n\n");
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(has(r, " ierr = 10\n Problem reading intensities\n **ERROR in orvalt: cut.write "
-                       "holds 1 entry, the scans before scan 2, which stopped the run\n"))
+    EXPECT_TRUE(has(r, cut + " **ERROR in orvalt: cut.write "
+                             "holds 1 entry, the scans before scan 2, which stopped the run\n"))
         << r.out;
     EXPECT_EQ(written(), std::set<std::string>{"cut.write"});
     EXPECT_EQ(read("orvalt.tmp"), remembered);
@@ -174,7 +179,8 @@ TEST_F(BadInput, ScanOf25001Points) {
     const std::string refusal =
         " Number of data points ny = 25001\n"
         " Maximum allowed number of points mn = 25000\n"
-        " ierr = 9\n Too many data points\n";
+        " ierr = 9\n Too many data points\n"
+        " Scan 1 holds 25001 points, more than 25000; the command line takes any number (orvalt --help)\n";
     expect_refused("big.xrdml", single_to_ascii, " orvaltdata1: ny = 25001\n" + refusal);
     expect_refused("big.xrdml", "-3\n0\n\n", " orvaltdata1: ny = 25001\n" + refusal);
     expect_refused("big.xrdml", sum_to_genie, refusal);
@@ -186,26 +192,33 @@ TEST_F(BadInput, MissingOrBlankParameters) {
         std::string replacement;  // what stands instead of the line (empty: no line)
         std::string message;
     };
-    const std::string x_axis = " ierr = 4\n Problem reading x-axis\n";
+    // Every refusal names the element, and the scan where it stands.
+    const std::string x_axis = " ierr = 4\n Problem reading x-axis: scan 2's ";
     // The pass looks for the missing element up to the file's end.
-    const std::string missing = " ierr = 1\n Error reading XRDML file: </xrdMeasurements>\n";
-    const std::string wavelength = " ierr = 5\n Problem reading wavelength\n";
+    const std::string missing = " ierr = 1\n Scan 2 has no ";
+    const std::string wavelength = " ierr = 5\n Problem reading wavelength: ";
     const std::vector<Case> cases = {
-        {"<kAlpha1", "\t\t\t<kAlpha1 unit=\"Angstrom\"></kAlpha1>\n", wavelength},
-        {"<kAlpha1", "", wavelength},
-        {"<kAlpha2", "\t\t\t<kAlpha2 unit=\"Angstrom\"> </kAlpha2>\n", wavelength},
-        {"<kAlpha2", "", wavelength},
+        {"<kAlpha1", "\t\t\t<kAlpha1 unit=\"Angstrom\"></kAlpha1>\n",
+         wavelength + "kAlpha1 is not a number\n"},
+        {"<kAlpha1", "", wavelength + "the file has no kAlpha1 in Angstrom\n"},
+        {"<kAlpha2", "\t\t\t<kAlpha2 unit=\"Angstrom\"> </kAlpha2>\n",
+         wavelength + "kAlpha2 is not a number\n"},
+        {"<kAlpha2", "", wavelength + "the file has no kAlpha2 in Angstrom\n"},
         {"<ratioKAlpha2KAlpha1", "\t\t\t<ratioKAlpha2KAlpha1>\t</ratioKAlpha2KAlpha1>\n",
-         wavelength},
-        {"<ratioKAlpha2KAlpha1", "", wavelength},
-        {"<kAlpha1", "\t\t\t<kAlpha1 unit=\"Angstrom\">1.54x</kAlpha1>\n", wavelength},
-        {"<startPosition", "\t\t\t\t\t<startPosition></startPosition>\n", x_axis},
-        {"<startPosition", "", missing},
-        {"<endPosition", "\t\t\t\t\t<endPosition>twelve</endPosition>\n", x_axis},
+         wavelength + "ratioKAlpha2KAlpha1 is not a number\n"},
+        {"<ratioKAlpha2KAlpha1", "", wavelength + "the file has no ratioKAlpha2KAlpha1\n"},
+        {"<kAlpha1", "\t\t\t<kAlpha1 unit=\"Angstrom\">1.54x</kAlpha1>\n",
+         wavelength + "kAlpha1 is not a number\n"},
+        {"<startPosition", "\t\t\t\t\t<startPosition></startPosition>\n",
+         x_axis + "startPosition is not a number\n"},
+        {"<startPosition", "", missing + "startPosition (or listPositions)\n"},
+        {"<endPosition", "\t\t\t\t\t<endPosition>twelve</endPosition>\n",
+         x_axis + "endPosition is not a number\n"},
         {"<commonCountingTime",
          "\t\t\t\t<commonCountingTime unit=\"seconds\"> </commonCountingTime>\n",
-         " ierr = 6\n Problem reading counting time\n"},
-        {"<commonCountingTime", "", missing},
+         " ierr = 6\n Problem reading counting time: scan 2's commonCountingTime is not a "
+         "number\n"},
+        {"<commonCountingTime", "", missing + "commonCountingTime in seconds\n"},
     };
     for (const Case& c : cases) {
         // The second scan's element, so the first scan's values are no help.
@@ -223,18 +236,23 @@ TEST_F(BadInput, MissingOrBlankParameters) {
 }
 
 TEST_F(BadInput, IntensitiesThatAreNotNumbers) {
-    for (const std::string counts : {"1 two 3", "1 NaN 3", "1 inf 3", "1 2 3e999", "1 0x10 3",
-                                     "1 2 +", "1 - 3"}) {
+    for (const auto& [counts, point] : {std::pair{"1 two 3", 2}, {"1 NaN 3", 2}, {"1 inf 3", 2},
+                                        {"1 2 3e999", 3}, {"1 0x10 3", 2}, {"1 2 +", 3},
+                                        {"1 - 3", 2}}) {
         write("i.xrdml", xrdml_text({{10.0, 12.0, 2.0, "1 2 3"}, {10.0, 12.0, 2.0, counts}}));
         for (const std::string& answers : {std::string("2\n0\n1\n1\n\n"), sum_to_genie})
-            expect_refused("i.xrdml", answers + counts, " ierr = 10\n Problem reading intensities\n");
+            expect_refused("i.xrdml", answers + counts,
+                           " ierr = 10\n Problem reading intensities: point " +
+                               std::to_string(point) + " of scan 2 is not a number\n");
     }
 }
 
 TEST_F(BadInput, IntensitiesSplitOverTwoLines) {
     write("split.xrdml", xrdml_text({{10.0, 12.0, 2.0, "1 2 3\n\t\t\t\t\t4 5 6"}}));
     for (const std::string& answers : {single_to_ascii, sum_to_genie, std::string("-3\n0\n\n")})
-        expect_refused("split.xrdml", answers, " ierr = 10\n Problem reading intensities\n");
+        expect_refused("split.xrdml", answers,
+                       " ierr = 10\n Problem reading intensities: scan 1's list does not close on "
+                       "its line\n");
 }
 
 // The per-scan tables hold 200 scans: a file of more is refused as soon as
@@ -258,7 +276,9 @@ TEST_F(BadInput, TwoHundredScansAtMost) {
         EXPECT_TRUE(has(r, " count_scans: Number of scans in file = " + std::to_string(c.scans) + "\n"))
             << r.out;
         if (c.refused) {
-            expect_failed(r, " ierr = 16\n Too many scans in file (maximum 200)\n");
+            expect_failed(r, " ierr = 16\n Too many scans in file (maximum 200)\n The file holds " +
+                                 std::to_string(c.scans) +
+                                 " scans; the command line takes any number (orvalt --help)\n");
         } else {
             EXPECT_EQ(r.status, 0) << r.out;
             EXPECT_TRUE(exists(c.file + ".dat"));
@@ -841,7 +861,7 @@ TEST(BadInputPasses, EveryPassReportsAFileThatIsGone) {
     }
     EXPECT_EQ(out.str(), " **ERROR in inqfilerec: cannot open " + name + "\n");
 
-    const std::string gone = "Error reading XRDML file: ";
+    const std::string gone = "The file cannot be opened any more";
     auto expect_gone = [&](const xr::ReaderStatus& status, const char* pass) {
         EXPECT_EQ(status.ierr, 1) << pass;
         EXPECT_EQ(status.message, gone + std::string(80 - gone.size(), ' ')) << pass;
@@ -852,8 +872,7 @@ TEST(BadInputPasses, EveryPassReportsAFileThatIsGone) {
     xr::ORVALTDATA1(con, name, status, y, e, xr::mn, ny, 1, 1);
     expect_gone(status, "one scan");
 
-    std::array<std::int32_t, xr::max_scans> weight{}, npts{};
-    weight.fill(1);
+    std::vector<std::int32_t> weight(2, 1), npts(2, 0);
     status = {};
     xr::ORVALTDATATOT(con, name, status, y, e, xr::mn, npts, weight, ny, 2, 1);
     expect_gone(status, "sum");

@@ -206,6 +206,7 @@ TEST_F(Orvalt, EveryRealFileInEveryPatternFormat) {
         const std::string name = input.filename().string();
         fs::copy_file(input, dir / name, fs::copy_options::overwrite_existing);
         const bool phi = name.starts_with("polefig");  // every scan moves Phi
+        const bool listed = name.starts_with("insitu");  // x as listed, not evenly spaced
         for (const Case& c : cases) {
             SCOPED_TRACE(name + " [" + c.args + "]");
             const std::string args = c.args;
@@ -245,7 +246,8 @@ TEST_F(Orvalt, EveryRealFileInEveryPatternFormat) {
                 ASSERT_EQ(fxye.status, 0) << fxye.err;
                 expect_points(fxye_points(read("out.fxye")), ref, 5e-9, "fxye");
                 const std::string check = "python3 \"" + (formats / "check_fxye.py").string() +
-                                          "\" --pad80 \"" + (dir / "out.fxye").string() + "\"";
+                                          "\" --pad80 " + (listed ? "--listed " : "") + "\"" +
+                                          (dir / "out.fxye").string() + "\"";
                 const std::string to = " > \"" + (dir / "check.txt").string() + "\"";
                 EXPECT_EQ(std::system((check + to).c_str()), 0) << read("check.txt");
                 fs::remove(dir / "out.fxye");

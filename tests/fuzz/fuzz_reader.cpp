@@ -16,6 +16,7 @@
 #include "tests/scratch_folder.h"
 #include "tests/support/xrdml_passes.h"
 #include "xrdml/reader.h"
+#include "xrdml/scan.h"
 
 namespace {
 
@@ -67,7 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // The one reading of the three gives what they give alone.
         xr::ScanCensus census2;
         xr::ScanParameters par2;
-        const xr::FileSurvey survey = xr::survey_file(name, xr::ReaderStatus{}, census2, par2, 1);
+        xr::SurveyOptions options;
+        options.verbose = 1;
+        const xr::FileSurvey survey = xr::survey_file(name, xr::ReaderStatus{}, census2, par2, options);
         std::ostringstream records2;
         orvalt::Console con2{in, records2};
         std::int32_t nrec2 = 0, maxlen2 = 0;
@@ -78,7 +81,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             __builtin_trap();
 
         if (status.ierr != 0) return 0;
-        if (census.nscans < 0 || census.nscans > xr::max_scans) __builtin_trap();
+        if (census.nscans < 0 || par2.facts.size() != static_cast<std::size_t>(census.nscans))
+            __builtin_trap();
 
         xr::ScanParameters par;
         orvalt::test::ORVALTPAR(name, status, par, census.nscans);
@@ -93,7 +97,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         for (std::int32_t scan : {1, 2, nscans})
             if (scan >= 1 && scan <= nscans) read_scan(con, name, scan, y, e);
 
-        std::vector<std::int32_t> weight(xr::max_scans, 1), npts(xr::max_scans, 0);
+        // Whole scans, x as listed or spread, as a program reading measurements takes them.
+        const xr::Measurement m = xr::survey_measurement(name);
+        xr::read_scans(name, m, {xr::unlimited, true}, [&](const xr::Scan& scan) {
+            if (scan.x.size() != scan.counts.size() || scan.errors.size() != scan.counts.size())
+                __builtin_trap();
+            return scan.number < 3;
+        });
+
+        std::vector<std::int32_t> weight(static_cast<std::size_t>(nscans), 1),
+            npts(static_cast<std::size_t>(nscans), 0);
         if (nscans > 1) weight[1] = 0;  // one scan left out of the sum
         xr::ReaderStatus sum_status;
         std::int32_t ny = -1;

@@ -44,7 +44,10 @@ struct Writer {
     }
 };
 
+// The file as written once the writer lets it go (entries added to a file
+// kept open may wait in memory until then).
 test::GenieFile read_back(const std::string& path) {
+    EXPECT_TRUE(close_genie_file());
     test::GenieFile f;
     std::string error;
     EXPECT_TRUE(test::read_genie_file(path, f, error)) << error;

@@ -14,7 +14,7 @@ void COUNTSCANS(Console& con, std::string_view name, ReaderStatus& status, ScanC
     PassLines lines(name);
     std::string_view line;
     while (lines.next(line)) {
-        if (!pass.take(con, line, status, verbose)) {
+        if (!pass.take(con, line, first_element(line), status, verbose)) {
             lines.close();
             return;
         }
@@ -31,17 +31,26 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
     std::string_view line;
     for (;;) {
         if (!lines.next(line)) {
-            lines.report_end(status);
+            lines.close();
+            pass.report_missing(nscans, status);
             return;
         }
-        if (!pass.take(line, status)) {
+        if (!pass.take(line, first_element(line), lines.line_offset(), status)) {
             lines.close();
             return;
         }
         if (pass.least_count() >= nscans) break;
     }
     lines.close();
-    ParameterPass::check_counts(pass.counts(), nscans, status);
+    pass.stop_at(pass.stop_here(), nscans, status);
+}
+
+xrdml::FileSurvey survey(std::string_view name, ScanCensus& census, ScanParameters& par,
+                         std::int32_t verbose, StagedFile* plain_copy) {
+    SurveyOptions options;
+    options.verbose = verbose;
+    options.plain_copy = plain_copy;
+    return survey_file(name, ReaderStatus{}, census, par, options);
 }
 
 namespace {

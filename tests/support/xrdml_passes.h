@@ -25,6 +25,12 @@ void COUNTSCANS(Console& con, std::string_view name, xrdml::ReaderStatus& status
 void ORVALTPAR(std::string_view name, xrdml::ReaderStatus& status, xrdml::ScanParameters& par,
                std::int32_t nscans);
 
+// survey_file with its options but verbose and the copy taken as they
+// come, as a run of the dialogue takes them (no limit of scans).
+xrdml::FileSurvey survey(std::string_view name, xrdml::ScanCensus& census,
+                         xrdml::ScanParameters& par, std::int32_t verbose,
+                         StagedFile* plain_copy = nullptr);
+
 // Field starts (1-based) of a text separated by blanks, commas or tabs: on
 // return starts[0..n] hold the n + 1 entries, the last one past the last
 // field; returns n.

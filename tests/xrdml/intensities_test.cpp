@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <tuple>
 
 #include "tests/support.h"
 #include "xrdml/reader.h"
@@ -57,7 +58,7 @@ TEST(SingleScan, LoadsTheChosenScan) {
 
     r = load(xrdml_file({"1 2 3", "4"}), 3);  // beyond the last scan
     EXPECT_EQ(r.status.ierr, 1);
-    EXPECT_EQ(message(r.status), "Error reading XRDML file: </xrdMeasurements>");
+    EXPECT_EQ(message(r.status), "The file ends after scan 2, before scan 3");
     r = load("no such file", 0);
     EXPECT_EQ(r.status.ierr, 14);
     EXPECT_EQ(message(r.status), "Unexpected scan number received by orvaltdata1");
@@ -77,8 +78,8 @@ TEST(SingleScan, PointLimit) {
     EXPECT_EQ(r.y[0], -1.0);  // nothing written
 }
 
-// A field that is no number, a list wrapped over lines or a cut start tag
-// fails both reads.
+// A field that is no number or a list wrapped over lines fails both reads,
+// naming the point and the scan; a list the file ends in is cut short.
 TEST(BothReads, BadIntensities) {
     auto with = [](std::vector<std::string> more) {
         std::vector<std::string> ls = wavelength_lines;
@@ -86,17 +87,24 @@ TEST(BothReads, BadIntensities) {
         ls.insert(ls.end(), more.begin(), more.end());
         return lines(ls);
     };
-    std::vector<std::string> files = {with({"<intensities unit=\"counts\">1 2 3", "4 5 6</intensities>"}),
-                                      with({"<intensities"})};
-    for (const char* list : {"1 x 3", "1 , 3", "1 nan", "Inf", "1 2 ,"})
-        files.push_back(xrdml_file({"1", list}));
-    for (const std::string& f : files) {
+    const std::string bad = "Problem reading intensities: ";
+    std::vector<std::tuple<std::string, std::int32_t, std::string>> files = {
+        {with({"<intensities unit=\"counts\">1 2 3", "4 5 6</intensities>"}), 10,
+         bad + "scan 2's list does not close on its line"},
+        {with({"<intensities"}), 23, "Scan 2 is cut short: the file ends inside its list"},
+        {with({"<intensities unit=\"counts\">1 2 3"}), 23,
+         "Scan 2 is cut short: the file ends inside its list"}};
+    for (const auto& [list, point] : {std::pair{"1 x 3", 2}, {"1 , 3", 2}, {"1 nan", 2}, {"Inf", 1},
+                                      {"1 2 ,", 3}})
+        files.emplace_back(xrdml_file({"1", list}), 10,
+                           bad + "point " + std::to_string(point) + " of scan 2 is not a number");
+    for (const auto& [f, ierr, text] : files) {
         for (const Read& r : {load(f, 2), sum(f, 2)}) {
-            EXPECT_EQ(r.status.ierr, 10) << f;
-            EXPECT_EQ(message(r.status), "Problem reading intensities");
+            EXPECT_EQ(r.status.ierr, ierr) << f;
+            EXPECT_EQ(message(r.status), text);
         }
     }
-    EXPECT_EQ(sum(files.back(), 2, {1, 0}).status.ierr, 0);  // an excluded scan is not read
+    EXPECT_EQ(sum(std::get<0>(files.back()), 2, {1, 0}).status.ierr, 0);  // an excluded scan is not read
     const Read r = load(with({"\t<intensities unit=\"counts\"/>"}), 2);  // an empty element tag
     EXPECT_EQ(r.status.ierr, 0);
     EXPECT_EQ(r.ny, 0);
@@ -156,11 +164,18 @@ TEST(BothReads, AttenuationFactors) {
                   std::vector<double>(b.e.begin(), b.e.begin() + 2));
     }
 
-    for (const char* bad : {"1", "1 2 3", "1 0", "1 -2", "1 x", "1 1e400"}) {
+    const std::pair<const char*, std::string> bad_factors[] = {
+        {"1", "scan 1 has 1 for its 2 counts"},
+        {"1 2 3", "scan 1 has 3 for its 2 counts"},
+        {"1 0", "factor 2 of scan 1 is not a positive number"},
+        {"1 -2", "factor 2 of scan 1 is not a positive number"},
+        {"1 x", "factor 2 of scan 1 is not a positive number"},
+        {"1e400 1", "factor 1 of scan 1 is not a positive number"}};
+    for (const auto& [bad, why] : bad_factors) {
         const std::string f = attenuated_file({"3 5"}, {{"", factors(bad)}});
         for (const Read& rr : {load(f, 1), sum(f, 1)}) {
             EXPECT_EQ(rr.status.ierr, 17) << bad;
-            EXPECT_EQ(message(rr.status), "Problem reading attenuation factors");
+            EXPECT_EQ(message(rr.status), "Problem reading attenuation factors: " + why);
         }
     }
 }
@@ -188,7 +203,7 @@ TEST(SummedScans, ScanCountAndLimits) {
     EXPECT_EQ(r.first(2), (std::vector<double>{4, 4}));
     r = sum(xrdml_file({"1", ""}), 3);
     EXPECT_EQ(r.status.ierr, 1);
-    EXPECT_EQ(message(r.status), "Error reading XRDML file: </xrdMeasurements>");
+    EXPECT_EQ(message(r.status), "The file ends after scan 2, before scan 3");
 
     r = sum(xrdml_file({"1 2", counting(mn + 1), "3"}), 3);
     EXPECT_EQ(r.status.ierr, 9);
@@ -223,7 +238,7 @@ TEST(SingleScan, RemembersWhereTheScansBegin) {
     EXPECT_EQ(offsets.known(), 3);
     Read r = load_with(4);  // the end-of-file report as from the top
     EXPECT_EQ(r.status.ierr, 1);
-    EXPECT_EQ(message(r.status), "Error reading XRDML file: </xrdMeasurements>");
+    EXPECT_EQ(message(r.status), "The file ends after scan 3, before scan 4");
     // ... also when the last line read is the remembered one.
     const std::string last = dir.write("last.xrdml", lines({"<counts>1 2</counts>", "<counts>3</counts>"}, "\r\n"));
     ScanOffsets at_end;
@@ -232,7 +247,7 @@ TEST(SingleScan, RemembersWhereTheScansBegin) {
         r = Read();
         ORVALTDATA1(d.con, last, r.status, r.y, r.e, mn, r.ny, s, 1, at_end);
     }
-    EXPECT_EQ(message(r.status), "Error reading XRDML file: <counts>3</counts>");
+    EXPECT_EQ(message(r.status), "The file ends after scan 2, before scan 3");
 
     // The same size and time, but the lines moved: no intensity line where
     // scan 3's was.

@@ -28,7 +28,7 @@ CensusRun census_of(const std::string& text, std::int32_t verbose = 1) {
     CensusRun r;
     ScanParameters par;
     const FileSurvey s =
-        survey_file(dir.write("f.xrdml", text), ReaderStatus{}, r.census, par, verbose);
+        survey(dir.write("f.xrdml", text), r.census, par, verbose);
     r.status = s.census_status;
     r.out = s.census_report;
     return r;
@@ -73,12 +73,15 @@ TEST(Census, WarningsAndFailures) {
 
     r = census_of(with(3, "<kAlpha1 unit=\"Angstrom\">  </kAlpha1>", {}, true));  // fails at once
     EXPECT_EQ(r.status.ierr, 5);
-    EXPECT_EQ(message(r.status), "Problem reading wavelength");
+    EXPECT_EQ(message(r.status), "Problem reading wavelength: kAlpha1 is not a number");
     EXPECT_EQ(r.out, "");
     r = census_of(with(4, wavelength_lines[3]), 0);  // two K-alpha1, no K-alpha2: warning, then failure
     EXPECT_EQ(r.status.ierr, 5);
+    EXPECT_EQ(message(r.status), "Problem reading wavelength: the file has no kAlpha2 in Angstrom");
     EXPECT_EQ(r.out, " **WARNING: Unexpected number of kAlpha1 values in file = 2\n");
-    EXPECT_EQ(census_of("").status.ierr, 5);
+    r = census_of("");
+    EXPECT_EQ(r.status.ierr, 5);
+    EXPECT_EQ(message(r.status), "Problem reading wavelength: the file has no kAlpha1 in Angstrom");
 }
 
 // An element of one value holds one number, blanks and tabs around it: a
@@ -161,19 +164,32 @@ TEST(Parameters, TablesInFileOrderAndTheEarlyStop) {
 TEST(Parameters, Failures) {
     const std::string start = "<startPosition>1</startPosition>", end = "<endPosition>2</endPosition>",
                       time = "<commonCountingTime unit=\"seconds\">1</commonCountingTime>";
+    // Each failure names the scan and the element.
     const std::tuple<std::string, std::int32_t, std::string> cases[] = {
         // two axes per scan: the counts differ when the counting times reach nscans
         {lines({start, end, start, end, time, start, end, start, end, time}), 15,
-         "Problem with numbers of: start position, end position, counting times"},
+         "Scan 1 has 2 startPosition elements"},
+        {lines({start, end, time, start, start, end, time}), 15, "Scan 2 has 2 startPosition elements"},
         // counting times in another unit are not seen: the file ends first
         {lines({start, end, "<commonCountingTime unit=\"ms\">1</commonCountingTime>",
                 "\t</xrdMeasurements>"}), 1,
-         "Error reading XRDML file: \t</xrdMeasurements>"},
-        {std::string(200, 'q'), 1, "Error reading XRDML file: " + std::string(54, 'q')},  // cut to 80
-        {"<startPosition> </startPosition>\n", 4, "Problem reading x-axis"},
-        {"<endPosition>1..2</endPosition>\n", 4, "Problem reading x-axis"},
+         "Scan 1 has no commonCountingTime in seconds"},
+        {std::string(200, 'q'), 1, "Scan 1 has no startPosition (or listPositions)"},
+        // the scan whose list comes without its parameters
+        {lines({start, end, time, "<counts>1</counts>", start, time, "<counts>1</counts>"}), 1,
+         "Scan 2 has no endPosition (or listPositions)"},
+        {"<startPosition> </startPosition>\n", 4,
+         "Problem reading x-axis: scan 1's startPosition is not a number"},
+        {lines({start, end, time, "<endPosition>1..2</endPosition>"}), 4,
+         "Problem reading x-axis: scan 2's endPosition is not a number"},
         {"<commonCountingTime unit=\"seconds\">NaN</commonCountingTime>\n", 6,
-         "Problem reading counting time"}};
+         "Problem reading counting time: scan 1's commonCountingTime is not a number"},
+        {"<listPositions>1 2 x</listPositions>\n", 4,
+         "Problem reading x-axis: position 3 of scan 1's listPositions is not a number"},
+        {"<listPositions></listPositions>\n", 4,
+         "Problem reading x-axis: scan 1's listPositions holds no positions"},
+        {"<listPositions>1 2\n", 4,
+         "Problem reading x-axis: scan 1's listPositions does not close on its line"}};
     ScanParameters par;
     for (const auto& [text, ierr, msg] : cases) {
         const ReaderStatus s = par_of(text, par, 2);
@@ -187,12 +203,15 @@ TEST(Parameters, Failures) {
                "\t</xrdMeasurements>"}),
         par, 1);
     EXPECT_EQ(ms.ierr, 1);
-    EXPECT_EQ(message(ms), "Error reading XRDML file: \t</xrdMeasurements>");
-    // More elements than the tables hold: counted on, never stored past 200.
+    EXPECT_EQ(message(ms), "Scan 1 has no commonCountingTime in seconds");
+    // More elements of one kind than scans: the tables hold them all, the
+    // check names what is wrong.
     std::vector<std::string> ls;
     for (int i = 0; i < 205; ++i) ls.push_back("<startPosition>" + std::to_string(i) + "</startPosition>");
     for (int i = 0; i < 200; ++i) ls.insert(ls.end(), {end, time});
-    EXPECT_EQ(par_of(lines(ls), par, 200).ierr, 15);
+    const ReaderStatus surplus = par_of(lines(ls), par, 200);
+    EXPECT_EQ(surplus.ierr, 15);
+    EXPECT_EQ(message(surplus), "Scan 1 has 205 startPosition elements");
     EXPECT_EQ(par.start_position[199], 199);
 }
 
@@ -320,13 +339,11 @@ TEST(Survey, GivesWhatTheThreePassesGiveAlone) {
         const std::string census_report = alone.text().substr(records_report.size());
         ReaderStatus par_status = census_status;
         ScanParameters par;
-        par.start_position.fill(-1);
         ORVALTPAR(name, par_status, par, census.nscans);
 
         ScanCensus census2;
         ScanParameters par2;
-        par2.start_position.fill(-1);
-        const FileSurvey s = survey_file(name, ReaderStatus{}, census2, par2, 1);
+        const FileSurvey s = survey(name, census2, par2, 1);
         const std::string head = text.substr(0, 60);
         ASSERT_TRUE(s.opened);
         Dialogue d;
@@ -349,7 +366,7 @@ TEST(Survey, GivesWhatTheThreePassesGiveAlone) {
     }
     ScanCensus census;
     ScanParameters par;
-    EXPECT_FALSE(survey_file("no_such.xrdml", ReaderStatus{}, census, par, 1).opened);
+    EXPECT_FALSE(survey("no_such.xrdml", census, par, 1).opened);
 }
 
 // Of a .gz or .bz2 file the survey keeps the text it decompressed, whole,
@@ -363,19 +380,19 @@ TEST(Survey, KeepsTheTextOfACompressedFileForTheLaterPasses) {
     StagedFile copy;
     for (const std::string& name :
          {dir.write("f.xrdml.gz", gzip(text)), dir.write("f.xrdml.bz2", bzip2(text))}) {
-        const FileSurvey s = survey_file(name, ReaderStatus{}, census, par, 0, &copy);
+        const FileSurvey s = survey(name, census, par, 0, &copy);
         EXPECT_EQ(s.census_status.ierr, 0) << name;
         EXPECT_EQ(census.nscans, 91) << name;
         ASSERT_TRUE(copy.active()) << name;
         EXPECT_TRUE(read_all(copy.temporary_name()) == text) << name;
     }
     const std::string copy_name = copy.temporary_name();
-    survey_file(real_file("polefig_Ge113.xrdml"), ReaderStatus{}, census, par, 0, &copy);
+    survey(real_file("polefig_Ge113.xrdml"), census, par, 0, &copy);
     EXPECT_FALSE(copy.active() || std::filesystem::exists(copy_name));
 
     const std::string whole = gzip(text);
-    const FileSurvey cut = survey_file(dir.write("cut.xrdml.gz", whole.substr(0, whole.size() / 2)),
-                                       ReaderStatus{}, census, par, 1, &copy);
+    const FileSurvey cut =
+        survey(dir.write("cut.xrdml.gz", whole.substr(0, whole.size() / 2)), census, par, 1, &copy);
     EXPECT_EQ(cut.census_status.ierr, 19);
     EXPECT_EQ(message(cut.census_status), "The gzip file is truncated (it ends too early)");
     EXPECT_FALSE(copy.active());
