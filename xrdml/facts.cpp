@@ -6,7 +6,6 @@
 
 #include "g_f/number_parsing.h"
 #include "g_f/numbers.h"
-#include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
 

@@ -16,7 +16,11 @@
 #include <string_view>
 #include <vector>
 
+#include "xrdml/lines.h"
+
 namespace orvalt::xrdml {
+
+inline constexpr std::string_view two_theta_axis = "2Theta";  // as the files name it
 
 inline constexpr std::size_t max_text = 64;
 inline constexpr std::size_t max_kept = 16;
@@ -58,7 +62,6 @@ struct BeamFacts {
     std::string monochromator;  // the name of a crystal monochromator in the incident beam
 };
 
-struct FirstElement;
 
 // Takes every line outside comments, in file order, with its first element
 // (first_element), and keeps the facts of each scan (one per intensity

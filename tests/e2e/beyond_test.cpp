@@ -188,8 +188,8 @@ TEST_F(Beyond, InSituSeriesOfListedPositions) {
     EXPECT_EQ(format(sum[1][0]), "36.71964394");  // as listed, not spread evenly
 
     ASSERT_EQ(run("", "", "-q --separate --format xye insitu_48_listed_positions.xrdml").status, 0);
-    const std::string xye = read("insitu_48_listed_positions.xye");
-    EXPECT_TRUE(has(xye, "# scan 48\n# Temperature: 294 K\n"
+    const std::string xye = read("insitu_48_listed_positions_48.xye");
+    EXPECT_TRUE(has(xye, "# Scans: scan 48 of 48\n") && has(xye, "# Temperature: 294 K\n"
                          "# Time: 2017-01-10T14:14:27-05:00 to 2017-01-10T14:14:51-05:00\n"));
     ASSERT_EQ(run("", "", "-q --format cif insitu_48_listed_positions.xrdml").status, 0);
     EXPECT_TRUE(has(read("insitu_48_listed_positions.cif"), "\n_diffrn_ambient_temperature 294\n"));
@@ -348,8 +348,8 @@ TEST_F(Beyond, AbortedAndCutMeasurements) {
         {&partial, "--scan 2 --partial", 0, "", 2},
         {&partial, "--sum", 1, refused_partial, 0},
         {&partial, "--sum --partial", 0, "", 4},
-        // the scans before it are kept, as of any scan that cannot be read
-        {&partial, "--separate --format xye", 1, refused_partial, 4},
+        // no pattern file is written of scans that cannot all be read
+        {&partial, "--separate --format xye", 1, refused_partial, 0},
         {&partial, "--separate --format xye --partial", 0, "", 6},
         {&cut_in_list, "--scan 1", 0, cut_warning + ", inside scan 2\n", 4},
         {&cut_in_list, "--scan 2", 1, cut_warning + ", inside scan 2\n" + refused_cut, 0},
@@ -361,14 +361,16 @@ TEST_F(Beyond, AbortedAndCutMeasurements) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args + " of " + c.text->substr(c.text->size() - 40));
         write("a.xrdml", *c.text);
-        fs::remove(dir / "a.dat");
-        fs::remove(dir / "a.xye");
+        for (const char* f : {"a.dat", "a_1.xye", "a_2.xye"}) fs::remove(dir / f);
         const std::string format = c.args.find("xye") == std::string::npos ? " --format ascii" : "";
         const Result r = run("", "", "--counts " + c.args + format + " a.xrdml");
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
-        const std::string out = exists("a.dat") ? read("a.dat") : exists("a.xye") ? read("a.xye") : "";
-        EXPECT_EQ(points_of(out).size(), c.points);
+        // A separate scan's .xye is a file of its own.
+        std::size_t points = 0;
+        for (const char* f : {"a.dat", "a_1.xye", "a_2.xye"})
+            if (exists(f)) points += points_of(read(f)).size();
+        EXPECT_EQ(points, c.points);
     }
     // The dialogue says the same, without the option it does not have.
     write("a.xrdml", partial);
@@ -410,13 +412,14 @@ TEST_F(Beyond, ScansOfAnyLengthAndFilesOfAnyNumberOfScans) {
         {"--scan 1001 --counts --format ascii", "many.dat", 2},
         {"--sum --format ascii", "many.dat", 2},
         {"--gudrun --exclude 1000,1001", "many.dat", 2},
-        {"--separate --format xye", "many.xye", 2002},
+        {"--separate --format xye", "many_1001.xye", 2},  // a file a scan
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.args);
         ASSERT_EQ(run("", "", "-q " + c.args + " many.xrdml").status, 0);
         EXPECT_EQ(points_of(read(c.file)).size(), c.lines);
     }
+    EXPECT_TRUE(exists("many_0001.xye"));
     const std::string weights = read("many.weights");
     EXPECT_TRUE(weights.ends_with("\n999 1\n1000 0\n1001 0\n")) << weights.substr(weights.size() - 40);
     EXPECT_EQ(points_of(read("many.dat")).front()[1], 1.0);  // scan 1001's 5 left out

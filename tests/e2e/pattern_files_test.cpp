@@ -352,7 +352,9 @@ TEST_F(Orvalt, SeparatePatternsAllOrNothing) {
         const std::string args = std::string("--separate --format ") + f.format + " -o old." + f.format;
         const Result r = run("", "", args + " cut.xrdml");
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "cut.xrdml: Problem reading intensities\ncut.xrdml: not converted\n");
+        EXPECT_TRUE(r.err.ends_with("cut.xrdml: Scan 2 is cut short: the file ends inside its list; "
+                                    "--partial takes it as far as it goes\ncut.xrdml: not converted\n"))
+            << r.err;
         for (const std::string& n : f.names) EXPECT_EQ(read(n), "older\n") << n;
         // A file that cannot be written: the reason, and no file changed.
         const Result full = run("", file_limit(1), args + " two.xrdml");

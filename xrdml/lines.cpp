@@ -1,6 +1,6 @@
-// The line helpers of the passes (the element name after the first "<", the
-// element text, number fields, count totals) and the report of a failed pass.
-#include "xrdml/reader.h"
+// The lines of an XRDML file: the element name after the first "<", the
+// element text, number fields, count totals.
+#include "xrdml/lines.h"
 
 #include <bit>
 #include <cstdint>
@@ -120,23 +120,6 @@ CountTotals total_counts(std::string_view text) {
     }
 }
 
-void ReaderStatus::set(std::int32_t code, std::string_view text) {
-    ierr = code;
-    message = field(text, message_width);
-    note.clear();
-}
-
-void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary) {
-    if (status.ierr == 0) return;
-    say_integer(con, "ierr = ", status.ierr);
-    if (status.note.empty()) fail(con, trimmed(status.message), summary);
-    say_error(con, trimmed(status.message), summary);
-    say_line(con, status.note);
-    con.out.flush();
-    throw Stop{1};
-}
-
-// --- line helpers of the passes ------------------------------------------------
 
 FirstElement first_element(std::string_view line) {
     const auto* lt = static_cast<const char*>(std::memchr(line.data(), '<', line.size()));
@@ -153,6 +136,8 @@ ElementText element_text(std::string_view line) {
     if (lt == std::string_view::npos) return {rest, false};
     return {rest.substr(0, lt), true};
 }
+
+
 
 FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     // A field starts at the first character when it is no blank or tab, and
