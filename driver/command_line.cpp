@@ -121,12 +121,16 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
 }  // namespace
 
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    handle_interruptions(true);
+    return run_arguments(argc, argv, out, err);
+}
+
+int run_arguments(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
     Choices c;
     std::vector<std::string> files;
     if (const int status = parse_arguments(argc, argv, c, files, out, err); status >= 0)
         return status;
 
-    handle_interruptions(true);
     Batch batch;
     {
         std::istringstream no_answers;

@@ -12,4 +12,9 @@ namespace orvalt {
 // failed, 2 when the arguments were refused (then no file is read or written).
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
 
+// The same, for a caller that keeps the process's signals to itself (the
+// Python module): an interruption is not taken over, so it ends nothing
+// here; every file is still written under a temporary and put in place whole.
+int run_arguments(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
 }  // namespace orvalt

@@ -94,7 +94,10 @@ private:
 
 }  // namespace
 
-bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
+namespace {
+
+// The census, the scan choice, the intensity and the scans a sum takes.
+void settle_scans(Console& con, Request& request, Questions& ask, RunState& run) {
     const bool dialogue = request.front_end == FrontEnd::dialogue;
     run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited);
     const std::int32_t nscans = run.scans.census.nscans;
@@ -108,15 +111,15 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
         ask.intensity(con, a);
 
     run.weights = all_included(nscans);
-    bool written = true;
-    WeightsKept weights_kept(con, run);
     if (a.iscan == gudrun_answer) {
         exclude_named(con, request.excluded, run.weights, nscans);
         ask.exclusions(con, run.weights, nscans);
-        written = save_weights(con, run.files, request.weights, run.weights, nscans,
-                               run.weights_file);
     }
+}
 
+// The units and what to write, with what each needs of the file checked.
+OutputFormat settle_output(Console& con, Request& request, Questions& ask, RunState& run) {
+    Answers& a = request.answers;
     empty_line(con);
     if (branch_fixes_units(a.iscan)) {
         a.iunits = units_answer(Units::two_theta);
@@ -137,7 +140,6 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
         ask.output_kind(con, a);
     }
     const OutputFormat format = output_format(request);
-    const FormatRow& row = format_row(format);
 
     // The wavelengths go into Q, d-spacing, every Genie file's header and
     // every pattern file.
@@ -146,6 +148,46 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     warn_of_the_file(con, request, run.scans.census,
                      units_of(a) != Units::two_theta || format == OutputFormat::fxye ||
                          format == OutputFormat::cif);
+    return format;
+}
+
+// One scan or the sum of scans, x made into the units asked.
+void build_spectrum(Console& con, const Request& request, RunState& run) {
+    const Answers& a = request.answers;
+    if (branch_sums(a.iscan)) {
+        // The gudrunX data are summed without the reader's detail lines.
+        sum_scans(con, run.files, request, run.scans, run.weights,
+                  a.iscan == gudrun_answer ? 0 : 1, run.spectrum);
+    } else {
+        load_single_scan(con, run.files, request, run.scans, run.spectrum);
+    }
+    report_and_convert(con, units_of(a), wavelengths_used(request, run.scans.census).value,
+                       run.spectrum);
+}
+
+}  // namespace
+
+void compute_spectrum(Console& con, Request& request, RunState& run) {
+    Questions given;
+    settle_scans(con, request, given, run);
+    if (request.answers.iscan == separate_answer)
+        stop_with_error(con, "every scan separately makes no one spectrum");
+    request.format = OutputFormat::ascii;
+    settle_output(con, request, given, run);
+    build_spectrum(con, request, run);
+}
+
+bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
+    settle_scans(con, request, ask, run);
+    Answers& a = request.answers;
+    const std::int32_t nscans = run.scans.census.nscans;
+    bool written = true;
+    WeightsKept weights_kept(con, run);
+    if (a.iscan == gudrun_answer)
+        written = save_weights(con, run.files, request.weights, run.weights, nscans,
+                               run.weights_file);
+    const OutputFormat format = settle_output(con, request, ask, run);
+    const FormatRow& row = format_row(format);
 
     empty_line(con);
     RunFiles& files = run.files;
@@ -169,14 +211,7 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
                                  figure.get()) &&
             written);
     }
-    if (branch_sums(a.iscan)) {
-        // The gudrunX data are summed without the reader's detail lines.
-        sum_scans(con, files, request, run.scans, run.weights, a.iscan == gudrun_answer ? 0 : 1,
-                  run.spectrum);
-    } else {
-        load_single_scan(con, files, request, run.scans, run.spectrum);
-    }
-    report_and_convert(con, units_of(a), wavelength, run.spectrum);
+    build_spectrum(con, request, run);
     if (figure != nullptr) draw_spectrum(con, request, run, *figure);
     files.output_name =
         ask.output_name(con, request, files, row.extension, format == OutputFormat::genie);

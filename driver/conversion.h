@@ -39,4 +39,11 @@ public:
 // throws Stop.
 bool convert(Console& con, Request& request, Questions& ask, RunState& run);
 
+// The spectrum the request asks for (one scan, the sum, the gudrunX data) in
+// run.spectrum, x in its units, as convert makes it, with nothing asked and
+// nothing written: for a caller that takes the numbers themselves. Every
+// scan separately makes no one spectrum (refused); a request that cannot be
+// met throws Stop, as convert does.
+void compute_spectrum(Console& con, Request& request, RunState& run);
+
 }  // namespace orvalt
