@@ -314,10 +314,16 @@ ListReach read_scan_counts(std::string_view name, ReaderStatus& status, std::vec
     if (attenuated && !factors.read(ny, scan, f, status)) return reach;
     // Points before a bad field are kept, as a point-by-point read leaves them.
     const auto good = static_cast<std::size_t>(scanned.first_bad < 0 ? ny : scanned.first_bad);
-    make_room(y, e, good);
-    for (std::size_t i = 0; i < good; ++i) {
-        y[i] = values[i];
-        e[i] = std::sqrt(values[i]);
+    reach.attenuated = !f.empty();
+    if (!limits.errors && !reach.attenuated) {
+        if (y.size() < good) y.resize(good);
+        std::copy(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(good), y.begin());
+    } else {
+        make_room(y, e, good);
+        for (std::size_t i = 0; i < good; ++i) {
+            y[i] = values[i];
+            e[i] = std::sqrt(values[i]);
+        }
     }
     for (std::size_t i = 0; i < std::min(good, f.size()); ++i) {  // intensity c*f, error sqrt(c)*f
         y[i] *= f[i];

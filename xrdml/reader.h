@@ -172,6 +172,12 @@ struct ReadLimits {
         : points(max_points), partial(take_partial) {}
     std::int32_t points;
     bool partial;
+    // False: the errors are made only where attenuation factors scale the
+    // counts, for a caller that takes the square roots of the others itself.
+    bool errors = true;
+    // False: x is made only of listed positions, for a caller that spreads
+    // the others from their start and spacing itself.
+    bool even_x = true;
 };
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
@@ -199,6 +205,7 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
 struct ListReach {
     std::int32_t found = 0;
     bool counted = false;
+    bool attenuated = false;  // the counts were multiplied by attenuation factors
 };
 ListReach read_scan_counts(std::string_view name, ReaderStatus& status, std::vector<double>& y,
                            std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,

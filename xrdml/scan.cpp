@@ -19,7 +19,7 @@ Measurement survey_measurement(std::string_view name) {
 }
 
 ReaderStatus read_scans(std::string_view name, const Measurement& m, const ReadLimits& limits,
-                        const std::function<bool(const Scan&)>& each, std::int32_t only) {
+                        const std::function<bool(Scan&)>& each, std::int32_t only) {
     ReaderStatus status = m.status;
     if (status.ierr != 0) return status;
     if (only > m.census.nscans) {
@@ -31,22 +31,26 @@ ReaderStatus read_scans(std::string_view name, const Measurement& m, const ReadL
     ScanOffsets offsets;
     PositionsReader lists(name, expected);
     Scan scan;
-    std::vector<double> counts, errors;
     const std::int32_t first = only > 0 ? only : 1, last = only > 0 ? only : m.census.nscans;
     for (std::int32_t n = first; n <= last; ++n) {
         const auto s = static_cast<std::size_t>(n - 1);
         std::int32_t ny = 0;
-        read_scan_counts(name, status, counts, errors, limits, ny, n, offsets, expected);
+        scan.attenuated =
+            read_scan_counts(name, status, scan.counts, scan.errors, limits, ny, n, offsets, expected)
+                .attenuated;
         if (status.ierr != 0) return status;
-        if (!scan_x(m.par, n - 1, ny, limits.partial, lists, scan.x, status)) return status;
+        const bool listed = m.par.listed[s].count > 0;
+        if ((listed || limits.even_x) &&
+            !scan_x(m.par, n - 1, ny, limits.partial, lists, scan.x, status))
+            return status;
         scan.number = n;
         scan.axis = m.par.axis[s].empty() ? std::string(two_theta_axis) : m.par.axis[s];
-        scan.x.resize(static_cast<std::size_t>(ny));
-        scan.counts.assign(counts.begin(), counts.begin() + ny);
-        scan.errors.assign(errors.begin(), errors.begin() + ny);
+        scan.x.resize(listed || limits.even_x ? static_cast<std::size_t>(ny) : 0);
+        scan.counts.resize(static_cast<std::size_t>(ny));
+        scan.errors.resize(limits.errors || scan.attenuated ? static_cast<std::size_t>(ny) : 0);
         scan.counting_time = m.par.counting_time[s];
-        const std::int32_t listed = m.par.listed[s].count;
-        scan.partial = (listed > 0 && ny < listed) || n == m.census.cut_scan;
+        const std::int32_t positions = m.par.listed[s].count;
+        scan.partial = (positions > 0 && ny < positions) || n == m.census.cut_scan;
         scan.facts = s < m.par.facts.size() ? m.par.facts[s] : ScanFacts();
         if (!each(scan)) break;
     }
@@ -61,8 +65,8 @@ ReaderStatus read_scan(std::string_view name, std::int32_t scan, Scan& out,
         status.set(14, "Unexpected scan number received by orvaltdata1");
         return status;
     }
-    return read_scans(name, m, limits, [&out](const Scan& s) {
-        out = s;
+    return read_scans(name, m, limits, [&out](Scan& s) {
+        out = std::move(s);
         return false;
     }, scan);
 }

@@ -29,8 +29,11 @@ struct Scan {
     std::int32_t number = 0;     // 1-based
     std::string axis;            // the axis x holds, as the file names it ("2Theta" when none)
     std::vector<double> x;       // as listed, or spread evenly from the scan's start to its end
+                                 // (empty where limits.even_x is false and x is not listed)
     std::vector<double> counts;  // counts times attenuation factors; intensities as they stand
-    std::vector<double> errors;  // square roots of the counts, times the factors
+    std::vector<double> errors;  // square roots of the counts, times the factors (empty where
+                                 // limits.errors is false and the scan has no factors)
+    bool attenuated = false;     // counts times factors (else errors are their square roots)
     double counting_time = 0.0;  // seconds
     bool partial = false;        // fewer counts than positions, or cut short (taken as asked)
     ScanFacts facts;             // the other axes, conditions, times
@@ -40,11 +43,11 @@ struct Scan {
 Measurement survey_measurement(std::string_view name);
 
 // Scan after scan of a surveyed file handed to `each` (false from it ends
-// the reading); with `only` > 0 that scan alone. limits.partial takes a
+// the reading), which may take its arrays; with `only` > 0 that scan alone. limits.partial takes a
 // partial scan as far as it goes. The status of the first scan that cannot
 // be read, or ierr 0.
 ReaderStatus read_scans(std::string_view name, const Measurement& m, const ReadLimits& limits,
-                        const std::function<bool(const Scan&)>& each, std::int32_t only = 0);
+                        const std::function<bool(Scan&)>& each, std::int32_t only = 0);
 
 // One scan (1-based) of the file: the survey, then the scan.
 ReaderStatus read_scan(std::string_view name, std::int32_t scan, Scan& out,

@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
         // Whole scans, x as listed or spread, as a program reading measurements takes them.
         const xr::Measurement m = xr::survey_measurement(name);
-        xr::read_scans(name, m, {xr::unlimited, true}, [&](const xr::Scan& scan) {
+        xr::read_scans(name, m, {xr::unlimited, true}, [&](xr::Scan& scan) {
             if (scan.x.size() != scan.counts.size() || scan.errors.size() != scan.counts.size())
                 __builtin_trap();
             return scan.number < 3;
