@@ -13,6 +13,8 @@ deps:
 build-release: deps
 	cmake -S . -B $(BUILD_RELEASE) -DCMAKE_BUILD_TYPE=Release -DORVALT_TESTS=OFF
 	cmake --build $(BUILD_RELEASE) -j $(JOBS)
+	@# The Python module, importable from the project's root.
+	@for m in $(BUILD_RELEASE)/python/orvalt.*.so; do [ ! -e "$$m" ] || ln -sf "$$m" .; done
 
 # Starts the program in a scratch folder that holds the shipped sample under
 # the program's default input name, so Return at every question converts it.
@@ -26,7 +28,9 @@ build-test: deps
 	cmake -S . -B $(BUILD_TEST) -DCMAKE_BUILD_TYPE=Debug -DORVALT_SANITIZE=ON -DORVALT_WERROR=ON
 	cmake --build $(BUILD_TEST) -j $(JOBS)
 
-test: build-test
+# The release build too: the Python module is imported from the project's
+# root after either command.
+test: build-test build-release
 	cd $(BUILD_TEST) && ctest --output-on-failure -j $(JOBS)
 
 clean:
@@ -58,6 +62,11 @@ bench: build-release
 	$(BUILD_RELEASE)/bench/bench_run --runs $(BENCH_RUNS) $(BUILD_RELEASE)/driver/orvalt
 	$(BUILD_RELEASE)/bench/bench_batch --runs $(BENCH_RUNS) $(BUILD_RELEASE)/driver/orvalt \
 	    ../shared/data/xrdml
+	@# The Python module's reading, where the module was built.
+	if [ -n "$$(ls $(BUILD_RELEASE)/python/orvalt.*.so 2>/dev/null)" ]; then \
+	    PYTHONPATH=$(BUILD_RELEASE)/python /usr/bin/python3 \
+	    bench/bench_python.py $(BUILD_RELEASE)/bench/make_xrdml $(BUILD_RELEASE)/bench/bench_reader \
+	    --runs $(BENCH_RUNS); fi
 
 # The same, then orvalt.exe under Wine (in the prefix of make test-windows),
 # which must write the same files.

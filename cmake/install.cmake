@@ -77,5 +77,10 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION science)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # The Python module is for Debian's python3 of the build, and needs numpy;
+  # the programs need neither.
+  if(ORVALT_PYTHON_MODULE)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ${ORVALT_PYTHON_RECOMMENDS})
+  endif()
 endif()
 include(CPack)

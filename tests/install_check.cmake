@@ -14,4 +14,12 @@ foreach(f bin/orvalt bin/g2dump share/man/man1/orvalt.1.gz share/man/man1/g2dump
     message(FATAL_ERROR "the installation lacks ${f}")
   endif()
 endforeach()
+# The Python module, where the build made one, where Debian's python3 looks.
+file(GLOB module ${BIN}/python/orvalt.*.so)
+if(module)
+  get_filename_component(module ${module} NAME)
+  if(NOT EXISTS ${OUT}/lib/python3/dist-packages/${module})
+    message(FATAL_ERROR "the installation lacks lib/python3/dist-packages/${module}")
+  endif()
+endif()
 message(STATUS "installation complete")

@@ -50,6 +50,19 @@ while IFS= read -r line; do
     esac
 done <"$src/README.md"
 
+# The README's Python lines, with this build's module (and the sanitizers'
+# runtime first, where the build has them).
+module=$(ls "$bin"/python/orvalt.*.so 2>/dev/null | head -n 1)
+if [ -n "$module" ]; then
+    code=$(awk '/^```python$/ { on = 1; next } /^```/ { on = 0 } on' "$src/README.md")
+    ran=$((ran + 1))
+    if ! output=$(cd "$root" && LD_PRELOAD=${ORVALT_PYTHON_PRELOAD:-} ASAN_OPTIONS=detect_leaks=0 \
+            PYTHONPATH="$bin/python" /usr/bin/python3 -c "$code" 2>&1); then
+        printf "FAILED: the README's Python lines\n%s\n" "$output"
+        status=1
+    fi
+fi
+
 echo "$ran commands of the README run"
 [ "$ran" -gt 0 ] || status=1
 exit "$status"

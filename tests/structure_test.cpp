@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 using Graph = std::map<std::string, std::set<std::string>>;
 
 const std::vector<std::string> folders = {"genie", "g_f",      "xrdml",   "plot",
-                                          "formats", "driver", "programs", "bench"};
+                                          "formats", "driver", "programs", "python", "bench"};
 
 Graph include_graph(const fs::path& root) {
     Graph g;
@@ -98,6 +98,7 @@ TEST(Structure, FoldersBuildOnlyOnThoseBelowThem) {
         {"formats", {"g_f", "genie"}},
         {"driver", {"xrdml", "plot", "formats", "g_f", "genie"}},
         {"programs", {"plot", "g_f", "genie"}},
+        {"python", {"driver", "xrdml", "plot", "formats", "g_f", "genie"}},
         {"bench", {"driver", "xrdml", "plot", "formats", "g_f", "genie"}},
     };
     for (const auto& [unit, edges] : include_graph(ORVALT_SOURCE_DIR)) {
