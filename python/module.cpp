@@ -98,32 +98,27 @@ struct PyScan {
 
     std::size_t points() const { return static_cast<std::size_t>(counts.size()); }
 
-    const py::array_t<double>& x() {
-        if (!x_) {
+    // The array `kept` holds, its n numbers made by point(i) on first use.
+    template <class Point>
+    const py::array_t<double>& made(std::optional<py::array_t<double>>& kept, Point point) {
+        if (!kept) {
             std::vector<double> v(points());
-            for (std::size_t i = 0; i < v.size(); ++i)
-                v[i] = start + static_cast<std::int32_t>(i) * step;  // as the command line fills x
-            x_ = array_of(std::move(v));
+            for (std::size_t i = 0; i < v.size(); ++i) v[i] = point(i);
+            kept = array_of(std::move(v));
         }
-        return *x_;
+        return *kept;
+    }
+    const py::array_t<double>& x() {
+        // As the command line fills x.
+        return made(x_, [this](std::size_t i) { return start + static_cast<std::int32_t>(i) * step; });
     }
     const py::array_t<double>& errors() {
-        if (!errors_) {
-            std::vector<double> v(points());
-            const double* c = counts.data();
-            for (std::size_t i = 0; i < v.size(); ++i) v[i] = std::sqrt(c[i]);
-            errors_ = array_of(std::move(v));
-        }
-        return *errors_;
+        const double* c = counts.data();
+        return made(errors_, [c](std::size_t i) { return std::sqrt(c[i]); });
     }
     const py::array_t<double>& counts_per_second() {
-        if (!per_second_) {
-            std::vector<double> v(points());
-            const double* c = counts.data();
-            for (std::size_t i = 0; i < v.size(); ++i) v[i] = c[i] / counting_time;
-            per_second_ = array_of(std::move(v));
-        }
-        return *per_second_;
+        const double* c = counts.data();
+        return made(per_second_, [this, c](std::size_t i) { return c[i] / counting_time; });
     }
     const py::dict& positions() {
         if (!positions_) {
