@@ -465,6 +465,20 @@ TEST_F(Orvalt, FailedWritesInABatchSayWhyAndTheBatchGoesOn) {
     }
 }
 
+// Each output is staged beside itself: a folder on another file system than
+// the current one takes the data file, the weights and the picture.
+TEST_F(Orvalt, OutputsOnAnotherFileSystem) {
+    struct stat here {}, shm {};
+    if (::stat(dir.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+        GTEST_SKIP() << "/dev/shm is no other file system here";
+    const orvalt::test::TempDir other("orvalt_e2e_other_file_system", "/dev/shm");
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0, 12.0, 1.0, "4 5 6"}}));
+    const Result r = run("", "", "--gudrun --plot -d " + other.path().string() + " a.xrdml");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"a.dat", "a.weights", "a.svg"})
+        EXPECT_TRUE(fs::is_regular_file(other.path() / name)) << name;
+}
+
 // --help shows an example of every branch; --version the version that
 // CMakeLists.txt sets, which the README names too.
 TEST_F(Orvalt, HelpAndVersion) {

@@ -179,6 +179,25 @@ TEST_F(Orvalt, SummingRefusesIncompatibleStartPoints) {
     EXPECT_FALSE(exists("b.dat"));
 }
 
+// Starts up to 0.0001 apart make one grid, which starts where the first scan
+// summed starts: scan 1, or without it (gudrunX) the first included one.
+TEST_F(Orvalt, ASumStartsWhereItsFirstScanStarts) {
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"},
+                                 {10.00005, 12.00005, 1.0, "1 2 3"},
+                                 {10.00009, 12.00009, 1.0, "1 2 3"}}));
+    const std::pair<const char*, double> cases[] = {
+        {"--sum --format ascii", 10.0}, {"--gudrun", 10.0}, {"--gudrun --exclude 1", 10.00005}};
+    for (const auto& [args, start] : cases) {
+        ASSERT_EQ(run("", "", std::string(args) + " a.xrdml").status, 0) << args;
+        std::vector<std::vector<double>> rows;
+        for (const auto& row : numbers_of(read("a.dat")))
+            if (row.size() == 3) rows.push_back(row);
+        ASSERT_EQ(rows.size(), 3u) << args;
+        expect_near_rel(rows[0][0], start);
+        expect_near_rel(rows[2][0], start + 2.0);
+    }
+}
+
 TEST_F(Orvalt, SummingRefusesIncompatibleSpacings) {
     std::string c101, c102;
     for (int i = 0; i < 101; ++i) c101 += "1 ";
@@ -271,6 +290,27 @@ TEST_F(Orvalt, CountsPerSecondOfACountingTimeOfOneAndAHalfSeconds) {
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(y[k], c[k] / 1.5) << k;
         EXPECT_EQ(e[k], std::sqrt(c[k]) / 1.5) << k;
+    }
+}
+
+// Separate scans in counts per second: each entry divided by its own scan's
+// counting time.
+TEST_F(Orvalt, SeparateScansTakeEachScansOwnCountingTime) {
+    const double times[] = {1.0, 2.0, 4.0};
+    write("t.xrdml", xrdml_text({{10.0, 12.0, times[0], "8 8 8"},
+                                 {10.0, 12.0, times[1], "8 8 8"},
+                                 {10.0, 12.0, times[2], "8 8 8"}}));
+    ASSERT_EQ(run("", "", "--separate t.xrdml").status, 0);
+    orvalt::test::GenieFile file;
+    std::string error;
+    ASSERT_TRUE(orvalt::test::read_genie_file((dir / "t.write").string(), file, error)) << error;
+    ASSERT_EQ(file.entries.size(), 3u);
+    for (std::size_t s = 0; s < 3; ++s) {
+        const auto y = file.entries[s].find("h_block.y")->float64s();
+        const auto e = file.entries[s].find("h_block.e")->float64s();
+        ASSERT_EQ(y.size(), 3u);
+        EXPECT_EQ(y[0], 8.0 / times[s]) << "entry " << s + 1;
+        EXPECT_EQ(e[2], std::sqrt(8.0) / times[s]) << "entry " << s + 1;
     }
 }
 
