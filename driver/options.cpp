@@ -94,6 +94,30 @@ const CLI::Validator scan_number(
     },
     "");
 
+// The scan numbers of an --exclude list ("2,5"), or why it is none: every
+// place between commas holds one (an empty place is no scan number left out).
+std::string read_scan_list(std::string_view list, std::vector<std::int32_t>& scans) {
+    for (std::size_t from = 0;;) {
+        const std::size_t comma = std::min(list.find(',', from), list.size());
+        const std::string item(list.substr(from, comma - from));
+        std::int32_t n = 0;
+        if (item.empty() && list.size() > 0)
+            return "'" + std::string(list) +
+                   "' has an empty place: scan numbers are separated by single commas, as in 2,5";
+        if (!parse_integer(item, n) || n < 1) return "'" + item + "' is not a scan number (1, 2, ...)";
+        scans.push_back(n);
+        if (comma == list.size()) return {};
+        from = comma + 1;
+    }
+}
+
+const CLI::Validator scan_list(
+    [](std::string& item) {
+        std::vector<std::int32_t> unused;
+        return read_scan_list(item, unused);
+    },
+    "");
+
 // Arguments that cannot be used: the message, then the usage line.
 int refuse(std::ostream& err, std::string_view why) {
     err << "orvalt: " << why << '\n' << usage_line << "\nRun 'orvalt --help' for the options.\n";
@@ -237,12 +261,14 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                                     "Every scan, against 2-theta, as one entry of a Genie file "
                                     "(or one block of an " +
                                         listed(pattern_format_names()) + " file)");
+    // Split here rather than by the parser, which drops empty places and
+    // would take the next argument for a list of none.
+    std::vector<std::string> exclude_lists;
     auto* o_exclude =
-        app.add_option("--exclude", c.request.excluded, "With --gudrun: scans to exclude, e.g. 2,5")
+        app.add_option("--exclude", exclude_lists, "With --gudrun: scans to exclude, e.g. 2,5")
             ->type_name("LIST")
-            ->delimiter(',')
             ->allow_extra_args(false)
-            ->check(scan_number);
+            ->check(scan_list);
     auto* f_counts = app.add_flag("--counts", counts, "Intensity in counts");
     auto* f_cps = app.add_flag("--cps", cps, "Intensity in counts per second (the default)");
     app.add_option("--units", units, "x axis: 2theta (the default), q or d")
@@ -294,6 +320,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, e.what());
     }
 
+    for (const std::string& list : exclude_lists) read_scan_list(list, c.request.excluded);
     Answers& a = c.request.answers;
     if (o_scan->count() > 0) a.iscan = scan;
     if (gudrun) a.iscan = gudrun_answer;

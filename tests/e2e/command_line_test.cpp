@@ -465,6 +465,27 @@ TEST_F(Orvalt, FailedWritesInABatchSayWhyAndTheBatchGoesOn) {
     }
 }
 
+// An --exclude list with an empty place (",,", a comma at an end) is no list
+// of scan numbers: refused as such, the list named, never the next argument.
+TEST_F(Orvalt, ExcludeListsWithAnEmptyPlaceAreRefused) {
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0, 12.0, 1.0, "1 2 3"},
+                                 {10.0, 12.0, 1.0, "1 2 3"}}));
+    for (const std::string list : {",,", "2,,3", ",", "2,", ",2"}) {
+        const Result r = run("", "", "--gudrun --exclude '" + list + "' a.xrdml");
+        EXPECT_EQ(r.status, 2) << list;
+        EXPECT_EQ(r.err.rfind("orvalt: --exclude: '" + list + "' has an empty place: scan numbers "
+                              "are separated by single commas, as in 2,5\n", 0),
+                  0u)
+            << list << r.err;
+        EXPECT_FALSE(exists("a.weights")) << list;
+    }
+    const Result r = run("", "", "--gudrun --exclude 1,3 --exclude=2 a.xrdml");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("a.xrdml: Error: All scans have been excluded\n"), std::string::npos) << r.err;
+    EXPECT_EQ(run("", "", "--gudrun --exclude 3,1 a.xrdml").status, 0);
+    EXPECT_EQ(read("a.weights"), "  1 0\n  2 1\n  3 0\n");
+}
+
 // Each output is staged beside itself: a folder on another file system than
 // the current one takes the data file, the weights and the picture.
 TEST_F(Orvalt, OutputsOnAnotherFileSystem) {
