@@ -139,6 +139,30 @@ TEST_F(Orvalt, DSpacingAtZeroTwoThetaStopsBeforeTheNameQuestion) {
     EXPECT_EQ(read("orvalt.tmp"), "old\n");
 }
 
+// A negative 2-theta would make a negative d-spacing: refused as 2-theta = 0
+// is, naming the first such point (in file order), before anything is
+// written; Q takes it, as a negative Q.
+TEST_F(Orvalt, DSpacingAtNegativeTwoThetaIsRefused) {
+    const std::tuple<double, double, std::string> cases[] = {
+        {-10.0, -6.0, "point 1 is at -10"}, {-2.0, 2.0, "point 1 is at -2"}, {6.0, -2.0, "point 3 is at -2"}};
+    for (const auto& [start, end, point] : cases) {
+        write("s.xrdml", xrdml_text({{start, end, 1.0, "1 4 9"}}));
+        write("orvalt.tmp", "old\n");
+        const std::string why =
+            "**ERROR in orvalt: d-spacing is undefined at negative 2-theta (" + point + ")\n";
+        const Result dialogue = run("s.xrdml\n1\n0\n3\n1\n\n");
+        EXPECT_EQ(dialogue.status, 1) << point;
+        EXPECT_NE(dialogue.out.find(" " + why), std::string::npos) << dialogue.out;
+        EXPECT_EQ(read("orvalt.tmp"), "old\n");
+        const Result cli = run("", "", "--units d --format ascii s.xrdml");
+        EXPECT_EQ(cli.status, 1) << point;
+        EXPECT_NE(cli.err.find("s.xrdml: " + why), std::string::npos) << cli.err;
+        EXPECT_FALSE(exists("s.dat")) << point;
+        EXPECT_EQ(run("", "", "--units q --format ascii s.xrdml").status, 0) << point;
+        fs::remove(dir / "s.dat");
+    }
+}
+
 TEST_F(Orvalt, SummingScansOfDifferentLengthsAndTimes) {
     // Scan 2 is shorter; points it does not reach carry scan 1's time only.
     write("sum.xrdml", xrdml_text({{10.0, 13.0, 2.0, "10 20 30 40"},
