@@ -218,6 +218,12 @@ std::size_t InputStream::decode(char* out, std::size_t n) {
                 if (!d.any) fault_ = Fault::truncated;
                 break;
             }
+            // Zero bytes after a gzip member are padding (tape blocks), as
+            // gzip itself takes them; no member begins with one.
+            if (d.any && d.kind == Compression::gzip && *d.next == '\0') {
+                fault_ = padding_fault();
+                break;
+            }
             if (!d.begin_stream()) {
                 fault_ = Fault::corrupt;
                 break;
@@ -240,6 +246,20 @@ std::size_t InputStream::decode(char* out, std::size_t n) {
         }
     }
     return got;
+}
+
+InputStream::Fault InputStream::padding_fault() {
+    Decoder& d = *decoder_;
+    for (;;) {
+        for (; d.avail > 0; ++d.next, --d.avail)
+            if (*d.next != '\0') return Fault::corrupt;
+        if (d.input_end) return Fault::none;
+        const std::size_t read = std::fread(d.in.get(), 1, compressed_block, file_);
+        if (std::ferror(file_) != 0) return Fault::read_error;
+        d.next = d.in.get();
+        d.avail = read;
+        d.input_end = read == 0;
+    }
 }
 
 bool InputStream::seek(std::uint64_t offset) {

@@ -66,6 +66,9 @@ public:
 private:
     struct Decoder;
     std::size_t decode(char* out, std::size_t n);
+    // What the rest of a compressed file after a stream's end is: none when
+    // it is zero bytes (read to its end), else corrupt or read_error.
+    Fault padding_fault();
     std::FILE* file_ = nullptr;
     std::unique_ptr<Decoder> decoder_;
     Compression compression_ = Compression::none;

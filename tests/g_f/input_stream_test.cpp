@@ -116,6 +116,38 @@ TEST(CompressedInput, DamagedArchivesEndTheReadingWithTheirFault) {
     }
 }
 
+// What may follow a gzip member: zero bytes (tape blocks, as gzip -t and zcat
+// take them), nothing else. A bzip2 file gets no such allowance.
+TEST(CompressedInput, ZeroPaddingAfterAGzipMemberEndsTheText) {
+    TempDir dir;
+    const std::string text = sample_text();
+    LineReader plain(dir.write("plain.xrdml", text));
+    const Reading expected = read_lines(plain);
+    const std::string gz = gzip(text), zeros(70000, '\0');
+    const std::pair<const char*, std::string> whole[] = {
+        {"one_zero.xrdml.gz", gz + '\0'},
+        {"blocks.xrdml.gz", gz + zeros + zeros + zeros + zeros},  // past one block of input
+        {"two_members.xrdml.gz", gzip(text.substr(0, 5000)) + gzip(text.substr(5000)) + zeros}};
+    for (const auto& [name, bytes] : whole) {
+        LineReader r(dir.write(name, bytes));
+        const Reading got = read_lines(r);
+        EXPECT_EQ(got.fault, Fault::none) << name;
+        EXPECT_TRUE(got.lines == expected.lines) << name;
+        ASSERT_TRUE(r.seek(expected.offsets[200])) << name;
+        EXPECT_EQ(read_lines(r).lines.size(), expected.lines.size() - 200) << name;
+    }
+    const std::pair<const char*, std::string> damaged[] = {
+        {"zeros_then_garbage.xrdml.gz", gz + zeros + "x"},
+        {"zeros_then_member.xrdml.gz", gz + zeros + gz},
+        {"zeros_before.xrdml.gz", zeros + gz},
+        {"zeros.xrdml.gz", zeros},
+        {"padded.xrdml.bz2", bzip2(text) + zeros}};
+    for (const auto& [name, bytes] : damaged) {
+        LineReader r(dir.write(name, bytes));
+        EXPECT_EQ(read_lines(r).fault, Fault::corrupt) << name;
+    }
+}
+
 TEST(CompressedInput, NamesAndFaultTexts) {
     EXPECT_EQ(compression_of("a.xrdml.gz"), Compression::gzip);
     EXPECT_EQ(compression_of("A.XRDML.BZ2"), Compression::bzip2);
