@@ -71,6 +71,9 @@ std::string_view fault_text(InputStream::Fault fault, Compression compression) {
                       : "The bzip2 file is truncated (it ends too early)";
         case InputStream::Fault::unsupported:
             return "This build does not read .bz2 files: decompress it first";
+        case InputStream::Fault::too_large:
+            return gz ? "The gzip file holds more than 512 MiB of text: decompress it first"
+                      : "The bzip2 file holds more than 512 MiB of text: decompress it first";
     }
     return {};
 }
@@ -150,8 +153,9 @@ struct InputStream::Decoder {
 InputStream::InputStream() = default;
 InputStream::~InputStream() { close(); }
 
-bool InputStream::open(const std::string& path) {
+bool InputStream::open(const std::string& path, std::uint64_t text_limit) {
     close();
+    text_limit_ = text_limit;
     file_ = open_regular_for_reading(path);
     if (file_ == nullptr) return false;
     // The readers have blocks of their own; a second buffer in stdio would only copy.
@@ -181,7 +185,14 @@ std::size_t InputStream::read(char* out, std::size_t n) {
     if (file_ == nullptr || fault_ != Fault::none) return 0;
     std::size_t got = 0;
     if (decoder_) {
-        got = decode(out, n);
+        // One byte past the limit tells a text that ends at it from a longer one.
+        const std::uint64_t room = position_ < text_limit_ ? text_limit_ - position_ : 0;
+        const std::size_t want = room < n ? static_cast<std::size_t>(room) + 1 : n;
+        got = decode(out, want);
+        if (position_ + got > text_limit_) {
+            got = static_cast<std::size_t>(text_limit_ - position_);
+            fault_ = Fault::too_large;
+        }
     } else {
         got = std::fread(out, 1, n, file_);
         if (std::ferror(file_) != 0) fault_ = Fault::read_error;

@@ -28,7 +28,14 @@ std::string_view without_compression_suffix(std::string_view name);
 class InputStream {
 public:
     // What ended the reading early; none at the end of the text.
-    enum class Fault { none, read_error, corrupt, truncated, unsupported };
+    enum class Fault { none, read_error, corrupt, truncated, unsupported, too_large };
+
+    // The most text a compressed file may hold. Far more than a measurement
+    // within the program's limits can: 200 scans of 25,000 points, each
+    // number in full precision in the four lists a scan may carry, come to
+    // about 480 MiB. A file that decompresses beyond it (a few kilobytes can
+    // hold gigabytes of blanks) ends the reading with Fault::too_large.
+    static constexpr std::uint64_t max_text = std::uint64_t{512} << 20;
 
     InputStream();
     ~InputStream();
@@ -37,8 +44,9 @@ public:
 
     // False unless `path` is a regular file that could be opened. Whether
     // it is compressed follows from its name; a damaged archive opens and
-    // then fails at the first read of the damaged part.
-    bool open(const std::string& path);
+    // then fails at the first read of the damaged part. `text_limit` is the
+    // most a compressed file's text may hold.
+    bool open(const std::string& path, std::uint64_t text_limit = max_text);
     void close();
     bool is_open() const { return file_ != nullptr; }
 
@@ -72,6 +80,7 @@ private:
     std::FILE* file_ = nullptr;
     std::unique_ptr<Decoder> decoder_;
     Compression compression_ = Compression::none;
+    std::uint64_t text_limit_ = max_text;
     std::uint64_t position_ = 0;  // in the text
     Fault fault_ = Fault::none;
     std::FILE* copy_ = nullptr;
