@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "g_f/new_files.h"
-#include "g_f/staged_file.h"
+#include "g_f/scratch_file.h"
 #include "xrdml/reader.h"
 
 namespace orvalt {
@@ -35,7 +35,7 @@ struct RunFiles {
     // for the later passes to read instead of decompressing it again; gone
     // with the run (inactive when the input is not compressed, or there was
     // no room for it).
-    StagedFile plain_copy;
+    ScratchFile plain_copy;
 };
 
 // The name the reading passes open: the input, or the copy of its text.

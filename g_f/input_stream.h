@@ -70,6 +70,8 @@ public:
     bool copy_complete() const {
         return copy_ != nullptr && !copy_failed_ && text_size_ && copied_ == *text_size_;
     }
+    // A write to the copy failed (a full disk): the copy is of no use.
+    bool copy_failed() const { return copy_failed_; }
 
 private:
     struct Decoder;

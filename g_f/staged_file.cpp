@@ -31,11 +31,7 @@ fs::path folder_of(const fs::path& target) {
 }
 
 std::string temporary_name_for(const fs::path& target, int attempt) {
-    const std::string leaf = std::string(prefix) + machine_name() + "-" +
-                             std::to_string(process_number()) + "-" + std::to_string(attempt) +
-                             std::string(suffix);
-    const fs::path folder = target.parent_path();
-    return (folder.empty() ? fs::path(leaf) : folder / leaf).string();
+    return temporary_name_in(target.parent_path(), attempt);
 }
 
 // The process number of a temporary of this program made on this machine,
@@ -62,8 +58,15 @@ unsigned long owner_of(std::string_view leaf) {
     return pid;
 }
 
-// Temporaries of runs of this program on this machine that were killed
-// before they could remove them: removed, once per folder and process.
+}  // namespace
+
+std::string temporary_name_in(const fs::path& folder, int attempt) {
+    const std::string leaf = std::string(prefix) + machine_name() + "-" +
+                             std::to_string(process_number()) + "-" + std::to_string(attempt) +
+                             std::string(suffix);
+    return (folder.empty() ? fs::path(leaf) : folder / leaf).string();
+}
+
 void remove_stale_temporaries(const fs::path& folder) {
     static std::mutex lock;
     static std::set<std::string> done;
@@ -83,8 +86,6 @@ void remove_stale_temporaries(const fs::path& folder) {
         remove_file(it->path().string());
     }
 }
-
-}  // namespace
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : target_(std::exchange(other.target_, std::string())),

@@ -2,10 +2,18 @@
 #pragma once
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
 namespace orvalt {
+
+// The name of this process's temporary number `attempt` in `folder` (empty:
+// the current folder), ".orvalt-HOST-PID-N.part".
+std::string temporary_name_in(const std::filesystem::path& folder, int attempt);
+// Removes the temporaries in `folder` of runs of this program on this machine
+// that were killed before they could remove them; once per folder and process.
+void remove_stale_temporaries(const std::filesystem::path& folder);
 
 // The one way a file is written: into a new temporary in the target's folder
 // (the folder of the file a link points to), put in place of the target at

@@ -12,13 +12,15 @@
 
 namespace orvalt {
 
-int create_unnamed(const std::string& folder, int& error) {
+int create_unnamed(const std::string& folder, int& error, bool owner_only) {
 #if defined(__linux__) && defined(O_TMPFILE)
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                          owner_only ? 0600 : 0666);
     if (fd < 0) error = errno;
     return fd;
 #else
     (void)folder;
+    (void)owner_only;
     error = ENOTSUP;
     return -1;
 #endif

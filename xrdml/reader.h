@@ -21,7 +21,7 @@
 
 namespace orvalt {
 struct Console;
-class StagedFile;
+class ScratchFile;
 }
 
 namespace orvalt::xrdml {
@@ -119,7 +119,7 @@ struct FileSurvey {
 // inside comments passed over), so that another reading can ride along.
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
                        ScanParameters& par, std::int32_t verbose,
-                       StagedFile* plain_copy = nullptr,
+                       ScratchFile* plain_copy = nullptr,
                        const std::function<void(std::string_view)>& each_line = {});
 
 // Loads scan `scan` (1-based): y holds the counts, e their square roots,
