@@ -59,11 +59,7 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     // are taken from below: the run's own go to where it leads now.
     std::ostream to_err(err.rdbuf());
     const std::string name = shown(argument);
-    const auto report = [&](MessageKind kind, std::string_view text) {
-        if (kind == MessageKind::warning && c.quiet) return;
-        if (text.starts_with(' ')) text.remove_prefix(1);
-        to_err << name << ": " << shown(trimmed(text)) << '\n';
-    };
+    const auto report = file_reports(name, c.quiet, to_err);
     Console con{no_answers, no_transcript, report};
     Request request = request_for(con, c, argument);
     if (const std::string problem = names_problem(without_trailing_blanks(argument), request, batch);

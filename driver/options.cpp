@@ -18,6 +18,7 @@
 #include "orvalt_version.h"
 #include "g_f/help_format.h"
 #include "g_f/number_parsing.h"
+#include "g_f/text.h"
 
 namespace orvalt {
 
@@ -228,6 +229,15 @@ std::string shown(std::string_view name) {
         }
     }
     return out;
+}
+
+std::function<void(MessageKind, std::string_view)> file_reports(const std::string& name,
+                                                                bool quiet, std::ostream& err) {
+    return [name, quiet, &err](MessageKind kind, std::string_view text) {
+        if (kind == MessageKind::warning && quiet) return;
+        if (text.starts_with(' ')) text.remove_prefix(1);
+        err << name << ": " << shown(trimmed(text)) << '\n';
+    };
 }
 
 // Reads the arguments into `c` and `files`. Returns -1 to go on, otherwise

@@ -29,6 +29,92 @@ std::set<std::string> entries(const fs::path& folder) {
     return names;
 }
 
+// A damaged archive, a text that is no measurement, a thing that is no file:
+// --list refuses each with the conversion's status and reason, and lists what
+// the conversion converts.
+TEST_F(Orvalt, ListAndConversionAgreeOnEveryDamagedOrForeignInput) {
+    const std::string text = xrdml_text(two_scans);
+    const std::string gz = gzip(text), bz = bzip2(text), zeros(1000, '\0');
+    std::string flipped = gz;
+    for (std::size_t i = gz.size() / 3; i < gz.size() / 3 + 16; ++i) flipped[i] ^= 0x5A;
+    const std::string gz_truncated = "The gzip file is truncated (it ends too early)";
+    const std::string gz_corrupt = "The gzip file is corrupt";
+    const std::string no_bzip2 = "This build does not read .bz2 files: decompress it first";
+    const std::string not_xrdml = "not an XRDML file (it holds no xrdMeasurement element)";
+    const bool win = windows_program();
+    struct Case {
+        std::string name, bytes, reason;  // reason empty: both list and convert it
+    };
+    const Case cases[] = {
+        {"cut.xrdml.gz", gz.substr(0, gz.size() / 2), gz_truncated},
+        {"cut_end.xrdml.gz", gz.substr(0, gz.size() - 4), gz_truncated},
+        {"flipped.xrdml.gz", flipped, gz_corrupt},
+        {"empty.xrdml.gz", "", gz_truncated},
+        {"plain_text.xrdml.gz", text, gz_corrupt},
+        {"padded.xrdml.gz", gz + zeros, ""},
+        {"padding_then_garbage.xrdml.gz", gz + zeros + "x", gz_corrupt},
+        {"whole.xrdml.bz2", bz, win ? no_bzip2 : ""},
+        {"cut.xrdml.bz2", bz.substr(0, bz.size() / 2),
+         win ? no_bzip2 : "The bzip2 file is truncated (it ends too early)"},
+        {"empty.xrdml.bz2", "", win ? no_bzip2 : "The bzip2 file is truncated (it ends too early)"},
+        {"notes.xrdml", "run 7: sample changed\nnothing measured\n", not_xrdml},
+        {"notes.xrdml.gz", gzip("run 7: sample changed\n"), not_xrdml},
+        {"empty.xrdml", "", not_xrdml},
+        {"long_line.xrdml.gz", gzip(std::string(65 << 20, 'a')), "Line too long in XRDML file"},
+        {"folder.xrdml", "", "not a regular file (a folder, FIFO or device): nothing is read"},
+        {"fifo.xrdml", "", "not a regular file (a folder, FIFO or device): nothing is read"},
+        {"/dev/null", "", "not a regular file (a folder, FIFO or device): nothing is read"},
+        {"missing.xrdml", "", "no such file: missing.xrdml"}};
+    for (const Case& c : cases) {
+        if (win && (c.name == "fifo.xrdml" || c.name == "/dev/null")) continue;
+        if (c.name == "folder.xrdml") fs::create_directory(dir / c.name);
+        else if (c.name == "fifo.xrdml") ASSERT_EQ(::mkfifo((dir / c.name).c_str(), 0644), 0);
+        else if (c.name != "/dev/null" && c.name != "missing.xrdml") write(c.name, c.bytes);
+        const Result list = run("", "", "--list " + c.name);
+        const Result convert = run("", "", "--format ascii -o out.dat " + c.name);
+        if (c.reason.empty()) {
+            EXPECT_EQ(list.status, 0) << c.name << list.err;
+            EXPECT_EQ(list.out.rfind(c.name + ": 2 scans\n", 0), 0u) << c.name << list.out;
+            EXPECT_EQ(convert.status, 0) << c.name << convert.err;
+            fs::remove(dir / "out.dat");
+            continue;
+        }
+        EXPECT_EQ(list.status, 1) << c.name;
+        EXPECT_EQ(list.out, "") << c.name;
+        EXPECT_EQ(list.err, c.name + ": " + c.reason + "\n") << c.name;
+        EXPECT_EQ(convert.status, 1) << c.name;
+        // The conversion may warn first (of a long line, for one).
+        EXPECT_NE(convert.err.find(list.err), std::string::npos) << c.name << convert.err;
+        EXPECT_FALSE(exists("out.dat")) << c.name;
+    }
+}
+
+// A few kilobytes that decompress to more than the 512 MiB a compressed file
+// may hold (blank lines after a whole measurement): refused with a clear
+// message by the conversion and by --list, the copy of the text gone from the
+// temporary folder.
+TEST_F(Orvalt, DecompressionStopsAtItsLimit) {
+    const std::string blank_lines = gzip(std::string((1 << 20) - 1, ' ') + "\n");
+    std::string bomb = gzip(xrdml_text(two_scans));
+    for (int i = 0; i < 513; ++i) bomb += blank_lines;
+    ASSERT_LT(bomb.size(), 1000000u);
+    write("bomb.xrdml.gz", bomb);
+    fs::create_directory(dir / "tmp");
+    const std::string tmp = "export TMPDIR=\"" + (dir / "tmp").string() + "\" && ";
+    const std::string why = "bomb.xrdml.gz: The gzip file holds more than 512 MiB of text: "
+                            "decompress it first\n";
+    for (const char* args : {"-q --format ascii -o out.dat bomb.xrdml.gz",
+                                    "--list --plot bomb.xrdml.gz"}) {
+        const Result r = run("", tmp, args);
+        EXPECT_EQ(r.status, 1) << args;
+        EXPECT_NE(r.err.find(why), std::string::npos) << args << r.err;
+        // (Wine keeps a folder of its own there; the Windows build's copy goes elsewhere.)
+        EXPECT_TRUE(windows_program() || fs::is_empty(dir / "tmp")) << args;
+    }
+    EXPECT_FALSE(exists("out.dat"));
+    EXPECT_FALSE(exists("bomb.svg"));
+}
+
 #ifndef _WIN32
 // A dialogue run as a process that answers come to while it runs, so that
 // what it keeps in the temporary folder can be looked at while it waits.
