@@ -96,12 +96,11 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
         err << name << ": not converted\n";
         return false;
     }
-    if (!c.quiet) {
-        out << name << ": " << summary(request, *run) << " -> " << request.output;
-        if (!request.weights.empty()) out << " and " << request.weights;
-        if (!request.picture.empty()) out << " and " << request.picture;
-        out << '\n';
-    }
+    std::string written = request.output;
+    if (!request.weights.empty()) written += " and " + request.weights;
+    if (!request.picture.empty()) written += " and " + request.picture;
+    // The axis's name comes from the file: it is shown as messages show it.
+    if (!c.quiet) out << name << ": " << shown(summary(request, *run) + " -> " + written) << '\n';
     return true;
 }
 

@@ -134,7 +134,11 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
     }
     const xrdml::ScanTable table = lister.finish();
     const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
-    out << format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0);
+    // Names, axes and units come from the file: each line is shown as
+    // messages show text, so that none reaches the terminal as a control
+    // sequence.
+    std::istringstream listing(format_scan_list(argument, table, census_ok ? scans.census.wavelength : 0.0));
+    for (std::string line; std::getline(listing, line);) out << shown(line) << '\n';
     out.flush();
     if (request.picture.empty()) return true;
 

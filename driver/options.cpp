@@ -209,24 +209,55 @@ std::string unknown_option(const CLI::App& app, int argc, const char* const* arg
 
 }  // namespace
 
-// A name as a message shows it: control characters as escapes, so that a
-// name can neither split a line nor hide its end.
+namespace {
+
+// The length of the UTF-8 sequence at the start of `s` when it is a whole
+// one of a character that is no control character (C1 controls such as
+// U+009B, which terminals take for an escape, are refused); else 0.
+std::size_t printable_sequence(std::string_view s) {
+    const auto byte = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    const std::size_t n = lead >= 0xF0 && lead <= 0xF4   ? 4
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                         : 0;
+    if (n == 0 || s.size() < n) return 0;
+    char32_t cp = lead & (0x7F >> n);
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i) & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0xA0, 0x800, 0x10000};  // shorter forms are overlong
+    if (cp < least[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+    return n;
+}
+
+}  // namespace
+
+// A name as a message shows it: control characters and bytes that are no
+// whole UTF-8 character as escapes, so that a name can neither split a line,
+// hide its end, nor reach the terminal as a control sequence.
 std::string shown(std::string_view name) {
     std::string out;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
         if (c == '\n') {
             out += "\\n";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 32 || c == 127) {
+        } else if (c >= 32 && c < 127) {
+            out += name[i];
+        } else if (const std::size_t n = c >= 128 ? printable_sequence(name.substr(i)) : 0; n > 0) {
+            out += name.substr(i, n);
+            i += n;
+            continue;
+        } else {
             constexpr char hex[] = "0123456789ABCDEF";
             out += "\\x";
             out += hex[c >> 4];
             out += hex[c & 15];
-        } else {
-            out += ch;
         }
+        ++i;
     }
     return out;
 }

@@ -29,8 +29,10 @@ struct Choices {
 int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<std::string>& files,
                     std::ostream& out, std::ostream& err);
 
-// A name as a message shows it: control characters as escapes, so that a
-// name can neither split a line nor hide its end.
+// A name or a text from a file as a message shows it: control characters
+// (C1 ones too) and bytes that are no whole UTF-8 character as escapes ("\n",
+// "\t", "\x1B"), so that it can neither split a line, hide its end, nor
+// reach the terminal as a control sequence.
 std::string shown(std::string_view name);
 
 // The report of a console of one file's run from the command line: each

@@ -486,6 +486,38 @@ TEST_F(Orvalt, ExcludeListsWithAnEmptyPlaceAreRefused) {
     EXPECT_EQ(read("a.weights"), "  1 0\n  2 1\n  3 0\n");
 }
 
+// Axis names and units come from the file: on the summary line and in the
+// scan table they are shown with their control characters escaped (ESC, CR,
+// BEL, the C1 CSI U+009B and a lone 0x9B byte), never as sequences a
+// terminal would act on.
+TEST_F(Orvalt, TextFromTheFileReachesTheTerminalEscaped) {
+    std::string text = xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}});
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        const std::size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    replace("axis=\"2Theta\" unit=\"deg\"", "axis=\"Phi\x1b[2J\x1b]0;owned\x07\" unit=\"deg\r\xc2\x9b\x31m\"");
+    replace("axis=\"Omega\" unit=\"deg\"", "axis=\"Chi\x9b\x32J\" unit=\"\x7f\"");
+    write("a.xrdml", text);
+    const auto plain = [](const std::string& t) {
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const auto c = static_cast<unsigned char>(t[i]);
+            if ((c < 32 && c != '\n') || c == 127 || c == 0x9b) return false;
+            if (c == 0xc2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) < 0xa0)
+                return false;
+        }
+        return true;
+    };
+    for (const char* args : {"--format ascii a.xrdml", "--list a.xrdml", "--units q a.xrdml"}) {
+        const Result r = run("", "", args);
+        EXPECT_TRUE(plain(r.out)) << args << ": " << r.out;
+        EXPECT_TRUE(plain(r.err)) << args << ": " << r.err;
+        EXPECT_NE((r.out + r.err).find("Phi\\x1B[2J\\x1B]0;owned\\x07"), std::string::npos)
+            << args << r.out << r.err;
+    }
+}
+
 // Each output is staged beside itself: a folder on another file system than
 // the current one takes the data file, the weights and the picture.
 TEST_F(Orvalt, OutputsOnAnotherFileSystem) {
