@@ -92,12 +92,18 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     if (run->files.output_written) batch.add(batch.written, request.output);
     if (run->files.weights_written) batch.add(batch.written, run->files.weights_name);
     if (ok && !request.picture.empty()) batch.add(batch.written, request.picture);
+    std::string written = request.output;
+    if (!request.weights.empty()) written += " and " + request.weights;
+    // The data file is in place: only the picture is missing.
+    if (run->files.picture_failed) {
+        err << name << ": " << shown(written) << " written, but not the picture "
+            << shown(request.picture) << '\n';
+        return false;
+    }
     if (!ok) {
         err << name << ": not converted\n";
         return false;
     }
-    std::string written = request.output;
-    if (!request.weights.empty()) written += " and " + request.weights;
     if (!request.picture.empty()) written += " and " + request.picture;
     // The axis's name comes from the file: it is shown as messages show it.
     if (!c.quiet) out << name << ": " << shown(summary(request, *run) + " -> " + written) << '\n';

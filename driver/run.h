@@ -31,6 +31,8 @@ struct RunFiles {
     // Whether each was put in place (a separate-scans file partly written too).
     bool weights_written = false;
     bool output_written = false;
+    // The picture, drawn last, could not be written, though every other file was.
+    bool picture_failed = false;
     // A compressed input's text, written out by the census's reading of it,
     // for the later passes to read instead of decompressing it again; gone
     // with the run (inactive when the input is not compressed, or there was

@@ -518,6 +518,23 @@ TEST_F(Orvalt, TextFromTheFileReachesTheTerminalEscaped) {
     }
 }
 
+// A picture that cannot be written once the data file is in place (here a
+// file size limit the data file and the weights stay under, the picture of
+// 60 scans not) is reported as such: the files in place are named as
+// written, status 1, never "not converted".
+TEST_F(Orvalt, APictureThatFailsAfterTheDataFileSaysSo) {
+    write("a.xrdml", xrdml_text(std::vector<Scan>(60, {10.0, 12.0, 1.0, "1 2 3"})));
+    const Result r = run("", file_limit(8), "--gudrun --plot a.xrdml");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("a.xrdml: a.dat and a.weights written, but not the picture a.svg\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("not converted"), std::string::npos) << r.err;
+    EXPECT_EQ(data_lines(read("a.dat")).size(), 3u);
+    EXPECT_FALSE(exists("a.svg"));
+}
+
 // Each output is staged beside itself: a folder on another file system than
 // the current one takes the data file, the weights and the picture.
 TEST_F(Orvalt, OutputsOnAnotherFileSystem) {
