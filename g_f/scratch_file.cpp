@@ -2,7 +2,6 @@
 // process's temporary names, in the system's temporary folder.
 #include "g_f/scratch_file.h"
 
-#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
@@ -21,42 +20,19 @@ bool ScratchFile::create(int& error) {
         error = ec.value();
         return false;
     }
-    int unnamed_error = 0;
-    const int fd = create_unnamed(folder.string(), unnamed_error, true);
-    if (fd >= 0) {
-        const int anchor = duplicate_descriptor(fd);
-        std::string reopen = anchor >= 0 ? reopening_name(anchor) : std::string();
-        std::FILE* f = reopen.empty() ? nullptr : stream_of_descriptor(fd);
-        if (f != nullptr) {
-            reading_name_ = std::move(reopen);
-            stream_ = f;
-            anchor_ = anchor;
-            return true;
-        }
-        close_descriptor(anchor);
-        close_descriptor(fd);
+    UnnamedFile unnamed;
+    if (open_unnamed(folder.string(), true, unnamed, error)) {
+        reading_name_ = std::move(unnamed.reopening_name);
+        stream_ = unnamed.stream;
+        anchor_ = unnamed.anchor;
+        return true;
     }
     // Copies left by runs killed outright go before this one adds its own.
     remove_stale_temporaries(folder);
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = temporary_name_in(folder, attempt);
-        // Watched before it exists, so that no interruption can leave it.
-        watch_temporary(name);
-        int err = 0;
-        stream_ = create_exclusive(name, false, err, true);
-        if (stream_ != nullptr) {
-            reading_name_ = name;
-            named_ = name;
-            return true;
-        }
-        unwatch_temporary(name);
-        if (err != EEXIST) {
-            error = err;
-            return false;
-        }
-    }
-    error = EEXIST;
-    return false;
+    stream_ = create_named_temporary(folder, false, true, named_, error);
+    if (stream_ == nullptr) return false;
+    reading_name_ = named_;
+    return true;
 }
 
 bool ScratchFile::close_stream() {

@@ -87,6 +87,27 @@ void remove_stale_temporaries(const fs::path& folder) {
     }
 }
 
+std::FILE* create_named_temporary(const fs::path& folder, bool text, bool owner_only,
+                                  std::string& name, int& error) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string temporary = temporary_name_in(folder, attempt);
+        // Watched before it exists, so that no interruption can leave it.
+        watch_temporary(temporary);
+        int err = 0;
+        if (std::FILE* f = create_exclusive(temporary, text, err, owner_only); f != nullptr) {
+            name = temporary;
+            return f;
+        }
+        unwatch_temporary(temporary);
+        if (err != EEXIST) {
+            error = err;
+            return nullptr;
+        }
+    }
+    error = EEXIST;
+    return nullptr;
+}
+
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : target_(std::exchange(other.target_, std::string())),
       temporary_(std::exchange(other.temporary_, std::string())),
@@ -132,48 +153,28 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
     remove_stale_temporaries(folder_of(path));
 
     // A file without a name, where there is one: nothing to remove, ever.
+    UnnamedFile unnamed;
     int unnamed_error = 0;
-    const int fd = create_unnamed(folder_of(path).string(), unnamed_error);
-    if (fd < 0 && unnamed_error != ENOTSUP && unnamed_error != EOPNOTSUPP &&
-        unnamed_error != EISDIR && unnamed_error != EINVAL) {
+    if (open_unnamed(folder_of(path).string(), false, unnamed, unnamed_error)) {
+        target_ = target_name;
+        temporary_ = std::move(unnamed.reopening_name);
+        stream_ = unnamed.stream;
+        anchor_ = unnamed.anchor;
+        return true;
+    }
+    if (unnamed_error != ENOTSUP && unnamed_error != EOPNOTSUPP && unnamed_error != EISDIR &&
+        unnamed_error != EINVAL) {
         // The folder itself cannot take a file (missing, not writable).
         error = unnamed_error;
         return false;
     }
-    if (fd >= 0) {
-        const int anchor = duplicate_descriptor(fd);
-        std::string reopen = anchor >= 0 ? reopening_name(anchor) : std::string();
-        std::FILE* f = reopen.empty() ? nullptr : stream_of_descriptor(fd);
-        if (f != nullptr) {
-            target_ = target_name;
-            temporary_ = std::move(reopen);
-            stream_ = f;
-            anchor_ = anchor;
-            return true;
-        }
-        close_descriptor(anchor);
-        close_descriptor(fd);
-    }
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string temporary = temporary_name_for(path, attempt);
-        // Watched before it exists, so that no interruption can leave it.
-        watch_temporary(temporary);
-        int err = 0;
-        stream_ = create_exclusive(temporary, text, err);
-        if (stream_ != nullptr) {
-            target_ = target_name;
-            temporary_ = temporary;
-            named_ = temporary;
-            return true;
-        }
-        unwatch_temporary(temporary);
-        if (err != EEXIST) {
-            error = err;
-            return false;
-        }
-    }
-    error = EEXIST;
-    return false;
+    std::string temporary;
+    stream_ = create_named_temporary(path.parent_path(), text, false, temporary, error);
+    if (stream_ == nullptr) return false;
+    target_ = target_name;
+    temporary_ = temporary;
+    named_ = temporary;
+    return true;
 }
 
 bool StagedFile::close_stream() {

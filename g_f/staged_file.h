@@ -14,6 +14,12 @@ std::string temporary_name_in(const std::filesystem::path& folder, int attempt);
 // Removes the temporaries in `folder` of runs of this program on this machine
 // that were killed before they could remove them; once per folder and process.
 void remove_stale_temporaries(const std::filesystem::path& folder);
+// A new temporary of this process in `folder`, created exclusively under the
+// first free temporary name (`name`) and watched for interruptions from
+// before it exists (create_exclusive tells `text` and `owner_only`). nullptr
+// with `error` when none can be made.
+std::FILE* create_named_temporary(const std::filesystem::path& folder, bool text, bool owner_only,
+                                  std::string& name, int& error);
 
 // The one way a file is written: into a new temporary in the target's folder
 // (the folder of the file a link points to), put in place of the target at

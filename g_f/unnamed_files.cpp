@@ -26,6 +26,22 @@ int create_unnamed(const std::string& folder, int& error, bool owner_only) {
 #endif
 }
 
+bool open_unnamed(const std::string& folder, bool owner_only, UnnamedFile& file, int& error) {
+    const int fd = create_unnamed(folder, error, owner_only);
+    if (fd < 0) return false;
+    const int anchor = duplicate_descriptor(fd);
+    std::string reopen = anchor >= 0 ? reopening_name(anchor) : std::string();
+    std::FILE* stream = reopen.empty() ? nullptr : stream_of_descriptor(fd);
+    if (stream == nullptr) {
+        close_descriptor(anchor);
+        close_descriptor(fd);
+        error = ENOTSUP;
+        return false;
+    }
+    file = {stream, anchor, std::move(reopen)};
+    return true;
+}
+
 bool name_unnamed(int fd, const std::string& path, int& error) {
 #ifdef __linux__
     const std::string from = reopening_name(fd);
