@@ -5,8 +5,6 @@
 #include <filesystem>
 #include <system_error>
 
-#include "g_f/file_operations.h"
-#include "g_f/interruptions.h"
 #include "g_f/staged_file.h"
 #include "g_f/unnamed_files.h"
 
@@ -44,15 +42,7 @@ bool ScratchFile::close_stream() {
 }
 
 void ScratchFile::abandon() {
-    if (stream_ != nullptr) std::fclose(stream_);
-    stream_ = nullptr;
-    close_descriptor(anchor_);
-    anchor_ = -1;
-    if (!named_.empty()) {
-        remove_file(named_);
-        unwatch_temporary(named_);
-        named_.clear();
-    }
+    drop_temporary(stream_, anchor_, named_);
     reading_name_.clear();
 }
 

@@ -87,6 +87,18 @@ void remove_stale_temporaries(const fs::path& folder) {
     }
 }
 
+void drop_temporary(std::FILE*& stream, int& anchor, std::string& named) {
+    if (stream != nullptr) std::fclose(stream);
+    stream = nullptr;
+    close_descriptor(anchor);
+    anchor = -1;
+    if (!named.empty()) {
+        remove_file(named);
+        unwatch_temporary(named);
+        named.clear();
+    }
+}
+
 std::FILE* create_named_temporary(const fs::path& folder, bool text, bool owner_only,
                                   std::string& name, int& error) {
     for (int attempt = 0; attempt < 1000; ++attempt) {
@@ -266,17 +278,7 @@ bool StagedFile::commit(int& error, StagedFile* before) {
 void StagedFile::check_interruption() const { end_if_interrupted(); }
 
 void StagedFile::abandon() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    close_descriptor(anchor_);
-    anchor_ = -1;
-    if (!named_.empty()) {
-        remove_file(named_);
-        unwatch_temporary(named_);
-        named_.clear();
-    }
+    drop_temporary(stream_, anchor_, named_);
     temporary_.clear();
     target_.clear();
 }

@@ -14,6 +14,9 @@ std::string temporary_name_in(const std::filesystem::path& folder, int attempt);
 // Removes the temporaries in `folder` of runs of this program on this machine
 // that were killed before they could remove them; once per folder and process.
 void remove_stale_temporaries(const std::filesystem::path& folder);
+// Lets a temporary go: closes its stream and the descriptor that keeps an
+// unnamed one alive, and removes a named one; each is left empty.
+void drop_temporary(std::FILE*& stream, int& anchor, std::string& named);
 // A new temporary of this process in `folder`, created exclusively under the
 // first free temporary name (`name`) and watched for interruptions from
 // before it exists (create_exclusive tells `text` and `owner_only`). nullptr
