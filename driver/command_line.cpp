@@ -113,12 +113,15 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
 }  // namespace
 
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    // Before anything is written: a refusal that names a long argument on a
+    // standard error cut by a file size limit fails there, and is not ended
+    // by SIGXFSZ.
+    handle_interruptions(true);
     Choices c;
     std::vector<std::string> files;
     if (const int status = parse_arguments(argc, argv, c, files, out, err); status >= 0)
         return status;
 
-    handle_interruptions(true);
     Batch batch;
     {
         std::istringstream no_answers;

@@ -465,6 +465,12 @@ TEST_F(Orvalt, FailedWritesInABatchSayWhyAndTheBatchGoesOn) {
     }
 }
 
+// A refusal naming a long argument on a standard error that a file size
+// limit cuts short ends with its status, 2, not by SIGXFSZ.
+TEST_F(Orvalt, RefusalCutByAFileSizeLimitEndsWithItsStatus) {
+    EXPECT_EQ(run("", file_limit(1), "-o " + std::string(4097, 'l') + " a.xrdml").status, 2);
+}
+
 // An --exclude list with an empty place (",,", a comma at an end) is no list
 // of scan numbers: refused as such, the list named, never the next argument.
 TEST_F(Orvalt, ExcludeListsWithAnEmptyPlaceAreRefused) {
