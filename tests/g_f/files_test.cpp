@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
@@ -213,6 +215,27 @@ TEST(StagedFile, WritesOntoAnotherFileSystem) {
         EXPECT_TRUE(std::getline(f, line) && line == "whole") << name;
     }
     EXPECT_TRUE(std::filesystem::is_symlink(links.file("link.dat")));
+}
+
+// A temporary trying a name that another temporary of the process holds
+// watches it, fails and unwatches it: the holder's watch stays, and an
+// interruption still removes its file.
+TEST(HandleInterruptions, ANameWatchedTwiceStaysWatchedOnce) {
+    const TempDir dir;
+    const std::string held = dir.write(".orvalt-held.part", "weights\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        handle_interruptions();
+        watch_temporary(held);  // the holder's
+        watch_temporary(held);  // another's attempt at the name...
+        unwatch_temporary(held);  // ...given up
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
+    EXPECT_FALSE(std::filesystem::exists(held));
 }
 
 // Every run installs the handlers: a second time changes nothing, and a
