@@ -13,6 +13,30 @@
 
 namespace orvalt {
 
+namespace {
+
+constexpr std::string_view too_long_text = "Line too long in XRDML file";
+constexpr std::string_view not_xrdml_text = "not an XRDML file (it holds no xrdMeasurement element)";
+
+// A file that is not a measurement at all fails on its wavelength first; a
+// report can say what it is (a damaged archive says so itself).
+bool not_xrdml(const xrdml::FileSurvey& survey) {
+    return survey.census_status.ierr == 5 && !survey.xrdml_root;
+}
+
+}  // namespace
+
+void check_file_read(Console& con, const std::string& name, const xrdml::FileSurvey& survey) {
+    if (!survey.opened) stop_census_unopened(con, name);
+    xrdml::ReaderStatus status;
+    if (survey.too_long) status.set(18, too_long_text);
+    xrdml::ERRCHECK(con, status);
+    const std::int32_t ierr = survey.census_status.ierr;
+    // 19: a damaged archive or a read error.
+    if (ierr == 19 || ierr == xrdml::file_changed) xrdml::ERRCHECK(con, survey.census_status);
+    if (not_xrdml(survey)) xrdml::ERRCHECK(con, survey.census_status, not_xrdml_text);
+}
+
 ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
@@ -31,7 +55,7 @@ ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit) {
         // No pass holds a line longer than the reader's limit: the census of
         // the records, which only measures lines, tells how long it is.
         inqfilerec(con, name, 99, 1, nrec, maxlen);
-        status.set(18, "Line too long in XRDML file");
+        status.set(18, too_long_text);
         xrdml::ERRCHECK(con, status);
     }
     report_record_census(con, survey.records, 1, nrec, maxlen);
@@ -39,12 +63,8 @@ ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit) {
     if (con.report)
         for (const std::string& line : survey.census_warnings)
             con.report(MessageKind::warning, line);
-    // A file that is not a measurement at all fails on its wavelength first;
-    // a report can say what it is (a damaged archive says so itself).
-    const bool not_xrdml = survey.census_status.ierr == 5 && !survey.xrdml_root;
     xrdml::ERRCHECK(con, survey.census_status,
-                    not_xrdml ? "not an XRDML file (it holds no xrdMeasurement element)"
-                              : std::string_view());
+                    not_xrdml(survey) ? not_xrdml_text : std::string_view());
     xrdml::ERRCHECK(con, survey.parameter_status);
     // A compressed input is read on from this run's own copy, which nothing changes.
     scans.stamped = survey.stamped && !files.plain_copy.active();

@@ -32,4 +32,12 @@ void check_wavelength(Console& con, const Request& request, const xrdml::ScanCen
 void warn_of_the_file(Console& con, const Request& request, const xrdml::ScanCensus& census,
                       bool uses_wavelength);
 
+// Stops as the census does when the survey of `name` could not read the file
+// whole or found no measurement in it: a file that cannot be opened, a line
+// longer than the reader takes (ierr 18), a damaged archive or a read error
+// (19), a file that changed while it was read (21), a text that is no XRDML
+// file. What the file holds (wavelengths, positions, times) is not judged:
+// --list shows it as it stands.
+void check_file_read(Console& con, const std::string& name, const xrdml::FileSurvey& survey);
+
 }  // namespace orvalt

@@ -60,11 +60,7 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     // are taken from below: the run's own go to where it leads now.
     std::ostream to_err(err.rdbuf());
     const std::string name = shown(argument);
-    const auto report = [&](MessageKind kind, std::string_view text) {
-        if (kind == MessageKind::warning && c.quiet) return;
-        if (text.starts_with(' ')) text.remove_prefix(1);
-        to_err << name << ": " << shown(trimmed(text)) << '\n';
-    };
+    const auto report = file_reports(name, c.quiet, to_err);
     Console con{no_answers, no_transcript, report};
     Request request = request_for(con, c, argument);
     if (const std::string problem = names_problem(without_trailing_blanks(argument), request, batch);
@@ -98,29 +94,35 @@ bool convert_file(const Choices& c, const std::string& argument, Batch& batch, s
     for (const std::string& f : run->files.scan_files_written) batch.add(batch.written, f);
     if (run->files.weights_written) batch.add(batch.written, run->files.weights_name);
     if (ok && !request.picture.empty()) batch.add(batch.written, request.picture);
+    // Each scan in a file of its own: the first and the last named.
+    const std::vector<std::string>& each = run->files.scan_files_written;
+    std::string written = each.empty()        ? request.output
+                          : each.size() == 1 ? each.front()
+                                             : each.front() + " ... " + each.back() + " (" +
+                                                   format_integer(static_cast<std::int32_t>(each.size())) +
+                                                   " files)";
+    if (!request.weights.empty()) written += " and " + request.weights;
+    // The data file is in place: only the picture is missing.
+    if (run->files.picture_failed) {
+        err << name << ": " << shown(written) << " written, but not the picture "
+            << shown(request.picture) << '\n';
+        return false;
+    }
     if (!ok) {
         err << name << ": not converted\n";
         return false;
     }
-    if (!c.quiet) {
-        // Each scan in a file of its own: the first and the last named.
-        const std::vector<std::string>& each = run->files.scan_files_written;
-        out << name << ": " << summary(request, *run) << " -> "
-            << (each.empty()        ? request.output
-                : each.size() == 1 ? each.front()
-                                   : each.front() + " ... " + each.back() + " (" +
-                                         format_integer(static_cast<std::int32_t>(each.size())) +
-                                         " files)");
-        if (!request.weights.empty()) out << " and " << request.weights;
-        if (!request.picture.empty()) out << " and " << request.picture;
-        out << '\n';
-    }
+    if (!request.picture.empty()) written += " and " + request.picture;
+    if (!c.quiet) out << name << ": " << shown(summary(request, *run) + " -> " + written) << '\n';
     return true;
 }
 
 }  // namespace
 
 int run_command_line(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
+    // Before anything is written: a refusal that names a long argument on a
+    // standard error cut by a file size limit fails there, and is not ended
+    // by SIGXFSZ.
     handle_interruptions(true);
     return run_arguments(argc, argv, out, err);
 }

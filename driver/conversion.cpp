@@ -202,7 +202,8 @@ bool convert(Console& con, Request& request, Questions& ask, RunState& run) {
     // The picture is drawn once the data file is in place.
     const auto with_picture = [&](bool ok) {
         if (!ok || figure == nullptr) return ok;
-        return write_picture(con, request.picture, *figure);
+        files.picture_failed = !write_picture(con, request.picture, *figure);
+        return !files.picture_failed;
     };
     if (a.iscan == separate_answer) {
         files.output_name = ask.output_name(con, request, files, row.extension, false);

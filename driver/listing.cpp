@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "driver/census.h"
 #include "driver/options.h"
 #include "driver/pictures.h"
 #include "driver/run.h"
@@ -14,7 +15,9 @@
 #include "g_f/console.h"
 #include "g_f/file_operations.h"
 #include "g_f/file_system.h"
+#include "g_f/name_safety.h"
 #include "g_f/numbers.h"
+#include "g_f/stop.h"
 #include "g_f/text.h"
 #include "plot/svg.h"
 #include "xrdml/reader.h"
@@ -155,16 +158,20 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
                std::ostream& err) {
     std::istringstream no_answers;
     std::ostream no_transcript(nullptr);
-    Console con{no_answers, no_transcript};
+    const std::string name = shown(argument);
+    Console con{no_answers, no_transcript, file_reports(name, c.quiet, err)};
     Request request = request_for(con, c, argument);
     request.output.clear();
     const auto fail = [&](std::string_view why) {
-        err << argument << ": " << why << '\n';
+        err << name << ": " << shown(why) << '\n';
         return false;
     };
-    if (request.input.size() > name_field_length || !file_exists(request.input))
-        return fail("no such file: " + request.input);
-    if (const std::string problem = picture_problem(request, batch); !problem.empty())
+    // The same names, the same reading and the same verdict on what was
+    // read as a conversion of the file: a file that cannot be converted for
+    // what it is (no regular file, a damaged archive, no XRDML text) is not
+    // listed either, with the conversion's reason.
+    if (const std::string problem = names_problem(without_trailing_blanks(argument), request, batch);
+        !problem.empty())
         return fail(problem);
 
     // The table is read along with the survey: one reading of the file. A
@@ -181,10 +188,19 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
         xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, options);
     scans.stamped = survey.stamped && !files.plain_copy.active();
     scans.stamp = survey.stamp;
-    if (!survey.opened) return fail("cannot read " + request.input);
+    try {
+        check_file_read(con, request.input, survey);
+    } catch (const Stop&) {
+        return false;
+    }
     const xrdml::ScanTable table = lister.finish();
     const bool census_ok = survey.census_status.ierr == 0 && !survey.too_long;
-    out << format_scan_list(shown(argument), table, scans.census, scans.par, census_ok);
+    // Names, axes and units come from the file: each line is shown as
+    // messages show text, so that none reaches the terminal as a control
+    // sequence.
+    std::istringstream listing(
+        format_scan_list(argument, table, scans.census, scans.par, census_ok));
+    for (std::string line; std::getline(listing, line);) out << shown(line) << '\n';
     out.flush();
     if (request.picture.empty()) return true;
 
@@ -208,7 +224,7 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
     if (!plot::write_svg(request.picture, figure, error))
         return fail("could not write " + request.picture + ": " + error_text(error));
     batch.add(batch.written, request.picture);
-    if (!c.quiet) out << argument << ": every scan drawn -> " << request.picture << '\n';
+    if (!c.quiet) out << name << ": every scan drawn -> " << shown(request.picture) << '\n';
     return true;
 }
 

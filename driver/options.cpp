@@ -18,6 +18,7 @@
 #include "orvalt_version.h"
 #include "g_f/help_format.h"
 #include "g_f/number_parsing.h"
+#include "g_f/text.h"
 
 namespace orvalt {
 
@@ -107,12 +108,35 @@ const CLI::Validator wavelength_choice(
     },
     "");
 
+// The scan numbers of an --exclude list ("2,5"), or why it is none: every
+// place between commas holds one (an empty place is no scan number left out).
+std::string read_scan_list(std::string_view list, std::vector<std::int32_t>& scans) {
+    for (std::size_t from = 0;;) {
+        const std::size_t comma = std::min(list.find(',', from), list.size());
+        const std::string item(list.substr(from, comma - from));
+        std::int32_t n = 0;
+        if (item.empty() && list.size() > 0)
+            return "'" + std::string(list) +
+                   "' has an empty place: scan numbers are separated by single commas, as in 2,5";
+        if (!parse_integer(item, n) || n < 1) return "'" + item + "' is not a scan number (1, 2, ...)";
+        scans.push_back(n);
+        if (comma == list.size()) return {};
+        from = comma + 1;
+    }
+}
+
+const CLI::Validator scan_list(
+    [](std::string& item) {
+        std::vector<std::int32_t> unused;
+        return read_scan_list(item, unused);
+    },
+    "");
+
 // Arguments that cannot be used: the message, then the usage line.
 int refuse(std::ostream& err, std::string_view why) {
     err << "orvalt: " << why << '\n' << usage_line << "\nRun 'orvalt --help' for the options.\n";
     return 2;
 }
-
 
 // The names of the table's formats, as --format takes them.
 std::vector<std::string> format_names() {
@@ -199,26 +223,66 @@ std::string unknown_option(const CLI::App& app, int argc, const char* const* arg
 
 }  // namespace
 
-// A name as a message shows it: control characters as escapes, so that a
-// name can neither split a line nor hide its end.
+namespace {
+
+// The length of the UTF-8 sequence at the start of `s` when it is a whole
+// one of a character that is no control character (C1 controls such as
+// U+009B, which terminals take for an escape, are refused); else 0.
+std::size_t printable_sequence(std::string_view s) {
+    const auto byte = [&s](std::size_t i) { return static_cast<unsigned char>(s[i]); };
+    const unsigned char lead = byte(0);
+    const std::size_t n = lead >= 0xF0 && lead <= 0xF4   ? 4
+                          : lead >= 0xE0 && lead <= 0xEF ? 3
+                          : lead >= 0xC2 && lead <= 0xDF ? 2
+                                                         : 0;
+    if (n == 0 || s.size() < n) return 0;
+    char32_t cp = lead & (0x7F >> n);
+    for (std::size_t i = 1; i < n; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        cp = (cp << 6) | (byte(i) & 0x3F);
+    }
+    const char32_t least[] = {0, 0, 0xA0, 0x800, 0x10000};  // shorter forms are overlong
+    if (cp < least[n] || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return 0;
+    return n;
+}
+
+}  // namespace
+
+// A name as a message shows it: control characters and bytes that are no
+// whole UTF-8 character as escapes, so that a name can neither split a line,
+// hide its end, nor reach the terminal as a control sequence.
 std::string shown(std::string_view name) {
     std::string out;
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
+    for (std::size_t i = 0; i < name.size();) {
+        const auto c = static_cast<unsigned char>(name[i]);
         if (c == '\n') {
             out += "\\n";
         } else if (c == '\t') {
             out += "\\t";
-        } else if (c < 32 || c == 127) {
+        } else if (c >= 32 && c < 127) {
+            out += name[i];
+        } else if (const std::size_t n = c >= 128 ? printable_sequence(name.substr(i)) : 0; n > 0) {
+            out += name.substr(i, n);
+            i += n;
+            continue;
+        } else {
             constexpr char hex[] = "0123456789ABCDEF";
             out += "\\x";
             out += hex[c >> 4];
             out += hex[c & 15];
-        } else {
-            out += ch;
         }
+        ++i;
     }
     return out;
+}
+
+std::function<void(MessageKind, std::string_view)> file_reports(const std::string& name,
+                                                                bool quiet, std::ostream& err) {
+    return [name, quiet, &err](MessageKind kind, std::string_view text) {
+        if (kind == MessageKind::warning && quiet) return;
+        if (text.starts_with(' ')) text.remove_prefix(1);
+        err << name << ": " << shown(trimmed(text)) << '\n';
+    };
 }
 
 // Reads the arguments into `c` and `files`. Returns -1 to go on, otherwise
@@ -254,12 +318,14 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
                                         listed(pattern_format_names(false)) +
                                         " file, a file NAME_N of its own as " +
                                         listed(pattern_format_names(true)) + ")");
+    // Split here rather than by the parser, which drops empty places and
+    // would take the next argument for a list of none.
+    std::vector<std::string> exclude_lists;
     auto* o_exclude =
-        app.add_option("--exclude", c.request.excluded, "With --gudrun: scans to exclude, e.g. 2,5")
+        app.add_option("--exclude", exclude_lists, "With --gudrun: scans to exclude, e.g. 2,5")
             ->type_name("LIST")
-            ->delimiter(',')
             ->allow_extra_args(false)
-            ->check(scan_number);
+            ->check(scan_list);
     auto* f_counts = app.add_flag("--counts", counts, "Intensity in counts");
     auto* f_cps = app.add_flag("--cps", cps, "Intensity in counts per second (the default)");
     app.add_option("--units", units, "x axis: 2theta (the default), q or d")
@@ -321,6 +387,7 @@ int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<s
         return refuse(err, e.what());
     }
 
+    for (const std::string& list : exclude_lists) read_scan_list(list, c.request.excluded);
     Answers& a = c.request.answers;
     if (o_scan->count() > 0) a.iscan = scan;
     if (gudrun) a.iscan = gudrun_answer;

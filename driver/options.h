@@ -2,12 +2,14 @@
 // the check for unknown options all read the same definitions.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "driver/request.h"
+#include "g_f/console.h"
 
 namespace orvalt {
 
@@ -32,8 +34,16 @@ struct Choices {
 int parse_arguments(int argc, const char* const* argv, Choices& c, std::vector<std::string>& files,
                     std::ostream& out, std::ostream& err);
 
-// A name as a message shows it: control characters as escapes, so that a
-// name can neither split a line nor hide its end.
+// A name or a text from a file as a message shows it: control characters
+// (C1 ones too) and bytes that are no whole UTF-8 character as escapes ("\n",
+// "\t", "\x1B"), so that it can neither split a line, hide its end, nor
+// reach the terminal as a control sequence.
 std::string shown(std::string_view name);
+
+// The report of a console of one file's run from the command line: each
+// error, and each warning unless `quiet`, as one line "NAME: text" on `err`
+// (`name` as shown(), the text shown too).
+std::function<void(MessageKind, std::string_view)> file_reports(const std::string& name,
+                                                                bool quiet, std::ostream& err);
 
 }  // namespace orvalt

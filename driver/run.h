@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "g_f/new_files.h"
-#include "g_f/staged_file.h"
+#include "g_f/scratch_file.h"
 #include "xrdml/reader.h"
 
 namespace orvalt {
@@ -33,11 +33,13 @@ struct RunFiles {
     // The files of the scans each in a file of its own (--separate into
     // .xye), once put in place, in scan order.
     std::vector<std::string> scan_files_written;
+    // The picture, drawn last, could not be written, though every other file was.
+    bool picture_failed = false;
     // A compressed input's text, written out by the census's reading of it,
     // for the later passes to read instead of decompressing it again; gone
     // with the run (inactive when the input is not compressed, or there was
     // no room for it).
-    StagedFile plain_copy;
+    ScratchFile plain_copy;
 };
 
 // The name the reading passes open: the input, or the copy of its text.

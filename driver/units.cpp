@@ -84,8 +84,15 @@ void report_and_convert(Console& con, Units units, double wavelength, Spectrum& 
             x[k] = four_pi * std::sin(theta) / wavelength;
         }
     } else if (units == Units::d_spacing) {
-        for (std::int32_t k = 0; k < ny; ++k)
+        // A negative angle would give a negative d: the two sides of the
+        // beam are not folded into one without the user's word.
+        for (std::int32_t k = 0; k < ny; ++k) {
             if (x[k] == 0.0) stop_with_error(con, "d-spacing is undefined at 2-theta = 0");
+            if (x[k] < 0.0)
+                stop_with_error(con, "d-spacing is undefined at negative 2-theta (point " +
+                                         format_integer(k + 1) + " is at " +
+                                         format_shortest(x[k]) + ")");
+        }
         xrdml::REVERSEARRAY(x, ny);
         xrdml::REVERSEARRAY(spectrum.y, ny);
         xrdml::REVERSEARRAY(spectrum.e, ny);

@@ -104,8 +104,9 @@ bool write_forbidden(const std::string& path, int& error) {
 #endif
 }
 
-std::FILE* create_exclusive(const std::string& path, bool text, int& error) {
+std::FILE* create_exclusive(const std::string& path, bool text, int& error, bool owner_only) {
 #ifdef _WIN32
+    (void)owner_only;
     // Shared for deletion, so that an interruption can remove it while it is open.
     const HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
@@ -130,7 +131,8 @@ std::FILE* create_exclusive(const std::string& path, bool text, int& error) {
     return f;
 #else
     (void)text;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                          owner_only ? 0600 : 0666);
     if (fd < 0) {
         error = errno;
         return nullptr;

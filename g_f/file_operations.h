@@ -33,8 +33,12 @@ bool read_file_start(const std::string& path, std::size_t limit, std::string& by
 bool write_forbidden(const std::string& path, int& error);
 
 // Creates `path` for writing (`text`: with the platform's line ends); fails
-// (nullptr, `error` set) when anything of that name exists already.
-std::FILE* create_exclusive(const std::string& path, bool text, int& error);
+// (nullptr, `error` set) when anything of that name exists already, a link
+// included (which is never followed). With `owner_only` only this user may
+// read it (permission bits 0600; on Windows the user's own temporary folder
+// keeps it so).
+std::FILE* create_exclusive(const std::string& path, bool text, int& error,
+                            bool owner_only = false);
 
 // Gives `path` the permission bits of `model` (nothing where the platform
 // has none beyond the read-only bit).

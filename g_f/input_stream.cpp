@@ -71,6 +71,9 @@ std::string_view fault_text(InputStream::Fault fault, Compression compression) {
                       : "The bzip2 file is truncated (it ends too early)";
         case InputStream::Fault::unsupported:
             return "This build does not read .bz2 files: decompress it first";
+        case InputStream::Fault::too_large:
+            return gz ? "The gzip file holds more than 512 MiB of text: decompress it first"
+                      : "The bzip2 file holds more than 512 MiB of text: decompress it first";
     }
     return {};
 }
@@ -150,8 +153,9 @@ struct InputStream::Decoder {
 InputStream::InputStream() = default;
 InputStream::~InputStream() { close(); }
 
-bool InputStream::open(const std::string& path) {
+bool InputStream::open(const std::string& path, std::uint64_t text_limit) {
     close();
+    text_limit_ = text_limit;
     file_ = open_regular_for_reading(path);
     if (file_ == nullptr) return false;
     // The readers have blocks of their own; a second buffer in stdio would only copy.
@@ -181,7 +185,14 @@ std::size_t InputStream::read(char* out, std::size_t n) {
     if (file_ == nullptr || fault_ != Fault::none) return 0;
     std::size_t got = 0;
     if (decoder_) {
-        got = decode(out, n);
+        // One byte past the limit tells a text that ends at it from a longer one.
+        const std::uint64_t room = position_ < text_limit_ ? text_limit_ - position_ : 0;
+        const std::size_t want = room < n ? static_cast<std::size_t>(room) + 1 : n;
+        got = decode(out, want);
+        if (position_ + got > text_limit_) {
+            got = static_cast<std::size_t>(text_limit_ - position_);
+            fault_ = Fault::too_large;
+        }
     } else {
         got = std::fread(out, 1, n, file_);
         if (std::ferror(file_) != 0) fault_ = Fault::read_error;
@@ -218,6 +229,12 @@ std::size_t InputStream::decode(char* out, std::size_t n) {
                 if (!d.any) fault_ = Fault::truncated;
                 break;
             }
+            // Zero bytes after a gzip member are padding (tape blocks), as
+            // gzip itself takes them; no member begins with one.
+            if (d.any && d.kind == Compression::gzip && *d.next == '\0') {
+                fault_ = padding_fault();
+                break;
+            }
             if (!d.begin_stream()) {
                 fault_ = Fault::corrupt;
                 break;
@@ -240,6 +257,20 @@ std::size_t InputStream::decode(char* out, std::size_t n) {
         }
     }
     return got;
+}
+
+InputStream::Fault InputStream::padding_fault() {
+    Decoder& d = *decoder_;
+    for (;;) {
+        for (; d.avail > 0; ++d.next, --d.avail)
+            if (*d.next != '\0') return Fault::corrupt;
+        if (d.input_end) return Fault::none;
+        const std::size_t read = std::fread(d.in.get(), 1, compressed_block, file_);
+        if (std::ferror(file_) != 0) return Fault::read_error;
+        d.next = d.in.get();
+        d.avail = read;
+        d.input_end = read == 0;
+    }
 }
 
 bool InputStream::seek(std::uint64_t offset) {

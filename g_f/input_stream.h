@@ -28,7 +28,14 @@ std::string_view without_compression_suffix(std::string_view name);
 class InputStream {
 public:
     // What ended the reading early; none at the end of the text.
-    enum class Fault { none, read_error, corrupt, truncated, unsupported };
+    enum class Fault { none, read_error, corrupt, truncated, unsupported, too_large };
+
+    // The most text a compressed file may hold. Far more than a measurement
+    // within the program's limits can: 200 scans of 25,000 points, each
+    // number in full precision in the four lists a scan may carry, come to
+    // about 480 MiB. A file that decompresses beyond it (a few kilobytes can
+    // hold gigabytes of blanks) ends the reading with Fault::too_large.
+    static constexpr std::uint64_t max_text = std::uint64_t{512} << 20;
 
     InputStream();
     ~InputStream();
@@ -37,8 +44,9 @@ public:
 
     // False unless `path` is a regular file that could be opened. Whether
     // it is compressed follows from its name; a damaged archive opens and
-    // then fails at the first read of the damaged part.
-    bool open(const std::string& path);
+    // then fails at the first read of the damaged part. `text_limit` is the
+    // most a compressed file's text may hold.
+    bool open(const std::string& path, std::uint64_t text_limit = max_text);
     void close();
     bool is_open() const { return file_ != nullptr; }
 
@@ -62,13 +70,19 @@ public:
     bool copy_complete() const {
         return copy_ != nullptr && !copy_failed_ && text_size_ && copied_ == *text_size_;
     }
+    // A write to the copy failed (a full disk): the copy is of no use.
+    bool copy_failed() const { return copy_failed_; }
 
 private:
     struct Decoder;
     std::size_t decode(char* out, std::size_t n);
+    // What the rest of a compressed file after a stream's end is: none when
+    // it is zero bytes (read to its end), else corrupt or read_error.
+    Fault padding_fault();
     std::FILE* file_ = nullptr;
     std::unique_ptr<Decoder> decoder_;
     Compression compression_ = Compression::none;
+    std::uint64_t text_limit_ = max_text;
     std::uint64_t position_ = 0;  // in the text
     Fault fault_ = Fault::none;
     std::FILE* copy_ = nullptr;

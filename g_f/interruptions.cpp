@@ -180,8 +180,14 @@ void unwatch_temporary(const std::string& path) {
 #ifndef _WIN32
     const SignalsHeld held;
 #endif
-    for (auto& w : watched)
-        if (w.active.load() != 0 && path == w.path) w.active.store(0);
+    // One watch each: a name watched twice (a temporary trying the name that
+    // another of this process holds, and failing) stays watched once.
+    for (auto& w : watched) {
+        if (w.active.load() != 0 && path == w.path) {
+            w.active.store(0);
+            return;
+        }
+    }
 }
 
 void end_if_interrupted() {

@@ -9,7 +9,8 @@ namespace orvalt {
 // The temporaries being written are watched: an interruption (Ctrl-C,
 // SIGTERM, SIGHUP, SIGQUIT, a closed console pipe; on Windows the console's control
 // events) removes them, prints one line and ends the program with 128 + the
-// signal number. At most a few are watched at once; paths are copied.
+// signal number. At most a few are watched at once; paths are copied. Each
+// unwatch ends one watch: a name watched twice stays watched once.
 void watch_temporary(const std::string& path);
 void unwatch_temporary(const std::string& path);
 // Installs the handlers at the start of a run; a later run in the same

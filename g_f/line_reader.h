@@ -44,6 +44,7 @@ public:
     // The text read is also written to `copy`, once (InputStream::copy_to).
     void copy_to(std::FILE* copy) { in_.copy_to(copy); }
     bool copy_complete() const { return in_.copy_complete(); }
+    bool copy_failed() const { return in_.copy_failed(); }
     // What the open file is now (file_identity.h); false when it cannot be told.
     bool stamp(FileStamp& out) const { return in_.stamp(out); }
     void close();

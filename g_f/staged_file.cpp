@@ -32,11 +32,7 @@ fs::path folder_of(const fs::path& target) {
 }
 
 std::string temporary_name_for(const fs::path& target, int attempt) {
-    const std::string leaf = std::string(prefix) + machine_name() + "-" +
-                             std::to_string(process_number()) + "-" + std::to_string(attempt) +
-                             std::string(suffix);
-    const fs::path folder = target.parent_path();
-    return (folder.empty() ? fs::path(leaf) : folder / leaf).string();
+    return temporary_name_in(target.parent_path(), attempt);
 }
 
 // The process number of a temporary of this program made on this machine,
@@ -63,8 +59,15 @@ unsigned long owner_of(std::string_view leaf) {
     return pid;
 }
 
-// Temporaries of runs of this program on this machine that were killed
-// before they could remove them: removed, once per folder and process.
+}  // namespace
+
+std::string temporary_name_in(const fs::path& folder, int attempt) {
+    const std::string leaf = std::string(prefix) + machine_name() + "-" +
+                             std::to_string(process_number()) + "-" + std::to_string(attempt) +
+                             std::string(suffix);
+    return (folder.empty() ? fs::path(leaf) : folder / leaf).string();
+}
+
 void remove_stale_temporaries(const fs::path& folder) {
     static std::mutex lock;
     static std::set<std::string> done;
@@ -85,7 +88,38 @@ void remove_stale_temporaries(const fs::path& folder) {
     }
 }
 
-}  // namespace
+void drop_temporary(std::FILE*& stream, int& anchor, std::string& named) {
+    if (stream != nullptr) std::fclose(stream);
+    stream = nullptr;
+    close_descriptor(anchor);
+    anchor = -1;
+    if (!named.empty()) {
+        remove_file(named);
+        unwatch_temporary(named);
+        named.clear();
+    }
+}
+
+std::FILE* create_named_temporary(const fs::path& folder, bool text, bool owner_only,
+                                  std::string& name, int& error) {
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string temporary = temporary_name_in(folder, attempt);
+        // Watched before it exists, so that no interruption can leave it.
+        watch_temporary(temporary);
+        int err = 0;
+        if (std::FILE* f = create_exclusive(temporary, text, err, owner_only); f != nullptr) {
+            name = temporary;
+            return f;
+        }
+        unwatch_temporary(temporary);
+        if (err != EEXIST) {
+            error = err;
+            return nullptr;
+        }
+    }
+    error = EEXIST;
+    return nullptr;
+}
 
 StagedFile::StagedFile(StagedFile&& other) noexcept
     : target_(std::exchange(other.target_, std::string())),
@@ -132,48 +166,28 @@ bool StagedFile::create(std::string_view target, bool text, int& error) {
     remove_stale_temporaries(folder_of(path));
 
     // A file without a name, where there is one: nothing to remove, ever.
+    UnnamedFile unnamed;
     int unnamed_error = 0;
-    const int fd = create_unnamed(folder_of(path).string(), unnamed_error);
-    if (fd < 0 && unnamed_error != ENOTSUP && unnamed_error != EOPNOTSUPP &&
-        unnamed_error != EISDIR && unnamed_error != EINVAL) {
+    if (open_unnamed(folder_of(path).string(), false, unnamed, unnamed_error)) {
+        target_ = target_name;
+        temporary_ = std::move(unnamed.reopening_name);
+        stream_ = unnamed.stream;
+        anchor_ = unnamed.anchor;
+        return true;
+    }
+    if (unnamed_error != ENOTSUP && unnamed_error != EOPNOTSUPP && unnamed_error != EISDIR &&
+        unnamed_error != EINVAL) {
         // The folder itself cannot take a file (missing, not writable).
         error = unnamed_error;
         return false;
     }
-    if (fd >= 0) {
-        const int anchor = duplicate_descriptor(fd);
-        std::string reopen = anchor >= 0 ? reopening_name(anchor) : std::string();
-        std::FILE* f = reopen.empty() ? nullptr : stream_of_descriptor(fd);
-        if (f != nullptr) {
-            target_ = target_name;
-            temporary_ = std::move(reopen);
-            stream_ = f;
-            anchor_ = anchor;
-            return true;
-        }
-        close_descriptor(anchor);
-        close_descriptor(fd);
-    }
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string temporary = temporary_name_for(path, attempt);
-        // Watched before it exists, so that no interruption can leave it.
-        watch_temporary(temporary);
-        int err = 0;
-        stream_ = create_exclusive(temporary, text, err);
-        if (stream_ != nullptr) {
-            target_ = target_name;
-            temporary_ = temporary;
-            named_ = temporary;
-            return true;
-        }
-        unwatch_temporary(temporary);
-        if (err != EEXIST) {
-            error = err;
-            return false;
-        }
-    }
-    error = EEXIST;
-    return false;
+    std::string temporary;
+    stream_ = create_named_temporary(path.parent_path(), text, false, temporary, error);
+    if (stream_ == nullptr) return false;
+    target_ = target_name;
+    temporary_ = temporary;
+    named_ = temporary;
+    return true;
 }
 
 bool StagedFile::close_stream() {
@@ -284,17 +298,7 @@ bool StagedFile::commit_all(std::span<StagedFile* const> files, int& error) {
 void StagedFile::check_interruption() const { end_if_interrupted(); }
 
 void StagedFile::abandon() {
-    if (stream_ != nullptr) {
-        std::fclose(stream_);
-        stream_ = nullptr;
-    }
-    close_descriptor(anchor_);
-    anchor_ = -1;
-    if (!named_.empty()) {
-        remove_file(named_);
-        unwatch_temporary(named_);
-        named_.clear();
-    }
+    drop_temporary(stream_, anchor_, named_);
     temporary_.clear();
     target_.clear();
 }

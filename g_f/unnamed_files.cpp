@@ -12,16 +12,34 @@
 
 namespace orvalt {
 
-int create_unnamed(const std::string& folder, int& error) {
+int create_unnamed(const std::string& folder, int& error, bool owner_only) {
 #if defined(__linux__) && defined(O_TMPFILE)
-    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC,
+                          owner_only ? 0600 : 0666);
     if (fd < 0) error = errno;
     return fd;
 #else
     (void)folder;
+    (void)owner_only;
     error = ENOTSUP;
     return -1;
 #endif
+}
+
+bool open_unnamed(const std::string& folder, bool owner_only, UnnamedFile& file, int& error) {
+    const int fd = create_unnamed(folder, error, owner_only);
+    if (fd < 0) return false;
+    const int anchor = duplicate_descriptor(fd);
+    std::string reopen = anchor >= 0 ? reopening_name(anchor) : std::string();
+    std::FILE* stream = reopen.empty() ? nullptr : stream_of_descriptor(fd);
+    if (stream == nullptr) {
+        close_descriptor(anchor);
+        close_descriptor(fd);
+        error = ENOTSUP;
+        return false;
+    }
+    file = {stream, anchor, std::move(reopen)};
+    return true;
 }
 
 bool name_unnamed(int fd, const std::string& path, int& error) {

@@ -10,9 +10,21 @@
 namespace orvalt {
 
 // A file without a name in `folder`, open for writing: it vanishes with the
-// process unless it is given a name by name_unnamed(). -1 (with `error`)
+// process unless it is given a name by name_unnamed(). With `owner_only`
+// only this user may read it (permission bits 0600). -1 (with `error`)
 // where it cannot be made.
-int create_unnamed(const std::string& folder, int& error);
+int create_unnamed(const std::string& folder, int& error, bool owner_only = false);
+// An unnamed file made by create_unnamed, open for writing through `stream`,
+// kept alive by a second descriptor `anchor` once the stream is closed, and
+// opened again (by this process) under `reopening_name`.
+struct UnnamedFile {
+    std::FILE* stream = nullptr;
+    int anchor = -1;
+    std::string reopening_name;
+};
+// False with `error` where none can be made (ENOTSUP where the system or the
+// folder has none).
+bool open_unnamed(const std::string& folder, bool owner_only, UnnamedFile& file, int& error);
 // Gives the unnamed file open as `fd` the new name `path` (which must not
 // exist). False with `error`.
 bool name_unnamed(int fd, const std::string& path, int& error);

@@ -14,17 +14,18 @@
 
 namespace orvalt::test {
 
-// A new, empty folder in the temporary folder named `stem` and a random
-// suffix. create_directory makes it only where the name is free, as mkdtemp
-// does, and that works under any system: a name already taken is tried again
-// with another suffix.
-inline std::filesystem::path new_scratch_folder(const std::string& stem) {
+// A new, empty folder in the temporary folder (or in `base`) named `stem` and
+// a random suffix. create_directory makes it only where the name is free, as
+// mkdtemp does, and that works under any system: a name already taken is
+// tried again with another suffix.
+inline std::filesystem::path new_scratch_folder(const std::string& stem,
+                                                const std::filesystem::path& in = {}) {
     namespace fs = std::filesystem;
     // random_device may be a fixed sequence on some runtimes: the clock is mixed in.
     thread_local std::mt19937_64 random(
         std::random_device{}() ^
         static_cast<std::uint64_t>(std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-    const fs::path base = fs::temp_directory_path();
+    const fs::path base = in.empty() ? fs::temp_directory_path() : in;
     std::error_code ec;
     for (int attempt = 0; attempt < 100; ++attempt) {
         char suffix[20];
@@ -40,7 +41,8 @@ inline std::filesystem::path new_scratch_folder(const std::string& stem) {
 // A scratch folder for one test, removed with everything in it at the end.
 class TempDir {
 public:
-    explicit TempDir(const std::string& stem = "orvalt_test") : path_(new_scratch_folder(stem)) {}
+    explicit TempDir(const std::string& stem = "orvalt_test", const std::filesystem::path& in = {})
+        : path_(new_scratch_folder(stem, in)) {}
     ~TempDir() {
         std::error_code ec;
         std::filesystem::remove_all(path_, ec);

@@ -29,7 +29,7 @@
 
 namespace orvalt {
 struct Console;
-class StagedFile;
+class ScratchFile;
 }
 
 namespace orvalt::xrdml {
@@ -145,7 +145,7 @@ void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary
 struct SurveyOptions {
     std::int32_t verbose = 0;
     std::int32_t scan_limit = unlimited;
-    StagedFile* plain_copy = nullptr;
+    ScratchFile* plain_copy = nullptr;
     std::function<void(std::string_view)> each_line;
 };
 struct FileSurvey {

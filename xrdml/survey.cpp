@@ -4,14 +4,13 @@
 #include "xrdml/reader.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 #include <vector>
 
 #include "g_f/console.h"
 #include "g_f/input_stream.h"
 #include "g_f/line_reader.h"
-#include "g_f/staged_file.h"
+#include "g_f/scratch_file.h"
 #include "g_f/text.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/passes.h"
@@ -44,7 +43,7 @@ bool ends_open(std::string_view line) {
 FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCensus& census,
                        ScanParameters& par, const SurveyOptions& options) {
     const std::int32_t verbose = options.verbose;
-    StagedFile* const plain_copy = options.plain_copy;
+    ScratchFile* const plain_copy = options.plain_copy;
     FileSurvey out;
     LineReader in;
     const std::string path(trimmed(name));
@@ -54,11 +53,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     out.stamped = in.stamp(out.stamp);
     // Without room for the copy, the later passes decompress the file again.
     if (plain_copy != nullptr && compression_of(path) != Compression::none) {
-        std::error_code ec;
-        const std::filesystem::path folder = std::filesystem::temp_directory_path(ec);
         int error = 0;
-        if (!ec && plain_copy->create((folder / "orvalt-input.xrdml").string(), false, error))
-            in.copy_to(plain_copy->stream());
+        if (plain_copy->create(error)) in.copy_to(plain_copy->stream());
     }
     out.census_status = status;
 
@@ -87,6 +83,12 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     // A read error ends every pass, as the end of the file does; it is
     // reported once the passes are done.
     while (in.next(line)) {
+        // A copy that could not be written whole (a full disk) leaves the
+        // temporary folder at once.
+        if (plain_copy != nullptr && plain_copy->active() && in.copy_failed()) {
+            in.copy_to(nullptr);
+            plain_copy->abandon();
+        }
         out.records.add(line);
         if (!out.xrdml_root && line.find("<xrdMeasurement") != std::string_view::npos)
             out.xrdml_root = true;

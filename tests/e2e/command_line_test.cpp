@@ -506,6 +506,96 @@ TEST_F(Orvalt, FailedWritesInABatchSayWhyAndTheBatchGoesOn) {
     }
 }
 
+// A refusal naming a long argument on a standard error that a file size
+// limit cuts short ends with its status, 2, not by SIGXFSZ.
+TEST_F(Orvalt, RefusalCutByAFileSizeLimitEndsWithItsStatus) {
+    EXPECT_EQ(run("", file_limit(1), "-o " + std::string(4097, 'l') + " a.xrdml").status, 2);
+}
+
+// An --exclude list with an empty place (",,", a comma at an end) is no list
+// of scan numbers: refused as such, the list named, never the next argument.
+TEST_F(Orvalt, ExcludeListsWithAnEmptyPlaceAreRefused) {
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0, 12.0, 1.0, "1 2 3"},
+                                 {10.0, 12.0, 1.0, "1 2 3"}}));
+    for (const std::string list : {",,", "2,,3", ",", "2,", ",2"}) {
+        const Result r = run("", "", "--gudrun --exclude '" + list + "' a.xrdml");
+        EXPECT_EQ(r.status, 2) << list;
+        EXPECT_EQ(r.err.rfind("orvalt: --exclude: '" + list + "' has an empty place: scan numbers "
+                              "are separated by single commas, as in 2,5\n", 0),
+                  0u)
+            << list << r.err;
+        EXPECT_FALSE(exists("a.weights")) << list;
+    }
+    const Result r = run("", "", "--gudrun --exclude 1,3 --exclude=2 a.xrdml");
+    EXPECT_EQ(r.status, 1) << r.err;
+    EXPECT_NE(r.err.find("a.xrdml: Error: All scans have been excluded\n"), std::string::npos) << r.err;
+    EXPECT_EQ(run("", "", "--gudrun --exclude 3,1 a.xrdml").status, 0);
+    EXPECT_EQ(read("a.weights"), "  1 0\n  2 1\n  3 0\n");
+}
+
+// Axis names and units come from the file: on the summary line and in the
+// scan table they are shown with their control characters escaped (ESC, CR,
+// BEL, the C1 CSI U+009B and a lone 0x9B byte), never as sequences a
+// terminal would act on.
+TEST_F(Orvalt, TextFromTheFileReachesTheTerminalEscaped) {
+    std::string text = xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}});
+    const auto replace = [&text](const std::string& from, const std::string& to) {
+        const std::size_t at = text.find(from);
+        ASSERT_NE(at, std::string::npos) << from;
+        text.replace(at, from.size(), to);
+    };
+    replace("axis=\"2Theta\" unit=\"deg\"", "axis=\"Phi\x1b[2J\x1b]0;owned\x07\" unit=\"deg\r\xc2\x9b\x31m\"");
+    replace("axis=\"Omega\" unit=\"deg\"", "axis=\"Chi\x9b\x32J\" unit=\"\x7f\"");
+    write("a.xrdml", text);
+    const auto plain = [](const std::string& t) {
+        for (std::size_t i = 0; i < t.size(); ++i) {
+            const auto c = static_cast<unsigned char>(t[i]);
+            if ((c < 32 && c != '\n') || c == 127 || c == 0x9b) return false;
+            if (c == 0xc2 && i + 1 < t.size() && static_cast<unsigned char>(t[i + 1]) < 0xa0)
+                return false;
+        }
+        return true;
+    };
+    for (const char* args : {"--format ascii a.xrdml", "--list a.xrdml", "--units q a.xrdml"}) {
+        const Result r = run("", "", args);
+        EXPECT_TRUE(plain(r.out)) << args << ": " << r.out;
+        EXPECT_TRUE(plain(r.err)) << args << ": " << r.err;
+        EXPECT_NE((r.out + r.err).find("Phi\\x1B[2J\\x1B]0;owned\\x07"), std::string::npos)
+            << args << r.out << r.err;
+    }
+}
+
+// A picture that cannot be written once the data file is in place (here a
+// file size limit the data file and the weights stay under, the picture of
+// 60 scans not) is reported as such: the files in place are named as
+// written, status 1, never "not converted".
+TEST_F(Orvalt, APictureThatFailsAfterTheDataFileSaysSo) {
+    write("a.xrdml", xrdml_text(std::vector<Scan>(60, {10.0, 12.0, 1.0, "1 2 3"})));
+    const Result r = run("", file_limit(8), "--gudrun --plot a.xrdml");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("a.xrdml: a.dat and a.weights written, but not the picture a.svg\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("not converted"), std::string::npos) << r.err;
+    EXPECT_EQ(data_lines(read("a.dat")).size(), 3u);
+    EXPECT_FALSE(exists("a.svg"));
+}
+
+// Each output is staged beside itself: a folder on another file system than
+// the current one takes the data file, the weights and the picture.
+TEST_F(Orvalt, OutputsOnAnotherFileSystem) {
+    struct stat here {}, shm {};
+    if (::stat(dir.c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+        GTEST_SKIP() << "/dev/shm is no other file system here";
+    const orvalt::test::TempDir other("orvalt_e2e_other_file_system", "/dev/shm");
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"}, {10.0, 12.0, 1.0, "4 5 6"}}));
+    const Result r = run("", "", "--gudrun --plot -d " + other.path().string() + " a.xrdml");
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* name : {"a.dat", "a.weights", "a.svg"})
+        EXPECT_TRUE(fs::is_regular_file(other.path() / name)) << name;
+}
+
 // --help shows an example of every branch; --version the version that
 // CMakeLists.txt sets, which the README names too.
 // Every row of the table of output formats reaches the user: the help names

@@ -139,6 +139,30 @@ TEST_F(Orvalt, DSpacingAtZeroTwoThetaStopsBeforeTheNameQuestion) {
     EXPECT_EQ(read("orvalt.tmp"), "old\n");
 }
 
+// A negative 2-theta would make a negative d-spacing: refused as 2-theta = 0
+// is, naming the first such point (in file order), before anything is
+// written; Q takes it, as a negative Q.
+TEST_F(Orvalt, DSpacingAtNegativeTwoThetaIsRefused) {
+    const std::tuple<double, double, std::string> cases[] = {
+        {-10.0, -6.0, "point 1 is at -10"}, {-2.0, 2.0, "point 1 is at -2"}, {6.0, -2.0, "point 3 is at -2"}};
+    for (const auto& [start, end, point] : cases) {
+        write("s.xrdml", xrdml_text({{start, end, 1.0, "1 4 9"}}));
+        write("orvalt.tmp", "old\n");
+        const std::string why =
+            "**ERROR in orvalt: d-spacing is undefined at negative 2-theta (" + point + ")\n";
+        const Result dialogue = run("s.xrdml\n1\n0\n3\n1\n\n");
+        EXPECT_EQ(dialogue.status, 1) << point;
+        EXPECT_NE(dialogue.out.find(" " + why), std::string::npos) << dialogue.out;
+        EXPECT_EQ(read("orvalt.tmp"), "old\n");
+        const Result cli = run("", "", "--units d --format ascii s.xrdml");
+        EXPECT_EQ(cli.status, 1) << point;
+        EXPECT_NE(cli.err.find("s.xrdml: " + why), std::string::npos) << cli.err;
+        EXPECT_FALSE(exists("s.dat")) << point;
+        EXPECT_EQ(run("", "", "--units q --format ascii s.xrdml").status, 0) << point;
+        fs::remove(dir / "s.dat");
+    }
+}
+
 TEST_F(Orvalt, SummingScansOfDifferentLengthsAndTimes) {
     // Scan 2 is shorter; points it does not reach carry scan 1's time only.
     write("sum.xrdml", xrdml_text({{10.0, 13.0, 2.0, "10 20 30 40"},
@@ -177,6 +201,25 @@ TEST_F(Orvalt, SummingRefusesIncompatibleStartPoints) {
     EXPECT_NE(r.out.find(" Scans appear to have incompatible start points\n"), std::string::npos);
     EXPECT_EQ(read("orvalt.tmp"), "kept\n");
     EXPECT_FALSE(exists("b.dat"));
+}
+
+// Starts up to 0.0001 apart make one grid, which starts where the first scan
+// summed starts: scan 1, or without it (gudrunX) the first included one.
+TEST_F(Orvalt, ASumStartsWhereItsFirstScanStarts) {
+    write("a.xrdml", xrdml_text({{10.0, 12.0, 1.0, "1 2 3"},
+                                 {10.00005, 12.00005, 1.0, "1 2 3"},
+                                 {10.00009, 12.00009, 1.0, "1 2 3"}}));
+    const std::pair<const char*, double> cases[] = {
+        {"--sum --format ascii", 10.0}, {"--gudrun", 10.0}, {"--gudrun --exclude 1", 10.00005}};
+    for (const auto& [args, start] : cases) {
+        ASSERT_EQ(run("", "", std::string(args) + " a.xrdml").status, 0) << args;
+        std::vector<std::vector<double>> rows;
+        for (const auto& row : numbers_of(read("a.dat")))
+            if (row.size() == 3) rows.push_back(row);
+        ASSERT_EQ(rows.size(), 3u) << args;
+        expect_near_rel(rows[0][0], start);
+        expect_near_rel(rows[2][0], start + 2.0);
+    }
 }
 
 TEST_F(Orvalt, SummingRefusesIncompatibleSpacings) {
@@ -271,6 +314,27 @@ TEST_F(Orvalt, CountsPerSecondOfACountingTimeOfOneAndAHalfSeconds) {
     for (int k = 0; k < 3; ++k) {
         EXPECT_EQ(y[k], c[k] / 1.5) << k;
         EXPECT_EQ(e[k], std::sqrt(c[k]) / 1.5) << k;
+    }
+}
+
+// Separate scans in counts per second: each entry divided by its own scan's
+// counting time.
+TEST_F(Orvalt, SeparateScansTakeEachScansOwnCountingTime) {
+    const double times[] = {1.0, 2.0, 4.0};
+    write("t.xrdml", xrdml_text({{10.0, 12.0, times[0], "8 8 8"},
+                                 {10.0, 12.0, times[1], "8 8 8"},
+                                 {10.0, 12.0, times[2], "8 8 8"}}));
+    ASSERT_EQ(run("", "", "--separate t.xrdml").status, 0);
+    orvalt::test::GenieFile file;
+    std::string error;
+    ASSERT_TRUE(orvalt::test::read_genie_file((dir / "t.write").string(), file, error)) << error;
+    ASSERT_EQ(file.entries.size(), 3u);
+    for (std::size_t s = 0; s < 3; ++s) {
+        const auto y = file.entries[s].find("h_block.y")->float64s();
+        const auto e = file.entries[s].find("h_block.e")->float64s();
+        ASSERT_EQ(y.size(), 3u);
+        EXPECT_EQ(y[0], 8.0 / times[s]) << "entry " << s + 1;
+        EXPECT_EQ(e[2], std::sqrt(8.0) / times[s]) << "entry " << s + 1;
     }
 }
 

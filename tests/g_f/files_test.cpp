@@ -2,17 +2,23 @@
 // doubled backslashes.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <optional>
 #include <tuple>
 
+#include "g_f/file_operations.h"
 #include "g_f/file_system.h"
 #include "g_f/input_files.h"
 #include "g_f/interruptions.h"
 #include "g_f/new_files.h"
 #include "g_f/numbers.h"
+#include "g_f/staged_file.h"
 #include "g_f/text.h"
 #include "tests/support.h"
 
@@ -186,6 +192,52 @@ TEST(DoubleBackslashes, WritesExactlyTheFirstNPositions) {
 }
 
 #ifndef _WIN32
+// A staged write's temporary is made in the folder of the file it replaces
+// (the one a link points to), not in the current folder: a file on another
+// file system than the current folder is written, named or linked to.
+TEST(StagedFile, WritesOntoAnotherFileSystem) {
+    struct stat here {}, shm {};
+    if (::stat(".", &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev)
+        GTEST_SKIP() << "/dev/shm is no other file system here";
+    const TempDir other("orvalt_test_other_file_system", "/dev/shm");
+    const TempDir links;
+    std::filesystem::create_symlink(other.file("linked.dat"), links.file("link.dat"));
+    for (const std::string& target : {other.file("named.dat"), links.file("link.dat")}) {
+        StagedFile staged;
+        int error = 0;
+        ASSERT_TRUE(staged.create(target, false, error)) << target << ": " << error_text(error);
+        std::fputs("whole\n", staged.stream());
+        EXPECT_TRUE(staged.commit(error)) << target << ": " << error_text(error);
+    }
+    for (const char* name : {"named.dat", "linked.dat"}) {
+        std::ifstream f(other.file(name));
+        std::string line;
+        EXPECT_TRUE(std::getline(f, line) && line == "whole") << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(links.file("link.dat")));
+}
+
+// A temporary trying a name that another temporary of the process holds
+// watches it, fails and unwatches it: the holder's watch stays, and an
+// interruption still removes its file.
+TEST(HandleInterruptions, ANameWatchedTwiceStaysWatchedOnce) {
+    const TempDir dir;
+    const std::string held = dir.write(".orvalt-held.part", "weights\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        handle_interruptions();
+        watch_temporary(held);  // the holder's
+        watch_temporary(held);  // another's attempt at the name...
+        unwatch_temporary(held);  // ...given up
+        ::raise(SIGTERM);
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM) << status;
+    EXPECT_FALSE(std::filesystem::exists(held));
+}
+
 // Every run installs the handlers: a second time changes nothing, and a
 // signal the caller ignores (nohup) stays ignored.
 TEST(HandleInterruptions, InstallingTwiceChangesNothing) {

@@ -116,6 +116,65 @@ TEST(CompressedInput, DamagedArchivesEndTheReadingWithTheirFault) {
     }
 }
 
+// What may follow a gzip member: zero bytes (tape blocks, as gzip -t and zcat
+// take them), nothing else. A bzip2 file gets no such allowance.
+TEST(CompressedInput, ZeroPaddingAfterAGzipMemberEndsTheText) {
+    TempDir dir;
+    const std::string text = sample_text();
+    LineReader plain(dir.write("plain.xrdml", text));
+    const Reading expected = read_lines(plain);
+    const std::string gz = gzip(text), zeros(70000, '\0');
+    const std::pair<const char*, std::string> whole[] = {
+        {"one_zero.xrdml.gz", gz + '\0'},
+        {"blocks.xrdml.gz", gz + zeros + zeros + zeros + zeros},  // past one block of input
+        {"two_members.xrdml.gz", gzip(text.substr(0, 5000)) + gzip(text.substr(5000)) + zeros}};
+    for (const auto& [name, bytes] : whole) {
+        LineReader r(dir.write(name, bytes));
+        const Reading got = read_lines(r);
+        EXPECT_EQ(got.fault, Fault::none) << name;
+        EXPECT_TRUE(got.lines == expected.lines) << name;
+        ASSERT_TRUE(r.seek(expected.offsets[200])) << name;
+        EXPECT_EQ(read_lines(r).lines.size(), expected.lines.size() - 200) << name;
+    }
+    const std::pair<const char*, std::string> damaged[] = {
+        {"zeros_then_garbage.xrdml.gz", gz + zeros + "x"},
+        {"zeros_then_member.xrdml.gz", gz + zeros + gz},
+        {"zeros_before.xrdml.gz", zeros + gz},
+        {"zeros.xrdml.gz", zeros},
+        {"padded.xrdml.bz2", bzip2(text) + zeros}};
+    for (const auto& [name, bytes] : damaged) {
+        LineReader r(dir.write(name, bytes));
+        EXPECT_EQ(read_lines(r).fault, Fault::corrupt) << name;
+    }
+}
+
+// A compressed text beyond the limit ends the reading at the limit, whole up
+// to there; a plain file has none (its size is there to see).
+TEST(CompressedInput, TextBeyondTheLimitEndsTheReading) {
+    TempDir dir;
+    const std::string text = sample_text();
+    const std::string names[] = {dir.write("t.xrdml.gz", gzip(text)),
+                                 dir.write("t.xrdml.bz2", bzip2(text))};
+    for (const std::string& name : names) {
+        const std::pair<std::uint64_t, Fault> limits[] = {
+            {text.size(), Fault::none}, {text.size() - 1, Fault::too_large}, {0, Fault::too_large}};
+        for (const auto& [limit, fault] : limits) {
+            InputStream in;
+            ASSERT_TRUE(in.open(name, limit));
+            std::string got(text.size() + 10, '\0');
+            const std::size_t n = in.read(got.data(), got.size());
+            EXPECT_EQ(in.fault(), fault) << name << " " << limit;
+            EXPECT_EQ(got.substr(0, n), text.substr(0, limit)) << name << " " << limit;
+            EXPECT_EQ(in.read(got.data(), 1), 0u) << name << " " << limit;
+        }
+    }
+    InputStream plain;
+    ASSERT_TRUE(plain.open(dir.write("t.xrdml", text), 10));
+    std::string got(text.size(), '\0');
+    EXPECT_EQ(plain.read(got.data(), got.size()), text.size());
+    EXPECT_EQ(plain.fault(), Fault::none);
+}
+
 TEST(CompressedInput, NamesAndFaultTexts) {
     EXPECT_EQ(compression_of("a.xrdml.gz"), Compression::gzip);
     EXPECT_EQ(compression_of("A.XRDML.BZ2"), Compression::bzip2);
@@ -125,7 +184,8 @@ TEST(CompressedInput, NamesAndFaultTexts) {
     EXPECT_EQ(without_compression_suffix("run7.xrdml.bz2"), "run7.xrdml");
     EXPECT_EQ(without_compression_suffix("run7.xrdml"), "run7.xrdml");
     // Every message fits the reader's 80-character message field.
-    for (const Fault f : {Fault::read_error, Fault::corrupt, Fault::truncated, Fault::unsupported})
+    for (const Fault f : {Fault::read_error, Fault::corrupt, Fault::truncated, Fault::unsupported,
+                          Fault::too_large})
         for (const Compression c : {Compression::gzip, Compression::bzip2})
             EXPECT_LE(fault_text(f, c).size(), 80u);
 }

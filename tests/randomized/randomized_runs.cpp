@@ -6,7 +6,11 @@
 // Runs of the dialogue alternate with runs of the command line: random
 // options and batches of one to five names drawn from the same hazards
 // (several measurements, the same file twice, a hard link to one, names that
-// begin with '-', folders of outputs that are not there). A run may be ended
+// begin with '-', folders of outputs that are not there, .gz and .bz2 copies
+// of the measurement, whole or damaged), the scan table (--list), pictures
+// (--plot) and the pattern formats (xye, fxye, CIF). Now and then every
+// folder is one without unnamed files (a preloaded library refuses
+// O_TMPFILE, as NFS does). A run may be ended
 // by any signal (SIGINT, SIGTERM, SIGHUP, SIGQUIT, or SIGKILL, which it
 // cannot catch), its console pipe closed, or it may write under a file size
 // limit (ulimit -f) that a large output passes.
@@ -17,13 +21,18 @@
 //   - "orvalt.tmp" is unchanged after a failed run, and whole otherwise;
 //   - every file written is whole: a Genie file lists every entry it should,
 //     an ASCII file has the promised number of lines, a weights file one line
-//     per scan; a replaced file keeps its permission bits;
-//   - no temporary file is left, also after SIGKILL, no sanitizer spoke,
-//     nothing hung;
+//     per scan, an .xye file lines of three finite numbers, a GSAS file passes
+//     the format's checker, gemmi reads a CIF, a picture ends its SVG; a
+//     replaced file keeps its permission bits;
+//   - no temporary file is left, in the output folders or in the temporary
+//     folder (the decompressed copy), also after SIGKILL where the system has
+//     unnamed files, no sanitizer spoke, nothing hung;
 //   - from the command line: every file it says it wrote is there and whole,
 //     the exit status agrees with what it reported, nothing went to standard
-//     output but the lines of converted files, the measurements are unchanged
-//     and orvalt.tmp is never touched.
+//     output but the lines of converted files (and scan tables), the
+//     measurements are unchanged and orvalt.tmp is never touched; --list
+//     writes nothing but pictures, and a file --list refuses for how it reads
+//     the conversion refuses with the same reason, and no other.
 //
 //   randomized_runs PROGRAM SCRATCH [--seed N] [--seconds S]
 //
@@ -53,6 +62,9 @@
 #include <thread>
 #include <vector>
 
+#include <gemmi/cif.hpp>
+
+#include "tests/compress_support.h"
 #include "tests/support/genie_files.h"
 
 namespace fs = std::filesystem;
@@ -102,6 +114,8 @@ std::string measurement(Rng& rng) {
     s.precision(17);
     const std::string ka1 = chance(rng, 0.05) ? one_of(rng, std::vector<std::string>{"0", "-1", "1e308"}) : "1.5406";
     const std::string ratio = chance(rng, 0.03) ? "-1" : "0.5";
+    // Now and then an axis whose name would clear a terminal and colour it.
+    const std::string axis = chance(rng, 0.05) ? "Phi\x1b[2J\x1b[31m\x9b" : "2Theta";
     s << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<xrdMeasurements status=\"Completed\">\n"
       << "\t<xrdMeasurement measurementType=\"Scan\">\n"
       << "\t\t<usedWavelength intended=\"K-Alpha 1\">\n"
@@ -116,7 +130,7 @@ std::string measurement(Rng& rng) {
         std::string time = chance(rng, 0.03) ? one_of(rng, std::vector<std::string>{"1e-320", "0", "-2"})
                                               : std::to_string(pick(rng, 1, 5));
         s << "\t\t<scan appendNumber=\"0\" status=\"Completed\">\n\t\t\t<dataPoints>\n"
-          << "\t\t\t\t<positions axis=\"2Theta\" unit=\"deg\">\n"
+          << "\t\t\t\t<positions axis=\"" << axis << "\" unit=\"deg\">\n"
           << "\t\t\t\t\t<startPosition>" << start << "</startPosition>\n"
           << "\t\t\t\t\t<endPosition>" << end << "</endPosition>\n"
           << "\t\t\t\t</positions>\n"
@@ -154,11 +168,33 @@ std::string measurement(Rng& rng) {
 
 const std::string remembered_valid = "s.xrdml\n           1\n           1\n           1\n           1\n";
 
+// A compressed copy as it may come: whole, cut short, with bytes changed,
+// zero padding (gzip takes it), garbage after it, or two members in a row.
+std::string damaged_now_and_then(Rng& rng, std::string bytes, const std::string& again) {
+    if (bytes.empty() || chance(rng, 0.6)) return bytes;
+    switch (pick(rng, 0, 4)) {
+        case 0: bytes.resize(static_cast<std::size_t>(pick(rng, 0, static_cast<int>(bytes.size()) - 1))); break;
+        case 1:
+            for (int k = pick(rng, 1, 4); k > 0; --k)
+                bytes[static_cast<std::size_t>(pick(rng, 0, static_cast<int>(bytes.size()) - 1))] ^=
+                    static_cast<char>(pick(rng, 1, 255));
+            break;
+        case 2: bytes += std::string(static_cast<std::size_t>(pick(rng, 1, 3000)), '\0'); break;
+        case 3: bytes += chance(rng, 0.5) ? "garbage" : std::string(3, '\0') + "x"; break;
+        default: bytes += again;
+    }
+    return bytes;
+}
+
 void make_folder(Rng& rng, const fs::path& dir, const std::string& xrdml,
                  const std::string& second) {
     fs::create_directories(dir / "sub");
     fs::create_directories(dir / "out");
+    fs::create_directories(dir / "tmp");
     write_bytes(dir / "s.xrdml", xrdml);
+    const std::string gz = orvalt::test::gzip(xrdml), bz = orvalt::test::bzip2(xrdml);
+    write_bytes(dir / "s.xrdml.gz", damaged_now_and_then(rng, gz, orvalt::test::gzip(second)));
+    write_bytes(dir / "s.xrdml.bz2", damaged_now_and_then(rng, bz, orvalt::test::bzip2(second)));
     write_bytes(dir / "t.xrdml", second);
     write_bytes(dir / "sub/s.xrdml", second);
     write_bytes(dir / "-x.xrdml", xrdml);
@@ -188,6 +224,7 @@ std::vector<std::string> output_names() {
     return {"s.xrdml", "./sub/../s.xrdml", "link.dat", "orvalt.tmp", "tmplink.dat", "s.weights",
             "folder.dat", "fifo.dat", "precious.dat", "new.dat", "new.write", "wlink.write",
             "sub/x.dat", "nosuch/x.dat", "a\tb.dat", "out.dat\t", std::string("o\0ut.dat", 8),
+            "new.xye", "new.cif", "out/new.fxye", "new.svg",
             std::string(4097, 'l'), "sub/" + std::string(86, 'g') + ".write",
             std::string(74, 'g') + "/x.write", "", "   ", "precious.dat"};
 }
@@ -228,7 +265,7 @@ std::string answers(Rng& rng) {
 
 std::vector<std::string> cli_arguments(Rng& rng) {
     std::vector<std::string> a;
-    switch (pick(rng, 0, 5)) {
+    switch (chance(rng, 0.15) ? 5 : pick(rng, 0, 4)) {
         case 1: a.push_back("--sum"); break;
         case 2: a.insert(a.end(), {"--scan", std::to_string(pick(rng, 1, 5))}); break;
         case 3:
@@ -240,6 +277,22 @@ std::vector<std::string> cli_arguments(Rng& rng) {
             }
             break;
         case 4: a.push_back("--separate"); break;
+        case 5:
+            // The scan table; --list goes with no option that chooses a conversion.
+            if (chance(rng, 0.9)) {
+                a.push_back("--list");
+                if (chance(rng, 0.5)) a.push_back("--plot");
+                if (chance(rng, 0.2)) a.push_back("--plot-log");
+                if (chance(rng, 0.3)) a.insert(a.end(), {"-d", chance(rng, 0.8) ? "out" : "nosuch"});
+                const int n = chance(rng, 0.7) ? 1 : pick(rng, 2, 3);
+                for (int k = 0; k < n; ++k)
+                    a.push_back(one_of(rng, std::vector<std::string>{
+                                            "s.xrdml.gz", "s.xrdml.bz2", "s.xrdml", "t.xrdml",
+                                            "s.xrdml.gz", "s.xrdml.bz2", "folder.dat", "fifo.dat",
+                                            "missing.xrdml", "precious.dat"}));
+                return a;
+            }
+            break;
         default: break;
     }
     // Mostly options that go together; now and then those that do not.
@@ -250,8 +303,14 @@ std::vector<std::string> cli_arguments(Rng& rng) {
     if (chance(rng, fixed ? 0.05 : 0.3))
         a.insert(a.end(), {"--units", one_of(rng, std::vector<std::string>{"q", "d", "2theta", "q", "d"})});
     if (chance(rng, 0.02)) a.insert(a.end(), {"--units", "Q"});
-    if (chance(rng, 0.3))
-        a.insert(a.end(), {"--format", one_of(rng, std::vector<std::string>{"ascii", "genie"})});
+    if (chance(rng, 0.35))
+        a.insert(a.end(), {"--format", one_of(rng, std::vector<std::string>{"ascii", "genie", "xye",
+                                                                            "fxye", "cif"})});
+    if (chance(rng, 0.2)) {
+        a.push_back(one_of(rng, std::vector<std::string>{"--plot", "--plot", "--plot=pic.svg",
+                                                         "--plot=out/p.svg", "--plot=s.xrdml",
+                                                         "--plot-log"}));
+    }
     if (chance(rng, 0.3)) a.push_back("-q");
     if (chance(rng, 0.35))
         a.insert(a.end(), {"-d", one_of(rng, std::vector<std::string>{
@@ -260,7 +319,8 @@ std::vector<std::string> cli_arguments(Rng& rng) {
     const std::vector<std::string> inputs = {
         "s.xrdml", "t.xrdml", "s.xrdml", "t.xrdml", "sub/s.xrdml", "s", "t", "sub/s.xrdml",
         "missing.xrdml", "folder.dat", "fifo.dat", "link.dat", "hard.dat", "s.xrdml  ",
-        "s.xrdml\t", "-x.xrdml", "sub/../s.xrdml", std::string("s\n.xrdml"), "precious.dat"};
+        "s.xrdml\t", "-x.xrdml", "sub/../s.xrdml", std::string("s\n.xrdml"), "precious.dat",
+        "s.xrdml.gz", "s.xrdml.bz2", "s.xrdml.gz", "s.xrdml.bz2"};
     const int n = chance(rng, 0.6) ? 1 : pick(rng, 2, 5);
     std::vector<std::string> files;
     for (int k = 0; k < n; ++k) files.push_back(one_of(rng, inputs));
@@ -289,10 +349,11 @@ struct Outcome {
 enum class Disturbance { none, signal, closed_pipe };
 
 // `args` are the program's arguments (none: the dialogue); `size_limit` the
-// largest file it may write, in bytes (0: no limit).
+// largest file it may write, in bytes (0: no limit). Its temporary folder is
+// dir/tmp; with `no_unnamed` no folder has unnamed files.
 Outcome run_program(const std::string& program, const std::vector<std::string>& args,
                     const fs::path& dir, Disturbance how, int signal_number, int delay_ms,
-                    long size_limit) {
+                    long size_limit, bool no_unnamed) {
     int pipe_fds[2] = {-1, -1};
     if (how == Disturbance::closed_pipe && ::pipe(pipe_fds) != 0) std::abort();
     const pid_t pid = ::fork();
@@ -314,6 +375,13 @@ Outcome run_program(const std::string& program, const std::vector<std::string>& 
         // background job ignores Ctrl-C, nohup a hang-up): the program must
         // catch or ignore what it needs to itself, SIGXFSZ too.
         for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE, SIGQUIT, SIGXFSZ}) ::signal(s, SIG_DFL);
+        ::setenv("TMPDIR", (dir / "tmp").c_str(), 1);
+        if (no_unnamed) {
+            ::setenv("LD_PRELOAD", NO_UNNAMED_FILES_LIB, 1);
+            const char* asan = std::getenv("ASAN_OPTIONS");
+            ::setenv("ASAN_OPTIONS",
+                     (std::string("verify_asan_link_order=0") + (asan ? std::string(":") + asan : "")).c_str(), 1);
+        }
         if (size_limit > 0) {
             struct rlimit limit {};
             limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(size_limit);
@@ -422,9 +490,42 @@ bool finite_numbers(const std::string& line, int expected) {
     return n == expected;
 }
 
+// Why a pattern file or a picture is not whole, or empty; `known` false when
+// `bytes` are none of them.
+std::string whole_pattern_or_picture(const fs::path& path, const std::string& bytes, bool& known) {
+    known = true;
+    if (bytes.starts_with("<?xml") || bytes.starts_with("<svg"))
+        return bytes.ends_with("</svg>\n") ? "" : "picture not whole";
+    if (bytes.starts_with("# ORVALT xye")) {
+        for (const std::string& line : split_lines(bytes))
+            if (!line.empty() && line[0] != '#' && !finite_numbers(line, 3))
+                return ".xye line not three finite numbers: " + line;
+        return {};
+    }
+    if (bytes.starts_with("# ORVALT powder CIF")) {
+        try {
+            gemmi::cif::read_memory(bytes.data(), bytes.size(), path.string().c_str());
+        } catch (const std::exception& e) {
+            return std::string("gemmi refuses the CIF: ") + e.what();
+        }
+        return {};
+    }
+    if (bytes.starts_with("ORVALT: ")) {
+        // The format's own checker, where Python is.
+        static const fs::path checker = fs::path(ORVALT_SOURCE_DIR) / "../shared/formats/check_fxye.py";
+        if (!fs::exists(checker)) return {};
+        const std::string cmd = "python3 '" + checker.string() + "' '" + path.string() + "' --pad80 > /dev/null 2>&1";
+        return std::system(cmd.c_str()) == 0 ? "" : "the GSAS file fails check_fxye.py";
+    }
+    known = false;
+    return {};
+}
+
 // Why the file at `rel` (new or changed by the run) is not whole; empty if it is.
 std::string whole(const fs::path& dir, const std::string& rel, const std::string& bytes,
                   const Outcome& o, bool transcript_complete) {
+    bool known = false;
+    if (const std::string why = whole_pattern_or_picture(dir / rel, bytes, known); known) return why;
     if (bytes.size() >= 8 && std::memcmp(bytes.data(), "\x89G2F", 4) == 0) {
         orvalt::test::GenieFile file;
         std::string error;
@@ -472,7 +573,12 @@ struct Scenario {
     Disturbance how = Disturbance::none;
     int signal_number = 0;
     long size_limit = 0;  // bytes, 0: none
+    bool no_unnamed = false;  // no folder has unnamed files
     bool command_line() const { return !args.empty(); }
+    bool listing() const {
+        const auto end = std::find(args.begin(), args.end(), "--");
+        return std::find(args.begin(), end, "--list") != end;
+    }
 };
 
 bool named(const Scenario& sc, std::initializer_list<const char*> names) {
@@ -513,7 +619,8 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
     }
     const bool s_named = named(sc, {"s.xrdml", "./sub/../s.xrdml", "link.dat", "orvalt.tmp",
                                     "tmplink.dat"});
-    for (const char* input : {"s.xrdml", "t.xrdml", "sub/s.xrdml", "-x.xrdml", "hard.dat"}) {
+    for (const char* input : {"s.xrdml", "t.xrdml", "sub/s.xrdml", "-x.xrdml", "hard.dat",
+                              "s.xrdml.gz", "s.xrdml.bz2"}) {
         if (read_bytes(dir / input) == before.files.at(input)) continue;
         if (std::string(input) == "s.xrdml" && s_named && !s_is_input) continue;
         finding(std::string("the measurement ") + input + " changed");
@@ -538,6 +645,14 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
         }
         finding("temporary left: " + e.path().string());
     }
+    // The decompressed copy leaves the temporary folder with the run.
+    for (const auto& e : fs::directory_iterator(dir / "tmp")) {
+        const std::string leaf = e.path().filename().string();
+        if (sig == SIGKILL && leaf.starts_with(".orvalt-") &&
+            leaf.find("-" + std::to_string(o.pid) + "-") != std::string::npos)
+            continue;
+        if (!leaf.starts_with(".orvalt-")) finding("left in the temporary folder: " + leaf);
+    }
 
     const bool transcript_complete = !disturbed && sc.size_limit == 0 && !sc.command_line();
     const bool failed = !(o.exited && o.status == 0);
@@ -545,6 +660,8 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
     for (const auto& [rel, bytes] : after.files) {
         const auto old = before.files.find(rel);
         if (old != before.files.end() && old->second == bytes) continue;
+        // A killed run's temporaries are counted above, not files it wrote.
+        if (fs::path(rel).filename().string().starts_with(".orvalt-")) continue;
         if (rel == "orvalt.tmp") {
             // The command line never writes it, unless told to by -o.
             if (sc.command_line() && !named(sc, {"orvalt.tmp", "tmplink.dat"}))
@@ -567,13 +684,23 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
     // The command line: what it says agrees with what it did.
     if (o.out.find("Run interrupted") != std::string::npos)
         finding("the interruption line went to standard output");
+    // Text from the file never reaches the terminal as a control sequence.
+    for (const std::string* text : {&o.out, &o.err})
+        if (text->find_first_of("\x1b\x9b\x07\r") != std::string::npos)
+            finding("a control sequence on the terminal: " + *text);
     if (disturbed) return findings;
     const auto options_end = std::find(sc.args.begin(), sc.args.end(), "--");
     const bool quiet = std::find(sc.args.begin(), options_end, "-q") != options_end;
+    if (sc.listing())
+        for (const auto& [rel, bytes] : after.files)
+            if ((!before.files.count(rel) || before.files.at(rel) != bytes) && !rel.ends_with(".svg"))
+                finding("--list wrote " + rel);
     const auto out_lines = split_lines(o.out);
     if (o.exited && o.status == 2) {
         if (!o.out.empty()) finding("refused arguments, yet standard output: " + o.out);
-        if (o.err.find("\nUsage: orvalt") == std::string::npos) finding("refused without the usage line");
+        // (Standard error is a file here, which a size limit may cut short.)
+        if (o.err.find("\nUsage: orvalt") == std::string::npos && sc.size_limit == 0)
+            finding("refused without the usage line");
         for (const auto& [rel, bytes] : after.files)
             if (!before.files.count(rel) || before.files.at(rel) != bytes)
                 finding("refused arguments, yet " + rel + " was written");
@@ -582,23 +709,36 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
     if (o.exited && o.status == 0 && o.err.find(": not converted\n") != std::string::npos)
         finding("status 0 with a file not converted");
     if (o.exited && o.status == 1 && o.err.empty()) finding("status 1 without a word on standard error");
-    if (quiet && !o.out.empty()) finding("-q, yet standard output: " + o.out);
-    // Every line: "NAME: what -> OUTPUT" (" and WEIGHTS"); those files whole.
+    if (quiet && !o.out.empty() && !sc.listing()) finding("-q, yet standard output: " + o.out);
+    // "A and B and C" as its names.
+    const auto names_in = [](std::string outputs) {
+        std::vector<std::string> names;
+        for (auto and_at = outputs.find(" and "); and_at != std::string::npos;
+             and_at = outputs.find(" and ")) {
+            names.push_back(outputs.substr(0, and_at));
+            outputs.erase(0, and_at + 5);
+        }
+        names.push_back(outputs);
+        return names;
+    };
+    // A picture that failed after the data file: the data file is in place.
+    for (const std::string& line : split_lines(o.err)) {
+        const auto at = line.find(" written, but not the picture ");
+        const auto colon = line.find(": ");
+        if (at == std::string::npos || colon == std::string::npos || colon > at) continue;
+        if (o.status != 1) finding("a picture not written, yet status " + std::to_string(o.status));
+        for (const std::string& name : names_in(line.substr(colon + 2, at - colon - 2)))
+            if (!fs::is_regular_file(dir / name)) finding("said written, but missing: " + name);
+    }
+    // Every line: "NAME: what -> OUTPUT" (" and WEIGHTS", " and PICTURE"), or
+    // a scan table's; those files whole.
     for (const std::string& line : out_lines) {
         const auto arrow = line.rfind(" -> ");
         if (arrow == std::string::npos) {
-            finding("a line on standard output that names no output: " + line);
+            if (!sc.listing()) finding("a line on standard output that names no output: " + line);
             continue;
         }
-        std::string outputs = line.substr(arrow + 4);
-        std::vector<std::string> names;
-        const auto and_at = outputs.find(" and ");
-        if (and_at != std::string::npos) {
-            names.push_back(outputs.substr(0, and_at));
-            names.push_back(outputs.substr(and_at + 5));
-        } else {
-            names.push_back(outputs);
-        }
+        const std::vector<std::string> names = names_in(line.substr(arrow + 4));
         for (const std::string& name : names) {
             std::error_code ec;
             if (!fs::exists(dir / name, ec)) {
@@ -616,6 +756,30 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
                 file.entries.size() != 1)
                 finding(names[0] + ": a spectrum in " + std::to_string(file.entries.size()) + " entries");
         }
+    }
+    return findings;
+}
+
+// What a refusal of --list says of a file's reading: the conversion of the
+// file must refuse it with the same line, and where --list read the file,
+// the conversion must not refuse it for its reading.
+std::vector<std::string> list_and_conversion_agree(const std::string& program, const fs::path& dir,
+                                                   const Scenario& sc, const Outcome& list) {
+    std::vector<std::string> findings;
+    const std::string& input = sc.args.back();
+    const Outcome conversion = run_program(program, {"--format", "ascii", "-d", "out", input}, dir,
+                                           Disturbance::none, 0, 0, 0, sc.no_unnamed);
+    const std::vector<std::string> lines = split_lines(list.err);
+    if (list.status == 1 && lines.size() == 1) {
+        if (conversion.err.find(lines[0] + "\n") == std::string::npos)
+            findings.push_back("--list refused: " + lines[0] + "; the conversion: " + conversion.err);
+    } else if (list.status == 0) {
+        for (const char* reading : {"The gzip file", "The bzip2 file", "not an XRDML file",
+                                    "not a regular file", "no such file", "Line too long",
+                                    "Error reading the file", "This build does not read",
+                                    "changed while it was being read"})
+            if (conversion.err.find(input + ": " + reading) != std::string::npos)
+                findings.push_back("--list read it, the conversion did not: " + conversion.err);
     }
     return findings;
 }
@@ -644,6 +808,8 @@ int main(int argc, char** argv) {
     const auto start = std::chrono::steady_clock::now();
     long runs = 0, finding_runs = 0, disturbed_runs = 0, cli_runs = 0, limited_runs = 0;
     long kill_window_leftovers = 0;
+    long no_unnamed_runs = 0, agreement_runs = 0, tables_shown = 0, compressed_read = 0;
+    std::map<std::string, long> written_kinds;  // files written, by extension
     std::map<int, long> statuses;  // exit status (a signal as its negative)
     std::map<int, long> signals_sent;
     long writing_runs = 0;
@@ -675,23 +841,39 @@ int main(int argc, char** argv) {
             sc.size_limit = 512L * pick(rng, 1, 64);
             ++limited_runs;
         }
+        sc.no_unnamed = chance(rng, 0.15);
+        no_unnamed_runs += sc.no_unnamed ? 1 : 0;
         // Early (before the handlers are in place) or late (while writing).
         const int delay = chance(rng, 0.3) ? pick(rng, 0, 40) : pick(rng, 40, 400);
-        const Outcome o =
-            run_program(program, sc.args, dir, sc.how, sc.signal_number, delay, sc.size_limit);
-        const auto findings = check(dir, before, o, sc, kill_window_leftovers);
+        const Outcome o = run_program(program, sc.args, dir, sc.how, sc.signal_number, delay,
+                                      sc.size_limit, sc.no_unnamed);
+        auto findings = check(dir, before, o, sc, kill_window_leftovers);
+        bool wrote = false;
+        for (const auto& [rel, bytes] : snapshot(dir).files) {
+            const auto old = before.files.find(rel);
+            if (rel != "orvalt.tmp" && (old == before.files.end() || old->second != bytes)) {
+                wrote = true;
+                ++written_kinds[fs::path(rel).extension().string()];
+                if (std::getenv("RANDOMIZED_TRACE") != nullptr) std::cerr << "  wrote " << rel << '\n';
+            }
+        }
+        writing_runs += wrote ? 1 : 0;
+        if (sc.listing() && o.exited && o.status == 0) ++tables_shown;
+        for (const char* compressed : {"s.xrdml.gz", "s.xrdml.bz2"})
+            if (o.exited && o.status == 0 && std::find(sc.args.begin(), sc.args.end(), compressed) != sc.args.end())
+                ++compressed_read;
+        // A table of one file, undisturbed: the conversion of that file agrees.
+        if (sc.listing() && sc.how == Disturbance::none && sc.size_limit == 0 && o.exited &&
+            o.status != 2 && sc.args.size() == 2 && findings.empty()) {
+            ++agreement_runs;
+            const auto more = list_and_conversion_agree(program, dir, sc, o);
+            findings.insert(findings.end(), more.begin(), more.end());
+        }
         ++statuses[o.exited ? o.status : -o.status];
         if (std::getenv("RANDOMIZED_TRACE") != nullptr) {
             const auto lines = split_lines(o.out);
             std::cerr << "run " << runs << " status " << o.status << ": "
                       << (lines.empty() ? "" : lines.back()) << '\n';
-        }
-        for (const auto& [rel, bytes] : snapshot(dir).files) {
-            const auto old = before.files.find(rel);
-            if (rel != "orvalt.tmp" && (old == before.files.end() || old->second != bytes)) {
-                ++writing_runs;
-                break;
-            }
         }
         if (findings.empty()) continue;
         ++finding_runs;
@@ -717,6 +899,11 @@ int main(int argc, char** argv) {
               << elapsed << " s, seed " << seed << ", " << finding_runs << " with findings\n"
               << "randomized_runs: " << writing_runs << " runs wrote a file; exit statuses:";
     for (const auto& [status, n] : statuses) std::cout << ' ' << status << ':' << n;
+    std::cout << "\nrandomized_runs: " << no_unnamed_runs << " runs without unnamed files, "
+              << tables_shown << " runs showed scan tables (" << agreement_runs
+              << " held to their file's conversion), " << compressed_read
+              << " read a compressed input through; files written by extension:";
+    for (const auto& [extension, n] : written_kinds) std::cout << ' ' << extension << ':' << n;
     std::cout << "\nrandomized_runs: signals sent:";
     for (const auto& [signal_number, n] : signals_sent) std::cout << ' ' << signal_number << ':' << n;
     std::cout << "; temporaries of a killed run caught between naming and moving: "

@@ -46,7 +46,7 @@ void ORVALTPAR(std::string_view name, ReaderStatus& status, ScanParameters& par,
 }
 
 xrdml::FileSurvey survey(std::string_view name, ScanCensus& census, ScanParameters& par,
-                         std::int32_t verbose, StagedFile* plain_copy) {
+                         std::int32_t verbose, ScratchFile* plain_copy) {
     SurveyOptions options;
     options.verbose = verbose;
     options.plain_copy = plain_copy;

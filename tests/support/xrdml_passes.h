@@ -29,7 +29,7 @@ void ORVALTPAR(std::string_view name, xrdml::ReaderStatus& status, xrdml::ScanPa
 // come, as a run of the dialogue takes them (no limit of scans).
 xrdml::FileSurvey survey(std::string_view name, xrdml::ScanCensus& census,
                          xrdml::ScanParameters& par, std::int32_t verbose,
-                         StagedFile* plain_copy = nullptr);
+                         ScratchFile* plain_copy = nullptr);
 
 // Field starts (1-based) of a text separated by blanks, commas or tabs: on
 // return starts[0..n] hold the n + 1 entries, the last one past the last

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <tuple>
 
-#include "g_f/staged_file.h"
+#include "g_f/scratch_file.h"
 #include "tests/compress_support.h"
 #include "tests/support.h"
 #include "tests/support/xrdml_passes.h"
@@ -377,7 +377,7 @@ TEST(Survey, KeepsTheTextOfACompressedFileForTheLaterPasses) {
     const std::string text = read_all(real_file("polefig_Ge113.xrdml"));
     ScanCensus census;
     ScanParameters par;
-    StagedFile copy;
+    ScratchFile copy;
     for (const std::string& name :
          {dir.write("f.xrdml.gz", gzip(text)), dir.write("f.xrdml.bz2", bzip2(text))}) {
         const FileSurvey s = survey(name, census, par, 0, &copy);
