@@ -2,6 +2,7 @@
 // allows), watched for interruptions, moved over the target once complete.
 #include "g_f/staged_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
@@ -31,9 +32,17 @@ fs::path folder_of(const fs::path& target) {
     return folder.empty() ? fs::path(".") : folder;
 }
 
-std::string temporary_name_for(const fs::path& target, int attempt) {
-    return temporary_name_in(target.parent_path(), attempt);
+// The number of this process's next temporary: every name is asked for
+// once, so that a run holding a thousand temporaries at once (a file a scan)
+// does not try the names of those it holds before each new one.
+unsigned long next_temporary_number() {
+    static std::atomic<unsigned long> next{0};
+    return next.fetch_add(1, std::memory_order_relaxed);
 }
+
+// Names taken by something else (a leftover of an earlier process of the
+// same number) are passed over; so many in a row mean something is wrong.
+constexpr int most_taken_names = 1000;
 
 // The process number of a temporary of this program made on this machine,
 // or 0 when `leaf` is not one.
@@ -61,9 +70,9 @@ unsigned long owner_of(std::string_view leaf) {
 
 }  // namespace
 
-std::string temporary_name_in(const fs::path& folder, int attempt) {
+std::string temporary_name_in(const fs::path& folder, unsigned long number) {
     const std::string leaf = std::string(prefix) + machine_name() + "-" +
-                             std::to_string(process_number()) + "-" + std::to_string(attempt) +
+                             std::to_string(process_number()) + "-" + std::to_string(number) +
                              std::string(suffix);
     return (folder.empty() ? fs::path(leaf) : folder / leaf).string();
 }
@@ -102,8 +111,8 @@ void drop_temporary(std::FILE*& stream, int& anchor, std::string& named) {
 
 std::FILE* create_named_temporary(const fs::path& folder, bool text, bool owner_only,
                                   std::string& name, int& error) {
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string temporary = temporary_name_in(folder, attempt);
+    for (int taken = 0; taken < most_taken_names; ++taken) {
+        const std::string temporary = temporary_name_in(folder, next_temporary_number());
         // Watched before it exists, so that no interruption can leave it.
         watch_temporary(temporary);
         int err = 0;
@@ -229,8 +238,9 @@ bool StagedFile::prepare(int& error) {
     if (anchor_ >= 0) {
         if (replaces) copy_permission_bits_to(target_, anchor_);
         // The name it needs for the move, held as briefly as can be.
-        for (int attempt = 0; named_.empty(); ++attempt) {
-            const std::string name = temporary_name_for(path_of(target_), attempt);
+        for (int taken = 0; named_.empty(); ++taken) {
+            const std::string name =
+                temporary_name_in(path_of(target_).parent_path(), next_temporary_number());
             watch_temporary(name);
             int err = 0;
             if (name_unnamed(anchor_, name, err)) {
@@ -238,7 +248,7 @@ bool StagedFile::prepare(int& error) {
                 break;
             }
             unwatch_temporary(name);
-            if (err != EEXIST || attempt >= 1000) {
+            if (err != EEXIST || taken + 1 >= most_taken_names) {
                 error = err;
                 abandon();
                 return false;

@@ -9,9 +9,9 @@
 
 namespace orvalt {
 
-// The name of this process's temporary number `attempt` in `folder` (empty:
+// The name of this process's temporary number `number` in `folder` (empty:
 // the current folder), ".orvalt-HOST-PID-N.part".
-std::string temporary_name_in(const std::filesystem::path& folder, int attempt);
+std::string temporary_name_in(const std::filesystem::path& folder, unsigned long number);
 // Removes the temporaries in `folder` of runs of this program on this machine
 // that were killed before they could remove them; once per folder and process.
 void remove_stale_temporaries(const std::filesystem::path& folder);
@@ -19,7 +19,7 @@ void remove_stale_temporaries(const std::filesystem::path& folder);
 // unnamed one alive, and removes a named one; each is left empty.
 void drop_temporary(std::FILE*& stream, int& anchor, std::string& named);
 // A new temporary of this process in `folder`, created exclusively under the
-// first free temporary name (`name`) and watched for interruptions from
+// next free temporary name of this process (`name`) and watched for interruptions from
 // before it exists (create_exclusive tells `text` and `owner_only`). nullptr
 // with `error` when none can be made.
 std::FILE* create_named_temporary(const std::filesystem::path& folder, bool text, bool owner_only,
