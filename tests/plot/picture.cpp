@@ -108,24 +108,16 @@ Rgb colour(const std::string& hex) {
             static_cast<int>(v & 255)};
 }
 
-std::vector<DrawnColumn> drawn_columns(const std::string& svg, int scan) {
-    std::vector<DrawnColumn> out;
+std::vector<std::pair<int, int>> drawn_points(const std::string& svg, int scan, bool& whole) {
+    std::vector<std::pair<int, int>> points;
+    whole = false;
     const std::string key = "data-scan=\"" + std::to_string(scan) + "\" d=\"";
     const std::size_t at = svg.find(key);
-    if (at == std::string::npos) return out;
+    if (at == std::string::npos) return points;
     const std::size_t from = at + key.size();
     std::istringstream d(svg.substr(from, svg.find('"', from) - from));
     int px = 0, py = 0;
     char command = 0;
-    const auto put = [&] {
-        const double x = px / 10.0, y = py / 10.0;
-        if (!out.empty() && out.back().x == x) {
-            out.back().y_low = std::min(out.back().y_low, y);
-            out.back().y_high = std::max(out.back().y_high, y);
-        } else {
-            out.push_back({x, y, y});
-        }
-    };
     while (d >> command) {
         int a = 0, b = 0;
         if (command == 'M' || command == 'l') d >> a >> b;
@@ -134,7 +126,23 @@ std::vector<DrawnColumn> drawn_columns(const std::string& svg, int scan) {
         if (command == 'l') px += a, py += b;
         if (command == 'h') px += a;
         if (command == 'v') py += a;
-        put();
+        points.push_back({px, py});
+    }
+    whole = d.eof();
+    return points;
+}
+
+std::vector<DrawnColumn> drawn_columns(const std::string& svg, int scan) {
+    std::vector<DrawnColumn> out;
+    bool whole = false;
+    for (const auto& [px, py] : drawn_points(svg, scan, whole)) {
+        const double x = px / 10.0, y = py / 10.0;
+        if (!out.empty() && out.back().x == x) {
+            out.back().y_low = std::min(out.back().y_low, y);
+            out.back().y_high = std::max(out.back().y_high, y);
+        } else {
+            out.push_back({x, y, y});
+        }
     }
     return out;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvalt::test {
@@ -38,6 +39,10 @@ bool render_in_browser(const std::string& svg_path, int width, int height, Pictu
 
 // Empty when the text is well-formed XML; otherwise the parser's complaint.
 std::string xml_error(const std::string& text);
+
+// The points of scan `scan`'s path in tenths of a pixel, each relative move
+// added up; `whole` when the path read to its end.
+std::vector<std::pair<int, int>> drawn_points(const std::string& svg, int scan, bool& whole);
 
 // The columns a series' line is drawn through, in pixels, read from the SVG
 // text: each vertical stretch of the path (or lone point) at one x.

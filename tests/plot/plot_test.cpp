@@ -311,23 +311,9 @@ TEST(PlotDocument, RelativePathsLeadToEveryPoint) {
     fig.add(1, Style::scan, x, y, {});
     const Frame f = fig.frame();
     const std::string svg = fig.svg();
-    const std::size_t at = svg.find("data-scan=\"1\" d=\"");
-    ASSERT_NE(at, std::string::npos);
-    std::istringstream d(svg.substr(at + 17, svg.find('"', at + 17) - at - 17));
-    std::vector<std::pair<int, int>> points;
-    char command = 0;
-    int px = 0, py = 0;
-    while (d >> command) {
-        int a = 0, b = 0;
-        if (command == 'M' || command == 'l') d >> a >> b;
-        else d >> a;
-        if (command == 'M') px = a, py = b;
-        if (command == 'l') px += a, py += b;
-        if (command == 'h') px += a;
-        if (command == 'v') py += a;
-        points.push_back({px, py});
-    }
-    ASSERT_TRUE(d.eof());
+    bool whole = false;
+    const std::vector<std::pair<int, int>> points = orvalt::test::drawn_points(svg, 1, whole);
+    ASSERT_TRUE(whole && !points.empty());
     // Each run is one point here: its one value, at its x.
     ASSERT_EQ(fig.series().front().reduced.runs(), x.size());
     std::size_t k = 0;
