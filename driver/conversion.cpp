@@ -12,7 +12,7 @@
 #include "driver/messages.h"
 #include "driver/output_stage.h"
 #include "driver/pictures.h"
-#include "driver/spectrum.h"
+#include "driver/scan_loading.h"
 #include "driver/units.h"
 #include "g_f/console.h"
 #include "g_f/file_identity.h"

@@ -11,7 +11,7 @@
 #include "driver/census.h"
 #include "driver/messages.h"
 #include "driver/pictures.h"
-#include "driver/spectrum.h"
+#include "driver/scan_loading.h"
 #include "driver/units.h"
 #include "formats/pattern_file.h"
 #include "g_f/console.h"

@@ -5,7 +5,7 @@
 #include <span>
 #include <sstream>
 
-#include "driver/spectrum.h"
+#include "driver/scan_loading.h"
 #include "g_f/console.h"
 #include "g_f/file_operations.h"
 #include "g_f/file_system.h"

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "driver/messages.h"
-#include "driver/spectrum.h"
+#include "driver/scan_loading.h"
 #include "g_f/console.h"
 #include "g_f/numbers.h"
 

@@ -12,7 +12,7 @@
 #include "driver/errors_to.h"
 #include "driver/options.h"
 #include "driver/run.h"
-#include "driver/spectrum.h"
+#include "driver/scan_loading.h"
 #include "driver/units.h"
 #include "g_f/console.h"
 #include "g_f/file_system.h"

@@ -1,5 +1,5 @@
 // The spectra of the branches: one scan, the sum of scans, every scan in turn.
-#include "driver/spectrum.h"
+#include "driver/scan_loading.h"
 
 #include <cmath>
 #include <span>
