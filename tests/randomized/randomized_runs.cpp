@@ -619,10 +619,20 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
     }
     const bool s_named = named(sc, {"s.xrdml", "./sub/../s.xrdml", "link.dat", "orvalt.tmp",
                                     "tmplink.dat"});
+    // So may sub/s.xrdml, as "-d sub -o s.xrdml".
+    bool sub_named = false, sub_is_input = false;
+    for (std::size_t i = 0; i < sc.args.size(); ++i) {
+        const bool after_o = i > 0 && sc.args[i - 1] == "-o";
+        if (sc.args[i] == "sub/s.xrdml" && !after_o) sub_is_input = true;
+        if (sc.args[i] == "-d" && i + 1 < sc.args.size() &&
+            (sc.args[i + 1] == "sub" || sc.args[i + 1] == "sub/"))
+            sub_named = named(sc, {"s.xrdml"});
+    }
     for (const char* input : {"s.xrdml", "t.xrdml", "sub/s.xrdml", "-x.xrdml", "hard.dat",
                               "s.xrdml.gz", "s.xrdml.bz2"}) {
         if (read_bytes(dir / input) == before.files.at(input)) continue;
         if (std::string(input) == "s.xrdml" && s_named && !s_is_input) continue;
+        if (std::string(input) == "sub/s.xrdml" && sub_named && !sub_is_input) continue;
         finding(std::string("the measurement ") + input + " changed");
     }
     if (!fs::is_symlink(dir / "link.dat") || !fs::is_symlink(dir / "tmplink.dat") ||
@@ -710,15 +720,26 @@ std::vector<std::string> check(const fs::path& dir, const Snapshot& before, cons
         finding("status 0 with a file not converted");
     if (o.exited && o.status == 1 && o.err.empty()) finding("status 1 without a word on standard error");
     if (quiet && !o.out.empty() && !sc.listing()) finding("-q, yet standard output: " + o.out);
-    // "A and B and C" as its names.
+    // "A and B and C" as its names; a file a scan is "FIRST ... LAST (N files)".
     const auto names_in = [](std::string outputs) {
         std::vector<std::string> names;
+        const auto add = [&names](const std::string& piece) {
+            const auto dots = piece.find(" ... ");
+            const auto count = piece.rfind(" (");
+            if (dots == std::string::npos || count == std::string::npos || count < dots ||
+                !piece.ends_with(" files)")) {
+                names.push_back(piece);
+                return;
+            }
+            names.push_back(piece.substr(0, dots));
+            names.push_back(piece.substr(dots + 5, count - dots - 5));
+        };
         for (auto and_at = outputs.find(" and "); and_at != std::string::npos;
              and_at = outputs.find(" and ")) {
-            names.push_back(outputs.substr(0, and_at));
+            add(outputs.substr(0, and_at));
             outputs.erase(0, and_at + 5);
         }
-        names.push_back(outputs);
+        add(outputs);
         return names;
     };
     // A picture that failed after the data file: the data file is in place.
