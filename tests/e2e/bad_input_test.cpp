@@ -359,6 +359,10 @@ TEST_F(BadInput, OutputFileThatMayNotBeReplacedIsKept) {
     for (const char* name : {"s.dat", "s.write"})
         fs::permissions(dir / name, fs::perms::owner_read | fs::perms::group_read |
                                         fs::perms::others_read);
+    // The tests after this one run the program they ran before it.
+    const char* given = std::getenv("ORVALT_EXE_CMD");
+    const bool had = given != nullptr;
+    const std::string before = had ? given : "";
     ::setenv("ORVALT_EXE_CMD", ("runuser -u nobody -- " + (dir / "orvalt_copy").string()).c_str(), 1);
     Result r = run("s.xrdml\n" + single_to_ascii);
     EXPECT_EQ(r.status, 1) << r.out;
@@ -369,7 +373,8 @@ TEST_F(BadInput, OutputFileThatMayNotBeReplacedIsKept) {
     fs::permissions(dir / "locked", fs::perms::none);
     const Result unreachable = run("", "", "-d locked/in s.xrdml");
     fs::permissions(dir / "locked", fs::perms::owner_all);
-    ::unsetenv("ORVALT_EXE_CMD");
+    if (had) ::setenv("ORVALT_EXE_CMD", before.c_str(), 1);
+    else ::unsetenv("ORVALT_EXE_CMD");
     EXPECT_EQ(unreachable.status, 2);
     EXPECT_TRUE(unreachable.err.starts_with("orvalt: -d locked/in: Permission denied\n"))
         << unreachable.err;
