@@ -629,15 +629,15 @@ int main(int argc, char** argv) {
         sum_floor.push_back(f.summing().cpu);
         sep_floor.push_back(f.separate().cpu);
 
-        const RunResult a = run_scenario(launcher, linux_command, dir, summing);
-        const RunResult b = run_scenario(launcher, linux_command, dir, separate);
-        const RunResult c = run_scenario(launcher, linux_command, dir, separate_half);
-        if (!a.ok) ok = report_failure(dir, summing);
-        if (!b.ok) ok = report_failure(dir, separate);
-        if (!c.ok) ok = report_failure(dir, separate_half);
-        sum_runs.add(a, f.summing().cpu);
-        sep_runs.add(b, f.separate().cpu);
-        half_runs.add(c, 0);
+        // One run of a kind, added to its series against its floor.
+        const auto measure = [&](Series& series, const Scenario& scenario, double floor_cpu) {
+            const RunResult r = run_scenario(launcher, linux_command, dir, scenario);
+            if (!r.ok) ok = report_failure(dir, scenario);
+            series.add(r, floor_cpu);
+        };
+        measure(sum_runs, summing, f.summing().cpu);
+        measure(sep_runs, separate, f.separate().cpu);
+        measure(half_runs, separate_half, 0);
 
         // The shapes beyond the dialogue's limits, each against its own floor.
         FloorParts fl = f, fm = f;
@@ -651,33 +651,17 @@ int main(int argc, char** argv) {
         long_floor.push_back(fl.summing().cpu);
         many_floor.push_back(fm.separate().cpu);
         many_sum_floor.push_back(fm.summing().cpu);
-        const RunResult l = run_scenario(launcher, linux_command, dir, long_scan);
-        const RunResult m = run_scenario(launcher, linux_command, dir, many_scans);
-        const RunResult ms = run_scenario(launcher, linux_command, dir, many_summed);
-        if (!l.ok) ok = report_failure(dir, long_scan);
-        if (!m.ok) ok = report_failure(dir, many_scans);
-        if (!ms.ok) ok = report_failure(dir, many_summed);
-        long_runs.add(l, fl.summing().cpu);
-        many_runs.add(m, fm.separate().cpu);
-        many_sum_runs.add(ms, fm.summing().cpu);
-        const RunResult lh = run_scenario(launcher, linux_command, dir, long_half);
-        const RunResult mh = run_scenario(launcher, linux_command, dir, many_half);
-        if (!lh.ok) ok = report_failure(dir, long_half);
-        if (!mh.ok) ok = report_failure(dir, many_half);
-        long_half_runs.add(lh, 0);
-        many_half_runs.add(mh, 0);
+        measure(long_runs, long_scan, fl.summing().cpu);
+        measure(many_runs, many_scans, fm.separate().cpu);
+        measure(many_sum_runs, many_summed, fm.summing().cpu);
+        measure(long_half_runs, long_half, 0);
+        measure(many_half_runs, many_half, 0);
 
         gunzip_cpu.push_back(timed([&] { gunzip_file(input_gz.string(), buf.get()); }).cpu);
         bunzip_cpu.push_back(timed([&] { bunzip_file(input_bz2.string(), buf.get()); }).cpu);
-        const RunResult g = run_scenario(launcher, linux_command, dir, summing_gz);
-        const RunResult z = run_scenario(launcher, linux_command, dir, summing_bz2);
-        const RunResult h = run_scenario(launcher, linux_command, dir, separate_gz);
-        if (!g.ok) ok = report_failure(dir, summing_gz);
-        if (!z.ok) ok = report_failure(dir, summing_bz2);
-        if (!h.ok) ok = report_failure(dir, separate_gz);
-        gz_runs.add(g, 0);
-        bz2_runs.add(z, 0);
-        sep_gz_runs.add(h, 0);
+        measure(gz_runs, summing_gz, 0);
+        measure(bz2_runs, summing_bz2, 0);
+        measure(sep_gz_runs, separate_gz, 0);
         // The picture's cost is a few milliseconds in runs that vary by more
         // from one to the next on a shared machine: each run with it is set
         // against a run without it just before, several times a round.
