@@ -5,8 +5,10 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "g_f/console.h"
+#include "xrdml/attenuation.h"
 #include "xrdml/pass_lines.h"
 #include "xrdml/scan_offsets.h"
 
@@ -73,72 +75,6 @@ bool unclosed_list(PassLines& lines, std::string_view line, std::int32_t scan,
     list = text;
     return true;
 }
-
-// Attenuation factors: a counts list holds raw counts, and where the dataPoints
-// of its scan also hold a beamAttenuationFactors list (on one line, before or
-// after the counts), point i was counted through an attenuator of factor
-// f(i). Intensities lists are corrected already and take none.
-class AttenuationFactors {
-public:
-    // Watches every line of a pass. True when the line holds the factors of
-    // the counts list read last, which met none before it.
-    bool note(const FirstElement& first, std::string_view line) {
-        if (first.matches("beamAttenuationFactors")) {
-            const ElementText t = element_text(line);
-            text_.assign(t.text);
-            closed_ = t.closed;
-            const bool after = awaiting_;
-            before_ = !after;
-            awaiting_ = false;
-            return after;
-        }
-        if (first.matches("dataPoints") || first.matches("/dataPoints")) before_ = awaiting_ = false;
-        return false;
-    }
-    // After an intensity line: factors before it are used up, and a counts
-    // list that met none awaits them after it, within its dataPoints.
-    void list_read(bool counts) {
-        awaiting_ = counts && !before_;
-        before_ = false;
-    }
-    bool before() const { return before_; }
-    bool awaiting() const { return awaiting_; }
-    // Takes up reading right after an intensity line, as list_read left it.
-    void resume(bool awaiting) {
-        awaiting_ = awaiting;
-        before_ = false;
-    }
-
-    // The factors last met, for a list of n counts of scan `scan`: false
-    // (ierr 17, saying why) unless they are n positive numbers on one line.
-    bool read(std::int32_t n, std::int32_t scan, Values& f, ReaderStatus& status) const {
-        const FieldScan scanned = read_list(text_, f);
-        std::string why;
-        if (!closed_) {
-            why = scan_text(scan) + "'s factors do not close on their line";
-        } else if (scanned.count != n) {
-            why = scan_text(scan) + " has " + std::to_string(scanned.count) + " for its " +
-                  std::to_string(n) + " counts";
-        } else {
-            const auto bad = std::find_if(f.begin(), f.end(), [](double v) { return !(v > 0.0); });
-            const std::int32_t k = scanned.first_bad >= 0
-                                       ? scanned.first_bad
-                                       : static_cast<std::int32_t>(bad - f.begin());
-            if (k < n)
-                why = "factor " + std::to_string(k + 1) + " of " + scan_text(scan) +
-                      " is not a positive number";
-        }
-        if (why.empty()) return true;
-        status.set(17, std::string(bad_factors) + why);
-        return false;
-    }
-
-private:
-    std::string text_;
-    bool closed_ = false;
-    bool before_ = false;    // met since the last intensity line, in the same dataPoints
-    bool awaiting_ = false;  // the last list read was counts without factors before it
-};
 
 // Reads on after a counts list that met no factors before it, to the end of
 // its dataPoints; true when its factors follow. The end of the file ends the
@@ -237,6 +173,29 @@ void make_room(std::vector<double>& y, std::vector<double>& e, std::size_t n) {
 }
 
 }  // namespace
+
+bool AttenuationFactors::read(std::int32_t n, std::int32_t scan, Values& f,
+                              ReaderStatus& status) const {
+    const FieldScan scanned = read_list(text_, f);
+    std::string why;
+    if (!closed_) {
+        why = scan_text(scan) + "'s factors do not close on their line";
+    } else if (scanned.count != n) {
+        why = scan_text(scan) + " has " + std::to_string(scanned.count) + " for its " +
+              std::to_string(n) + " counts";
+    } else {
+        const auto bad = std::find_if(f.begin(), f.end(), [](double v) { return !(v > 0.0); });
+        const std::int32_t k = scanned.first_bad >= 0
+                                   ? scanned.first_bad
+                                   : static_cast<std::int32_t>(bad - f.begin());
+        if (k < n)
+            why = "factor " + std::to_string(k + 1) + " of " + scan_text(scan) +
+                  " is not a positive number";
+    }
+    if (why.empty()) return true;
+    status.set(17, std::string(bad_factors) + why);
+    return false;
+}
 
 void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std::vector<double>& y,
                  std::vector<double>& e, const ReadLimits& limits, std::int32_t& ny,
@@ -347,6 +306,98 @@ void ORVALTDATA1(Console& con, std::string_view name, ReaderStatus& status, std:
     if (status.ierr == 9 && verbose == 1) too_many_points_said(con, ny, limits.points);
 }
 
+SumPass::SumPass(std::vector<double>& y, std::vector<double>& e, const ReadLimits& limits,
+                 std::function<bool(std::int32_t)> included)
+    : y_(y), e_(e), limits_(limits), included_(std::move(included)) {
+    std::fill(y_.begin(), y_.end(), 0.0);
+}
+
+bool SumPass::add(const FieldScan& scanned, std::int32_t scan, bool attenuated,
+                  ReaderStatus& status) {
+    if (attenuated && !factors_.read(scanned.count, scan, f_, status)) return false;
+    if (!attenuated) f_.clear();
+    const auto count = static_cast<std::size_t>(scanned.count);
+    if (y_.size() < count) y_.resize(count, 0.0);
+    if (e_.size() < count) e_.resize(count);
+    if (attenuated && !with_variance_) {
+        std::copy_n(y_.begin(), summed_, e_.begin());  // so far the variance is the sum
+        with_variance_ = true;
+    }
+    if (with_variance_ && count > summed_)
+        std::fill(e_.begin() + static_cast<std::ptrdiff_t>(summed_),
+                  e_.begin() + static_cast<std::ptrdiff_t>(count), 0.0);
+    summed_ = std::max(summed_, count);
+    if (add_list(y_, with_variance_ ? std::span<double>(e_) : std::span<double>(), values_, f_,
+                 scanned))
+        return true;
+    bad_field_in(status, scan, scanned.first_bad);
+    return false;
+}
+
+SumPass::Step SumPass::take(std::string_view line, const FirstElement& first,
+                            ReaderStatus& status) {
+    const bool late_factors = factors_.note(first, line);
+    const bool intensity = is_intensity_line(first);
+    if (pending_ && (late_factors || !factors_.awaiting() || intensity)) {
+        pending_ = false;
+        if (!add(waiting_, waiting_scan_, late_factors, status)) return Step::failed;
+    }
+    if (!intensity) return Step::more;
+    ++lists_;
+    counts_ = !first.matches("intensities");
+    if (!included_(lists_)) {
+        points_.push_back(0);
+        factors_.list_read(counts_);
+        return Step::more;
+    }
+    std::string_view list;
+    if (!intensity_list(line, list)) return Step::open_list;
+    return read_list_text(list, false, status);
+}
+
+SumPass::Step SumPass::take_open_list(std::string_view list, ReaderStatus& status) {
+    return read_list_text(list, true, status);
+}
+
+SumPass::Step SumPass::read_list_text(std::string_view list, bool cut, ReaderStatus& status) {
+    const FieldScan scanned = read_list(list, values_, limits_.points);
+    points_.push_back(scanned.count);
+    ny_ = std::max(ny_, scanned.count);
+    if (scanned.count > limits_.points) {
+        too_many_points(status, lists_, scanned.count, limits_.points);
+        return Step::failed;
+    }
+    // As for one scan: no count of a sum is below zero.
+    if (has_negative(scanned)) {
+        negative_in(status, lists_, scanned.first_negative);
+        return Step::failed;
+    }
+    const bool attenuated = counts_ && factors_.before();
+    factors_.list_read(counts_);
+    if (factors_.awaiting() && !cut) {
+        waiting_ = scanned;
+        waiting_scan_ = lists_;
+        pending_ = true;
+    } else if (!add(scanned, lists_, attenuated, status)) {
+        return Step::failed;
+    }
+    return cut ? Step::done : Step::more;
+}
+
+SumPass::Step SumPass::end(ReaderStatus& status) {
+    if (pending_) {
+        pending_ = false;
+        if (!add(waiting_, waiting_scan_, false, status)) return Step::failed;
+    }
+    return Step::done;
+}
+
+void SumPass::finish() {
+    const std::span<const double> variance = with_variance_ ? e_ : y_;
+    for (std::size_t i = 0; i < static_cast<std::size_t>(ny_); ++i)
+        e_[i] = std::sqrt(variance[i]);
+}
+
 void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status,
                    std::vector<double>& y, std::vector<double>& e, const ReadLimits& limits,
                    std::span<std::int32_t> npts, std::span<const std::int32_t> weight,
@@ -355,35 +406,20 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status,
     status.ierr = 0;
     status.note.clear();
     ny = 0;
-    std::fill(y.begin(), y.end(), 0.0);
-    std::size_t summed = 0;       // points reached by the lists added
-    bool with_variance = false;   // e holds the summed variance: a list had factors
-
-    Values values;
-    Values f;
-    AttenuationFactors factors;
-    FieldScan pending;  // an included counts list that awaits factors after it
-    std::int32_t pending_scan = 0;
-    bool is_pending = false;
-    // Adds the list in values (times the factors last met, when attenuated).
-    const auto add = [&](const FieldScan& scanned, std::int32_t scan, bool attenuated) {
-        if (attenuated && !factors.read(scanned.count, scan, f, status)) return false;
-        if (!attenuated) f.clear();
-        const auto count = static_cast<std::size_t>(scanned.count);
-        if (y.size() < count) y.resize(count, 0.0);
-        if (e.size() < count) e.resize(count);
-        if (attenuated && !with_variance) {
-            std::copy_n(y.begin(), summed, e.begin());  // so far the variance is the sum
-            with_variance = true;
-        }
-        if (with_variance && count > summed) std::fill(e.begin() + summed, e.begin() + count, 0.0);
-        summed = std::max(summed, count);
-        if (add_list(y, with_variance ? e : std::span<double>(), values, f, scanned)) return true;
-        bad_field_in(status, scan, scanned.first_bad);
-        return false;
+    // Scans past the per-scan tables are never included.
+    SumPass sum(y, e, limits, [&](std::int32_t n) {
+        const auto s = static_cast<std::size_t>(n - 1);
+        return s < weight.size() && s < npts.size() && weight[s] == 1;
+    });
+    // What the pass found, as far as it went.
+    const auto tell = [&] {
+        const std::vector<std::int32_t>& points = sum.points();
+        for (std::size_t s = 0; s < points.size() && s < npts.size(); ++s)
+            if (points[s] != 0) npts[s] = points[s];
+        ny = sum.ny();
+        if (status.ierr == 9 && verbose == 1) too_many_points_said(con, points.back(), limits.points);
     };
 
-    std::int32_t n = 0;
     PassLines lines(name);
     if (!lines.is_open()) {
         status.set(1, cannot_open);
@@ -392,74 +428,35 @@ void ORVALTDATATOT(Console& con, std::string_view name, ReaderStatus& status,
     if (!lines.unchanged(expected, status)) return;
     std::string_view line;
     std::string cut_list;
+    SumPass::Step step = SumPass::Step::more;
     do {
         if (!lines.next(line)) {
             // The last scan is read: the end of the file ends its dataPoints.
-            if (is_pending && n >= nscans) {
-                is_pending = false;
-                if (!add(pending, pending_scan, false)) break;
-                continue;
+            if (sum.awaiting() && sum.lists() >= nscans) {
+                step = sum.end(status);
+                break;
             }
             lines.close();
-            status.set(1, "The file ends after scan " + std::to_string(n) + ", before scan " +
-                              std::to_string(n + 1));
+            tell();
+            status.set(1, "The file ends after scan " + std::to_string(sum.lists()) +
+                              ", before scan " + std::to_string(sum.lists() + 1));
             return;
         }
-        const FirstElement first = first_element(line);
-        const bool late_factors = factors.note(first, line);
-        if (is_pending && (late_factors || !factors.awaiting() || is_intensity_line(first))) {
-            is_pending = false;
-            if (!add(pending, pending_scan, late_factors)) break;
+        step = sum.take(line, first_element(line), status);
+        if (step == SumPass::Step::open_list) {
+            std::string_view list;
+            if (!unclosed_list(lines, line, sum.lists(), limits, cut_list, list, status)) {
+                tell();
+                return;
+            }
+            step = sum.take_open_list(list, status);
         }
-        if (!is_intensity_line(first)) continue;
-        ++n;
-        const bool counts = !first.matches("intensities");
-        // Scans past the per-scan tables are never included.
-        const auto s = static_cast<std::size_t>(n - 1);
-        if (s >= weight.size() || s >= npts.size() || weight[s] != 1) {
-            factors.list_read(counts);
-            continue;
-        }
-
-        std::string_view list;
-        bool cut = false;
-        if (!intensity_list(line, list)) {
-            if (!unclosed_list(lines, line, n, limits, cut_list, list, status)) return;
-            cut = true;
-        }
-        const FieldScan scanned = read_list(list, values, limits.points);
-        npts[s] = scanned.count;
-        ny = std::max(ny, scanned.count);
-        if (scanned.count > limits.points) {
-            lines.close();
-            too_many_points(status, n, scanned.count, limits.points);
-            if (verbose == 1) too_many_points_said(con, scanned.count, limits.points);
-            return;
-        }
-        // As for one scan: no count of a sum is below zero.
-        if (has_negative(scanned)) {
-            lines.close();
-            negative_in(status, n, scanned.first_negative);
-            return;
-        }
-        const bool attenuated = counts && factors.before();
-        factors.list_read(counts);
-        if (factors.awaiting() && !cut) {
-            pending = scanned;
-            pending_scan = n;
-            is_pending = true;
-        } else if (!add(scanned, n, attenuated)) {
-            break;
-        }
-        // Nothing follows a list the file ends in.
-        if (cut) break;
-    } while (n < nscans || is_pending);
+    } while (step == SumPass::Step::more && (sum.lists() < nscans || sum.awaiting()));
+    tell();
     if (status.ierr == 0 && !lines.unchanged(expected, status)) return;
     lines.close();
     if (status.ierr != 0) return;
-
-    const std::span<const double> variance = with_variance ? e : y;
-    for (std::size_t i = 0; i < static_cast<std::size_t>(ny); ++i) e[i] = std::sqrt(variance[i]);
+    sum.finish();
 }
 
 void REVERSEARRAY(std::span<double> a, std::int32_t n) {

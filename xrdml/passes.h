@@ -1,15 +1,19 @@
-// The line-by-line work of the scan census and of the scan parameters pass,
-// apart from the reading: survey_file feeds both from one reading of the file
-// (the tests' separate passes, tests/support/xrdml_passes.h, each from a
-// reading of its own).
+// The line-by-line work of the scan census, the scan parameters pass and the
+// sum of scans, apart from the reading: survey_file feeds the first two from
+// one reading of the file (the tests' separate passes,
+// tests/support/xrdml_passes.h, each from a reading of its own); the sum is
+// fed by ORVALTDATATOT's own reading, or by the survey's where the scans it
+// takes are known before the file is read.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "xrdml/attenuation.h"
 #include "xrdml/reader.h"
 
 namespace orvalt::xrdml {
@@ -115,6 +119,60 @@ private:
     std::int32_t lists_ = 0;             // intensity lists met
     std::int32_t missing_scan_ = 0;      // the first scan found to lack an element...
     std::size_t missing_element_ = 0;    // ...and which
+};
+
+// The included scans summed point by point, from the lines of a file in
+// order (those inside comments passed over): y the summed counts (c*f with
+// attenuation factors), e their summed variance until finish() makes it the
+// error. A counts list whose factors may still follow is added when they
+// come, or when its dataPoints, the next list or the end of the file shows
+// none will.
+class SumPass {
+public:
+    // `included(n)` tells whether scan n (counted from 1) is summed.
+    SumPass(std::vector<double>& y, std::vector<double>& e, const ReadLimits& limits,
+            std::function<bool(std::int32_t)> included);
+
+    enum class Step {
+        more,       // the line is taken
+        failed,     // status is set: the sum is over
+        open_list,  // an included list does not close on its line: take_open_list reads it
+        done,       // the file ends in the list just read: nothing follows
+    };
+    Step take(std::string_view line, const FirstElement& first, ReaderStatus& status);
+    // The list of the line take() found open: its text up to the end of the
+    // file (`cut` true; the file ends in it) or the verdict on it (status set).
+    Step take_open_list(std::string_view list, ReaderStatus& status);
+    // At the end of the file: a counts list still awaiting factors has none.
+    Step end(ReaderStatus& status);
+    // The errors made of the variance, once every line is taken.
+    void finish();
+
+    std::int32_t lists() const { return lists_; }  // intensity lists met
+    bool awaiting() const { return pending_; }      // a counts list awaits its factors
+    std::int32_t ny() const { return ny_; }         // points of the longest included list
+    // Points of each list met (0 for a list not included), in file order.
+    const std::vector<std::int32_t>& points() const { return points_; }
+
+private:
+    Step read_list_text(std::string_view list, bool cut, ReaderStatus& status);
+    bool add(const FieldScan& scanned, std::int32_t scan, bool attenuated, ReaderStatus& status);
+
+    std::vector<double>& y_;
+    std::vector<double>& e_;
+    ReadLimits limits_;
+    std::function<bool(std::int32_t)> included_;
+    AttenuationFactors factors_;
+    Values values_, f_;
+    std::size_t summed_ = 0;      // points reached by the lists added
+    bool with_variance_ = false;  // e holds the summed variance: a list had factors
+    FieldScan waiting_;           // an included counts list that awaits factors after it...
+    std::int32_t waiting_scan_ = 0;
+    bool pending_ = false;        // ...while this is true
+    bool counts_ = false;         // the list being read is a counts list
+    std::int32_t lists_ = 0;
+    std::int32_t ny_ = 0;
+    std::vector<std::int32_t> points_;
 };
 
 }  // namespace orvalt::xrdml
