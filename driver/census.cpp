@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "driver/messages.h"
 #include "g_f/console.h"
@@ -37,7 +38,8 @@ void check_file_read(Console& con, const std::string& name, const xrdml::FileSur
     if (not_xrdml(survey)) xrdml::ERRCHECK(con, survey.census_status, not_xrdml_text);
 }
 
-ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit) {
+ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit,
+                       std::function<void(std::string_view)> each_line) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
     xrdml::ReaderStatus status;
@@ -47,6 +49,7 @@ ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit) {
     options.verbose = 1;
     options.scan_limit = scan_limit;
     options.plain_copy = &files.plain_copy;
+    options.each_line = std::move(each_line);
     xrdml::FileSurvey survey = xrdml::survey_file(name, status, scans.census, scans.par, options);
     if (!survey.opened) stop_census_unopened(con, name);
     std::int32_t nrec = 0;

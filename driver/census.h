@@ -2,6 +2,9 @@
 // records, the scans and their wavelengths, the scans' positions and times.
 #pragma once
 
+#include <functional>
+#include <string_view>
+
 #include "driver/request.h"
 #include "driver/run.h"
 
@@ -12,8 +15,10 @@ struct Console;
 // The census of files.input_name, reported as the dialogue shows it; a file
 // that cannot be read, holds what the reader refuses, or more scans than
 // scan_limit, stops the run. A compressed input's text is kept in
-// files.plain_copy for the later passes.
-ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit);
+// files.plain_copy for the later passes. `each_line`, when given, is handed
+// every line the census reads outside comments.
+ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit,
+                       std::function<void(std::string_view)> each_line = {});
 
 // The wavelength the request makes x with: the census's mean, its K-alpha1,
 // or the number given; with the file's own values, for the files to record.

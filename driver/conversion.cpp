@@ -2,9 +2,12 @@
 // last file put in place.
 #include "driver/conversion.h"
 
+#include <functional>
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
+#include <utility>
 
 #include "driver/ascii_files.h"
 #include "driver/census.h"
@@ -99,9 +102,17 @@ namespace {
 // The census, the scan choice, the intensity and the scans a sum takes.
 void settle_scans(Console& con, Request& request, Questions& ask, RunState& run) {
     const bool dialogue = request.front_end == FrontEnd::dialogue;
-    run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited);
-    const std::int32_t nscans = run.scans.census.nscans;
     Answers& a = request.answers;
+    // The command line's answers are in before the file is read: a sum is
+    // made in the census's own reading.
+    std::function<void(std::string_view)> each_line;
+    if (!dialogue && branch_sums(a.iscan)) {
+        run.sum_in_census = std::make_shared<SumInCensus>(request);
+        each_line = [sum = run.sum_in_census.get()](std::string_view line) { sum->take(line); };
+    }
+    run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited,
+                            std::move(each_line));
+    const std::int32_t nscans = run.scans.census.nscans;
 
     ask.scan_choice(con, a, nscans);
     check_scan_choice(con, a.iscan, nscans);
@@ -157,7 +168,7 @@ void build_spectrum(Console& con, const Request& request, RunState& run) {
     if (branch_sums(a.iscan)) {
         // The gudrunX data are summed without the reader's detail lines.
         sum_scans(con, run.files, request, run.scans, run.weights,
-                  a.iscan == gudrun_answer ? 0 : 1, run.spectrum);
+                  a.iscan == gudrun_answer ? 0 : 1, run.spectrum, run.sum_in_census.get());
     } else {
         load_single_scan(con, run.files, request, run.scans, run.spectrum);
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -74,6 +75,8 @@ struct Spectrum {
     std::int32_t ny = 0;
 };
 
+class SumInCensus;  // driver/scan_loading.h
+
 // What a conversion works on; the answers are the request's (driver/request.h).
 struct RunState {
     RunFiles files;
@@ -83,6 +86,8 @@ struct RunState {
     // The gudrunX weights file, written and waiting to be put in place with
     // the data file (or alone, when no data file comes).
     OutputFile weights_file;
+    // The sum the command line asks for, made in the census's own reading.
+    std::shared_ptr<SumInCensus> sum_in_census;
 };
 
 }  // namespace orvalt

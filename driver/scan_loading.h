@@ -6,9 +6,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <string_view>
+#include <vector>
 
 #include "driver/request.h"
 #include "driver/run.h"
+#include "xrdml/passes.h"
 
 namespace orvalt {
 
@@ -22,14 +25,41 @@ xrdml::ReadLimits reading_limits(const Request& request);
 void load_single_scan(Console& con, const RunFiles& files, const Request& request,
                       const ScanTables& scans, Spectrum& spectrum);
 
+// The sum a command line asks for, made in the census's own reading of the
+// file (take_census's each_line): the scans it takes are known before the
+// file is read, so the file is read once. It stands for a reading of its own
+// only where it is what that reading gives: the census counts as many scans
+// as it met lists, the weights are those it assumed, and every list it met
+// closed on its line and read cleanly. Anything else leaves the sum to a
+// reading of its own, which says what it finds.
+class SumInCensus {
+public:
+    // The scans of the request's sum: all but those it excludes.
+    explicit SumInCensus(const Request& request);
+    SumInCensus(const SumInCensus&) = delete;
+    SumInCensus& operator=(const SumInCensus&) = delete;
+    void take(std::string_view line);
+    // True, with the sum in spectrum (y, e, ny) and npts (one entry per
+    // scan), when it stands for the reading of its own for these weights.
+    bool give(const Weights& weights, std::int32_t nscans, Spectrum& spectrum,
+              std::vector<std::int32_t>& npts);
+
+private:
+    std::vector<std::int32_t> excluded_;
+    std::vector<double> y_, e_;
+    xrdml::SumPass pass_;
+    xrdml::ReaderStatus status_;
+    bool going_ = true;
+};
+
 // The included scans summed on one grid (verbose 0 keeps the reader's detail
 // lines back): scans of even positions on the first included scan's start
 // and spacing, and scans of listed positions point by point where they share
 // them; any other start point, spacing or positions stops the run, naming
-// the scan.
+// the scan. The sum is read from the file unless `early` gives it.
 void sum_scans(Console& con, const RunFiles& files, const Request& request,
                const ScanTables& scans, const Weights& weights, std::int32_t verbose,
-               Spectrum& spectrum);
+               Spectrum& spectrum, SumInCensus* early = nullptr);
 
 // Reads scan after scan of the file into `spectrum` (y the counts, e their
 // errors, x the positions, ny the points), from the run's own reading of the

@@ -2,6 +2,7 @@
 // a folder with a bad file, --help and --version.
 #include "e2e_support.h"
 #include "formats/format_table.h"
+#include "tests/support.h"
 #include "tests/support/genie_files.h"
 
 #include <sys/resource.h>
@@ -123,6 +124,71 @@ TEST_F(Orvalt, CommandLineWritesWhatTheDialogueWrites) {
         fs::remove(dir / name);
     }
     EXPECT_GE(converted, 12);  // two files of several scans through every branch at least
+}
+
+// A file of scans of the same grid, counts lists or intensities; `before`
+// and `after` hold lines put around the list of scan k (from 0).
+std::string sum_file(const std::vector<std::string>& lists, const std::string& element,
+                     const std::map<std::size_t, std::string>& before,
+                     const std::map<std::size_t, std::string>& after, bool closed = true) {
+    std::vector<std::string> ls = orvalt::test::wavelength_lines;
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+        auto scan = orvalt::test::scan_lines("10", "12", "2", lists[k], element);
+        const auto list = scan.begin() + 10;
+        if (after.contains(k)) scan.insert(list + 1, after.at(k));
+        if (before.contains(k)) scan.insert(scan.begin() + 10, before.at(k));
+        ls.insert(ls.end(), scan.begin(), scan.end());
+    }
+    if (closed) ls.push_back("</xrdMeasurements>");
+    return orvalt::test::lines(ls);
+}
+
+// The command line sums in the census's own reading of the file; the
+// dialogue reads the file a second time for it. Both give the same file, or
+// refuse it with the same reason, whatever the lists hold.
+TEST_F(Orvalt, ASumMadeInTheCensusReadingIsTheSumReadAgain) {
+    const std::string f1 = "\t\t\t<beamAttenuationFactors>1 2 1</beamAttenuationFactors>";
+    const std::string f2 = "\t\t\t<beamAttenuationFactors>1.5 1 4</beamAttenuationFactors>";
+    const std::vector<std::string> three = {"25 25 25", "4 9 16", "1 4 9"};
+    // The last scan's counts end the file: the end of the file ends its dataPoints.
+    std::string cut = sum_file(three, "counts", {}, {}, false);
+    cut.erase(cut.rfind("\t\t</dataPoints>"));
+    // The second scan inside a comment is no scan.
+    std::string commented = sum_file(three, "intensities", {}, {});
+    const std::size_t second = commented.find("\t<scan ", commented.find("\t<scan ") + 1);
+    commented.insert(commented.find("\t</scan>\n", second) + 9, "-->\n");
+    commented.insert(second, "<!-- left out\n");
+    const struct {
+        const char* what;
+        std::string file;
+    } files[] = {
+        {"factors before and after", sum_file(three, "counts", {{1, f1}}, {{2, f2}})},
+        {"factors after the last list", sum_file(three, "counts", {}, {{2, f2}})},
+        {"a file that ends with its last list", cut},
+        {"a list inside a comment", commented},
+        {"a list that does not close on its line",
+         sum_file({"1 2", "3 4\n5 6", "7 8"}, "intensities", {}, {})},
+        {"a negative count", sum_file({"1 2", "3 -4"}, "counts", {}, {})},
+        {"a field that is no number", sum_file({"1 2", "3 x"}, "intensities", {}, {})},
+        {"too few factors", sum_file({"1 2", "3 4"}, "counts", {{1, f1}}, {})},
+    };
+    const Case sums[] = {cases[2], cases[3]};
+    for (const auto& [what, file] : files) {
+        for (const Case& c : sums) {
+            SCOPED_TRACE(std::string(what) + " [" + c.args + "]");
+            write("s.xrdml", file);
+            const Result dialogue = run("s.xrdml\n" + std::string(c.answers));
+            const auto expected = take_outputs(dir, "s.xrdml");
+            const Result cli = run("", "", std::string(c.args) + " s.xrdml");
+            const auto written = take_outputs(dir, "s.xrdml");
+            ASSERT_EQ(cli.status, dialogue.status == 0 ? 0 : 1) << cli.err << dialogue.out;
+            EXPECT_TRUE(written == expected);
+            if (cli.status == 0) continue;
+            const std::string said = cli.err.substr(0, cli.err.find('\n'));
+            EXPECT_NE(dialogue.out.find(said.substr(said.find(": ") + 2)), std::string::npos)
+                << said << "\n" << dialogue.out;
+        }
+    }
 }
 
 // g2dump --columns reads a Genie file as the ASCII data file of the same run;
