@@ -2,6 +2,8 @@
 #include "g_f/number_parsing.h"
 
 #include <algorithm>
+#include <array>
+#include <cfloat>
 #include <charconv>
 #include <cmath>
 #include <string>
@@ -45,6 +47,47 @@ bool below_smallest_double(std::string_view norm) {
     return magnitude + exponent < 0;
 }
 
+// A plain decimal at the start of a text, nearly every position and time of
+// a file: an optional sign, digits and an optional point, at most 15 digits
+// in all. Its digits and the power of ten are then exact doubles, so one
+// division, correctly rounded, gives what from_chars gives. Returns the
+// length read, 0 for any other start (and where doubles are worked out in a
+// wider format and rounded twice); the caller decides what may follow.
+std::size_t plain_decimal(std::string_view text, double& value) {
+    if constexpr (FLT_EVAL_METHOD != 0) {
+        return 0;
+    } else {
+        const char* const begin = text.data();
+        const char* const end = begin + text.size();
+        const char* p = begin;
+        const bool negative = p < end && *p == '-';
+        if (p < end && (*p == '-' || *p == '+')) ++p;
+        std::uint64_t mantissa = 0;
+        int digits = 0, fraction = -1;  // fraction: digits after the point, once met
+        for (; p < end; ++p) {
+            const auto d = static_cast<unsigned>(*p) - static_cast<unsigned>('0');
+            if (d <= 9) {
+                mantissa = mantissa * 10 + d;
+                ++digits;
+                if (fraction >= 0) ++fraction;
+            } else if (*p == '.' && fraction < 0) {
+                fraction = 0;
+            } else {
+                break;
+            }
+        }
+        // An exponent, or more digits than a double holds exactly: not plain.
+        if (digits == 0 || digits > 15 ||
+            (p < end && (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd')))
+            return 0;
+        constexpr std::array<double, 16> powers = {1e0, 1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        const double v = static_cast<double>(mantissa) / powers[fraction < 0 ? 0 : fraction];
+        value = negative ? -v : v;
+        return static_cast<std::size_t>(p - begin);
+    }
+}
+
 }  // namespace
 
 bool parse_real(std::string_view item, double& value) {
@@ -55,6 +98,10 @@ bool parse_real(std::string_view item, double& value) {
     const std::size_t n = item.size();
     bool copy = false;
     if (i < n && (item[i] == '+' || item[i] == '-')) copy = item[i++] == '+';
+    if (double v = 0.0; n > 0 && plain_decimal(item, v) == n) {
+        value = v;
+        return true;
+    }
     std::size_t mantissa_digits = 0;
     while (i < n && is_digit(item[i])) {
         ++i;
@@ -136,9 +183,25 @@ std::string_view first_item(std::string_view text, bool slash_ends) {
     return text.substr(i, j - i);
 }
 
+// Where the blanks and tabs at the start of a text end.
+std::size_t skip_blanks(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && is_blank_or_tab(text[i])) ++i;
+    return i;
+}
+
 }  // namespace
 
 bool read_first_real(std::string_view text, double& value) {
+    const std::size_t at = skip_blanks(text);
+    double v = 0.0;
+    if (const std::size_t n = plain_decimal(text.substr(at), v); n > 0) {
+        const std::size_t after = at + n;
+        if (after == text.size() || is_blank_or_tab(text[after]) || text[after] == ',') {
+            value = v;
+            return true;
+        }
+    }
     // Numbers in a measurement file are separated by blanks and commas only:
     // "12/3" is no number.
     const std::string_view item = first_item(text, false);
@@ -146,6 +209,14 @@ bool read_first_real(std::string_view text, double& value) {
 }
 
 OneNumber read_one_real(std::string_view text, double& value) {
+    const std::size_t at = skip_blanks(text);
+    double v = 0.0;
+    if (const std::size_t n = plain_decimal(text.substr(at), v); n > 0) {
+        if (skip_blanks(text.substr(at + n)) == text.size() - at - n) {
+            value = v;
+            return OneNumber::ok;
+        }
+    }
     const std::string_view item = first_item(text, false);
     if (item.empty() || !parse_real(item, value)) return OneNumber::not_a_number;
     const std::size_t after = static_cast<std::size_t>(item.data() + item.size() - text.data());

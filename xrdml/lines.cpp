@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "g_f/byte_classes.h"
 #include "g_f/chars.h"
 #include "g_f/console.h"
 #include "g_f/number_parsing.h"
@@ -53,19 +54,43 @@ bool read_count_of_length(const char* p, const char* end, int length, std::uint6
     }
 }
 
-// One bit per byte of w (bit k for byte k), set where the byte's top bit is.
-unsigned top_bits(std::uint64_t w) {
-    return static_cast<unsigned>((((w >> 7) & 0x0101010101010101) * 0x0102040810204080) >> 56);
-}
-
-// The digits and the blanks among the 8 bytes of w, one bit per byte, found
-// byte by byte with no carry from one byte into the next.
-void classify(std::uint64_t w, unsigned& digits, unsigned& blanks) {
-    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7F;
-    const std::uint64_t a = w ^ 0x3030303030303030;  // digits become 0 to 9
-    digits = ~top_bits(((a & low7) + 0x7676767676767676) | a) & 0xFFu;
-    const std::uint64_t s = w ^ 0x2020202020202020;  // blanks become 0
-    blanks = ~top_bits(((s & low7) + low7) | s) & 0xFFu;
+// Plain counts of at most 8 digits separated by blanks, the body of nearly
+// every list, read 64 bytes at a time: each count that starts in the first
+// 56 is read from the 8 bytes at its start, so that the walk depends on no
+// load and has no branch per digit. p stands at a field's start; the counts
+// go into out (those past its room only counted). Returns where the walk
+// stopped: at a field's start, before a block that holds anything else or a
+// longer count, or within 64 bytes of the end.
+const char* read_plain_blocks(const char* p, const char* end, std::span<double> out,
+                              std::size_t& count) {
+    if constexpr (std::endian::native != std::endian::little || sizeof(std::size_t) < 8) {
+        return p;
+    } else {
+        constexpr int stride = 56;
+        constexpr std::uint64_t first_bytes = (std::uint64_t{1} << stride) - 1;
+        const std::size_t room = out.size();
+        while (end - p >= 64) {
+            const auto [digits, blanks] = classify_64_bytes(p);
+            if ((digits | blanks) != ~std::uint64_t{0}) return p;
+            std::uint64_t starts = digits & ~(digits << 1) & first_bytes;
+            while (starts != 0) {
+                const int s = std::countr_zero(starts);
+                starts &= starts - 1;
+                const int length = std::countr_zero(~(digits >> s));
+                if (length > 8) return p + s;
+                std::uint64_t w;
+                std::memcpy(&w, p + s, 8);
+                if (count < room)
+                    out[count] = static_cast<double>(static_cast<std::int64_t>(digits_value(w, length)));
+                ++count;
+            }
+            // On past the count that runs across the 56th byte, read already.
+            const char* next = p + stride;
+            if ((digits >> (stride - 1)) & 1) next += std::countr_zero(~(digits >> stride));
+            p = next;
+        }
+        return p;
+    }
 }
 
 }  // namespace
@@ -90,16 +115,8 @@ CountTotals total_counts(std::string_view text) {
                 std::memcpy(padded, at, text.size() - b);
                 at = padded;
             }
-            std::uint64_t digits = 0, others = 0;
-            for (std::size_t k = 0; k < 8; ++k) {
-                std::uint64_t w;
-                std::memcpy(&w, at + 8 * k, 8);
-                unsigned d = 0, s = 0;
-                classify(w, d, s);
-                digits |= std::uint64_t{d} << (8 * k);
-                others |= std::uint64_t{~(d | s) & 0xFFu} << (8 * k);
-            }
-            if (others != 0) return {};
+            const auto [digits, blanks] = classify_64_bytes(at);
+            if ((digits | blanks) != ~std::uint64_t{0}) return {};
             std::uint64_t starts = digits & ~((digits << 1) | before) & ((std::uint64_t{1} << stride) - 1);
             while (starts != 0) {
                 const int s = std::countr_zero(starts);
@@ -151,8 +168,16 @@ FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     const std::size_t room = out.size();
     std::size_t count = 0;
     int last_length = 1;  // digits of the last plain count before a blank, up to 7
+    const char* blocks_from = p;  // where a walk by blocks is tried next
     while (p < end && is_blank_or_tab(*p)) ++p;
     while (p < end) {
+        if (p >= blocks_from) {
+            p = read_plain_blocks(p, end, out, count);
+            // Field by field past the block that stopped it.
+            blocks_from = p + 64;
+            while (p < end && is_blank_or_tab(*p)) ++p;
+            if (p == end) break;
+        }
         // A plain count, the field of nearly every list, is read in the same
         // walk that finds its end; first as one of as many digits as the last.
         std::uint64_t digits = 0;

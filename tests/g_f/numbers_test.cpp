@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -158,6 +159,45 @@ TEST(Parse, NumberSyntaxAndFirstItems) {
     EXPECT_FALSE(read_first_integer(",5", n));
     for (const char* text : {",5", "   \t ", "abc 1", "1.5abc", "12/3"})
         EXPECT_FALSE(read_first_real(text, got)) << text;
+}
+
+// Plain decimals, nearly every position and time of a file, are read by a
+// shortcut. It gives the bits from_chars gives, and it gives way to the
+// general reading wherever more than a plain decimal stands, which leaves the
+// value alone when it fails.
+TEST(Parse, PlainDecimalsReadAsFromCharsReadsThem) {
+    std::mt19937_64 rng(5);
+    const auto bits = [](double v) { return std::bit_cast<std::uint64_t>(v); };
+    for (int i = 0; i < 200000; ++i) {
+        const auto digits = static_cast<int>(1 + rng() % 17);
+        const auto point = static_cast<int>(rng() % static_cast<unsigned>(digits + 1));
+        std::string s = rng() % 4 == 0 ? "-" : "";
+        for (int k = 0; k < digits; ++k) {
+            if (k == point) s += '.';
+            s += static_cast<char>('0' + rng() % 10);
+        }
+        double expected = 0, got = -7;
+        std::from_chars(s.data(), s.data() + s.size(), expected);
+        ASSERT_TRUE(parse_real(s, got) && bits(got) == bits(expected)) << s;
+        ASSERT_TRUE(read_first_real(" " + s + ",9", got) && bits(got) == bits(expected)) << s;
+        ASSERT_TRUE(read_one_real("\t" + s + " ", got) == OneNumber::ok && bits(got) == bits(expected)) << s;
+    }
+    const struct {
+        const char* text;
+        bool first;
+        OneNumber one;
+        double value;  // what both leave in the value (-7: untouched)
+    } cases[] = {
+        {"12/3", false, OneNumber::not_a_number, -7}, {"1.2.3", false, OneNumber::not_a_number, -7},
+        {"1e5x", false, OneNumber::not_a_number, -7}, {"7,8", true, OneNumber::more, 7},
+        {"0.70 93170", true, OneNumber::more, 0.70},  {"2.5D1", true, OneNumber::ok, 25},
+        {"+5", true, OneNumber::ok, 5},                {"-0", true, OneNumber::ok, -0.0}};
+    for (const auto& c : cases) {
+        double first = -7, one = -7;
+        EXPECT_EQ(read_first_real(c.text, first), c.first) << c.text;
+        EXPECT_EQ(read_one_real(c.text, one), c.one) << c.text;
+        EXPECT_TRUE(bits(first) == bits(c.value) && bits(one) == bits(c.value)) << c.text;
+    }
 }
 
 TEST(Text, CaseBlindCompareAndTrimmedLength) {

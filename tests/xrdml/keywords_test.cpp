@@ -91,9 +91,17 @@ std::string random_line(std::mt19937& rng, std::string_view alphabet, std::size_
 TEST(Keywords, NumberFieldsAgreeWithAFieldByFieldReading) {
     std::mt19937 rng(7);
     std::vector<std::int32_t> starts;
-    for (int i = 0; i < 20000; ++i) {
-        const std::string text = i % 2 == 0 ? random_line(rng, "0123456789  ,\t.-+eDx/", 24)
-                                            : random_line(rng, "0123456789012345678     \t,", 80);
+    std::string counts_and_blanks;
+    for (int k = 0; k < 50; ++k) counts_and_blanks += "0123456789  ";
+    counts_and_blanks += 'x';
+    for (int i = 0; i < 30000; ++i) {
+        // Long lines of counts and blanks are read 64 bytes at a time: runs
+        // of up to 10 digits across the blocks' edges, and now and then a
+        // byte that sends the reading back to field by field.
+        const std::string text =
+            i % 3 == 0   ? random_line(rng, "0123456789  ,\t.-+eDx/", 24)
+            : i % 3 == 1 ? random_line(rng, "0123456789012345678     \t,", 80)
+                         : random_line(rng, counts_and_blanks, 400);
         std::vector<double> fast(100, -1.0);
         const FieldScan scan = read_number_fields(text, fast);
         const std::int32_t n = split_fields(text, starts);
