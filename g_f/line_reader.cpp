@@ -24,6 +24,7 @@ std::string_view without_cr(std::string_view line) {
 
 bool LineReader::open(const std::string& path) {
     close();
+    ++reads_;  // another file, maybe: not what a stamp was last looked at after
     if (!in_.open(path)) return false;
     // Not zero-filled: only the bytes read into it are ever looked at.
     if (!buf_) buf_.reset(new char[block_size]);
@@ -61,7 +62,7 @@ bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
 
 std::size_t LineReader::read_at(std::uint64_t offset, char* out, std::size_t n) {
     if (!seek(offset)) return 0;
-    const std::size_t got = in_.read(out, n);
+    const std::size_t got = read_file(out, n);
     block_offset_ += got;
     return got;
 }
@@ -78,7 +79,7 @@ bool LineReader::fill() {
     if (eof_ || end_ == block_size) return false;
     const std::size_t want = std::min(block_size - end_, read_size_);
     read_size_ = std::min(2 * read_size_, block_size);
-    const std::size_t got = in_.read(buf_.get() + end_, want);
+    const std::size_t got = read_file(buf_.get() + end_, want);
     end_ += got;
     if (got == 0) eof_ = true;
     return got > 0;
@@ -171,7 +172,7 @@ bool LineReader::gather(std::string_view& line) {
         return false;
     }
     long_line_.resize(length);
-    if (in_.read(long_line_.data(), length) != length) {
+    if (read_file(long_line_.data(), length) != length) {
         begin_ = end_ = 0;
         long_line_.clear();
         return false;
@@ -182,7 +183,7 @@ bool LineReader::gather(std::string_view& line) {
     block_offset_ = line_start + length;
     if (ended) {
         char lf = 0;
-        if (in_.read(&lf, 1) == 1) ++block_offset_;
+        if (read_file(&lf, 1) == 1) ++block_offset_;
     }
     line = without_cr(long_line_);
     return true;

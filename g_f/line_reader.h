@@ -61,8 +61,16 @@ public:
     // Reads up to n bytes at `offset` into out as they stand, not as lines;
     // returns how many. Lines are read again after a seek.
     std::size_t read_at(std::uint64_t offset, char* out, std::size_t n);
+    // How many times the file has been read from since the reader was made:
+    // a caller that looked at the file's stamp after a read need not look
+    // again until the next one.
+    std::uint64_t reads() const { return reads_; }
 
 private:
+    std::size_t read_file(char* out, std::size_t n) {
+        ++reads_;
+        return in_.read(out, n);
+    }
     bool fill();
     bool gather(std::string_view& line);
     InputStream in_;
@@ -74,6 +82,7 @@ private:
     bool too_long_ = false;
     std::uint64_t line_offset_ = 0;       // file position of the last line handed out
     std::size_t read_size_ = block_size;  // the next read's size, at most the block
+    std::uint64_t reads_ = 0;
 };
 
 }  // namespace orvalt

@@ -40,9 +40,8 @@ CensusPass::CensusPass(ScanCensus& census, std::int32_t scan_limit)
 bool CensusPass::take(Console& con, std::string_view line, const FirstElement& first,
                       ReaderStatus& status, std::int32_t verbose) {
     // Only lists and the three wavelength elements are looked at.
-    if (!first.found || first.text.empty() ||
-        std::string_view("ickr").find(first.text[0]) == std::string_view::npos)
-        return true;
+    if (!first.found || first.text.empty()) return true;
+    if (const char c = first.text.front(); c != 'i' && c != 'c' && c != 'k' && c != 'r') return true;
     if (first.matches("intensities") || first.matches("counts")) ++census_.nscans;
     for (WavelengthElement& el : elements_) {
         if (!first.matches(el.keyword)) continue;

@@ -37,11 +37,7 @@ std::string_view attribute(std::string_view tag, std::string_view name) {
 }
 
 // The element name after the first "<" is `name` itself, not a longer one.
-bool is_element(const FirstElement& first, std::string_view name) {
-    return first.matches(name) &&
-           (first.text.size() == name.size() ||
-            std::string_view(" \t>/").find(first.text[name.size()]) != std::string_view::npos);
-}
+bool is_element(const FirstElement& first, std::string_view name) { return first.names(name); }
 
 // The text of element `tag` on the line ("" found false when it is not there).
 bool element_on_line(std::string_view line, std::string_view tag, std::string_view& text) {
@@ -75,6 +71,8 @@ void FactsPass::open_positions(std::string_view tag) {
     ScanFacts& s = pending_;
     block_ = nullptr;
     if (s.positions.size() >= max_kept) return;
+    // Scans name two axes or more: one allocation rather than two.
+    if (s.positions.empty()) s.positions.reserve(2);
     s.positions.push_back({kept(attribute(tag, "axis")), kept(attribute(tag, "unit")), 0.0, 0.0,
                            false, 0});
     block_ = &s.positions.back();
@@ -84,8 +82,15 @@ void FactsPass::take_positions(std::string_view line, const FirstElement& first)
     constexpr std::array<std::string_view, 4> tags = {"<startPosition", "<endPosition",
                                                       "<commonPosition", "<listPositions"};
     // One element a line, the name after its first "<"; a block on one line
-    // (its opening line) is searched for each.
+    // (its opening line, when another element follows its tag) is searched
+    // for each.
     const bool opening = is_element(first, "positions");
+    if (opening) {
+        const std::size_t gt = line.find('>');
+        if (gt == std::string_view::npos || line.find('<', gt) == std::string_view::npos) return;
+    } else if (const char c = first.text.front(); c != 's' && c != 'e' && c != 'l' && c != 'c') {
+        return;
+    }
     for (std::size_t k = 0; k < tags.size(); ++k) {
         std::string_view text;
         if (opening) {
@@ -156,15 +161,10 @@ void FactsPass::take_condition(std::string_view line) {
 
 void FactsPass::close_list() {
     ScanFacts& s = pending_;
-    std::vector<const AxisPositions*> moving;
+    const auto moving = std::count_if(s.positions.begin(), s.positions.end(),
+                                      [](const AxisPositions& p) { return p.moves; });
     for (const AxisPositions& p : s.positions)
-        if (p.moves) moving.push_back(&p);
-    if (moving.size() == 1) {
-        s.axis = moving.front()->axis;
-    } else {
-        for (const AxisPositions* p : moving)
-            if (p->axis == two_theta_axis) s.axis = p->axis;
-    }
+        if (p.moves && (moving == 1 || p.axis == two_theta_axis)) s.axis = p.axis;
     scans.push_back(std::move(s));
     pending_ = ScanFacts();
     list_met_ = in_scan_;

@@ -26,7 +26,18 @@ struct FirstElement {
     bool found = false;
     std::string_view text;
     // Whether the element name after the first "<" begins with keyword.
-    bool matches(std::string_view keyword) const { return found && text.starts_with(keyword); }
+    // Every line is asked for several names: most differ in their first letter.
+    bool matches(std::string_view keyword) const {
+        return found && (keyword.empty() || (!text.empty() && text.front() == keyword.front() &&
+                                             text.starts_with(keyword)));
+    }
+    // Whether that name is `name` itself, not a longer one.
+    bool names(std::string_view name) const {
+        if (!matches(name)) return false;
+        if (text.size() == name.size()) return true;
+        const char c = text[name.size()];
+        return c == ' ' || c == '\t' || c == '>' || c == '/';
+    }
 };
 FirstElement first_element(std::string_view line);
 

@@ -23,12 +23,7 @@ std::string_view axis_attribute(std::string_view tag) {
     return rest.substr(0, rest.find('"'));
 }
 
-bool opens_positions(const FirstElement& first) {
-    constexpr std::string_view name = "positions";
-    return first.matches(name) &&
-           (first.text.size() == name.size() ||
-            std::string_view(" \t>/").find(first.text[name.size()]) != std::string_view::npos);
-}
+bool opens_positions(const FirstElement& first) { return first.names("positions"); }
 
 bool is_list_line(const FirstElement& first) {
     return first.matches("intensities") || first.matches("counts");
@@ -154,10 +149,14 @@ bool ParameterPass::take_list(std::string_view line, std::uint64_t offset, Reade
 bool ParameterPass::take(std::string_view line, const FirstElement& first, std::uint64_t offset,
                          ReaderStatus& status) {
     if (!first.found) return true;
-    if (opens_positions(first)) axis_ = axis_attribute(first.text);
-    if (is_list_line(first)) note_list();
-    if (first.matches("listPositions") && !take_list(line, offset, status)) return false;
-    for (std::size_t k = 0; k < elements_.size(); ++k) {
+    // The elements looked for, by their first letter: most lines name none.
+    const char letter = first.text.empty() ? '\0' : first.text.front();
+    if (letter == 'p' && opens_positions(first)) axis_ = axis_attribute(first.text);
+    if ((letter == 'i' || letter == 'c') && is_list_line(first)) note_list();
+    if (letter == 'l' && first.matches("listPositions") && !take_list(line, offset, status))
+        return false;
+    for (std::size_t k = 0; k < elements_.size() && (letter == 's' || letter == 'e' || letter == 'c');
+         ++k) {
         Element& el = elements_[k];
         if (!first.matches(el.keyword)) continue;
         double value = 0.0;

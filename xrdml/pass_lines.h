@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,8 @@ public:
     // remembers whether a comment is left open at its end.
     bool inside(std::string_view line) {
         const bool inside = open_;
+        // Nearly every line holds no "!": no comment opens on it.
+        if (!inside && line.find('!') == std::string_view::npos) return false;
         std::size_t p = 0;
         if (inside) {
             p = line.find("-->");
@@ -73,8 +76,13 @@ public:
     // and the file closed. True when nothing is expected.
     bool unchanged(const FileStamp* expected, ReaderStatus& status) {
         if (expected == nullptr || !in_.is_open()) return true;
+        // Nothing read since the last look: all of it was read before that look.
+        if (in_.reads() == looked_after_) return true;
         FileStamp now;
-        if (in_.stamp(now) && now == *expected) return true;
+        if (in_.stamp(now) && now == *expected) {
+            looked_after_ = in_.reads();
+            return true;
+        }
         close();
         status.set(file_changed, changed_message);
         return false;
@@ -99,6 +107,8 @@ public:
 private:
     LineReader in_;
     CommentTracker comments_;
+    // The reads the file had had when its stamp was last found unchanged.
+    std::uint64_t looked_after_ = std::numeric_limits<std::uint64_t>::max();
 };
 
 }  // namespace orvalt::xrdml

@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "g_f/chars.h"
 #include "g_f/console.h"
 #include "g_f/input_stream.h"
 #include "g_f/line_reader.h"
@@ -34,8 +35,9 @@ struct StopPoint {
 // a line the file ends in, cut short. Its last character that is no blank
 // is no ">".
 bool ends_open(std::string_view line) {
-    const std::size_t last = line.find_last_not_of(" \t");
-    return last == std::string_view::npos || line[last] != '>';
+    std::size_t end = line.size();
+    while (end > 0 && is_blank_or_tab(line[end - 1])) --end;
+    return end == 0 || line[end - 1] != '>';
 }
 
 }  // namespace
@@ -96,7 +98,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         if (options.each_line) options.each_line(line);
         const FirstElement first = first_element(line);
         facts.take(line, first);
-        if (line.find_first_not_of(" \t") != std::string_view::npos) {
+        if (!std::all_of(line.begin(), line.end(), is_blank_or_tab)) {
             last_open_list =
                 (first.matches("intensities") || first.matches("counts")) && ends_open(line);
             // The root's end tag stands on a line of its own.
