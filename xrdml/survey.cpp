@@ -98,7 +98,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         if (options.each_line) options.each_line(line);
         const FirstElement first = first_element(line);
         facts.take(line, first);
-        if (!std::all_of(line.begin(), line.end(), is_blank_or_tab)) {
+        // A line with an element is no blank line.
+        if (first.found || !std::all_of(line.begin(), line.end(), is_blank_or_tab)) {
             last_open_list =
                 (first.matches("intensities") || first.matches("counts")) && ends_open(line);
             // The root's end tag stands on a line of its own.
