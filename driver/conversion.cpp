@@ -169,6 +169,7 @@ void build_spectrum(Console& con, const Request& request, RunState& run) {
         // The gudrunX data are summed without the reader's detail lines.
         sum_scans(con, run.files, request, run.scans, run.weights,
                   a.iscan == gudrun_answer ? 0 : 1, run.spectrum, run.sum_in_census.get());
+        run.sum_in_census.reset();  // its list of numbers goes before the files are written
     } else {
         load_single_scan(con, run.files, request, run.scans, run.spectrum);
     }
