@@ -173,8 +173,9 @@ FieldScan read_number_fields(std::string_view text, std::span<double> out) {
     while (p < end) {
         if (p >= blocks_from) {
             p = read_plain_blocks(p, end, out, count);
-            // Field by field past the block that stopped it.
-            blocks_from = p + 64;
+            // Field by field past the block that stopped it (none is left
+            // within 64 bytes of the end).
+            blocks_from = end - p > 64 ? p + 64 : end;
             while (p < end && is_blank_or_tab(*p)) ++p;
             if (p == end) break;
         }
