@@ -36,9 +36,6 @@ std::string_view attribute(std::string_view tag, std::string_view name) {
     }
 }
 
-// The element name after the first "<" is `name` itself, not a longer one.
-bool is_element(const FirstElement& first, std::string_view name) { return first.names(name); }
-
 // The text of element `tag` on the line ("" found false when it is not there).
 bool element_on_line(std::string_view line, std::string_view tag, std::string_view& text) {
     const std::size_t at = line.find(tag);
@@ -84,7 +81,7 @@ void FactsPass::take_positions(std::string_view line, const FirstElement& first)
     // One element a line, the name after its first "<"; a block on one line
     // (its opening line, when another element follows its tag) is searched
     // for each.
-    const bool opening = is_element(first, "positions");
+    const bool opening = first.names("positions");
     if (opening) {
         const std::size_t gt = line.find('>');
         if (gt == std::string_view::npos || line.find('<', gt) == std::string_view::npos) return;
@@ -181,7 +178,7 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
     // The elements looked for, by their first letter: most lines name none.
     switch (first.text[0]) {
         case 's':
-            if (is_element(first, "scan")) {
+            if (first.names("scan")) {
                 in_scan_ = true;
                 list_met_ = false;
                 pending_ = ScanFacts();
@@ -199,7 +196,7 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
                 close_list();
                 return;
             }
-            if (is_element(first, "incidentBeamPath")) incident_ = true;
+            if (first.names("incidentBeamPath")) incident_ = true;
             break;
         case 'c':
             if (first.matches("counts")) {
@@ -209,16 +206,16 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
             if (first.matches("commonCountingTime unit=\"seconds\"")) {
                 here.has_counting_time = read_first_real(text(), v);
                 here.counting_time = v;
-            } else if (incident_ && is_element(first, "crystalMonochromator")) {
+            } else if (incident_ && first.names("crystalMonochromator")) {
                 in_monochromator_ = true;
                 monochromator_name_ = kept(attribute(first.text, "name"));
                 crystal_.clear();
-            } else if (in_monochromator_ && is_element(first, "crystal")) {
+            } else if (in_monochromator_ && first.names("crystal")) {
                 crystal_ = kept(text());
             }
             break;
         case 'p':
-            if (is_element(first, "positions")) {
+            if (first.names("positions")) {
                 if (&here == &pending_) open_positions(first.text);
                 else block_ = nullptr;
             }
@@ -227,18 +224,18 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
             if (first.matches("endTimeStamp")) here.end_time = kept(text());
             break;
         case 'n':
-            if (is_element(first, "nonAmbientPoints")) {
+            if (first.names("nonAmbientPoints")) {
                 in_condition_ = true;
                 condition_ = {kept(attribute(first.text, "type")),
                               kept(attribute(first.text, "unit")), 0.0, 0.0, 0.0, 0};
             }
             break;
         case 'u':
-            if (is_element(first, "usedWavelength"))
+            if (first.names("usedWavelength"))
                 beam.intended = kept(attribute(first.text, "intended"));
             break;
         case 'm':
-            if (incident_ && is_element(first, "monochromator")) {
+            if (incident_ && first.names("monochromator")) {
                 in_monochromator_ = true;
                 monochromator_name_ = kept(attribute(first.text, "name"));
                 crystal_.clear();
@@ -259,7 +256,7 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
     }
     if (in_monochromator_ && (line.find("</monochromator>") != std::string_view::npos ||
                               line.find("</crystalMonochromator>") != std::string_view::npos ||
-                              (is_element(first, "monochromator") && line.find("/>") != std::string_view::npos))) {
+                              (first.names("monochromator") && line.find("/>") != std::string_view::npos))) {
         in_monochromator_ = false;
         const std::string_view name = monochromator_name_;
         const bool crystal = crystal_.empty()

@@ -23,8 +23,6 @@ std::string_view axis_attribute(std::string_view tag) {
     return rest.substr(0, rest.find('"'));
 }
 
-bool opens_positions(const FirstElement& first) { return first.names("positions"); }
-
 bool is_list_line(const FirstElement& first) {
     return first.matches("intensities") || first.matches("counts");
 }
@@ -151,7 +149,7 @@ bool ParameterPass::take(std::string_view line, const FirstElement& first, std::
     if (!first.found) return true;
     // The elements looked for, by their first letter: most lines name none.
     const char letter = first.text.empty() ? '\0' : first.text.front();
-    if (letter == 'p' && opens_positions(first)) axis_ = axis_attribute(first.text);
+    if (letter == 'p' && first.names("positions")) axis_ = axis_attribute(first.text);
     if ((letter == 'i' || letter == 'c') && is_list_line(first)) note_list();
     if (letter == 'l' && first.matches("listPositions") && !take_list(line, offset, status))
         return false;
