@@ -265,11 +265,13 @@ bool read_each_scan(Console& con, const RunFiles& files, const ScanTables& scans
                     xrdml::ReaderStatus& status, const std::function<bool(std::int32_t)>& take) {
     // Each scan's search starts where the one before it was found.
     xrdml::ScanOffsets offsets;
-    xrdml::PositionsReader lists(read_name(files), scans.expected());
+    // The name's field is thousands of characters: it is trimmed once.
+    const std::string_view name = read_name(files);
+    xrdml::PositionsReader lists(name, scans.expected());
     // Scans count from 0 here; the reader numbers them from 1.
     for (std::int32_t s = 0; s < scans.census.nscans; ++s) {
         status = xrdml::ReaderStatus();
-        xrdml::ORVALTDATA1(con, read_name(files), status, spectrum.y, spectrum.e, limits,
+        xrdml::ORVALTDATA1(con, name, status, spectrum.y, spectrum.e, limits,
                            spectrum.ny, s + 1, 1, offsets, scans.expected());
         if (status.ierr != 0) return false;
         if (!xrdml::scan_x(scans.par, s, spectrum.ny, limits.partial, lists, spectrum.x, status))

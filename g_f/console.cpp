@@ -167,16 +167,22 @@ void ask_integer(Console& con, std::int32_t& value, std::string_view prompt, int
     }
 }
 
+// A transcript that goes nowhere (the command line's) takes none of these
+// lines, which a run of many scans says thousands of times: they are not
+// formatted for it.
 void say_integer(Console& con, std::string_view message, std::int32_t value) {
+    if (!con.out) return;
     con.out << ' ' << message << format_integer(value) << '\n';
 }
 
 void say_real(Console& con, std::string_view message, double value) {
+    if (!con.out) return;
     con.out << ' ' << message << format_real13(value) << '\n';
 }
 
 void say_two_reals(Console& con, std::string_view message1, double value1,
                    std::string_view message2, double value2) {
+    if (!con.out) return;
     con.out << ' ' << message1 << format_real7(value1) << message2 << format_real7(value2) << '\n';
 }
 

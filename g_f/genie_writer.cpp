@@ -5,6 +5,7 @@
 #include "g_f/genie_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 #include "g_f/numbers.h"
@@ -40,9 +41,25 @@ std::string number_text(std::int32_t value) {
     return field(s, number_text_length);
 }
 
+// A text at its declared length N: cut to it, or padded with blanks. Made
+// in place, as an entry is written thousands of times in a run.
+template <std::size_t N>
+class FixedText {
+public:
+    explicit FixedText(std::string_view text) {
+        const std::size_t n = std::min(text.size(), N);
+        std::copy_n(text.begin(), n, chars_.begin());
+        std::fill(chars_.begin() + static_cast<std::ptrdiff_t>(n), chars_.end(), ' ');
+    }
+    std::string_view view() const { return {chars_.data(), N}; }
+
+private:
+    std::array<char, N> chars_;
+};
+
 // The Genie library takes every argument by reference and every text as a
 // pointer with its length; these keep the calls below readable.
-void transfer_text(std::string_view name, const std::string& buffer) {
+void transfer_text(std::string_view name, std::string_view buffer) {
     const std::int32_t rank = 1;
     const std::int32_t extent = length_of(buffer);
     GF_TRANSFER(name.data(), length_of(name), "<--", 3, "string", 6, buffer.data(), rank, extent);
@@ -83,32 +100,34 @@ bool write_g2int_ng(Console& /*con*/, std::string_view g2file_arg, std::string_v
                     std::int32_t nx, std::int32_t nut, std::int32_t emode, std::int32_t ispec_no,
                     std::int32_t irun_no, std::int32_t inew, std::int32_t /*iprint*/,
                     std::int32_t& /*ierr: the caller's, untouched*/) {
-    // Every text at its declared length, whatever length it came with.
-    const std::string g2file = field(g2file_arg, g2file_length);
-    const std::string filefield = field(filefield_arg, filefield_length);
-    const std::string xlabel = field(xlabel_arg, label_length);
-    const std::string ylabel = field(ylabel_arg, label_length);
-    const std::string user_name = field(user_name_arg, user_name_length);
-    const std::string inst_name = field(inst_name_arg, inst_name_length);
-    const std::string title = field(title_arg, title_length);
-    const std::string time = field(time_arg, time_length);
-    const std::string history = field(history_arg, history_length);
+    // Every text at its declared length, whatever length it came with. The
+    // file's name is only cut: the library takes a name without the blanks
+    // that would pad it.
+    const std::string_view g2file = g2file_arg.substr(0, g2file_length);
+    const FixedText<filefield_length> filefield(filefield_arg);
+    const FixedText<label_length> xlabel(xlabel_arg);
+    const FixedText<label_length> ylabel(ylabel_arg);
+    const FixedText<user_name_length> user_name(user_name_arg);
+    const FixedText<inst_name_length> inst_name(inst_name_arg);
+    const FixedText<title_length> title(title_arg);
+    const FixedText<time_length> time(time_arg);
+    const FixedText<history_length> history(history_arg);
 
     const std::string spec_no = number_text(ispec_no);
     const std::string run_no = number_text(irun_no);
 
     const int failures_before = genie_failure_count();
     GF_ASSIGN_HANDLE("h_block", 7, "fields()", 8);
-    transfer_text("h_block.file", filefield);
+    transfer_text("h_block.file", filefield.view());
     transfer_int("h_block.ntc", ntc);
     transfer_array("h_block.x", x, nx);
     transfer_array("h_block.y", y, ntc);
     transfer_array("h_block.e", e, ntc);
-    transfer_text("h_block.xlabel", xlabel);
-    transfer_text("h_block.ylabel", ylabel);
+    transfer_text("h_block.xlabel", xlabel.view());
+    transfer_text("h_block.ylabel", ylabel.view());
     transfer_text("h_block.spec_no", spec_no);
     transfer_real("h_block.delta", delta);
-    transfer_text("h_block.user_name", user_name);
+    transfer_text("h_block.user_name", user_name.view());
     transfer_int("h_block.nut", nut);
     transfer_array("h_block.ut", ut, nut);
     transfer_text("h_block.run_no", run_no);
@@ -119,10 +138,10 @@ bool write_g2int_ng(Console& /*con*/, std::string_view g2file_arg, std::string_v
     transfer_real("h_block.efixed", efixed);
     transfer_real("h_block.twotheta", twotheta);
     transfer_real("h_block.run_duration", run_duration);
-    transfer_text("h_block.inst_name", inst_name);
-    transfer_text("h_block.title", title);
-    transfer_text("h_block.time", time);
-    transfer_text("h_block.history", history);
+    transfer_text("h_block.inst_name", inst_name.view());
+    transfer_text("h_block.title", title.view());
+    transfer_text("h_block.time", time.view());
+    transfer_text("h_block.history", history.view());
 
     GF_SELECT_DESTINATION(g2file.data(), length_of(g2file), "G2", 2);
     const char* mode = inew == 1 ? "new" : "   ";

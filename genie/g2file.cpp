@@ -146,9 +146,14 @@ std::optional<std::int32_t> int32_value(const FieldView* f) {
     return std::bit_cast<std::int32_t>(get_u32(f->bytes.data()));
 }
 
-const FieldView* find_field(std::span<const FieldView> fields, std::string_view name) {
+// The field "workspace.member", found without putting its name together:
+// every entry written is checked.
+const FieldView* find_field(std::span<const FieldView> fields, std::string_view workspace,
+                            std::string_view member) {
     for (const auto& f : fields)
-        if (f.name == name) return &f;
+        if (f.name.size() == workspace.size() + 1 + member.size() && f.name.ends_with(member) &&
+            f.name[workspace.size()] == '.' && f.name.starts_with(workspace))
+            return &f;
     return nullptr;
 }
 
@@ -168,10 +173,17 @@ void put_char(std::string& out, char c) {
 }  // namespace
 
 std::optional<std::size_t> element_size(std::string_view type_name) {
+    // Asked of every field of every entry: the length picks the one name to compare.
     const auto base = base_type(type_name);
-    if (base == "string") return 1;
-    if (base == "int32" || base == "float32") return 4;
-    if (base == "float64") return 8;
+    switch (base.size()) {
+        case 5: if (base == "int32") return 4; break;
+        case 6: if (base == "string") return 1; break;
+        case 7:
+            if (base == "float64") return 8;
+            if (base == "float32") return 4;
+            break;
+        default: break;
+    }
     return std::nullopt;
 }
 
@@ -182,8 +194,9 @@ std::int64_t element_count(std::int32_t rank, std::int32_t extent) {
 
 std::string field_shape_problem(std::string_view type_name, std::int32_t rank,
                                 std::int32_t extent) {
-    if (!element_size(type_name)) return "unknown type \"" + std::string(type_name) + "\"";
-    const bool array = type_name == "string" || type_name.ends_with("[]");
+    const auto size = element_size(type_name);
+    if (!size) return "unknown type \"" + std::string(type_name) + "\"";
+    const bool array = *size == 1 || type_name.ends_with("[]");
     // Said only of a field refused: a writer passes many thousands that are not.
     const auto shape = [&] {
         return "type " + std::string(type_name) + " at rank " + std::to_string(rank) +
@@ -209,38 +222,37 @@ std::string data_entry_problem(std::string_view workspace, std::span<const Field
     const auto blame = [&](const FieldView* f) {
         if (culprit != nullptr) *culprit = static_cast<std::size_t>(f - fields.data());
     };
-    const FieldView* ntc_field = find_field(fields, ws + ".ntc");
+    const FieldView* ntc_field = find_field(fields, workspace, "ntc");
     if (ntc_field == nullptr) return {};  // not a data entry
     const auto ntc = int32_value(ntc_field);
     if (!ntc || *ntc < 0) {
         blame(ntc_field);
         return "data entry: " + ws + ".ntc is not a single int32 of 0 or more";
     }
-    const auto length_problem = [&](const std::string& name, std::int64_t n, bool or_one_more,
-                                    const std::string& what) -> std::string {
-        const FieldView* f = find_field(fields, ws + "." + name);
+    // `limit` names the count n that the field's length must be; the text is
+    // made only for a field that is not.
+    const auto length_problem = [&](std::string_view name, std::int64_t n, bool or_one_more,
+                                    std::string_view limit) -> std::string {
+        const FieldView* f = find_field(fields, workspace, name);
         if (f == nullptr) return {};
         const auto count = element_count(f->rank, f->extent);
         if (f->rank == 1 && f->type != "string" && (count == n || (or_one_more && count == n + 1)))
             return {};
         blame(f);
-        return "data entry: " + ws + "." + name + " holds " + std::to_string(count) +
-               " values, not " + what;
+        return "data entry: " + ws + "." + std::string(name) + " holds " + std::to_string(count) +
+               " values, not " + std::string(limit) + " (" + std::to_string(n) + ")";
     };
-    const std::string n = std::to_string(*ntc);
-    for (const auto& problem :
-         {length_problem("y", *ntc, false, "ntc (" + n + ")"),
-          length_problem("e", *ntc, false, "ntc (" + n + ")"),
-          length_problem("x", *ntc, true, "ntc or ntc + 1 (" + n + ")")})
-        if (!problem.empty()) return problem;
-    if (const FieldView* nut_field = find_field(fields, ws + ".nut")) {
+    if (auto problem = length_problem("y", *ntc, false, "ntc"); !problem.empty()) return problem;
+    if (auto problem = length_problem("e", *ntc, false, "ntc"); !problem.empty()) return problem;
+    if (auto problem = length_problem("x", *ntc, true, "ntc or ntc + 1"); !problem.empty())
+        return problem;
+    if (const FieldView* nut_field = find_field(fields, workspace, "nut")) {
         const auto nut = int32_value(nut_field);
         if (!nut || *nut < 0) {
             blame(nut_field);
             return "data entry: " + ws + ".nut is not a single int32 of 0 or more";
         }
-        if (auto problem = length_problem("ut", *nut, false, "nut (" + std::to_string(*nut) + ")");
-            !problem.empty())
+        if (auto problem = length_problem("ut", *nut, false, "nut"); !problem.empty())
             return problem;
     }
     return {};

@@ -41,9 +41,11 @@ constexpr std::size_t head_room = 256;
 
 // One field of a workspace: what the rules of an entry look at, and where
 // its record (name, type, rank, extent, byte count, values) lies in the body.
+// The name and type are read from the record itself: a writer sets tens of
+// fields an entry, and none of them then costs memory of its own.
 struct FieldSlot {
-    std::string name;
-    std::string type;
+    std::uint32_t name_size = 0;
+    std::uint32_t type_size = 0;
     std::int32_t rank = 0;
     std::int32_t extent = 0;
     std::size_t start = 0;  // of the record in the body
@@ -58,6 +60,15 @@ struct Workspace {
     std::string type;
     std::vector<unsigned char> body;
     std::vector<FieldSlot> fields;
+
+    std::string_view text_at(std::size_t at, std::uint32_t size) const {
+        return {reinterpret_cast<const char*>(body.data()) + at, size};
+    }
+    // The record begins with the name's length and the name, then the type's.
+    std::string_view name_of(const FieldSlot& f) const { return text_at(f.start + 4, f.name_size); }
+    std::string_view type_of(const FieldSlot& f) const {
+        return text_at(f.start + 8 + f.name_size, f.type_size);
+    }
 };
 
 struct Library {
@@ -79,6 +90,9 @@ struct Library {
     // A released workspace's body, kept for the next one: a writer fills
     // workspace after workspace of about the same size.
     std::vector<unsigned char> spare;
+    std::vector<FieldSlot> spare_fields;
+    // The fields of the entry being put, as the rules of an entry see them.
+    std::vector<genie::FieldView> views;
 };
 
 Library& library() {
@@ -134,12 +148,11 @@ void put_string(std::vector<unsigned char>& out, std::string_view s) {
 // Above this a workspace's body is not kept for the next one.
 constexpr std::size_t max_kept_bytes = std::size_t{8} << 20;
 
-// Appends `count` elements of the type in their stored form, read from the
-// caller's memory without assuming any alignment.
-void append_values(std::vector<unsigned char>& out, std::string_view type, const void* value,
-                   std::size_t count) {
+// Appends `count` elements of the type (of `size` bytes each) in their
+// stored form, read from the caller's memory without assuming any alignment.
+void append_values(std::vector<unsigned char>& out, std::string_view type, std::size_t size,
+                   const void* value, std::size_t count) {
     const auto* src = static_cast<const unsigned char*>(value);
-    const auto size = *genie::element_size(type);
     if constexpr (std::endian::native == std::endian::little) {
         // The stored form is the host's own: the bytes go over as they are.
         if (count > 0) out.insert(out.end(), src, src + count * size);
@@ -168,15 +181,17 @@ void append_values(std::vector<unsigned char>& out, std::string_view type, const
     }
 }
 
-// Appends one field's record as the file stores it.
+// Appends one field's record as the file stores it; `size` is the size of
+// one element of the type.
 void append_record(std::vector<unsigned char>& out, std::string_view name, std::string_view type,
-                   std::int32_t rank, std::int32_t extent, const void* value, std::size_t count) {
+                   std::size_t size, std::int32_t rank, std::int32_t extent, const void* value,
+                   std::size_t count) {
     put_string(out, name);
     put_string(out, type);
     put_u32(out, std::bit_cast<std::uint32_t>(rank));
     put_u32(out, std::bit_cast<std::uint32_t>(extent));
-    put_u32(out, static_cast<std::uint32_t>(count * *genie::element_size(type)));
-    append_values(out, type, value, count);
+    put_u32(out, static_cast<std::uint32_t>(count * size));
+    append_values(out, type, size, value, count);
 }
 
 // The entry's head: its length, the workspace name, kind, index,
@@ -464,6 +479,7 @@ void GF_ASSIGN_HANDLE(const char* handle, std::int32_t handle_length, const char
     auto& ws = lib.workspaces[std::string(name)];
     ws.type = std::string(name_argument(type, type_length));
     ws.fields.clear();
+    if (ws.fields.capacity() == 0) ws.fields.swap(lib.spare_fields);
     if (ws.body.capacity() == 0) ws.body.swap(lib.spare);
     ws.body.assign(head_room, 0);
 }
@@ -505,18 +521,19 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
     auto& body = ws->second.body;
     auto& fields = ws->second.fields;
     const std::size_t values = count * *size;
+    const auto type_size = static_cast<std::uint32_t>(type_name.size());
     for (auto& old : fields) {
-        if (old.name != name) continue;
+        if (old.name_size != name.size() || ws->second.name_of(old) != name) continue;
         // The new record takes the old one's place; those after it move.
         std::vector<unsigned char> record;
-        append_record(record, name, type_name, rank, extent, value, count);
+        append_record(record, name, type_name, *size, rank, extent, value, count);
         const auto at = body.begin() + static_cast<std::ptrdiff_t>(old.start);
         body.insert(body.erase(at, at + static_cast<std::ptrdiff_t>(old.size)), record.begin(),
                     record.end());
         for (auto& later : fields) {
             if (later.start > old.start) later.start = later.start - old.size + record.size();
         }
-        old.type = std::string(type_name);
+        old.type_size = type_size;
         old.rank = rank;
         old.extent = extent;
         old.size = record.size();
@@ -524,8 +541,8 @@ void GF_TRANSFER(const char* field, std::int32_t field_length, const char* direc
         return;
     }
     const std::size_t start = body.size();
-    append_record(body, name, type_name, rank, extent, value, count);
-    fields.push_back({std::string(name), std::string(type_name), rank, extent, start,
+    append_record(body, name, type_name, *size, rank, extent, value, count);
+    fields.push_back({static_cast<std::uint32_t>(name.size()), type_size, rank, extent, start,
                       body.size() - start, values});
 }
 
@@ -569,10 +586,10 @@ void GF_PUT(const char* handle, std::int32_t handle_length, const char* kind,
         return;
     }
     auto& body = ws->second.body;
-    std::vector<genie::FieldView> views;
-    views.reserve(ws->second.fields.size());
+    std::vector<genie::FieldView>& views = lib.views;
+    views.clear();
     for (const auto& f : ws->second.fields)
-        views.push_back({f.name, f.type, f.rank, f.extent,
+        views.push_back({ws->second.name_of(f), ws->second.type_of(f), f.rank, f.extent,
                          Bytes(body).subspan(f.start + f.size - f.values, f.values)});
     if (const auto problem = genie::data_entry_problem(name, views); !problem.empty()) {
         report_failure("GF_PUT: " + problem + "; " + lib.destination + " not written");
@@ -611,6 +628,8 @@ void GF_RELEASE_HANDLE(const char* handle, std::int32_t handle_length) {
     auto& spare = library().spare;
     if (ws->second.body.capacity() <= max_kept_bytes && ws->second.body.capacity() > spare.capacity())
         spare.swap(ws->second.body);
+    ws->second.fields.clear();
+    library().spare_fields.swap(ws->second.fields);
     spaces.erase(ws);
 }
 
