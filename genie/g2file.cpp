@@ -172,21 +172,6 @@ void put_char(std::string& out, char c) {
 
 }  // namespace
 
-std::optional<std::size_t> element_size(std::string_view type_name) {
-    // Asked of every field of every entry: the length picks the one name to compare.
-    const auto base = base_type(type_name);
-    switch (base.size()) {
-        case 5: if (base == "int32") return 4; break;
-        case 6: if (base == "string") return 1; break;
-        case 7:
-            if (base == "float64") return 8;
-            if (base == "float32") return 4;
-            break;
-        default: break;
-    }
-    return std::nullopt;
-}
-
 std::int64_t element_count(std::int32_t rank, std::int32_t extent) {
     if (rank == 0) return 1;
     return std::max<std::int64_t>(extent, 0);

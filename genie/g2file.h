@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -33,8 +34,23 @@ inline std::uint32_t get_u32(const unsigned char* p) {
 }
 
 // Size in bytes of one element of a type name ("float64[]" as "float64"), or
-// nullopt for a name this library does not know.
-std::optional<std::size_t> element_size(std::string_view type_name);
+// nullopt for a name this library does not know. Asked of every field of
+// every entry written: inline, the answer needs no memory on the way, and
+// the length picks the one name to compare.
+inline std::optional<std::size_t> element_size(std::string_view type_name) {
+    if (type_name.ends_with("[]")) type_name.remove_suffix(2);
+    const char* t = type_name.data();
+    switch (type_name.size()) {
+        case 5: if (std::memcmp(t, "int32", 5) == 0) return 4; break;
+        case 6: if (std::memcmp(t, "string", 6) == 0) return 1; break;
+        case 7:
+            if (std::memcmp(t, "float64", 7) == 0) return 8;
+            if (std::memcmp(t, "float32", 7) == 0) return 4;
+            break;
+        default: break;
+    }
+    return std::nullopt;
+}
 
 // Elements a field holds: 1 for rank 0, the extent (at least 0) for rank 1.
 std::int64_t element_count(std::int32_t rank, std::int32_t extent);

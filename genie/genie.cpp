@@ -133,12 +133,17 @@ std::string quoted(std::string_view s) {
     return q;
 }
 
-// Little-endian, byte by byte, whatever the host's byte order.
+// Little-endian, whatever the host's byte order: the bytes are put
+// together first and appended in one piece.
 void put_u32(std::vector<unsigned char>& out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<unsigned char>(v >> (8 * k)));
+    const std::array<unsigned char, 4> b = {
+        static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+        static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+    out.insert(out.end(), b.begin(), b.end());
 }
 void put_u64(std::vector<unsigned char>& out, std::uint64_t v) {
-    for (int k = 0; k < 8; ++k) out.push_back(static_cast<unsigned char>(v >> (8 * k)));
+    put_u32(out, static_cast<std::uint32_t>(v));
+    put_u32(out, static_cast<std::uint32_t>(v >> 32));
 }
 void put_string(std::vector<unsigned char>& out, std::string_view s) {
     put_u32(out, static_cast<std::uint32_t>(s.size()));
