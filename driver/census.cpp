@@ -38,8 +38,9 @@ void check_file_read(Console& con, const std::string& name, const xrdml::FileSur
     if (not_xrdml(survey)) xrdml::ERRCHECK(con, survey.census_status, not_xrdml_text);
 }
 
-ScanTables take_census(Console& con, RunFiles& files, std::int32_t scan_limit,
-                       std::function<void(std::string_view)> each_line) {
+ScanTables take_census(
+    Console& con, RunFiles& files, std::int32_t scan_limit,
+    std::function<void(std::string_view, const xrdml::FirstElement&)> each_line) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
     xrdml::ReaderStatus status;

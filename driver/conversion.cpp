@@ -105,10 +105,13 @@ void settle_scans(Console& con, Request& request, Questions& ask, RunState& run)
     Answers& a = request.answers;
     // The command line's answers are in before the file is read: a sum is
     // made in the census's own reading.
-    std::function<void(std::string_view)> each_line;
+    std::function<void(std::string_view, const xrdml::FirstElement&)> each_line;
     if (!dialogue && branch_sums(a.iscan)) {
         run.sum_in_census = std::make_shared<SumInCensus>(request);
-        each_line = [sum = run.sum_in_census.get()](std::string_view line) { sum->take(line); };
+        each_line = [sum = run.sum_in_census.get()](std::string_view line,
+                                                    const xrdml::FirstElement& first) {
+            sum->take(line, first);
+        };
     }
     run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited,
                             std::move(each_line));

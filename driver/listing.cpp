@@ -183,7 +183,9 @@ bool list_file(const Choices& c, const std::string& argument, Batch& batch, std:
     xrdml::ScanTableReader lister;
     xrdml::SurveyOptions options;
     options.plain_copy = request.picture.empty() ? nullptr : &files.plain_copy;
-    options.each_line = [&lister](std::string_view line) { lister.take(line); };
+    options.each_line = [&lister](std::string_view line, const xrdml::FirstElement& first) {
+        lister.take(line, first);
+    };
     const xrdml::FileSurvey survey =
         xrdml::survey_file(request.input, xrdml::ReaderStatus(), scans.census, scans.par, options);
     scans.stamped = survey.stamped && !files.plain_copy.active();

@@ -129,9 +129,8 @@ SumInCensus::SumInCensus(const Request& request)
           return std::find(excluded_.begin(), excluded_.end(), n) == excluded_.end();
       }) {}
 
-void SumInCensus::take(std::string_view line) {
-    if (going_)
-        going_ = pass_.take(line, xrdml::first_element(line), status_) == xrdml::SumPass::Step::more;
+void SumInCensus::take(std::string_view line, const xrdml::FirstElement& first) {
+    if (going_) going_ = pass_.take(line, first, status_) == xrdml::SumPass::Step::more;
 }
 
 bool SumInCensus::give(const Weights& weights, std::int32_t nscans, Spectrum& spectrum,
@@ -240,11 +239,23 @@ void sum_scans(Console& con, const RunFiles& files, const Request& request,
         spectrum.x[k] = static_cast<std::size_t>(k) < given.size() ? given[k]
                                                                    : start + k * step[first_scan];
     // Total counting time at each point: a point beyond the end of a shorter
-    // scan has only the times of the scans that reach it.
+    // scan has only the times of the scans that reach it. The points between
+    // two scan lengths are reached by the same scans, so their total is made
+    // once, adding the times in scan order as a point-by-point total does.
     std::vector<double> tsum(static_cast<std::size_t>(spectrum.ny), 0.0);
-    for (std::int32_t i = first_scan; i < nscans; ++i) {
-        if (weight[i] == 0) continue;
-        for (std::int32_t k = 0; k < npts[i]; ++k) tsum[k] += par.counting_time[i];
+    std::vector<std::int32_t> lengths;
+    for (std::int32_t i = first_scan; i < nscans; ++i)
+        if (weight[i] != 0) lengths.push_back(npts[i]);
+    std::sort(lengths.begin(), lengths.end());
+    lengths.erase(std::unique(lengths.begin(), lengths.end()), lengths.end());
+    std::int32_t from = 0;
+    for (std::int32_t to : lengths) {
+        to = std::min(to, spectrum.ny);
+        double t = 0.0;
+        for (std::int32_t i = first_scan; i < nscans; ++i)
+            if (weight[i] != 0 && npts[i] > from) t += par.counting_time[i];
+        std::fill(tsum.begin() + from, tsum.begin() + to, t);
+        from = to;
     }
     for (std::int32_t k = 0; k < spectrum.ny; ++k) {
         spectrum.y[k] /= tsum[k];

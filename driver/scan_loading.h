@@ -38,7 +38,7 @@ public:
     explicit SumInCensus(const Request& request);
     SumInCensus(const SumInCensus&) = delete;
     SumInCensus& operator=(const SumInCensus&) = delete;
-    void take(std::string_view line);
+    void take(std::string_view line, const xrdml::FirstElement& first);
     // True, with the sum in spectrum (y, e, ny) and npts (one entry per
     // scan), when it stands for the reading of its own for these weights.
     bool give(const Weights& weights, std::int32_t nscans, Spectrum& spectrum,

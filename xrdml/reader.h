@@ -141,12 +141,12 @@ void ERRCHECK(Console& con, const ReaderStatus& status, std::string_view summary
 // later passes read that instead of decompressing the file again; plain_copy
 // is left active only when it holds the whole text. `each_line`, when given,
 // is handed every line the passes look at (those inside comments passed
-// over), so that another reading can ride along.
+// over) with its first element, so that another reading can ride along.
 struct SurveyOptions {
     std::int32_t verbose = 0;
     std::int32_t scan_limit = unlimited;
     ScratchFile* plain_copy = nullptr;
-    std::function<void(std::string_view)> each_line;
+    std::function<void(std::string_view, const FirstElement&)> each_line;
 };
 struct FileSurvey {
     bool opened = false;

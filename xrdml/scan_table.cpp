@@ -47,8 +47,7 @@ void take_wavelength(WavelengthValue& w, std::string_view text) {
 
 }  // namespace
 
-void ScanTableReader::take(std::string_view line) {
-    const FirstElement first = first_element(line);
+void ScanTableReader::take(std::string_view line, const FirstElement& first) {
     if (!first.found) return;
     if (first.matches("kAlpha1")) {
         take_wavelength(table_.k_alpha1, element_text(line).text);

@@ -11,6 +11,8 @@
 #include <utility>
 #include <vector>
 
+#include "xrdml/lines.h"
+
 namespace orvalt::xrdml {
 
 struct ListTotals {
@@ -36,7 +38,7 @@ struct ScanTable {
 // order, those inside comments left out (survey_file's each_line).
 class ScanTableReader {
 public:
-    void take(std::string_view line);
+    void take(std::string_view line, const FirstElement& first);
     ScanTable finish() { return std::move(table_); }
 
 private:

@@ -95,8 +95,8 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
         if (!out.xrdml_root && line.find("<xrdMeasurement") != std::string_view::npos)
             out.xrdml_root = true;
         if (comments.inside(line)) continue;
-        if (options.each_line) options.each_line(line);
         const FirstElement first = first_element(line);
+        if (options.each_line) options.each_line(line, first);
         facts.take(line, first);
         // A line with an element is no blank line.
         if (first.found || !std::all_of(line.begin(), line.end(), is_blank_or_tab)) {

@@ -164,6 +164,24 @@ TEST_F(Beyond, ListedPositions) {
         << r.out;
 }
 
+// A point of a sum is divided by the counting times of the scans that reach
+// it: scans of three lengths and four times, each point its own set.
+TEST_F(Beyond, APointOfASumTakesTheTimesOfTheScansThatReachIt) {
+    const std::vector<ScanSpec> scans = {{start_end("10", "13"), "10 20 30 40", "", "0.1"},
+                                         {start_end("10", "11"), "7 7", "", "0.3"},
+                                         {start_end("10", "12"), "1 2 3", "", "0.7"},
+                                         {start_end("10", "13"), "5 5 5 5", "", "1.3"}};
+    write("t.xrdml", measurement(scans));
+    ASSERT_EQ(run("", "", "-q --format ascii t.xrdml").status, 0);
+    const std::string expected[] = {format((10.0 + 7 + 1 + 5) / (0.1 + 0.3 + 0.7 + 1.3)),
+                                    format((20.0 + 7 + 2 + 5) / (0.1 + 0.3 + 0.7 + 1.3)),
+                                    format((30.0 + 3 + 5) / (0.1 + 0.7 + 1.3)),
+                                    format((40.0 + 5) / (0.1 + 1.3))};
+    const auto points = points_of(read("t.dat"));
+    ASSERT_EQ(points.size(), 4u);
+    for (std::size_t k = 0; k < 4; ++k) EXPECT_EQ(format(points[k][1]), expected[k]) << k;
+}
+
 // The real in-situ series: 48 scans of listed positions at 294 K. The
 // dialogue sums them now (its transcript below); the command line writes
 // each scan's temperature and times where the formats have a place for them.

@@ -28,7 +28,9 @@ Listed listed(const std::string& file) {
     ScanTableReader lister;
     Listed l;
     SurveyOptions options;
-    options.each_line = [&](std::string_view line) { lister.take(line); };
+    options.each_line = [&](std::string_view line, const FirstElement& first) {
+        lister.take(line, first);
+    };
     const FileSurvey s = survey_file(file, ReaderStatus{}, l.census, l.par, options);
     EXPECT_TRUE(s.opened);
     l.census_ok = s.census_status.ierr == 0;
