@@ -113,8 +113,13 @@ void settle_scans(Console& con, Request& request, Questions& ask, RunState& run)
             sum->take(line, first);
         };
     }
+    // A scan's own conditions and times go into the pattern formats and the
+    // command line's separate Genie entries, nowhere else; the dialogue
+    // keeps them all as it always has.
+    const bool scan_facts = dialogue || a.iscan == separate_answer ||
+                            (request.format && is_pattern_format(*request.format));
     run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited,
-                            std::move(each_line));
+                            std::move(each_line), scan_facts);
     const std::int32_t nscans = run.scans.census.nscans;
 
     ask.scan_choice(con, a, nscans);

@@ -170,6 +170,16 @@ void FactsPass::close_list() {
 
 void FactsPass::take(std::string_view line, const FirstElement& first) {
     if (!first.found || first.text.empty()) return;
+    if (first.matches("intensities") || first.matches("counts")) {
+        ++lists_;
+        if (keep_scans_) close_list();
+        return;
+    }
+    if (keep_scans_) take_scan(line, first);
+    take_beam(line, first);
+}
+
+void FactsPass::take_scan(std::string_view line, const FirstElement& first) {
     // What stands in a scan element after its list belongs to that scan.
     ScanFacts& here = list_met_ && !scans.empty() ? scans.back() : pending_;
     // Not of a list line, which may be long: only where it is needed.
@@ -189,29 +199,11 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
             break;
         case '/':
             if (first.matches("/scan>")) in_scan_ = list_met_ = false;
-            else if (first.matches("/incidentBeamPath")) incident_ = false;
-            break;
-        case 'i':
-            if (first.matches("intensities")) {
-                close_list();
-                return;
-            }
-            if (first.names("incidentBeamPath")) incident_ = true;
             break;
         case 'c':
-            if (first.matches("counts")) {
-                close_list();
-                return;
-            }
             if (first.matches("commonCountingTime unit=\"seconds\"")) {
                 here.has_counting_time = read_first_real(text(), v);
                 here.counting_time = v;
-            } else if (incident_ && first.names("crystalMonochromator")) {
-                in_monochromator_ = true;
-                monochromator_name_ = kept(attribute(first.text, "name"));
-                crystal_.clear();
-            } else if (in_monochromator_ && first.names("crystal")) {
-                crystal_ = kept(text());
             }
             break;
         case 'p':
@@ -230,17 +222,6 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
                               kept(attribute(first.text, "unit")), 0.0, 0.0, 0.0, 0};
             }
             break;
-        case 'u':
-            if (first.names("usedWavelength"))
-                beam.intended = kept(attribute(first.text, "intended"));
-            break;
-        case 'm':
-            if (incident_ && first.names("monochromator")) {
-                in_monochromator_ = true;
-                monochromator_name_ = kept(attribute(first.text, "name"));
-                crystal_.clear();
-            }
-            break;
         default: break;
     }
     if (block_ != nullptr) {
@@ -253,6 +234,38 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
             if (here.conditions.size() < max_kept) here.conditions.push_back(condition_);
             in_condition_ = false;
         }
+    }
+}
+
+void FactsPass::take_beam(std::string_view line, const FirstElement& first) {
+    switch (first.text[0]) {
+        case '/':
+            if (first.matches("/incidentBeamPath")) incident_ = false;
+            break;
+        case 'i':
+            if (first.names("incidentBeamPath")) incident_ = true;
+            break;
+        case 'c':
+            if (incident_ && first.names("crystalMonochromator")) {
+                in_monochromator_ = true;
+                monochromator_name_ = kept(attribute(first.text, "name"));
+                crystal_.clear();
+            } else if (in_monochromator_ && first.names("crystal")) {
+                crystal_ = kept(element_text(line).text);
+            }
+            break;
+        case 'u':
+            if (first.names("usedWavelength"))
+                beam.intended = kept(attribute(first.text, "intended"));
+            break;
+        case 'm':
+            if (incident_ && first.names("monochromator")) {
+                in_monochromator_ = true;
+                monochromator_name_ = kept(attribute(first.text, "name"));
+                crystal_.clear();
+            }
+            break;
+        default: break;
     }
     if (in_monochromator_ && (line.find("</monochromator>") != std::string_view::npos ||
                               line.find("</crystalMonochromator>") != std::string_view::npos ||

@@ -68,17 +68,26 @@ struct BeamFacts {
 // list) and of the beam.
 class FactsPass {
 public:
+    // Without `keep_scans` only the beam's facts are kept, and the lists
+    // counted: a run that writes no scan's conditions or times need not
+    // build a table of them for every scan.
+    explicit FactsPass(bool keep_scans = true) : keep_scans_(keep_scans) {}
     void take(std::string_view line, const FirstElement& first);
-    std::vector<ScanFacts> scans;
+    std::vector<ScanFacts> scans;  // one per list, with keep_scans
     BeamFacts beam;
+    std::int32_t lists() const { return lists_; }
 
 private:
+    void take_scan(std::string_view line, const FirstElement& first);
+    void take_beam(std::string_view line, const FirstElement& first);
     void open_positions(std::string_view tag);
     void take_positions(std::string_view line, const FirstElement& first);
     void take_position(std::size_t kind, std::string_view text);
     void take_condition(std::string_view line);
     void close_list();
 
+    bool keep_scans_ = true;
+    std::int32_t lists_ = 0;        // intensity lists met
     ScanFacts pending_;             // the scan whose list is yet to come
     bool in_scan_ = false;          // inside a scan element
     bool list_met_ = false;         // ...whose list has been met (scans.back())

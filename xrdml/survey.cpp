@@ -70,7 +70,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     census.beam = BeamFacts();
     census.root_closed = false;
     census.cut_scan = 0;
-    FactsPass facts;
+    FactsPass facts(options.scan_facts);
     bool last_open_list = false;  // the last line that is not blank opens a list it does not close
 
     ParameterPass parameter_pass(par);
@@ -140,7 +140,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     if (census_going) census_pass.finish(con, out.census_status, verbose);
     census.beam = std::move(facts.beam);
     // Counted as every list is, also where the census stopped early.
-    if (last_open_list) census.cut_scan = static_cast<std::int32_t>(facts.scans.size());
+    if (last_open_list) census.cut_scan = facts.lists();
     par.facts = std::move(facts.scans);
     // A file that could not be read to its end (a damaged archive) is not
     // converted from the part that could; whatever else the part showed
