@@ -1,7 +1,8 @@
-// LineReader: block reads of 1 MiB, line ends found with memchr. A line that
-// fits in the block is handed out in place; a longer one is first measured,
-// then read again whole into long_line_, sized exactly, so memory stays the
-// longest line plus one block, and a line beyond max_line is never held. The
+// LineReader: a block of 1 MiB read in pieces of read_chunk, line ends found
+// with memchr. A line that fits in the block is handed out in place; a
+// longer one is first measured, then read again whole into long_line_, sized
+// exactly, so memory stays the longest line plus one block, and a line beyond
+// max_line is never held. The
 // bytes come from an InputStream, decompressed when the file is; reading a
 // long line again then decompresses the file up to it once more.
 #include "g_f/line_reader.h"
@@ -40,7 +41,7 @@ void LineReader::close() {
     eof_ = false;
     too_long_ = false;
     line_offset_ = 0;
-    read_size_ = block_size;
+    read_size_ = read_chunk;
 }
 
 bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
@@ -51,12 +52,12 @@ bool LineReader::seek(std::uint64_t offset, std::size_t first_read) {
     too_long_ = false;
     if (in_.seek(offset)) {
         block_offset_ = offset;
-        read_size_ = std::clamp<std::size_t>(first_read, 1, block_size);
+        read_size_ = std::clamp<std::size_t>(first_read, 1, read_chunk);
         return true;
     }
     in_.seek(0);
     block_offset_ = 0;
-    read_size_ = block_size;
+    read_size_ = read_chunk;
     return false;
 }
 
@@ -78,7 +79,7 @@ bool LineReader::fill() {
     }
     if (eof_ || end_ == block_size) return false;
     const std::size_t want = std::min(block_size - end_, read_size_);
-    read_size_ = std::min(2 * read_size_, block_size);
+    read_size_ = std::min(2 * read_size_, read_chunk);
     const std::size_t got = read_file(buf_.get() + end_, want);
     end_ += got;
     if (got == 0) eof_ = true;
