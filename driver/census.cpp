@@ -41,7 +41,7 @@ void check_file_read(Console& con, const std::string& name, const xrdml::FileSur
 ScanTables take_census(
     Console& con, RunFiles& files, std::int32_t scan_limit,
     std::function<void(std::string_view, const xrdml::FirstElement&)> each_line,
-    bool scan_facts) {
+    xrdml::FactsKept facts) {
     const std::string name(trimmed(files.input_name));
     ScanTables scans;
     xrdml::ReaderStatus status;
@@ -52,7 +52,7 @@ ScanTables take_census(
     options.scan_limit = scan_limit;
     options.plain_copy = &files.plain_copy;
     options.each_line = std::move(each_line);
-    options.scan_facts = scan_facts;
+    options.facts = facts;
     xrdml::FileSurvey survey = xrdml::survey_file(name, status, scans.census, scans.par, options);
     if (!survey.opened) stop_census_unopened(con, name);
     std::int32_t nrec = 0;

@@ -17,12 +17,11 @@ struct Console;
 // scan_limit, stops the run. A compressed input's text is kept in
 // files.plain_copy for the later passes. `each_line`, when given, is handed
 // every line the census reads outside comments, with its first element.
-// Without `scan_facts` the scans' own conditions and times are not kept
-// (scans.par.facts stays empty).
+// `facts` tells how much of each scan's facts scans.par.facts keeps.
 ScanTables take_census(
     Console& con, RunFiles& files, std::int32_t scan_limit,
     std::function<void(std::string_view, const xrdml::FirstElement&)> each_line = {},
-    bool scan_facts = true);
+    xrdml::FactsKept facts = xrdml::FactsKept::all);
 
 // The wavelength the request makes x with: the census's mean, its K-alpha1,
 // or the number given; with the file's own values, for the files to record.

@@ -114,12 +114,15 @@ void settle_scans(Console& con, Request& request, Questions& ask, RunState& run)
         };
     }
     // A scan's own conditions and times go into the pattern formats and the
-    // command line's separate Genie entries, nowhere else; the dialogue
-    // keeps them all as it always has.
-    const bool scan_facts = dialogue || a.iscan == separate_answer ||
-                            (request.format && is_pattern_format(*request.format));
+    // command line's separate Genie entries, its axes into no file; the
+    // dialogue keeps them all as it always has.
+    const xrdml::FactsKept facts =
+        dialogue ? xrdml::FactsKept::all
+        : a.iscan == separate_answer || (request.format && is_pattern_format(*request.format))
+            ? xrdml::FactsKept::conditions
+            : xrdml::FactsKept::beam;
     run.scans = take_census(con, run.files, dialogue ? xrdml::max_scans : xrdml::unlimited,
-                            std::move(each_line), scan_facts);
+                            std::move(each_line), facts);
     const std::int32_t nscans = run.scans.census.nscans;
 
     ask.scan_choice(con, a, nscans);

@@ -172,10 +172,10 @@ void FactsPass::take(std::string_view line, const FirstElement& first) {
     if (!first.found || first.text.empty()) return;
     if (first.matches("intensities") || first.matches("counts")) {
         ++lists_;
-        if (keep_scans_) close_list();
+        if (kept_ != FactsKept::beam) close_list();
         return;
     }
-    if (keep_scans_) take_scan(line, first);
+    if (kept_ != FactsKept::beam) take_scan(line, first);
     take_beam(line, first);
 }
 
@@ -207,7 +207,7 @@ void FactsPass::take_scan(std::string_view line, const FirstElement& first) {
             }
             break;
         case 'p':
-            if (first.names("positions")) {
+            if (kept_ == FactsKept::all && first.names("positions")) {
                 if (&here == &pending_) open_positions(first.text);
                 else block_ = nullptr;
             }

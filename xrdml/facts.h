@@ -66,14 +66,20 @@ struct BeamFacts {
 // Takes every line outside comments, in file order, with its first element
 // (first_element), and keeps the facts of each scan (one per intensity
 // list) and of the beam.
+// How much of the facts a reading keeps: a run that writes no scan's
+// conditions or times need not build a table of them for every scan, and
+// only a listing of the scans shows their axes.
+enum class FactsKept {
+    beam,        // the beam's facts, and the lists counted
+    conditions,  // and each scan's counting time, conditions and times
+    all,         // and each scan's axes with their positions
+};
+
 class FactsPass {
 public:
-    // Without `keep_scans` only the beam's facts are kept, and the lists
-    // counted: a run that writes no scan's conditions or times need not
-    // build a table of them for every scan.
-    explicit FactsPass(bool keep_scans = true) : keep_scans_(keep_scans) {}
+    explicit FactsPass(FactsKept kept = FactsKept::all) : kept_(kept) {}
     void take(std::string_view line, const FirstElement& first);
-    std::vector<ScanFacts> scans;  // one per list, with keep_scans
+    std::vector<ScanFacts> scans;  // one per list, unless only the beam's are kept
     BeamFacts beam;
     std::int32_t lists() const { return lists_; }
 
@@ -86,7 +92,7 @@ private:
     void take_condition(std::string_view line);
     void close_list();
 
-    bool keep_scans_ = true;
+    FactsKept kept_ = FactsKept::all;
     std::int32_t lists_ = 0;        // intensity lists met
     ScanFacts pending_;             // the scan whose list is yet to come
     bool in_scan_ = false;          // inside a scan element

@@ -147,8 +147,8 @@ struct SurveyOptions {
     std::int32_t scan_limit = unlimited;
     ScratchFile* plain_copy = nullptr;
     std::function<void(std::string_view, const FirstElement&)> each_line;
-    // Each scan's facts (par.facts): without them the beam's are still read.
-    bool scan_facts = true;
+    // How much of each scan's facts (par.facts) to keep; the beam's are always read.
+    FactsKept facts = FactsKept::all;
 };
 struct FileSurvey {
     bool opened = false;

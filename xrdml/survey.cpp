@@ -70,7 +70,7 @@ FileSurvey survey_file(std::string_view name, const ReaderStatus& status, ScanCe
     census.beam = BeamFacts();
     census.root_closed = false;
     census.cut_scan = 0;
-    FactsPass facts(options.scan_facts);
+    FactsPass facts(options.facts);
     bool last_open_list = false;  // the last line that is not blank opens a list it does not close
 
     ParameterPass parameter_pass(par);

@@ -98,6 +98,43 @@ TEST(ScanTable, RealFiles) {
               "Inc. beam Monochr. 4xGe220 Cu sym. LF");
 }
 
+// A conversion keeps of each scan's facts only what it writes; the beam's
+// facts and the count of lists are the same at every level.
+TEST(ScanTable, FactsKeptAsARunAsksThem) {
+    struct Case {
+        FactsKept kept;
+        bool positions;  // each scan's axes kept
+    };
+    const Case cases[] = {
+        {FactsKept::beam, false}, {FactsKept::conditions, false}, {FactsKept::all, true}};
+    for (const std::string& file : {real("insitu_48_listed_positions.xrdml"),
+                                    real("om2th_counts_attenuated.xrdml")}) {
+        const Listed whole = listed(file);
+        for (const Case& c : cases) {
+            SCOPED_TRACE(file + " " + std::to_string(static_cast<int>(c.kept)));
+            ScanCensus census;
+            ScanParameters par;
+            SurveyOptions options;
+            options.facts = c.kept;
+            survey_file(file, ReaderStatus{}, census, par, options);
+            EXPECT_EQ(census.beam.monochromator, whole.census.beam.monochromator);
+            EXPECT_EQ(census.beam.intended, whole.census.beam.intended);
+            EXPECT_EQ(census.cut_scan, whole.census.cut_scan);
+            EXPECT_EQ(par.start_position, whole.par.start_position);
+            if (c.kept == FactsKept::beam || whole.par.facts.size() != 48) {
+                EXPECT_EQ(par.facts.size(), c.kept == FactsKept::beam ? 0 : whole.par.facts.size());
+                continue;
+            }
+            ASSERT_EQ(par.facts.size(), 48u);
+            const ScanFacts& last = par.facts.back();
+            EXPECT_EQ(last.conditions.size(), whole.par.facts.back().conditions.size());
+            EXPECT_EQ(last.start_time, whole.par.facts.back().start_time);
+            EXPECT_EQ(last.counting_time, whole.par.facts.back().counting_time);
+            EXPECT_EQ(last.positions.empty(), !c.positions);
+        }
+    }
+}
+
 TEST(ScanTable, CommentedScanIsNotListedAndLayoutAligns) {
     test::TempDir dir;
     const std::string file = dir.write("t.xrdml",
