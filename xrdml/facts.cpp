@@ -237,6 +237,14 @@ void FactsPass::take_scan(std::string_view line, const FirstElement& first) {
     }
 }
 
+// A monochromator of the incident beam, by either element name: its name
+// now, its crystal when a line gives it.
+void FactsPass::open_monochromator(std::string_view tag) {
+    in_monochromator_ = true;
+    monochromator_name_ = kept(attribute(tag, "name"));
+    crystal_.clear();
+}
+
 void FactsPass::take_beam(std::string_view line, const FirstElement& first) {
     switch (first.text[0]) {
         case '/':
@@ -247,9 +255,7 @@ void FactsPass::take_beam(std::string_view line, const FirstElement& first) {
             break;
         case 'c':
             if (incident_ && first.names("crystalMonochromator")) {
-                in_monochromator_ = true;
-                monochromator_name_ = kept(attribute(first.text, "name"));
-                crystal_.clear();
+                open_monochromator(first.text);
             } else if (in_monochromator_ && first.names("crystal")) {
                 crystal_ = kept(element_text(line).text);
             }
@@ -259,11 +265,7 @@ void FactsPass::take_beam(std::string_view line, const FirstElement& first) {
                 beam.intended = kept(attribute(first.text, "intended"));
             break;
         case 'm':
-            if (incident_ && first.names("monochromator")) {
-                in_monochromator_ = true;
-                monochromator_name_ = kept(attribute(first.text, "name"));
-                crystal_.clear();
-            }
+            if (incident_ && first.names("monochromator")) open_monochromator(first.text);
             break;
         default: break;
     }

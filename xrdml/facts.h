@@ -86,6 +86,7 @@ public:
 private:
     void take_scan(std::string_view line, const FirstElement& first);
     void take_beam(std::string_view line, const FirstElement& first);
+    void open_monochromator(std::string_view tag);
     void open_positions(std::string_view tag);
     void take_positions(std::string_view line, const FirstElement& first);
     void take_position(std::size_t kind, std::string_view text);
